@@ -1,0 +1,3 @@
+#include "engine/coverage.h"
+
+namespace pelmoro {}  // namespace pelmoro

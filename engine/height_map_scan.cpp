@@ -1,0 +1,3 @@
+#include "engine/height_map_scan.h"
+
+namespace pelmoro {}  // namespace pelmoro

@@ -1,0 +1,37 @@
+// The raster scan that turns the geometry store into height-map rows.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "engine/run_driver.h"
+#include "foundation/geometry_store.h"
+
+namespace pelmoro {
+
+// Where the scan's rows go. FormatRow may be called from any thread;
+// WriteRow is called on the thread that drives the scan, in row order.
+class RowSink {
+ public:
+  virtual ~RowSink() = default;
+  // Appends the text of one row to out: one point line per height, x from
+  // x0 in steps of pitch, then the row-end line.
+  virtual void FormatRow(std::int32_t y, std::int32_t x0, int pitch,
+                         std::span<const std::int32_t> heights,
+                         std::string& out) const = 0;
+  // Writes formatted rows; raises the I/O error of a failed write.
+  virtual void WriteRow(std::string_view text) = 0;
+};
+
+// Scans rows y = y min, y min + pitch, ... <= y max and in each the points
+// x = x min, ... <= x max (grid units). A point's height is the highest
+// covering triangle's plane height or, while the driver's Surface state is
+// on, the first covering triangle's; never below z min. After every row:
+// progress TruncateReal(y / y max * 100) for the next row's y, pending
+// messages, and the stop check. Progress returns to 0 at the end.
+// pitch: 1..255 grid units; count: triangles 0..count-1 of the store.
+void ScanHeightMap(const GeometryStore& store, int pitch, std::int32_t count,
+                   RunDriver& driver, RowSink& sink);
+
+}  // namespace pelmoro

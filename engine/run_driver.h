@@ -1,0 +1,21 @@
+// What the engine needs of whatever drives a conversion (the window, the
+// command line, a test). The engine asks nothing else of its front end.
+#pragma once
+
+namespace pelmoro {
+
+class RunDriver {
+ public:
+  virtual ~RunDriver() = default;
+  // Moves the progress display: 0..100 while reading; while scanning the
+  // value is passed unclamped (below 0 shows empty, above 100 full).
+  virtual void SetProgress(int position) = 0;
+  // Lets the front end handle everything pending (clicks, repaints, signals).
+  virtual void ProcessMessages() = 0;
+  // True once the user has asked the run to stop.
+  virtual bool StopRequested() = 0;
+  // The "Surface" state: first covering triangle instead of the highest.
+  virtual bool SurfaceChecked() = 0;
+};
+
+}  // namespace pelmoro

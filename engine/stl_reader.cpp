@@ -1,0 +1,3 @@
+#include "engine/stl_reader.h"
+
+namespace pelmoro {}  // namespace pelmoro

@@ -1,0 +1,27 @@
+// The ASCII STL reader: vertex lines into the geometry store.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/run_driver.h"
+#include "foundation/geometry_store.h"
+
+namespace pelmoro {
+
+// Reads the vertex lines of an ASCII STL file (coordinates in millimetres)
+// into the store as grid units, groups them by threes into triangles in
+// file order, orders each triangle by y and stores its metrics, and widens
+// the bounds with every vertex. Expects the bounds to be reset. Once per
+// complete triangle it sets the progress (blocks read / blocks in the file),
+// processes pending messages and returns early on a stop request.
+// Returns the number of complete triangles. Raises EInOutError,
+// EConvertError or ERangeError; the input is closed in every case.
+std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
+                             RunDriver& driver);
+
+// Millimetres to grid units: TruncateReal(mm * 40 + 0.5). Raises
+// ERangeError naming `text` when the result does not fit 32 bits.
+std::int32_t GridUnitsFromMillimetres(long double mm, std::string_view text);
+
+}  // namespace pelmoro

@@ -1,0 +1,3 @@
+#include "engine/triangle_metrics.h"
+
+namespace pelmoro {}  // namespace pelmoro

@@ -1,0 +1,3 @@
+#include "foundation/errors.h"
+
+namespace pelmoro {}  // namespace pelmoro

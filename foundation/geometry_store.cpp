@@ -1,0 +1,3 @@
+#include "foundation/geometry_store.h"
+
+namespace pelmoro {}  // namespace pelmoro

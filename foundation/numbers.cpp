@@ -1,0 +1,3 @@
+#include "foundation/numbers.h"
+
+namespace pelmoro {}  // namespace pelmoro

@@ -1,0 +1,3 @@
+#include "foundation/real.h"
+
+namespace pelmoro {}  // namespace pelmoro

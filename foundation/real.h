@@ -1,0 +1,30 @@
+// Real arithmetic: 80-bit x87 extended precision, round to nearest, with
+// invalid operation, division by zero and overflow turned into errors.
+#pragma once
+
+#include <cstdint>
+
+namespace pelmoro {
+
+// The working precision of every real computation: 64-bit significand.
+using Real = long double;
+static_assert(sizeof(Real) >= 10 && __LDBL_MANT_DIG__ == 64,
+              "long double must be the x87 80-bit extended type");
+
+// Clears the sticky invalid, divide-by-zero and overflow flags.
+void ClearFpErrors();
+
+// Raises EInvalidOp, EZeroDivide or EOverflow (in that order of precedence)
+// when the matching flag is set since the last ClearFpErrors(), and clears
+// the flags in every case, so the floating-point state is clean afterwards.
+void CheckFpErrors();
+
+// Drops the fraction toward zero. Raises EInvalidOp for a NaN, an infinity or
+// a result outside -2^63 .. 2^63-1.
+std::int64_t TruncateReal(Real x);
+
+// Drops the fraction toward zero, keeping a real (-2.7 -> -2, -0.5 -> -0);
+// an infinity stays an infinity.
+Real WholePart(Real x);
+
+}  // namespace pelmoro

@@ -1,0 +1,3 @@
+#include "foundation/text.h"
+
+namespace pelmoro {}  // namespace pelmoro

@@ -1,0 +1,3 @@
+#include "foundation/text_file.h"
+
+namespace pelmoro {}  // namespace pelmoro

@@ -1,0 +1,3 @@
+#include "heightmap/conversion_run.h"
+
+namespace pelmoro {}  // namespace pelmoro

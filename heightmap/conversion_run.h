@@ -1,0 +1,53 @@
+// One conversion run, shared by the window and the command line: reset the
+// bounds, create the output, read the model, write the header, scan, close,
+// and tell whether the run completed or was stopped.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "engine/run_driver.h"
+#include "foundation/errors.h"
+#include "foundation/geometry_store.h"
+
+namespace pelmoro {
+
+inline constexpr char kCompleteMessage[] = "Complate !";
+inline constexpr char kBreakMessage[] = "Break !";
+
+// An output name that denotes the input file itself.
+class EOutputIsInput : public Exception {
+ public:
+  explicit EOutputIsInput(const std::string& name);
+};
+
+struct ConversionRequest {
+  std::string input;   // STL file
+  std::string output;  // height-map file, extension rule already applied
+  int pitch = 4;       // grid units, 1..255
+};
+
+enum class RunOutcome { kComplete, kStopped };
+
+struct ConversionResult {
+  RunOutcome outcome = RunOutcome::kComplete;
+  std::int32_t triangles = 0;  // complete triangles read
+  std::int32_t columns = 0;    // points per row
+  std::int32_t rows = 0;       // rows a complete scan writes
+};
+
+// Runs one conversion. on_output_created is called once the output exists,
+// before the input is read (the window shows "Stop" from then on). Errors
+// pass out after the output has been abandoned: an existing target is left
+// as it was and no temporary file remains.
+ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& request,
+                               RunDriver& driver,
+                               const std::function<void()>& on_output_created = {});
+
+// The message a finished run reports.
+inline const char* OutcomeMessage(RunOutcome outcome) {
+  return outcome == RunOutcome::kComplete ? kCompleteMessage : kBreakMessage;
+}
+
+}  // namespace pelmoro

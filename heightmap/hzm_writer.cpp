@@ -1,0 +1,3 @@
+#include "heightmap/hzm_writer.h"
+
+namespace pelmoro {}  // namespace pelmoro

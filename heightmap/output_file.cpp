@@ -1,0 +1,3 @@
+#include "heightmap/output_file.h"
+
+namespace pelmoro {}  // namespace pelmoro

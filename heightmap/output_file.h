@@ -1,0 +1,39 @@
+// The output file of a run, written so that no run destroys the user's data:
+// the text goes to a temporary file in the target's folder, which replaces
+// the target only when the run is committed. A target that is a character
+// device or a pipe is written directly.
+#pragma once
+
+#include <string>
+
+#include "foundation/text_file.h"
+
+namespace pelmoro {
+
+class OutputFile {
+ public:
+  OutputFile() = default;
+  ~OutputFile();  // abandons an uncommitted output
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Checks that the target can be written and opens the temporary file (or
+  // the device). Raises EInOutError as creating the target itself would:
+  // 3 for a missing folder, 5 for a target or folder that cannot be written.
+  void Create(const std::string& target);
+  TextFile& text() { return text_; }
+  // Closes the text (raising its I/O error) and moves it over the target.
+  void Commit();
+  // Closes and removes the temporary file; never throws.
+  void Abandon() noexcept;
+  const std::string& target() const { return target_; }
+  const std::string& temporary() const { return temp_; }
+
+ private:
+  TextFile text_;
+  std::string target_;
+  std::string temp_;  // empty when writing the target directly
+  bool open_ = false;
+};
+
+}  // namespace pelmoro

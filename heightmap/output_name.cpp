@@ -1,0 +1,3 @@
+#include "heightmap/output_name.h"
+
+namespace pelmoro {}  // namespace pelmoro

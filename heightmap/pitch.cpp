@@ -1,0 +1,3 @@
+#include "heightmap/pitch.h"
+
+namespace pelmoro {}  // namespace pelmoro

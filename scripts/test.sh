@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the normal build
+# (window included, headless), then the engine's tests under ASan and UBSan.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+
+bash "$root/scripts/build.sh" "$root/build"
+(cd "$root/build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs")
+
+bash "$root/scripts/build.sh" "$root/build-asan" -DPELMORO_SANITIZE=ON -DPELMORO_WITH_QT=OFF \
+  -DPELMORO_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+(cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --output-on-failure -j"$jobs")

@@ -1,0 +1,41 @@
+// Helpers shared by the tests: temporary folders and files, the corpus.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelmoro::testing {
+
+// A fresh folder under the system's temporary folder, removed with its
+// content when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  // Path of a file in the folder.
+  std::string File(std::string_view name) const { return (path_ / name).string(); }
+  // Writes bytes to a file in the folder and returns its path.
+  std::string Write(std::string_view name, std::string_view bytes) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::string ReadFileBytes(const std::string& path);
+// Every file name in the folder (sorted).
+std::vector<std::string> ListFolder(const std::filesystem::path& folder);
+
+// The corpus of real STL files; empty when the folder is absent.
+std::vector<std::filesystem::path> CorpusFiles();
+// Path of one of the project's own test models.
+std::string TestData(std::string_view name);
+
+// True when running as root, where permission bits deny nothing.
+bool RunningAsRoot();
+
+}  // namespace pelmoro::testing
