@@ -1,3 +1,58 @@
 #include "foundation/real.h"
 
-namespace pelmoro {}  // namespace pelmoro
+#include <cfenv>
+#include <cmath>
+#include <cstring>
+
+#include "foundation/errors.h"
+
+namespace pelmoro {
+namespace {
+
+// The conditions that are errors; underflow and inexact results are not.
+constexpr int kErrorFlags = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
+
+}  // namespace
+
+void ClearFpErrors() { std::feclearexcept(kErrorFlags); }
+
+void CheckFpErrors() {
+  // Testing is cheap, clearing is not (it rewrites the x87 environment), so
+  // the flags are cleared only when one of them is actually set.
+  const int raised = std::fetestexcept(kErrorFlags);
+  if (raised == 0) return;
+  std::feclearexcept(kErrorFlags);
+  if (raised & FE_INVALID) throw EInvalidOp();
+  if (raised & FE_DIVBYZERO) throw EZeroDivide();
+  throw EOverflow();
+}
+
+std::int64_t TruncateReal(Real x) {
+  // Read straight from the extended format: a 64-bit significand with an
+  // explicit integer bit, |x| = significand * 2^(exponent - 63). Working on
+  // the bits truncates toward zero without touching the rounding mode and
+  // without raising any flag, and cannot hit the undefined behaviour of an
+  // out-of-range float-to-integer conversion.
+  std::uint64_t significand;
+  std::uint16_t sign_exponent;
+  std::memcpy(&significand, &x, sizeof significand);
+  std::memcpy(&sign_exponent, reinterpret_cast<const unsigned char*>(&x) + 8,
+              sizeof sign_exponent);
+  const bool negative = (sign_exponent & 0x8000) != 0;
+  const int exponent = (sign_exponent & 0x7FFF) - 16383;
+  if (exponent < 0) return 0;  // |x| < 1, zeros and denormals included
+  if (exponent < 63) {
+    const auto magnitude = static_cast<std::int64_t>(significand >> (63 - exponent));
+    return negative ? -magnitude : magnitude;
+  }
+  // Only -2^63 itself fits at this size; infinities and NaNs (all-ones
+  // exponent) end up here too.
+  if (exponent == 63 && negative && significand == (std::uint64_t{1} << 63)) {
+    return INT64_MIN;
+  }
+  throw EInvalidOp();
+}
+
+Real WholePart(Real x) { return std::trunc(x); }
+
+}  // namespace pelmoro

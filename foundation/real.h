@@ -11,13 +11,18 @@ using Real = long double;
 static_assert(sizeof(Real) >= 10 && __LDBL_MANT_DIG__ == 64,
               "long double must be the x87 80-bit extended type");
 
-// Clears the sticky invalid, divide-by-zero and overflow flags.
+// Clears the sticky invalid, divide-by-zero and overflow flags (x87 and SSE).
 void ClearFpErrors();
 
 // Raises EInvalidOp, EZeroDivide or EOverflow (in that order of precedence)
 // when the matching flag is set since the last ClearFpErrors(), and clears
 // the flags in every case, so the floating-point state is clean afterwards.
 void CheckFpErrors();
+
+// Makes the computation of x happen before the next statement. The compiler
+// treats arithmetic as free of side effects and may otherwise move it past a
+// CheckFpErrors() call, which would then miss the flags it raises.
+inline void FpBarrier(Real& x) { __asm__ __volatile__("" : "+m"(x) : : "memory"); }
 
 // Drops the fraction toward zero. Raises EInvalidOp for a NaN, an infinity or
 // a result outside -2^63 .. 2^63-1.
