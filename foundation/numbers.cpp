@@ -1,3 +1,229 @@
 #include "foundation/numbers.h"
 
-namespace pelmoro {}  // namespace pelmoro
+#include <langinfo.h>
+#include <locale.h>
+
+#include <array>
+#include <atomic>
+#include <cstring>
+#include <string>
+
+#include "foundation/errors.h"
+#include "foundation/numbers_detail.h"
+
+namespace pelmoro {
+namespace {
+
+std::atomic<char> g_decimal_separator{'.'};
+
+[[noreturn]] void ThrowNotAReal(std::string_view text) {
+  // Folding a huge digit string may have overflowed before the syntax error
+  // showed up; nothing of that may stay behind.
+  ClearFpErrors();
+  throw EConvertError("'" + std::string(text) + "' は浮動小数点数ではありません");
+}
+
+bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+
+// m scaled by 10^n: up to three correctly rounded factors, applied one after
+// the other with each product or quotient rounded. Both readers share it, so
+// they cannot differ here. Expects -5120 < n <= 4999.
+Real ScaleByPowerOfTen(Real m, std::int64_t n) {
+  if (n == 0) return m;
+  const std::int64_t k = n < 0 ? -n : n;
+  const auto apply = [&m, n](Real factor) { m = n > 0 ? m * factor : m / factor; };
+  apply(detail::kPow10Units[k % 32]);
+  if ((k / 32) % 16 != 0) apply(detail::kPow10Thirtytwos[(k / 32) % 16]);
+  if (k >= 512) apply(detail::kPow10FiveTwelves[k / 512]);
+  return m;
+}
+
+// The value of the exponent digits, which are read only while it stays below
+// 500; *p is left on the first digit not read.
+int ReadExponentDigits(const char*& p, const char* end) {
+  int x = 0;
+  for (; p < end && IsDigit(*p) && x < 500; ++p) x = x * 10 + (*p - '0');
+  return x;
+}
+
+// What the fast scan learned about a text.
+struct DecimalScan {
+  bool negative = false;
+  bool exact = true;     // every digit folded into m without leaving 64 bits
+  std::uint64_t m = 0;   // the digits as one integer, when exact
+  std::int64_t n = 0;    // decimal exponent: exponent digits minus fraction digits
+};
+
+// Folds digits into scan.m while m * 10 + digit stays below 2^64. Up to there
+// this is exactly what the extended fold gives: every integer below 2^64 fits
+// the 64-bit significand, so neither the product nor the sum is rounded.
+const char* FoldDigits(const char* p, const char* end, DecimalScan& scan) {
+  for (; p < end && IsDigit(*p); ++p) {
+    std::uint64_t next;
+    if (scan.exact && !__builtin_mul_overflow(scan.m, 10u, &next) &&
+        !__builtin_add_overflow(next, static_cast<unsigned>(*p - '0'), &next)) {
+      scan.m = next;
+    } else {
+      scan.exact = false;
+    }
+  }
+  return p;
+}
+
+// The syntax of ParseReal in one pass, with the digits gathered in an integer.
+// A 0 byte stops every step just as the end of the text does, which is how
+// the text comes to be read up to its first 0 byte. False for a text that is
+// not a number whatever the arithmetic does.
+bool ScanDecimal(std::string_view text, char separator, DecimalScan& scan) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const auto peek = [&p, end] { return p < end ? *p : '\0'; };
+  while (peek() == ' ') ++p;
+  scan.negative = peek() == '-';
+  if (scan.negative || peek() == '+') ++p;
+  const char* const number_start = p;
+  p = FoldDigits(p, end, scan);
+  std::int64_t fraction_digits = 0;
+  if (separator != '\0' && peek() == separator) {
+    const char* const fraction_start = ++p;
+    p = FoldDigits(p, end, scan);
+    fraction_digits = p - fraction_start;
+  }
+  if (p == number_start) return false;
+  int x = 0;
+  bool exponent_negative = false;
+  if (peek() == 'E' || peek() == 'e') {
+    ++p;
+    exponent_negative = peek() == '-';
+    if (exponent_negative || peek() == '+') ++p;
+    x = ReadExponentDigits(p, end);
+  }
+  while (peek() == ' ') ++p;
+  scan.n = (exponent_negative ? -x : x) - fraction_digits;
+  return peek() == '\0';
+}
+
+}  // namespace
+
+char DecimalSeparator() { return g_decimal_separator.load(std::memory_order_relaxed); }
+
+void SetDecimalSeparator(char separator) {
+  g_decimal_separator.store(separator, std::memory_order_relaxed);
+}
+
+char LocaleDecimalSeparator() {
+  // A locale object of its own, built from LC_ALL / LC_NUMERIC / LANG, so the
+  // process-wide C locale (and with it printf and strtod) stays "C".
+  const locale_t locale = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(nullptr));
+  if (locale == static_cast<locale_t>(nullptr)) return '.';
+  const char* const radix = nl_langinfo_l(RADIXCHAR, locale);
+  const char separator = (radix != nullptr && radix[0] != '\0') ? radix[0] : '.';
+  freelocale(locale);
+  return separator;
+}
+
+Real ParseReal(std::string_view text) { return ParseReal(text, DecimalSeparator()); }
+
+Real ParseReal(std::string_view text, char separator) {
+  DecimalScan scan;
+  if (!ScanDecimal(text, separator, scan)) ThrowNotAReal(text);
+  if (!scan.exact || scan.n <= -512 || scan.n >= 512) {
+    return detail::ParseRealReference(text, separator);
+  }
+  // No flag test is needed here: m < 2^64 is exact, and with |n| < 512 the
+  // factors are at most 10^31 and 10^480, so a product stays below 10^531 and
+  // a non-zero quotient above 10^-512, far inside the extended range (about
+  // 10^+-4932). Factors are never 0 and m is finite, so neither overflow,
+  // division by zero nor invalid operation can happen, and the general
+  // reader's flag test would always pass.
+  const Real value = ScaleByPowerOfTen(static_cast<Real>(scan.m), scan.n);
+  return scan.negative ? -value : value;
+}
+
+namespace detail {
+
+Real ParseRealReference(std::string_view whole_text, char separator) {
+  const std::string_view s = whole_text.substr(0, whole_text.find('\0'));
+  std::size_t i = 0;
+  const auto at = [&s, &i](char c) { return i < s.size() && s[i] == c; };
+  const auto at_digit = [&s, &i] { return i < s.size() && IsDigit(s[i]); };
+  while (at(' ')) ++i;
+  const bool negative = at('-');
+  if (negative || at('+')) ++i;
+  ClearFpErrors();
+  Real m = 0;
+  bool consumed = false;
+  for (; at_digit(); ++i, consumed = true) m = m * 10 + (s[i] - '0');
+  std::int64_t f = 0;
+  if (at(separator)) {
+    for (++i, consumed = true; at_digit(); ++i, ++f) m = m * 10 + (s[i] - '0');
+  }
+  if (!consumed) ThrowNotAReal(whole_text);
+  int x = 0;
+  bool exponent_negative = false;
+  if (at('E') || at('e')) {
+    ++i;
+    exponent_negative = at('-');
+    if (exponent_negative || at('+')) ++i;
+    for (; at_digit() && x < 500; ++i) x = x * 10 + (s[i] - '0');
+  }
+  while (at(' ')) ++i;
+  if (i != s.size()) ThrowNotAReal(whole_text);
+  const std::int64_t n = (exponent_negative ? -x : x) - f;
+  Real value = n <= -5120 ? Real{0} : ScaleByPowerOfTen(m, n);
+  if (negative) value = -value;
+  FpBarrier(value);
+  try {
+    CheckFpErrors();
+  } catch (const EMathError&) {
+    ThrowNotAReal(whole_text);
+  }
+  return value;
+}
+
+}  // namespace detail
+
+namespace {
+
+// "00" "01" ... "99": two digits per division keeps FormatIntegerTo short.
+constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+}  // namespace
+
+int FormatIntegerTo(char* out, std::int32_t n) {
+  // Unsigned negation takes -2147483648 to 2147483648 without overflow.
+  std::uint32_t magnitude =
+      n < 0 ? 0u - static_cast<std::uint32_t>(n) : static_cast<std::uint32_t>(n);
+  char digits[10];
+  char* p = digits + sizeof digits;
+  while (magnitude >= 100) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[2 * (magnitude % 100)], 2);
+    magnitude /= 100;
+  }
+  if (magnitude >= 10) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[2 * magnitude], 2);
+  } else {
+    *--p = static_cast<char>('0' + magnitude);
+  }
+  char* o = out;
+  if (n < 0) *o++ = '-';
+  const auto length = static_cast<std::size_t>(digits + sizeof digits - p);
+  std::memcpy(o, p, length);
+  return static_cast<int>(o - out + static_cast<std::ptrdiff_t>(length));
+}
+
+std::string FormatInteger(std::int32_t n) {
+  char text[11];
+  return std::string(text, static_cast<std::size_t>(FormatIntegerTo(text, n)));
+}
+
+}  // namespace pelmoro
