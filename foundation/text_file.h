@@ -8,6 +8,7 @@
 // file that holds only whole 128-byte blocks until it is closed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,12 +17,21 @@
 namespace pelmoro {
 
 inline constexpr int kTextBlock = 128;
+// Bytes asked of the operating system per read by default (a multiple of
+// kTextBlock).
+inline constexpr std::size_t kTextReadChunk = 256 * 1024;
+// Bytes collected before a write to a file (a multiple of kTextBlock).
+inline constexpr std::size_t kTextWriteBuffer = 64 * 1024;
 
 enum class TextMode { kClosed, kReading, kWriting };
 
 class TextFile {
  public:
   TextFile() = default;
+  // Reads ask the operating system for read_chunk bytes, rounded up to a
+  // multiple of kTextBlock; small values make buffer refills frequent, which
+  // changes nothing that a caller can observe.
+  explicit TextFile(std::size_t read_chunk);
   ~TextFile();  // releases the handle; bytes still buffered for writing are dropped
   TextFile(const TextFile&) = delete;
   TextFile& operator=(const TextFile&) = delete;
@@ -36,10 +46,17 @@ class TextFile {
   TextMode mode_ = TextMode::kClosed;
   std::string name_;
   bool is_device_ = false;  // character device: written out at every line end
-  bool write_failed_ = false;
+  bool is_regular_ = false;
+  bool write_failed_ = false;  // after a failed write nothing more is written
+  std::size_t read_chunk_ = kTextReadChunk;
   std::vector<char> buffer_;
   std::size_t begin_ = 0;  // reading: next unread byte in buffer_
   std::size_t end_ = 0;    // reading: bytes held; writing: bytes collected
+  // Reading: index of the next LF / CR at or after begin_ (end_ when there is
+  // none in the buffer; npos when not yet searched), so that no byte is
+  // searched twice even when one of the two never occurs.
+  std::size_t lf_at_ = std::string::npos;
+  std::size_t cr_at_ = std::string::npos;
   bool at_physical_end_ = false;
   std::uint64_t delivered_ = 0;  // bytes the OS has delivered (reading)
   std::uint64_t examined_ = 0;   // bytes of the file looked at so far (reading)
@@ -47,35 +64,53 @@ class TextFile {
   std::string line_;             // a line that spans two buffer fills
 };
 
-// Opens an existing file for reading. Pending code on failure.
+// Each open starts from a fresh state; a file still open is released first
+// (as by the destructor: bytes buffered for writing are dropped).
+
+// Opens an existing file for reading. Pending code on failure (a folder
+// gives 5).
 void OpenTextForReading(TextFile& file, const std::string& name);
-// Creates or empties a file for writing. Pending code on failure.
+// Creates or empties a file for writing (mode 0666 under the umask).
+// Pending code on failure.
 void CreateTextForWriting(TextFile& file, const std::string& name);
-// Takes over an already open descriptor for writing (the file is not
-// emptied). name is used for messages only.
+// Takes over an already open descriptor for writing: the file is not
+// emptied, and CloseText closes the descriptor. name is used for messages.
 void AttachTextForWriting(TextFile& file, int fd, const std::string& name);
 
 // True when no more data can be read: the physical end, or a Ctrl-Z (byte
-// 26) where the next line would begin. A broken pipe counts as the end.
+// 26) where the next line would begin. A broken pipe counts as the end; a
+// failed read leaves its code and counts as the end. Consumes nothing.
+// Not open for reading: true, pending 103 or 104.
 bool TextAtEnd(TextFile& file);
-// The next line without its terminator (LF, CR LF or a lone CR).
+// The next line without its terminator, which is consumed: LF, CR LF, or a
+// CR not followed by LF. A last line without terminator comes whole; at the
+// end the text is empty. A Ctrl-Z inside a line is an ordinary character.
+// Not open for reading: empty, pending 103 or 104.
 std::string ReadTextLine(TextFile& file);
-// As ReadTextLine, but the view stays valid only until the next operation
-// on the file.
+// As ReadTextLine, without copying when the line lies in one buffer fill;
+// the view stays valid only until the next operation on the file.
 std::string_view ReadTextLineView(TextFile& file);
 
-// The file's size in bytes / 128; -1 (pending 103) when not open.
+// The file's size in bytes / 128 (for a pipe or device: the bytes read or
+// written so far / 128); -1 (pending 103) when not open.
 std::int64_t TextSizeInBlocks(TextFile& file);
-// Bytes a 128-byte reader would have taken from the file so far / 128
-// (reading), or bytes on disk / 128 (writing); -1 (pending 103) when not open.
+// Reading: the bytes a reader taking 128 bytes at a time would have taken
+// so far / 128. Writing: bytes handed to the system / 128. -1 (pending 103)
+// when not open.
 std::int64_t TextPositionInBlocks(TextFile& file);
 
+// Appending to a file open for writing (else pending 103 or 105). Bytes go
+// out in whole buffers of a multiple of 128 bytes, and, on a character
+// device, at every line end. After a failed write (its code pending) the
+// file takes no more bytes.
 void PutText(TextFile& file, std::string_view text);
 void PutChar(TextFile& file, char c);
 void EndTextLine(TextFile& file);  // CR LF
+// PutText, then EndTextLine.
 void WriteTextLine(TextFile& file, std::string_view text);
-// Writing: writes out the buffer, then closes (stays open with the code
-// pending when that write fails). Reading: closes.
+// Writing: writes out what is buffered, then closes; after a failed write
+// the descriptor is closed all the same, the write's code staying the one
+// pending. A failed close leaves its code. Not open: pending 103.
 void CloseText(TextFile& file);
 
 // Raises EInOutError for the pending code and clears it; else does nothing.
