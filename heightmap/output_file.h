@@ -32,6 +32,7 @@ class OutputFile {
  private:
   TextFile text_;
   std::string target_;
+  std::string destination_;  // the target with symbolic links followed
   std::string temp_;  // empty when writing the target directly
   bool open_ = false;
 };
