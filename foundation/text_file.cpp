@@ -273,10 +273,9 @@ std::size_t TextFileAccess::Next(const TextFile& f, char c, std::size_t& cache) 
 
 bool TextFileAccess::AtEnd(TextFile& file) {
   if (!Usable(file, TextMode::kReading)) return true;
-  if (file.begin_ == file.end_ && !Fill(file)) {
-    Examine(file, file.delivered_ + 1);  // looked past the last byte
-    return true;
-  }
+  // At the end every byte delivered has been looked at already, so the look
+  // past the last one takes no further block.
+  if (file.begin_ == file.end_ && !Fill(file)) return true;
   Examine(file, OffsetAfter(file, file.begin_));
   return file.buffer_[file.begin_] == kCtrlZ;
 }
@@ -285,10 +284,7 @@ std::string_view TextFileAccess::TakeLine(TextFile& f) {
   f.line_.clear();
   bool spanned = false;  // the line began in an earlier fill and is held in line_
   for (;;) {
-    if (f.begin_ == f.end_ && !Fill(f)) {
-      Examine(f, f.delivered_ + 1);
-      return f.line_;
-    }
+    if (f.begin_ == f.end_ && !Fill(f)) return f.line_;
     const std::size_t start = f.begin_;
     const std::size_t stop = std::min(Next(f, kLf, f.lf_at_), Next(f, kCr, f.cr_at_));
     const char* data = f.buffer_.data();
@@ -315,10 +311,7 @@ std::string_view TextFileAccess::SkipLfAfterCr(TextFile& f, std::string_view lin
   if (f.begin_ == f.end_) {
     if (!spanned) f.line_.assign(line);
     line = f.line_;
-    if (!Fill(f)) {
-      Examine(f, f.delivered_ + 1);
-      return line;
-    }
+    if (!Fill(f)) return line;
   }
   Examine(f, OffsetAfter(f, f.begin_));
   if (f.buffer_[f.begin_] == kLf) ++f.begin_;
