@@ -1,1 +1,150 @@
-int main() { return 0; }
+// stl2hzm: converts ASCII STL models into HZM height maps from the command
+// line, one input after another, through the same run as the window.
+#include <unistd.h>
+
+#include <cstdio>
+#include <exception>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "cli/cli_driver.h"
+#include "cli/help.h"
+#include "cli/options.h"
+#include "cli/signals.h"
+#include "cli/terminal_progress.h"
+#include "foundation/numbers.h"
+#include "heightmap/conversion_run.h"
+#include "heightmap/pitch.h"
+
+namespace pelmoro::cli {
+namespace {
+
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitStopped = 130;  // 128 + SIGINT, as a shell reports Ctrl-C
+constexpr int kDefaultPitch = 4;   // 0.1 mm, the window's initial pitch
+
+enum class FileOutcome { kConverted, kFailed, kStopped, kTerminated };
+
+// Line breaks of the messages are CR LF; the terminal wants LF.
+std::string ForTerminal(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out += text[i];
+  }
+  return out;
+}
+
+// The window's rule for the error box: a "." follows a message whose last
+// character sorts after "." (a letter, a digit, a multi-byte character).
+std::string WithClosingDot(std::string message) {
+  if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') message += '.';
+  return message;
+}
+
+void PrintError(const std::string& file, const std::string& message) {
+  std::fprintf(stderr, "%s: %s\n", file.c_str(), ForTerminal(WithClosingDot(message)).c_str());
+}
+
+void PrintSummary(const ConversionRequest& request, const ConversionResult& result,
+                  double seconds) {
+  std::fprintf(stderr, "%s: %d triangles, %d x %d points -> %s (%.2f s)\n",
+               request.input.c_str(), static_cast<int>(result.triangles),
+               static_cast<int>(result.columns), static_cast<int>(result.rows),
+               request.output.c_str(), seconds);
+}
+
+// The input for errors of the reading, the output for the others.
+const std::string& FileConcerned(const ConversionRequest& request, RunStage stage) {
+  return stage == RunStage::kReading ? request.input : request.output;
+}
+
+FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& request,
+                       const CliOptions& options, TerminalProgress& progress) {
+  CliDriver driver(options.surface, progress, store, request.pitch);
+  try {
+    const ConversionResult result =
+        RunConversion(store, request, driver, [&driver] { driver.OutputCreated(); });
+    progress.Clear();
+    if (result.outcome == RunOutcome::kStopped) {
+      std::fprintf(stderr, "%s\n", kBreakMessage);
+      return FileOutcome::kStopped;
+    }
+    if (!options.quiet) PrintSummary(request, result, driver.Seconds());
+    return FileOutcome::kConverted;
+  } catch (const RunTerminated&) {
+    progress.Clear();
+    return FileOutcome::kTerminated;
+  } catch (const Exception& e) {
+    progress.Clear();
+    PrintError(FileConcerned(request, driver.stage()), e.message());
+  } catch (const std::bad_alloc&) {
+    progress.Clear();
+    PrintError(request.input, "not enough memory for this model");
+  }
+  return FileOutcome::kFailed;
+}
+
+// Converts the inputs in turn, all through one geometry store.
+int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs, int pitch) {
+  // --threads selects the scan's worker threads; the run takes none yet.
+  TerminalProgress progress(!options.quiet && ::isatty(STDERR_FILENO));
+  GeometryStore store;
+  int exit_code = 0;
+  for (std::size_t i = 0; i < options.inputs.size(); ++i) {
+    if (TerminationSignal() != 0) EndBySignal(TerminationSignal());
+    if (StopSignalled()) {
+      std::fprintf(stderr, "%s\n", kBreakMessage);
+      return kExitStopped;
+    }
+    const ConversionRequest request{options.inputs[i], outputs[i], pitch};
+    switch (ConvertOne(store, request, options, progress)) {
+      case FileOutcome::kConverted: break;
+      case FileOutcome::kFailed: exit_code = kExitFailed; break;
+      case FileOutcome::kStopped: return kExitStopped;
+      case FileOutcome::kTerminated: EndBySignal(TerminationSignal());
+    }
+  }
+  if (TerminationSignal() != 0) EndBySignal(TerminationSignal());
+  return exit_code;
+}
+
+int UsageFailure(const std::string& why) {
+  std::fprintf(stderr, "stl2hzm: %s\nTry 'stl2hzm --help' for more information.\n",
+               why.c_str());
+  return kExitUsage;
+}
+
+int Main(int argc, const char* const* argv) {
+  SetDecimalSeparator(LocaleDecimalSeparator());
+  CliOptions options;
+  std::vector<std::string> outputs;
+  try {
+    options = ParseCommandLine(argc, argv);
+    if (options.action == CliAction::kConvert) outputs = PlanOutputs(options);
+  } catch (const UsageError& e) {
+    return UsageFailure(e.what());
+  }
+  if (options.action != CliAction::kConvert) {
+    std::fputs((options.action == CliAction::kHelp ? HelpText() : VersionText()).c_str(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : kExitFailed;
+  }
+  int pitch = kDefaultPitch;
+  if (options.pitch_given) {
+    const PitchResult parsed = ParsePitchText(options.pitch_text, DecimalSeparator());
+    if (parsed.pitch == 0) {
+      std::fprintf(stderr, "%s\n", ForTerminal(parsed.message).c_str());
+      return kExitUsage;
+    }
+    pitch = parsed.pitch;
+  }
+  InstallSignalHandlers();
+  return RunBatch(options, outputs, pitch);
+}
+
+}  // namespace
+}  // namespace pelmoro::cli
+
+int main(int argc, char** argv) { return pelmoro::cli::Main(argc, argv); }

@@ -4,6 +4,9 @@
 
 namespace pelmoro {
 
+// The stages of a run that a front end may name in its progress display.
+enum class RunPhase { kReading, kScanning };
+
 class RunDriver {
  public:
   virtual ~RunDriver() = default;
@@ -16,6 +19,8 @@ class RunDriver {
   virtual bool StopRequested() = 0;
   // The "Surface" state: first covering triangle instead of the highest.
   virtual bool SurfaceChecked() = 0;
+  // Called as the run enters a phase; front ends that show none ignore it.
+  virtual void PhaseStarted(RunPhase) {}
 };
 
 }  // namespace pelmoro

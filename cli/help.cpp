@@ -1,0 +1,65 @@
+#include "cli/help.h"
+
+namespace pelmoro::cli {
+
+std::string HelpText() {
+  return R"(Usage: stl2hzm [--pitch MM] [--surface] [-o OUTPUT] [--quiet] [--threads N] INPUT.stl...
+
+Turns ASCII STL models into HZM height maps. A square grid is laid over the
+model in plan view, and for every grid point the height map gives the height
+of the model's surface above that point.
+
+The height map is a text file (CR LF line ends): seven header lines, then
+one line "x,y,z" per grid point and a line "S" after each row. All numbers
+are whole grid units of 1/40 mm (0.025 mm). Rows go bottom-up, from the
+model's lowest y to its highest, and each row from the lowest x to the
+highest. A point takes the height of the highest triangle that covers it, or
+the model's lowest z (0 when the whole model lies above z = 0) where no
+triangle does.
+
+Options:
+  --pitch MM    grid spacing in millimetres, 0.025 to 6.375 (1 to 255 grid
+                units; a fraction of a unit is dropped). Written with the
+                decimal separator of your locale (LC_NUMERIC). Default 0.1.
+  --surface     take the first covering triangle in file order instead of
+                the highest one
+  -o OUTPUT     the output file (for one input), or an existing folder that
+                receives one height map per input. Without -o each output is
+                named after its input: everything up to the input's last "."
+                followed by "hzm" (part.stl gives part.hzm), and ".hzm" is
+                added unless that name already ends in "." and three
+                characters.
+  -q, --quiet   no progress bar and no summary lines; errors are still shown
+  --threads N   worker threads for the scan, N >= 1 (accepted; the scan
+                currently runs on one thread)
+  -h, --help    show this text and exit
+  --version     show the version and exit
+
+An existing output file is replaced without a question, but only once its
+conversion has ended: the height map is written to a hidden temporary file
+in the same folder first, so a failed conversion leaves the earlier file as
+it was. Devices and pipes (-o /dev/stdout) are written directly.
+
+While stderr is a terminal a progress line shows the phase (reading,
+scanning), percent, triangles or rows done and the time taken; after each
+file a summary line gives its triangles, grid size, output and seconds.
+
+Ctrl-C stops the conversion under way after the row in progress. Its output
+keeps every complete row, "Break !" is printed, and the inputs after it are
+not converted. SIGTERM and SIGHUP abandon the conversion under way instead:
+its output is not written and an earlier file of that name stays.
+
+Errors are printed as "FILE: message", FILE being the input or output the
+error concerns. The inputs after a failed one are still converted.
+
+Exit status:
+  0     every input converted
+  1     at least one input failed
+  2     bad usage or a refused pitch
+  130   stopped with Ctrl-C
+)";
+}
+
+std::string VersionText() { return std::string("stl2hzm ") + PELMORO_VERSION + "\n"; }
+
+}  // namespace pelmoro::cli

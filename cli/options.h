@@ -1,0 +1,41 @@
+// The stl2hzm command line: what it asks for, and where the outputs go.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace pelmoro::cli {
+
+enum class CliAction { kConvert, kHelp, kVersion };
+
+struct CliOptions {
+  CliAction action = CliAction::kConvert;
+  bool pitch_given = false;
+  std::string pitch_text;  // millimetres, as typed
+  bool surface = false;
+  bool output_given = false;
+  std::string output;
+  bool quiet = false;
+  int threads = 1;
+  std::vector<std::string> inputs;
+};
+
+// A command line that cannot be carried out; what() says why.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Reads argv[1..argc-1]. --help and --version end the reading where they
+// stand. Raises UsageError for an unknown option, a missing value, a bad
+// thread count or no input.
+CliOptions ParseCommandLine(int argc, const char* const* argv);
+
+// Pairs each input with its output: without -o the name proposed after the
+// input with the extension rule applied; with -o naming an existing folder,
+// that name placed in the folder; otherwise -o itself, which then allows
+// only one input (UsageError).
+std::vector<std::string> PlanOutputs(const CliOptions& options);
+
+}  // namespace pelmoro::cli

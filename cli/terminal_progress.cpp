@@ -1,0 +1,73 @@
+#include "cli/terminal_progress.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace pelmoro::cli {
+
+namespace {
+
+constexpr int kBarWidth = 20;
+constexpr int kDefaultWidth = 80;
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+
+int TerminalWidth() {
+  struct winsize size {};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return kDefaultWidth;
+}
+
+void WriteAll(const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
+    if (n <= 0) return;  // a display that fails is no reason to fail the run
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+}  // namespace
+
+std::string FormatProgressLine(const ProgressLine& line, int width) {
+  const int percent = std::clamp(line.percent, 0, 100);
+  const int filled = percent * kBarWidth / 100;
+  std::string text = "[" + std::string(static_cast<std::size_t>(filled), '#') +
+                     std::string(static_cast<std::size_t>(kBarWidth - filled), '.') + "]";
+  const long minutes = static_cast<long>(line.seconds) / 60;
+  const long seconds = static_cast<long>(line.seconds) % 60;
+  char rest[160];
+  if (line.total > 0) {
+    std::snprintf(rest, sizeof rest, " %3d%%  %s  %lld/%lld %s  %ld:%02ld", percent, line.phase,
+                  static_cast<long long>(line.done), static_cast<long long>(line.total),
+                  line.unit, minutes, seconds);
+  } else {
+    std::snprintf(rest, sizeof rest, " %3d%%  %s  %lld %s  %ld:%02ld", percent, line.phase,
+                  static_cast<long long>(line.done), line.unit, minutes, seconds);
+  }
+  text += rest;
+  // One column is left free: a line that fills the terminal would wrap.
+  if (width > 1 && static_cast<int>(text.size()) > width - 1) {
+    text.resize(static_cast<std::size_t>(width - 1));
+  }
+  return text;
+}
+
+void TerminalProgress::Show(const ProgressLine& line) {
+  if (!enabled_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (drawn_ && now - last_ < kRedrawInterval) return;
+  last_ = now;
+  drawn_ = true;
+  WriteAll("\r" + FormatProgressLine(line, TerminalWidth()) + "\x1b[K");
+}
+
+void TerminalProgress::Clear() {
+  if (!drawn_) return;
+  WriteAll("\r\x1b[K");
+  drawn_ = false;
+}
+
+}  // namespace pelmoro::cli
