@@ -1,0 +1,336 @@
+// Writing text files, failures and their codes and messages.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <functional>
+#include <random>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "foundation/errors.h"
+#include "foundation/text_file.h"
+#include "tests/support/test_support.h"
+
+namespace pelmoro {
+namespace {
+
+using testing::TempDir;
+
+std::int64_t SizeOnDisk(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? st.st_size : -1;
+}
+
+// The code and message that CheckIoResult raises; 0 and "" when it raises nothing.
+std::pair<int, std::string> Raised() {
+  try {
+    CheckIoResult();
+  } catch (const EInOutError& e) {
+    return {e.code(), e.message()};
+  }
+  return {0, ""};
+}
+
+std::string RandomLine(std::mt19937& rng) {
+  return std::string(rng() % 90, static_cast<char>('a' + rng() % 26));
+}
+
+TEST(TextFileWrite, DiskHoldsWholeBlocksUntilClosed) {
+  TempDir dir;
+  const std::string path = dir.File("out.hzm");
+  TextFile file;
+  CreateTextForWriting(file, path);
+  std::mt19937 rng(7);
+  std::string expected;
+  std::int64_t largest = 0;
+  while (expected.size() < 3 * kTextWriteBuffer + 77) {
+    const std::string line = RandomLine(rng);
+    WriteTextLine(file, line);
+    expected += line + "\r\n";
+    const std::int64_t on_disk = SizeOnDisk(path);
+    ASSERT_EQ(on_disk % kTextBlock, 0);
+    ASSERT_LE(on_disk, static_cast<std::int64_t>(expected.size()));
+    ASSERT_EQ(TextPositionInBlocks(file), on_disk / kTextBlock);
+    largest = on_disk;
+  }
+  EXPECT_GT(largest, 0);  // whole blocks did reach the disk while open
+  CloseText(file);
+  EXPECT_EQ(PendingIoCode(), 0);
+  EXPECT_EQ(testing::ReadFileBytes(path), expected);
+}
+
+TEST(TextFileWrite, LineEndsAreCrLf) {
+  TempDir dir;
+  const std::string path = dir.File("out.hzm");
+  TextFile file;
+  CreateTextForWriting(file, path);
+  WriteTextLine(file, "VERSION=6");
+  PutChar(file, 'T');
+  EndTextLine(file);
+  WriteTextLine(file, "S");
+  PutText(file, "1,");
+  PutText(file, "-2");
+  EndTextLine(file);
+  WriteTextLine(file, "");
+  EXPECT_EQ(SizeOnDisk(path), 0);
+  CloseText(file);
+  EXPECT_EQ(testing::ReadFileBytes(path), "VERSION=6\r\nT\r\nS\r\n1,-2\r\n\r\n");
+  EXPECT_EQ(file.mode(), TextMode::kClosed);
+}
+
+TEST(TextFileWrite, FileNeverClosedGetsNoBufferedBytes) {
+  TempDir dir;
+  const std::string path = dir.Write("out.hzm", "old content");
+  {
+    TextFile file;
+    CreateTextForWriting(file, path);
+    WriteTextLine(file, "abc");
+  }
+  EXPECT_EQ(SizeOnDisk(path), 0);
+}
+
+TEST(TextFileWrite, FullDeviceRaisesOnceAndTakesNothingMore) {
+  if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+  TextFile file;
+  CreateTextForWriting(file, "/dev/full");
+  ASSERT_TRUE(file.is_device());
+  WriteTextLine(file, "x");  // a device is written out at the line end
+  EXPECT_EQ(Raised(), std::make_pair(112, std::string("I/O エラー (112)")));
+  // A further write to /dev/full would fail again and leave 112 pending.
+  WriteTextLine(file, "y");
+  EXPECT_EQ(PendingIoCode(), 0);
+  CloseText(file);
+  EXPECT_EQ(PendingIoCode(), 0);
+  EXPECT_EQ(file.mode(), TextMode::kClosed);
+}
+
+// Lowers the file size limit for the test's duration; writes past it fail
+// with EFBIG instead of raising SIGXFSZ.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) : old_signal_(std::signal(SIGXFSZ, SIG_IGN)) {
+    ::getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit lower = old_;
+    lower.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &lower);
+  }
+  ~FileSizeLimit() { Lift(); }
+  void Lift() {
+    ::setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, old_signal_);
+  }
+
+ private:
+  rlimit old_{};
+  void (*old_signal_)(int);
+};
+
+TEST(TextFileWrite, PartialWriteCountedAndNothingWrittenAfterFailure) {
+  TempDir dir;
+  const std::string path = dir.File("out.hzm");
+  TextFile file;
+  CreateTextForWriting(file, path);
+  std::string expected;
+  {
+    FileSizeLimit limit(1000);  // the first buffer goes out partly, then fails
+    while (expected.size() < kTextWriteBuffer + 10) {
+      WriteTextLine(file, "0123456789");
+      expected += "0123456789\r\n";
+    }
+    EXPECT_EQ(Raised(), std::make_pair(EFBIG, "I/O エラー (" + std::to_string(EFBIG) + ")"));
+    EXPECT_EQ(TextPositionInBlocks(file), 1000 / kTextBlock);
+  }
+  for (int i = 0; i < 20000; ++i) WriteTextLine(file, "later");
+  CloseText(file);
+  EXPECT_EQ(PendingIoCode(), 0);
+  EXPECT_EQ(testing::ReadFileBytes(path), expected.substr(0, 1000));
+}
+
+TEST(TextFileWrite, PipeTargetGetsEveryByte) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  std::string received;
+  std::thread reader([&] {
+    char buf[4096];
+    for (ssize_t got; (got = ::read(fds[0], buf, sizeof buf)) > 0;) received.append(buf, got);
+    ::close(fds[0]);
+  });
+  TextFile file;
+  AttachTextForWriting(file, fds[1], "pipe");
+  EXPECT_FALSE(file.is_device());
+  std::mt19937 rng(3);
+  std::string expected;
+  for (int i = 0; i < 6000; ++i) {
+    const std::string line = RandomLine(rng);
+    WriteTextLine(file, line);
+    expected += line + "\r\n";
+  }
+  EXPECT_EQ(TextSizeInBlocks(file), TextPositionInBlocks(file));
+  CloseText(file);  // closes the write end, so the reader sees the end
+  reader.join();
+  EXPECT_EQ(PendingIoCode(), 0);
+  EXPECT_EQ(received, expected);
+}
+
+TEST(TextFileWrite, TerminalGetsEachLineAtItsEnd) {
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+    GTEST_SKIP() << "no pseudo-terminal";
+  }
+  const std::string slave = ::ptsname(master);
+  const int raw = ::open(slave.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(raw, 0);
+  termios mode{};
+  ::tcgetattr(raw, &mode);
+  ::cfmakeraw(&mode);  // no output translation: the bytes arrive as written
+  ::tcsetattr(raw, TCSANOW, &mode);
+  TextFile file;
+  CreateTextForWriting(file, slave);
+  ASSERT_TRUE(file.is_device());
+  PutChar(file, 'S');
+  pollfd ready{master, POLLIN, 0};
+  EXPECT_EQ(::poll(&ready, 1, 0), 0);  // nothing goes out before the line end
+  EndTextLine(file);
+  ASSERT_EQ(::poll(&ready, 1, 10000), 1);  // a guard against hanging, not a timing check
+  char buf[16];
+  EXPECT_EQ(std::string(buf, ::read(master, buf, sizeof buf)), "S\r\n");
+  CloseText(file);
+  ::close(raw);
+  ::close(master);
+}
+
+struct OpenFailure {
+  const char* name;
+  std::function<std::string(const TempDir&)> path;
+  bool for_writing;
+  int code;
+  const char* message;
+};
+
+TEST(TextFileErrors, FailedOpensLeaveTheirCode) {
+  const char* const kMissingFile = "ファイルが見つかりません";
+  const char* const kBadName = "不正なファイル名です";
+  const char* const kDenied = "ファイルへのアクセスが拒否されました";
+  const std::vector<OpenFailure> cases = {
+      {"missing_file", [](const TempDir& d) { return d.File("none.stl"); }, false, 2, kMissingFile},
+      {"missing_folder", [](const TempDir& d) { return d.File("none/a.stl"); }, false, 3, kBadName},
+      {"create_in_missing_folder", [](const TempDir& d) { return d.File("none/a.hzm"); }, true, 3,
+       kBadName},
+      {"file_used_as_folder", [](const TempDir& d) { return d.Write("f", "") + "/a.stl"; }, false,
+       3, kBadName},
+      {"name_too_long", [](const TempDir& d) { return d.File(std::string(300, 'n')); }, false, 3,
+       kBadName},
+      {"name_with_nul", [](const TempDir& d) { return d.Write("a", "x") + std::string(1, '\0'); },
+       false, 3, kBadName},
+      {"folder_read", [](const TempDir& d) { return d.path().string(); }, false, 5, kDenied},
+      {"folder_created", [](const TempDir& d) { return d.path().string(); }, true, 5, kDenied},
+  };
+  for (const OpenFailure& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    TextFile file;
+    const std::string path = c.path(dir);
+    c.for_writing ? CreateTextForWriting(file, path) : OpenTextForReading(file, path);
+    EXPECT_EQ(file.mode(), TextMode::kClosed);
+    EXPECT_EQ(Raised(), std::make_pair(c.code, std::string(c.message)));
+    EXPECT_EQ(PendingIoCode(), 0);  // raising cleared it
+  }
+}
+
+TEST(TextFileErrors, DeniedFileGivesFive) {
+  if (testing::RunningAsRoot()) GTEST_SKIP() << "permission bits deny nothing to root";
+  TempDir dir;
+  const std::string path = dir.Write("secret.stl", "solid x\n");
+  ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+  TextFile file;
+  OpenTextForReading(file, path);
+  EXPECT_EQ(Raised().first, 5);
+  CreateTextForWriting(file, path);
+  EXPECT_EQ(Raised().first, 5);
+}
+
+TEST(TextFileErrors, ErrnoMapsToCodes) {
+  TempDir dir;
+  const struct {
+    const char* name;
+    int error;
+    std::string path;
+    int code;
+  } cases[] = {
+      {"missing_file", ENOENT, dir.File("x"), 2},
+      {"missing_file_bare_name", ENOENT, "surely-not-here.stl", 2},
+      {"missing_folder", ENOENT, dir.File("no/x"), 3},
+      {"not_a_folder", ENOTDIR, "", 3},
+      {"name_too_long", ENAMETOOLONG, "", 3},
+      {"too_many_open", EMFILE, "", 4},
+      {"too_many_in_system", ENFILE, "", 4},
+      {"access", EACCES, "", 5},
+      {"permission", EPERM, "", 5},
+      {"read_only_system", EROFS, "", 5},
+      {"is_folder", EISDIR, "", 5},
+      {"no_space", ENOSPC, "", 112},
+      {"quota", EDQUOT, "", 112},
+      {"device_error", EIO, "", 1117},
+      {"other_keeps_number", EFBIG, "", EFBIG},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IoCodeFromErrno(c.error, c.path), c.code) << c.name;
+  }
+  EXPECT_EQ(EInOutError(1117).message(), "I/O エラー (1117)");
+}
+
+TEST(TextFileErrors, WrongStateCodes) {
+  TempDir dir;
+  const std::string input = dir.Write("in.stl", "a\n");
+  const struct {
+    const char* name;
+    TextMode mode;
+    std::function<void(TextFile&)> op;
+    int code;
+  } cases[] = {
+      {"at_end_closed", TextMode::kClosed, [](TextFile& f) { EXPECT_TRUE(TextAtEnd(f)); }, 103},
+      {"read_closed", TextMode::kClosed, [](TextFile& f) { EXPECT_EQ(ReadTextLine(f), ""); }, 103},
+      {"put_closed", TextMode::kClosed, [](TextFile& f) { PutText(f, "x"); }, 103},
+      {"close_closed", TextMode::kClosed, [](TextFile& f) { CloseText(f); }, 103},
+      {"size_closed", TextMode::kClosed, [](TextFile& f) { EXPECT_EQ(TextSizeInBlocks(f), -1); },
+       103},
+      {"position_closed", TextMode::kClosed,
+       [](TextFile& f) { EXPECT_EQ(TextPositionInBlocks(f), -1); }, 103},
+      {"at_end_writing", TextMode::kWriting, [](TextFile& f) { EXPECT_TRUE(TextAtEnd(f)); }, 104},
+      {"read_writing", TextMode::kWriting, [](TextFile& f) { ReadTextLineView(f); }, 104},
+      {"put_reading", TextMode::kReading, [](TextFile& f) { PutChar(f, 'x'); }, 105},
+      {"line_end_reading", TextMode::kReading, [](TextFile& f) { EndTextLine(f); }, 105},
+      {"line_reading", TextMode::kReading, [](TextFile& f) { WriteTextLine(f, "x"); }, 105},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TextFile file;
+    if (c.mode == TextMode::kReading) OpenTextForReading(file, input);
+    if (c.mode == TextMode::kWriting) CreateTextForWriting(file, dir.File("out.hzm"));
+    ASSERT_EQ(PendingIoCode(), 0);
+    c.op(file);
+    EXPECT_EQ(Raised(), std::make_pair(c.code, "I/O エラー (" + std::to_string(c.code) + ")"));
+  }
+  EXPECT_EQ(testing::ReadFileBytes(input), "a\n");  // a file open for reading takes nothing
+}
+
+TEST(TextFileErrors, PendingCodeIsPerThreadAndLatestWins) {
+  SetPendingIoCode(2);
+  SetPendingIoCode(5);
+  int seen_elsewhere = -1;
+  std::thread([&] { seen_elsewhere = PendingIoCode(); }).join();
+  EXPECT_EQ(seen_elsewhere, 0);
+  EXPECT_EQ(Raised().first, 5);
+  EXPECT_EQ(Raised().first, 0);
+}
+
+}  // namespace
+}  // namespace pelmoro
