@@ -24,6 +24,14 @@ class RowSink {
   virtual void WriteRow(std::string_view text) = 0;
 };
 
+// Points per row and rows of a complete scan over the bounds.
+std::int32_t ColumnCount(const ModelBounds& bounds, int pitch);
+std::int32_t RowCount(const ModelBounds& bounds, int pitch);
+
+// The progress shown after a row: TruncateReal(next_y / y_max * 100) in
+// extended precision, kept within the int range.
+int ScanProgress(std::int64_t next_y, std::int32_t y_max);
+
 // Scans rows y = y min, y min + pitch, ... <= y max and in each the points
 // x = x min, ... <= x max (grid units). A point's height is the highest
 // covering triangle's plane height or, while the driver's Surface state is

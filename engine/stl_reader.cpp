@@ -1,3 +1,159 @@
 #include "engine/stl_reader.h"
 
-namespace pelmoro {}  // namespace pelmoro
+#include <string_view>
+
+#include "engine/triangle_metrics.h"
+#include "foundation/errors.h"
+#include "foundation/numbers.h"
+#include "foundation/real.h"
+#include "foundation/text.h"
+#include "foundation/text_file.h"
+
+namespace pelmoro {
+
+namespace {
+
+// Numbers in STL files are always written with a decimal point, whatever
+// the user's locale.
+constexpr char kStlSeparator = '.';
+
+bool IsSeparatorByte(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+// A vertex line begins, after blanks and control characters, with "vertex"
+// in any letter case; no blank is needed before the first number.
+bool IsVertexLine(std::string_view line) {
+  return line.size() >= 6 && (line[0] | 0x20) == 'v' && (line[1] | 0x20) == 'e' &&
+         (line[2] | 0x20) == 'r' && (line[3] | 0x20) == 't' && (line[4] | 0x20) == 'e' &&
+         (line[5] | 0x20) == 'x';
+}
+
+// Cuts the next field off rest: the bytes up to the next blank or control
+// character; rest keeps what follows, without its leading blanks.
+std::string_view NextField(std::string_view& rest) {
+  std::size_t end = 0;
+  while (end < rest.size() && !IsSeparatorByte(rest[end])) ++end;
+  std::string_view field = rest.substr(0, end);
+  rest = StripLeading(rest.substr(end));
+  return field;
+}
+
+// The last field is everything that is left, less trailing blanks and
+// control characters; anything inside it that is not part of the number
+// (a fourth field) makes it refused under its whole text.
+std::string_view LastField(std::string_view rest) {
+  std::size_t end = rest.size();
+  while (end > 0 && IsSeparatorByte(rest[end - 1])) --end;
+  return rest.substr(0, end);
+}
+
+std::int32_t ConvertField(std::string_view field) {
+  return GridUnitsFromMillimetres(ParseReal(field, kStlSeparator), field);
+}
+
+// Stores the three coordinates of a vertex line into vertex, each as soon as
+// it is converted, so a failure in a later field keeps the earlier ones.
+void ReadVertexFields(std::string_view line, Vertex& vertex) {
+  std::string_view rest = StripLeading(line.substr(6));
+  vertex.x = ConvertField(NextField(rest));
+  vertex.y = ConvertField(NextField(rest));
+  vertex.z = ConvertField(LastField(rest));
+}
+
+// TruncateReal(P / B * 100), with B the file's size in text blocks and P
+// the blocks taken so far. A file under one block has no quotient; it shows
+// an empty bar.
+int ReadingProgress(std::int64_t position, std::int64_t size) {
+  if (size <= 0) return 0;
+  return static_cast<int>(
+      TruncateReal(static_cast<Real>(position) / static_cast<Real>(size) * 100));
+}
+
+// Rows the whole file will need, judged from what the rows so far took.
+std::size_t ExpectedRows(std::size_t rows, std::int64_t position, std::int64_t size) {
+  if (position <= 0 || size <= position) return rows + rows / 2 + 16;
+  const double per_block = static_cast<double>(rows) / static_cast<double>(position);
+  return static_cast<std::size_t>(per_block * static_cast<double>(size) * 1.05) + 16;
+}
+
+class InputReading {
+ public:
+  InputReading(GeometryStore& store, const std::string& file_name, RunDriver& driver)
+      : store_(store), driver_(driver) {
+    OpenTextForReading(file_, file_name);
+    CheckIoResult();
+    blocks_ = TextSizeInBlocks(file_);
+    CheckIoResult();
+    store_.SetCapacity(static_cast<std::size_t>(TruncateReal(static_cast<Real>(blocks_) / 2)));
+  }
+
+  std::int32_t ReadAll() {
+    while (!AtEnd()) {
+      std::string_view line = StripLeading(ReadTextLineView(file_));
+      CheckIoResult();
+      if (!IsVertexLine(line)) continue;
+      if (TakeVertex(line) && StopAfterTriangle()) break;
+    }
+    CloseText(file_);
+    CheckIoResult();
+    return triangles_;
+  }
+
+ private:
+  bool AtEnd() {
+    const bool end = TextAtEnd(file_);
+    CheckIoResult();
+    return end;
+  }
+
+  // Stores one vertex; true when it completed a triangle.
+  bool TakeVertex(std::string_view line) {
+    const std::size_t row = static_cast<std::size_t>(triangles_);
+    if (row >= store_.capacity()) {
+      store_.EnsureRow(row, ExpectedRows(row, TextPositionInBlocks(file_), blocks_));
+    }
+    Triangle& triangle = store_.triangle(row);
+    ReadVertexFields(line, triangle.v[slot_]);
+    store_.WidenBounds(triangle.v[slot_]);
+    if (++slot_ < 3) return false;
+    OrderTriangleVertices(triangle);
+    slot_ = 0;
+    store_.metrics(row) = ComputeTriangleMetrics(triangle);
+    ++triangles_;
+    return true;
+  }
+
+  bool StopAfterTriangle() {
+    driver_.SetProgress(ReadingProgress(TextPositionInBlocks(file_), blocks_));
+    driver_.ProcessMessages();
+    return driver_.StopRequested();
+  }
+
+  GeometryStore& store_;
+  RunDriver& driver_;
+  TextFile file_;  // closed by its destructor when an error leaves early
+  std::int64_t blocks_ = 0;
+  std::int32_t triangles_ = 0;
+  int slot_ = 0;
+};
+
+}  // namespace
+
+std::int32_t GridUnitsFromMillimetres(long double mm, std::string_view text) {
+  const Real grid = mm * 40 + 0.5L;
+  // Anything from -2^31 - 1 (exclusive) to 2^31 (exclusive) truncates into
+  // the signed 32-bit range; an overflow to infinity fails the test too.
+  if (grid > -2147483649.0L && grid < 2147483648.0L) {
+    return static_cast<std::int32_t>(TruncateReal(grid));
+  }
+  ClearFpErrors();
+  throw ERangeError("'" + std::string(text) +
+                    "' is outside the coordinate range of -53687091 to 53687091 mm");
+}
+
+std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
+                             RunDriver& driver) {
+  InputReading reading(store, file_name, driver);
+  return reading.ReadAll();
+}
+
+}  // namespace pelmoro

@@ -1,0 +1,190 @@
+#include "engine/height_map_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "engine/triangle_metrics.h"
+#include "tests/support/fake_driver.h"
+
+namespace pelmoro {
+namespace {
+
+using testing::FakeDriver;
+
+// Collects rows as "x,y,z" points separated by spaces, one string per row.
+class RecordingSink : public RowSink {
+ public:
+  void FormatRow(std::int32_t y, std::int32_t x0, int pitch,
+                 std::span<const std::int32_t> heights, std::string& out) const override {
+    for (std::size_t j = 0; j < heights.size(); ++j) {
+      if (j > 0) out += ' ';
+      out += std::to_string(x0 + std::int64_t{pitch} * static_cast<std::int64_t>(j)) + "," +
+             std::to_string(y) + "," + std::to_string(heights[j]);
+    }
+  }
+  void WriteRow(std::string_view text) override { rows.emplace_back(text); }
+  std::vector<std::string> rows;
+};
+
+// Stores triangles (in the given order) and widens the bounds as the reader
+// does.
+void Fill(GeometryStore& store, const std::vector<Triangle>& triangles) {
+  store.ResetBounds();
+  store.SetCapacity(triangles.size());
+  for (std::size_t i = 0; i < triangles.size(); ++i) {
+    Triangle t = triangles[i];
+    for (const Vertex& v : t.v) store.WidenBounds(v);
+    OrderTriangleVertices(t);
+    store.triangle(i) = t;
+    store.metrics(i) = ComputeTriangleMetrics(t);
+  }
+}
+
+const Triangle kWorked{{{4, 4, 40}, {84, 4, 40}, {4, 84, 40}}};
+
+TEST(ScanHeightMapTest, WorkedExampleRows) {
+  GeometryStore store;
+  Fill(store, {kWorked});
+  FakeDriver driver;
+  RecordingSink sink;
+  ScanHeightMap(store, 40, 1, driver, sink);
+  EXPECT_EQ(sink.rows, (std::vector<std::string>{"0,0,0 40,0,0 80,0,0", "0,40,0 40,40,40 80,40,0",
+                                                 "0,80,0 40,80,0 80,80,0"}));
+  // y / y max * 100 after each row (40, 80, 120 over 84), then back to 0.
+  EXPECT_EQ(driver.progress, (std::vector<int>{47, 95, 142, 0}));
+  EXPECT_EQ(driver.passes, 3);
+}
+
+// Two triangles over the same square, the first at plane height 40 and the
+// second at 80, in both storage orders and both modes.
+struct SurfaceCase {
+  std::string name;
+  bool low_first;
+  bool surface;
+  std::int32_t expected;
+};
+
+class SurfaceModeTest : public ::testing::TestWithParam<SurfaceCase> {};
+
+TEST_P(SurfaceModeTest, HighestOrFirstCovering) {
+  const Triangle low{{{0, 0, 40}, {100, 0, 40}, {0, 100, 40}}};
+  const Triangle high{{{0, 0, 80}, {100, 0, 80}, {0, 100, 80}}};
+  GeometryStore store;
+  Fill(store, GetParam().low_first ? std::vector<Triangle>{low, high}
+                                   : std::vector<Triangle>{high, low});
+  FakeDriver driver;
+  driver.surface = GetParam().surface;
+  RecordingSink sink;
+  ScanHeightMap(store, 100, 2, driver, sink);
+  ASSERT_EQ(sink.rows.size(), 2u);
+  EXPECT_EQ(sink.rows[0], "0,0," + std::to_string(GetParam().expected) + " 100,0," +
+                              std::to_string(GetParam().expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, SurfaceModeTest,
+                         ::testing::Values(SurfaceCase{"LowFirstHighest", true, false, 80},
+                                           SurfaceCase{"LowFirstSurface", true, true, 40},
+                                           SurfaceCase{"HighFirstHighest", false, false, 80},
+                                           SurfaceCase{"HighFirstSurface", false, true, 80}),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(ScanHeightMapTest, SurfaceReadLiveTakesEffectFromNextRow) {
+  const Triangle low{{{0, 0, 40}, {100, 0, 40}, {0, 100, 40}}};
+  const Triangle high{{{0, 0, 80}, {100, 0, 80}, {0, 100, 80}}};
+  GeometryStore store;
+  Fill(store, {low, high});
+  FakeDriver driver;
+  driver.on_pass = [&](int pass) { driver.surface = pass == 1; };
+  RecordingSink sink;
+  ScanHeightMap(store, 50, 2, driver, sink);
+  ASSERT_EQ(sink.rows.size(), 3u);
+  EXPECT_EQ(sink.rows[0], "0,0,80 50,0,80 100,0,80");  // Surface off
+  EXPECT_EQ(sink.rows[1], "0,50,40 50,50,40 100,50,0");  // turned on after row 1
+  EXPECT_EQ(sink.rows[2], "0,100,80 50,100,0 100,100,0");  // off again
+}
+
+TEST(ScanHeightMapTest, UncoveredPointsTakeZMin) {
+  // A deep triangle sets z min; a shallower one lies above it.
+  const Triangle deep{{{0, 0, -400}, {40, 0, -400}, {0, 40, -400}}};
+  const Triangle shallow{{{0, 0, -100}, {80, 0, -100}, {0, 80, -100}}};
+  GeometryStore store;
+  Fill(store, {deep, shallow});
+  FakeDriver driver;
+  RecordingSink sink;
+  ScanHeightMap(store, 40, 2, driver, sink);
+  EXPECT_EQ(sink.rows[0], "0,0,-100 40,0,-100 80,0,-100");
+  EXPECT_EQ(sink.rows[2], "0,80,-100 40,80,-400 80,80,-400");
+}
+
+TEST(ScanHeightMapTest, OnlyCountedTrianglesAreConsulted) {
+  GeometryStore store;
+  Fill(store, {kWorked, Triangle{{{0, 0, 999}, {84, 0, 999}, {0, 84, 999}}}});
+  FakeDriver driver;
+  RecordingSink sink;
+  ScanHeightMap(store, 40, 1, driver, sink);
+  EXPECT_EQ(sink.rows[1], "0,40,0 40,40,40 80,40,0");
+}
+
+TEST(ScanHeightMapTest, StopAfterRowInProgress) {
+  GeometryStore store;
+  Fill(store, {kWorked});
+  FakeDriver driver;
+  driver.on_pass = [&](int pass) { driver.stop = pass == 2; };
+  RecordingSink sink;
+  ScanHeightMap(store, 40, 1, driver, sink);
+  EXPECT_EQ(sink.rows.size(), 2u);
+  EXPECT_EQ(driver.progress.back(), 0);
+}
+
+TEST(ScanHeightMapTest, StopAlreadyRequestedWritesOneRow) {
+  GeometryStore store;
+  Fill(store, {kWorked});
+  FakeDriver driver;
+  driver.stop = true;
+  RecordingSink sink;
+  ScanHeightMap(store, 40, 1, driver, sink);
+  EXPECT_EQ(sink.rows.size(), 1u);
+}
+
+TEST(ScanHeightMapTest, EmptyModelIsOnePoint) {
+  GeometryStore store;
+  store.ResetBounds();
+  FakeDriver driver;
+  RecordingSink sink;
+  ScanHeightMap(store, 4, 0, driver, sink);
+  EXPECT_EQ(sink.rows, std::vector<std::string>{"0,0,0"});
+  // y max is 0: the progress quotient has no value and raises nothing.
+  EXPECT_EQ(driver.progress, (std::vector<int>{100, 0}));
+}
+
+TEST(ScanHeightMapTest, PitchWiderThanBounds) {
+  GeometryStore store;
+  Fill(store, {Triangle{{{-10, -20, 5}, {30, -20, 5}, {-10, 10, 5}}}});
+  FakeDriver driver;
+  RecordingSink sink;
+  ScanHeightMap(store, 255, 1, driver, sink);
+  EXPECT_EQ(sink.rows, std::vector<std::string>{"-10,-20,5"});
+}
+
+TEST(ScanHeightMapTest, NegativeRowsGiveNegativeProgress) {
+  GeometryStore store;
+  Fill(store, {Triangle{{{0, -100, 0}, {10, -100, 0}, {0, 10, 0}}}});
+  FakeDriver driver;
+  RecordingSink sink;
+  ScanHeightMap(store, 50, 1, driver, sink);
+  // Rows at -100, -50, 0; progress -500, 0, 500 percent, then 0.
+  EXPECT_EQ(driver.progress, (std::vector<int>{-500, 0, 500, 0}));
+}
+
+TEST(ScanHeightMapTest, ProgressBeyondTheIntRangeIsHeld) {
+  EXPECT_EQ(ScanProgress(std::int64_t{2147483647} + 255, 2147483647), 100);
+  EXPECT_EQ(ScanProgress(-2147483648LL, 1), INT_MIN);
+  EXPECT_EQ(ScanProgress(2147483647LL, 1), INT_MAX);
+  EXPECT_EQ(ScanProgress(-40, 0), 0);
+}
+
+}  // namespace
+}  // namespace pelmoro
