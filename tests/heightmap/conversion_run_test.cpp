@@ -1,0 +1,183 @@
+#include "heightmap/conversion_run.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <string>
+
+#include "foundation/errors.h"
+#include "foundation/text_file.h"
+#include "tests/support/fake_driver.h"
+#include "tests/support/test_support.h"
+
+namespace pelmoro {
+namespace {
+
+using testing::FakeDriver;
+using testing::ReadFileBytes;
+using testing::TempDir;
+
+const char kWorkedStl[] =
+    "solid worked\n"
+    " facet normal 0 0 1\n"
+    "  outer loop\n"
+    "   vertex 0.1 0.1 1\n"
+    "   vertex 2.1 0.1 1\n"
+    "   vertex 0.1 2.1 1\n"
+    "  endloop\n"
+    " endfacet\n"
+    "endsolid worked\n";
+
+const char kWorkedHzm[] =
+    "VERSION=6\r\nT\r\nO\r\nO\r\nL\r\n1\r\nS\r\n"
+    "0,0,0\r\n40,0,0\r\n80,0,0\r\nS\r\n"
+    "0,40,0\r\n40,40,40\r\n80,40,0\r\nS\r\n"
+    "0,80,0\r\n40,80,0\r\n80,80,0\r\nS\r\n";
+
+TEST(RunConversionTest, WorkedExample) {
+  TempDir dir;
+  GeometryStore store;
+  FakeDriver driver;
+  const ConversionRequest request{dir.Write("w.stl", kWorkedStl), dir.File("w.hzm"), 40};
+  const ConversionResult result = RunConversion(store, request, driver);
+  EXPECT_EQ(result.outcome, RunOutcome::kComplete);
+  EXPECT_EQ(result.triangles, 1);
+  EXPECT_EQ(result.columns, 3);
+  EXPECT_EQ(result.rows, 3);
+  const std::string bytes = ReadFileBytes(request.output);
+  EXPECT_EQ(bytes, kWorkedHzm);
+  EXPECT_EQ(bytes.size(), 114u);
+  EXPECT_EQ(testing::ListFolder(dir.path()), (std::vector<std::string>{"w.hzm", "w.stl"}));
+}
+
+TEST(RunConversionTest, SecondRunBoundsComeFromItsOwnModel) {
+  TempDir dir;
+  GeometryStore store;
+  FakeDriver driver;
+  RunConversion(store, {dir.Write("deep.stl", "vertex 0 0 -5\nvertex 1 0 -5\nvertex 0 1 -5\n"),
+                        dir.File("deep.hzm"), 40},
+                driver);
+  EXPECT_EQ(store.bounds().z_min, -199);
+  RunConversion(store, {dir.Write("w.stl", kWorkedStl), dir.File("w.hzm"), 40}, driver);
+  EXPECT_EQ(ReadFileBytes(dir.File("w.hzm")), kWorkedHzm);
+}
+
+TEST(RunConversionTest, StopDuringReadingWritesOneRow) {
+  TempDir dir;
+  GeometryStore store;
+  FakeDriver driver;
+  driver.on_pass = [&](int) { driver.stop = true; };
+  const ConversionRequest request{dir.Write("w.stl", kWorkedStl), dir.File("w.hzm"), 40};
+  EXPECT_EQ(RunConversion(store, request, driver).outcome, RunOutcome::kStopped);
+  EXPECT_EQ(ReadFileBytes(request.output),
+            "VERSION=6\r\nT\r\nO\r\nO\r\nL\r\n1\r\nS\r\n0,0,0\r\n40,0,0\r\n80,0,0\r\nS\r\n");
+}
+
+TEST(RunConversionTest, StopDuringTheScanEndsWithThatRow) {
+  TempDir dir;
+  GeometryStore store;
+  FakeDriver driver;
+  // Pass 1 follows the triangle, passes 2 and 3 the first two rows.
+  driver.on_pass = [&](int pass) { driver.stop = pass == 3; };
+  const ConversionRequest request{dir.Write("w.stl", kWorkedStl), dir.File("w.hzm"), 40};
+  EXPECT_EQ(RunConversion(store, request, driver).outcome, RunOutcome::kStopped);
+  const std::string bytes = ReadFileBytes(request.output);
+  EXPECT_EQ(bytes, std::string(kWorkedHzm).substr(0, bytes.size()));
+  EXPECT_EQ(bytes.size(), std::string(kWorkedHzm).find("0,80,0"));
+}
+
+// Every failing run leaves an earlier target as it was and nothing else.
+struct FailureCase {
+  std::string name;
+  std::string input_text;  // empty: the input does not exist
+  std::string output;      // relative to the folder
+  std::string message;
+};
+
+class RunFailureTest : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(RunFailureTest, LeavesTheTargetIntact) {
+  TempDir dir;
+  const FailureCase& c = GetParam();
+  const std::string input =
+      c.input_text.empty() ? dir.File("missing.stl") : dir.Write("in.stl", c.input_text);
+  const std::string output = c.output == "=input" ? input : dir.File(c.output);
+  if (c.output == "old.hzm") dir.Write("old.hzm", "earlier work\r\n");
+  const auto before = testing::ListFolder(dir.path());
+  GeometryStore store;
+  FakeDriver driver;
+  try {
+    RunConversion(store, {input, output, 4}, driver);
+    FAIL() << "no error";
+  } catch (const Exception& e) {
+    if (!c.message.empty()) {
+      EXPECT_EQ(e.message(), c.message);
+    }
+  }
+  EXPECT_EQ(testing::ListFolder(dir.path()), before);
+  if (c.output == "old.hzm") {
+    EXPECT_EQ(ReadFileBytes(output), "earlier work\r\n");
+  }
+  if (!c.input_text.empty()) {
+    EXPECT_EQ(ReadFileBytes(input), c.input_text);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, RunFailureTest,
+    ::testing::Values(
+        FailureCase{"MissingInput", "", "old.hzm", "ファイルが見つかりません"},
+        FailureCase{"MissingOutputFolder", kWorkedStl, "no/such/folder/x.hzm",
+                    "不正なファイル名です"},
+        FailureCase{"OutputIsInput", kWorkedStl, "=input", ""},
+        FailureCase{"BadNumberHalfWay",
+                    std::string(kWorkedStl) + "vertex 1 2 3\nvertex 1 two 3\n", "old.hzm",
+                    "'two' は浮動小数点数ではありません"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(RunConversionTest, OutputIsInputMessageNamesTheFile) {
+  TempDir dir;
+  const std::string input = dir.Write("in.stl", kWorkedStl);
+  GeometryStore store;
+  FakeDriver driver;
+  try {
+    RunConversion(store, {input, input, 4}, driver);
+    FAIL() << "no error";
+  } catch (const EOutputIsInput& e) {
+    EXPECT_NE(e.message().find(input), std::string::npos);
+  }
+  EXPECT_EQ(ReadFileBytes(input), kWorkedStl);
+}
+
+TEST(RunConversionTest, FullDiskKeepsTheEarlierTarget) {
+  TempDir dir;
+  const std::string input = dir.Write("in.stl", kWorkedStl);
+  const std::string output = dir.Write("old.hzm", "earlier work\r\n");
+  // A file-size limit in a child process stands in for a full disk.
+  const pid_t child = ::fork();
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{64, 64};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    GeometryStore store;
+    FakeDriver driver;
+    try {
+      RunConversion(store, {input, output, 4}, driver);
+    } catch (const EInOutError& e) {
+      ::_exit(e.code() == 27 ? 0 : 2);
+    }
+    ::_exit(1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadFileBytes(output), "earlier work\r\n");
+  EXPECT_EQ(testing::ListFolder(dir.path()), (std::vector<std::string>{"in.stl", "old.hzm"}));
+}
+
+}  // namespace
+}  // namespace pelmoro
