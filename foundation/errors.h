@@ -8,11 +8,16 @@
 namespace pelmoro {
 
 // Base of every error the converter reports. The message is a byte string
-// (UTF-8 on this platform); it is what the error box or stderr shows.
+// (UTF-8 on this platform); it is what the error box or stderr shows. It is
+// kept whole, since a quoted text may hold 0 bytes that what() would cut at.
 class Exception : public std::runtime_error {
  public:
-  explicit Exception(const std::string& message) : std::runtime_error(message) {}
-  const std::string message() const { return what(); }
+  explicit Exception(const std::string& message)
+      : std::runtime_error(message), message_(message) {}
+  const std::string& message() const { return message_; }
+
+ private:
+  std::string message_;
 };
 
 // A text that is not a number.
