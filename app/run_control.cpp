@@ -1,0 +1,137 @@
+// Form1's conversion runs: the two click handlers, the pitch check, the file
+// dialogs, and the window's side of the engine's driver interface.
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <algorithm>
+#include <exception>
+
+#include "app/fp_environment_guard.h"
+#include "app/main_window.h"
+#include "app/message_boxes.h"
+#include "foundation/numbers.h"
+#include "heightmap/conversion_run.h"
+#include "heightmap/output_name.h"
+#include "heightmap/pitch.h"
+
+namespace pelmoro {
+namespace {
+
+// Button2's two captions. "Exit" seen during a run is the stop request.
+const QString kExitCaption = QStringLiteral("Exit");
+const QString kStopCaption = QStringLiteral("Stop");
+
+std::string FileNameBytes(const QString& name) { return QFile::encodeName(name).toStdString(); }
+
+QString FileNameText(const std::string& bytes) {
+  return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+}  // namespace
+
+std::uint8_t TForm1::ParsePitch(const QString& text) {
+  const PitchResult result = ParsePitchText(text.toStdString(), DecimalSeparator());
+  if (result.pitch == 0) ShowMessageBox(result.message, close_requested_);
+  return static_cast<std::uint8_t>(result.pitch);
+}
+
+void TForm1::Button1Click() {
+  store_.ResetBounds();  // on every press, whether or not the run goes on
+  const std::uint8_t pitch = ParsePitch(Edit1->text());
+  if (pitch == 0) return;
+  std::string input;
+  if (!AskFileName(OpenDialog1, &input)) return;
+  SaveDialog1->selectFile(FileNameText(ProposeOutputName(input)));
+  std::string output;
+  if (!AskFileName(SaveDialog1, &output)) return;
+  Convert(ConversionRequest{input, ApplyExtensionRule(output), pitch});
+}
+
+void TForm1::Button2Click() {
+  if (Button2->text() == kExitCaption) {
+    close();  // at once when idle; after the run when one is under way
+  } else {
+    Button2->setText(kExitCaption);  // the stop request
+  }
+}
+
+bool TForm1::AskFileName(QFileDialog* dialog, std::string* confirmed) {
+  FpEnvironmentGuard keep_arithmetic;
+  if (dialog->exec() != QDialog::Accepted) return false;
+  const QStringList names = dialog->selectedFiles();
+  if (names.isEmpty() || names.first().isEmpty()) return false;
+  dialog->selectFile(names.first());  // proposed again at the next showing
+  *confirmed = FileNameBytes(names.first());
+  return true;
+}
+
+void TForm1::Convert(const ConversionRequest& request) {
+  try {
+    RunConversion(store_, request, *this, [this] { EnterRunning(); });
+  } catch (const EOutputIsInput& refused) {
+    ShowMessageBox(refused.message(), close_requested_);
+    ReturnToIdle();
+    EndIfCloseRequested();
+    return;
+  } catch (const std::exception& error) {
+    // The run has already abandoned its output; the window starts afresh.
+    ShowErrorBox(error.what(), close_requested_);
+    ReturnToIdle();
+    EndIfCloseRequested();
+    return;
+  }
+  ShowMessageBox(Button2->text() == kStopCaption ? kCompleteMessage : kBreakMessage,
+                 close_requested_);
+  ReturnToIdle();
+  EndIfCloseRequested();
+}
+
+void TForm1::EnterRunning() {
+  if (Button1->hasFocus()) {
+    // Disabling the focused Button1 would pass the focus on to Button2,
+    // where Enter would stop the run.
+    focus_held_for_button1_ = true;
+    setFocus(Qt::OtherFocusReason);
+  }
+  Button1->setEnabled(false);
+  Button2->setText(kStopCaption);
+  last_dispatch_.invalidate();
+}
+
+void TForm1::ReturnToIdle() {
+  Button1->setEnabled(true);
+  Button2->setText(kExitCaption);
+  ProgressBar1->setValue(0);
+  if (focus_held_for_button1_) {
+    focus_held_for_button1_ = false;
+    Button1->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+bool TForm1::RunUnderWay() const { return !Button1->isEnabled(); }
+
+void TForm1::EndIfCloseRequested() {
+  if (close_requested_) close();
+}
+
+void TForm1::SetProgress(int position) {
+  // The engine passes values outside 0..100 through; the bar shows them
+  // empty or full.
+  ProgressBar1->setValue(std::clamp(position, 0, 100));
+}
+
+void TForm1::ProcessMessages() {
+  if (last_dispatch_.isValid() && last_dispatch_.elapsed() < message_interval_.count()) return;
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  last_dispatch_.start();
+}
+
+bool TForm1::StopRequested() { return Button2->text() == kExitCaption; }
+
+bool TForm1::SurfaceChecked() { return CheckBox1->isChecked(); }
+
+}  // namespace pelmoro
