@@ -53,6 +53,12 @@ struct TextFileAccess {
   static void Release(TextFile& f);
   static void Start(TextFile& f, int fd, TextMode mode, const struct stat& st,
                     std::size_t capacity);
+  // True when open; else leaves the code 103.
+  static bool IsOpen(const TextFile& f) {
+    if (f.mode_ != TextMode::kClosed) return true;
+    SetPendingIoCode(kNotOpen);
+    return false;
+  }
   static bool Usable(TextFile& f, TextMode wanted);
   static bool Fill(TextFile& f);
   static void Examine(TextFile& f, std::uint64_t bytes) {
@@ -109,10 +115,7 @@ void TextFileAccess::Start(TextFile& f, int fd, TextMode mode, const struct stat
 // wrong-state code. A file whose write failed is not usable either, but
 // without a new code: the failure has been reported once.
 bool TextFileAccess::Usable(TextFile& f, TextMode wanted) {
-  if (f.mode_ == TextMode::kClosed) {
-    SetPendingIoCode(kNotOpen);
-    return false;
-  }
+  if (!IsOpen(f)) return false;
   if (f.mode_ != wanted) {
     SetPendingIoCode(wanted == TextMode::kReading ? kNotForReading : kNotForWriting);
     return false;
@@ -186,7 +189,7 @@ int OpenDescriptor(const std::string& name, int flags, struct stat& st) {
 }  // namespace
 
 void TextFileAccess::OpenForReading(TextFile& file, const std::string& name) {
-  TextFileAccess::Release(file);
+  Release(file);
   file.name_ = name;
   struct stat st {};
   const int fd = OpenDescriptor(name, O_RDONLY | O_CLOEXEC, st);
@@ -196,43 +199,40 @@ void TextFileAccess::OpenForReading(TextFile& file, const std::string& name) {
     SetPendingIoCode(5);
     return;
   }
-  TextFileAccess::Start(file, fd, TextMode::kReading, st, file.read_chunk_);
+  Start(file, fd, TextMode::kReading, st, file.read_chunk_);
 }
 
 void TextFileAccess::CreateForWriting(TextFile& file, const std::string& name) {
-  TextFileAccess::Release(file);
+  Release(file);
   file.name_ = name;
   struct stat st {};
   const int fd = OpenDescriptor(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st);
   if (fd < 0) return;
-  TextFileAccess::Start(file, fd, TextMode::kWriting, st, kTextWriteBuffer);
+  Start(file, fd, TextMode::kWriting, st, kTextWriteBuffer);
 }
 
 void TextFileAccess::Attach(TextFile& file, int fd, const std::string& name) {
-  TextFileAccess::Release(file);
+  Release(file);
   file.name_ = name;
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
     SetPendingIoCode(IoCodeFromErrno(errno, name));
     return;
   }
-  TextFileAccess::Start(file, fd, TextMode::kWriting, st, kTextWriteBuffer);
+  Start(file, fd, TextMode::kWriting, st, kTextWriteBuffer);
 }
 
 void TextFileAccess::Close(TextFile& file) {
-  if (file.mode_ == TextMode::kClosed) {
-    SetPendingIoCode(kNotOpen);
-    return;
-  }
+  if (!IsOpen(file)) return;
   if (file.mode_ == TextMode::kWriting && !file.write_failed_ && file.end_ > 0) {
-    TextFileAccess::Flush(file);
+    Flush(file);
   }
   // After a failed write the descriptor is closed all the same, so that
   // nothing stays open; the write's code stays the one reported.
   const int error = CloseDescriptor(file.fd_);
   file.fd_ = -1;
   if (error != 0 && !file.write_failed_) SetPendingIoCode(IoCodeFromErrno(error, file.name_));
-  TextFileAccess::Release(file);
+  Release(file);
 }
 
 // ---- reading ---------------------------------------------------------------
@@ -319,8 +319,8 @@ std::string_view TextFileAccess::SkipLfAfterCr(TextFile& f, std::string_view lin
 }
 
 std::string_view TextFileAccess::ReadLineView(TextFile& file) {
-  if (!TextFileAccess::Usable(file, TextMode::kReading)) return {};
-  return TextFileAccess::TakeLine(file);
+  if (!Usable(file, TextMode::kReading)) return {};
+  return TakeLine(file);
 }
 
 std::string ReadTextLine(TextFile& file) { return std::string(ReadTextLineView(file)); }
@@ -328,10 +328,7 @@ std::string ReadTextLine(TextFile& file) { return std::string(ReadTextLineView(f
 // ---- size and position -------------------------------------------------------
 
 std::int64_t TextFileAccess::SizeInBlocks(TextFile& file) {
-  if (file.mode_ == TextMode::kClosed) {
-    SetPendingIoCode(kNotOpen);
-    return -1;
-  }
+  if (!IsOpen(file)) return -1;
   std::uint64_t bytes = file.mode_ == TextMode::kReading ? file.delivered_ : file.written_;
   if (file.is_regular_) {
     struct stat st {};
@@ -349,10 +346,7 @@ std::int64_t TextFileAccess::SizeInBlocks(TextFile& file) {
 // rounded up to a whole block, but never more than the file holds. Fills end
 // on block boundaries until the last, so delivered_ bounds that from above.
 std::int64_t TextFileAccess::PositionInBlocks(TextFile& file) {
-  if (file.mode_ == TextMode::kClosed) {
-    SetPendingIoCode(kNotOpen);
-    return -1;
-  }
+  if (!IsOpen(file)) return -1;
   const std::uint64_t bytes = file.mode_ == TextMode::kReading
                                   ? std::min(RoundUpToBlock(file.examined_), file.delivered_)
                                   : file.written_;
@@ -401,7 +395,7 @@ void PutChar(TextFile& file, char c) { PutText(file, std::string_view(&c, 1)); }
 void TextFileAccess::EndLine(TextFile& file) {
   PutText(file, "\r\n");
   if (file.mode_ == TextMode::kWriting && file.is_device_ && !file.write_failed_ && file.end_ > 0) {
-    TextFileAccess::Flush(file);
+    Flush(file);
   }
 }
 
