@@ -85,9 +85,10 @@ OutputFile::~OutputFile() { Abandon(); }
 void OutputFile::Create(const std::string& target) {
   Abandon();
   target_ = target;
-  destination_ = FollowLinks(target);
+  // The system follows the links for stat, the magic ones of /proc too
+  // ("/dev/stdout" on a pipe), which FollowLinks could not.
   struct stat st;
-  const bool exists = ::stat(destination_.c_str(), &st) == 0;
+  const bool exists = ::stat(target.c_str(), &st) == 0;
   if (exists && IsDevice(st)) {
     // Devices and pipes cannot be replaced by a file; they take the text as
     // it comes (the text layer writes character devices out at line ends).
@@ -97,6 +98,7 @@ void OutputFile::Create(const std::string& target) {
     open_ = true;
     return;
   }
+  destination_ = FollowLinks(target);
   if (exists) CheckWritable(destination_, target_, st);
 
   std::string base = BaseOf(destination_).substr(0, kMaxBaseInTempName);

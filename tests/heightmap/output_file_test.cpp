@@ -212,6 +212,25 @@ TEST(OutputFileTest, PipeIsWrittenDirectly) {
   EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"pipe"});
 }
 
+TEST(OutputFileTest, StandardOutputOnAPipeIsWrittenDirectly) {
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  std::string expected;
+  {
+    OutputFile out;
+    out.Create("/proc/self/fd/" + std::to_string(ends[1]));  // as /dev/stdout on a pipe
+    EXPECT_TRUE(out.temporary().empty());
+    expected = WriteRows(out, 3);
+    out.Commit();
+  }
+  ::close(ends[1]);
+  std::string received;
+  char buffer[256];
+  for (ssize_t n; (n = ::read(ends[0], buffer, sizeof buffer)) > 0;) received.append(buffer, n);
+  ::close(ends[0]);
+  EXPECT_EQ(received, expected);
+}
+
 TEST(OutputFileTest, FullDeviceRaisesDiskFullByTheCommit) {
   OutputFile out;
   out.Create("/dev/full");
