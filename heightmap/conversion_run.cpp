@@ -33,7 +33,9 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
   if (on_output_created) on_output_created();
 
   ConversionResult result;
+  driver.PhaseStarted(RunPhase::kReading);
   result.triangles = ReadStlVertices(store, request.input, driver);
+  driver.PhaseStarted(RunPhase::kScanning);
   WriteHeightMapHeader(output.text());
   HzmRowSink sink(output.text());
   ScanHeightMap(store, request.pitch, result.triangles, driver, sink);
