@@ -1,0 +1,117 @@
+#include "tests/cli/child_process.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+
+extern char** environ;
+
+namespace pelmoro::testing {
+
+namespace {
+
+constexpr auto kSafetyLimit = std::chrono::seconds(60);
+
+std::vector<std::string> ChildEnvironment(const std::vector<std::string>& extra) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    if (entry.rfind("LC_", 0) == 0 || entry.rfind("LANG=", 0) == 0) continue;
+    env.push_back(entry);
+  }
+  env.push_back("LC_ALL=C.UTF-8");
+  for (const std::string& e : extra) {
+    const std::string name = e.substr(0, e.find('=') + 1);
+    std::erase_if(env, [&](const std::string& v) { return v.rfind(name, 0) == 0; });
+    env.push_back(e);
+  }
+  return env;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+  std::vector<char*> p;
+  for (std::string& s : strings) p.push_back(s.data());
+  p.push_back(nullptr);
+  return p;
+}
+
+}  // namespace
+
+Child::Child(const Launch& launch) {
+  std::vector<std::string> args{STL2HZM_PATH};
+  args.insert(args.end(), launch.args.begin(), launch.args.end());
+  std::vector<std::string> env = ChildEnvironment(launch.env);
+  std::vector<char*> argv = Pointers(args), envp = Pointers(env);
+  int out[2], err[2];
+  if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    // Only async-signal-safe calls between fork and exec.
+    ::dup2(out[1], STDOUT_FILENO);
+    ::dup2(err[1], STDERR_FILENO);
+    if (!launch.cwd.empty() && ::chdir(launch.cwd.c_str()) != 0) ::_exit(126);
+    const struct rlimit limit{launch.file_size_limit, launch.file_size_limit};
+    if (launch.file_size_limit != RLIM_INFINITY) ::setrlimit(RLIMIT_FSIZE, &limit);
+    ::execve(argv[0], argv.data(), envp.data());
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  ::close(err[1]);
+  out_fd_ = out[0];
+  err_fd_ = err[0];
+}
+
+Child::~Child() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  if (out_fd_ >= 0) ::close(out_fd_);
+  if (err_fd_ >= 0) ::close(err_fd_);
+}
+
+void Child::Signal(int signal_number) const { ::kill(pid_, signal_number); }
+
+Outcome Child::Wait() {
+  Outcome outcome;
+  const auto deadline = std::chrono::steady_clock::now() + kSafetyLimit;
+  struct pollfd fds[2] = {{out_fd_, POLLIN, 0}, {err_fd_, POLLIN, 0}};
+  std::string* sinks[2] = {&outcome.out, &outcome.err};
+  int open_pipes = 2;
+  bool killed = false;
+  while (open_pipes > 0) {
+    if (!killed && std::chrono::steady_clock::now() > deadline) {
+      ADD_FAILURE() << "stl2hzm still runs after a minute; killed";
+      ::kill(pid_, SIGKILL);
+      killed = true;
+    }
+    if (::poll(fds, 2, 1000) < 0) break;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buffer[4096];
+      const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        sinks[i]->append(buffer, static_cast<std::size_t>(n));
+      } else {
+        fds[i].fd = -1;
+        --open_pipes;
+      }
+    }
+  }
+  int status = 0;
+  ::waitpid(pid_, &status, 0);
+  pid_ = -1;
+  if (WIFEXITED(status)) outcome.exit_code = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) outcome.signal = WTERMSIG(status);
+  return outcome;
+}
+
+Outcome RunStl2hzm(const Launch& launch) { return Child(launch).Wait(); }
+
+}  // namespace pelmoro::testing

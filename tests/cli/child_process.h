@@ -1,0 +1,55 @@
+// Runs the stl2hzm binary as a child process for the command-line tests.
+#pragma once
+
+#include <sys/resource.h>
+#include <sys/types.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace pelmoro::testing {
+
+struct Launch {
+  Launch(std::vector<std::string> arguments, std::string folder = {},
+         std::vector<std::string> environment = {})
+      : args(std::move(arguments)), cwd(std::move(folder)), env(std::move(environment)) {}
+
+  std::vector<std::string> args;  // after the program name
+  std::string cwd;                // empty: the test's own
+  // "NAME=value" entries on top of the test's environment, whose locale
+  // variables are replaced by LC_ALL=C.UTF-8 first.
+  std::vector<std::string> env;
+  rlim_t file_size_limit = RLIM_INFINITY;  // RLIMIT_FSIZE, in bytes
+};
+
+struct Outcome {
+  int exit_code = -1;  // when it exited
+  int signal = 0;      // when a signal ended it
+  std::string out;     // stdout
+  std::string err;     // stderr
+};
+
+class Child {
+ public:
+  explicit Child(const Launch& launch);
+  ~Child();  // kills a child that still runs
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  pid_t pid() const { return pid_; }
+  void Signal(int signal_number) const;
+  // Collects the output until the child ends. A child that runs for more
+  // than a minute is killed and the test fails: it would hang otherwise.
+  Outcome Wait();
+
+ private:
+  pid_t pid_ = -1;
+  int out_fd_ = -1;
+  int err_fd_ = -1;
+};
+
+// Launches, waits, and returns what happened.
+Outcome RunStl2hzm(const Launch& launch);
+
+}  // namespace pelmoro::testing

@@ -1,0 +1,200 @@
+// stl2hzm over several files, failing files, and interrupted runs.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/cli/child_process.h"
+#include "tests/support/test_support.h"
+
+namespace pelmoro::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+constexpr char kOldTarget[] = "an earlier height map\r\n";
+
+std::string WorkedStl() { return ReadFileBytes(TestData("worked_example.stl")); }
+std::string WorkedHzm() { return ReadFileBytes(TestData("worked_example.hzm")); }
+
+struct NamingCase {
+  const char* label;
+  const char* input;   // relative to the working folder
+  const char* output;  // the file that appears there
+};
+
+class CliNamingTest : public ::testing::TestWithParam<NamingCase> {};
+
+TEST_P(CliNamingTest, OutputIsNamedAfterTheInput) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "my.data");
+  dir.Write(GetParam().input, WorkedStl());
+  const Outcome r = RunStl2hzm({{"-q", "--pitch", "1", GetParam().input}, dir.path().string()});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(ReadFileBytes(dir.File(GetParam().output)), WorkedHzm());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Naming, CliNamingTest,
+    ::testing::Values(NamingCase{"ExtensionReplaced", "part.stl", "part.hzm"},
+                      NamingCase{"UpperCaseExtension", "PART.STL", "PART.hzm"},
+                      // The last "." of the whole path counts, as in the window.
+                      NamingCase{"DotInFolderOnly", "my.data/part", "my.hzm"},
+                      NamingCase{"NoDotAnywhere", "part", "hzm.hzm"},
+                      NamingCase{"ShortExtension", "part.st", "part.hzm"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(CliRunsTest, SeveralInputsConvertOneAfterAnother) {
+  TempDir dir;
+  dir.Write("deep.stl", "vertex 0 0 -5\nvertex 1 0 -5\nvertex 0 1 -5\n");
+  dir.Write("worked.stl", WorkedStl());
+  const Outcome r = RunStl2hzm({{"--pitch", "1", "deep.stl", "worked.stl"}, dir.path().string()});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(ListFolder(dir.path()), (Names{"deep.hzm", "deep.stl", "worked.hzm", "worked.stl"}));
+  // The second map owes nothing to the first model's bounds (its z min).
+  EXPECT_EQ(ReadFileBytes(dir.File("worked.hzm")), WorkedHzm());
+  EXPECT_NE(r.err.find("deep.stl: 1 triangles, 2 x 2 points -> deep.hzm"), std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("worked.stl: 1 triangles, 3 x 3 points -> worked.hzm"), std::string::npos)
+      << r.err;
+}
+
+TEST(CliRunsTest, OutputFolderReceivesOneMapPerInput) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "in.1");
+  fs::create_directories(dir.path() / "maps");
+  const std::string a = dir.Write("in.1/a.stl", WorkedStl());
+  const std::string b = dir.Write("b", WorkedStl());
+  const Outcome r = RunStl2hzm({{"-q", "--pitch", "1", "-o", dir.File("maps"), a, b}});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(ListFolder(dir.path() / "maps"), (Names{"a.hzm", "hzm.hzm"}));
+  EXPECT_EQ(ReadFileBytes(dir.File("maps/a.hzm")), WorkedHzm());
+}
+
+TEST(CliRunsTest, MissingInputIsReportedAndTheOthersStillConvert) {
+  TempDir dir;
+  dir.Write("a.stl", WorkedStl());
+  dir.Write("c.stl", WorkedStl());
+  const Outcome r = RunStl2hzm({{"-q", "--pitch", "1", "a.stl", "b.stl", "c.stl"},
+                                dir.path().string()});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err, "b.stl: ファイルが見つかりません.\n");
+  EXPECT_EQ(ListFolder(dir.path()), (Names{"a.hzm", "a.stl", "c.hzm", "c.stl"}));
+}
+
+TEST(CliRunsTest, BadNumberHalfWayKeepsTheEarlierTarget) {
+  TempDir dir;
+  dir.Write("bad.stl", "vertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\nvertex 1 1 x\n");
+  dir.Write("bad.hzm", kOldTarget);
+  const Outcome r = RunStl2hzm({{"bad.stl"}, dir.path().string()});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err.rfind("bad.stl: '", 0), 0u) << r.err;
+  EXPECT_EQ(ReadFileBytes(dir.File("bad.hzm")), kOldTarget);
+  EXPECT_EQ(ListFolder(dir.path()), (Names{"bad.hzm", "bad.stl"}));
+}
+
+TEST(CliRunsTest, OutputThatIsTheInputIsRefused) {
+  TempDir dir;
+  const std::string input = dir.Write("model.stl", WorkedStl());
+  const Outcome r = RunStl2hzm({{"-o", input, input}});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err.rfind(input + ": ", 0), 0u) << r.err;
+  EXPECT_EQ(ReadFileBytes(input), WorkedStl());
+  EXPECT_EQ(ListFolder(dir.path()), Names{"model.stl"});
+}
+
+TEST(CliRunsTest, MissingOutputFolderFailsBeforeReading) {
+  TempDir dir;
+  const std::string target = dir.File("gone/out.hzm");
+  const Outcome r = RunStl2hzm({{"-o", target, TestData("worked_example.stl")}});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err, target + ": 不正なファイル名です.\n");
+  EXPECT_TRUE(ListFolder(dir.path()).empty());
+}
+
+TEST(CliRunsTest, FileSizeLimitLeavesTheEarlierTargetAndNoTemporary) {
+  TempDir dir;
+  const std::string target = dir.Write("relief.hzm", kOldTarget);
+  // 801 x 801 points: the full map would be megabytes.
+  const std::string model = dir.Write("relief.stl", "vertex 0 0 1\nvertex 20 0 1\nvertex 0 20 1\n");
+  Launch launch{{"--pitch", "0.025", "-o", target, model}};
+  launch.file_size_limit = 64 * 1024;
+  const Outcome r = RunStl2hzm(launch);
+  EXPECT_EQ(r.signal, 0);
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err.rfind(target + ": I/O エラー (", 0), 0u) << r.err;
+  EXPECT_EQ(ReadFileBytes(target), kOldTarget);
+  EXPECT_EQ(ListFolder(dir.path()), (Names{"relief.hzm", "relief.stl"}));
+}
+
+// Layers of two triangles each over 50 x 50 mm: at 0.025 mm every grid
+// point lies under every triangle, so each row is slow and the whole scan
+// takes far longer than any test waits.
+std::string StackedLayers(int layers) {
+  std::string stl;
+  for (int k = 0; k < layers; ++k) {
+    const std::string z = std::to_string(1 + k % 97) + "." + std::to_string(k % 10);
+    stl += "vertex 0 0 " + z + "\nvertex 50 0 " + z + "\nvertex 0 50 " + z + "\n";
+    stl += "vertex 50 0 " + z + "\nvertex 50 50 " + z + "\nvertex 0 50 " + z + "\n";
+  }
+  return stl;
+}
+
+// Waits until the run has written into its temporary file: the scan is
+// under way. False if the child ended or nothing came within the limit.
+bool WaitForScan(const TempDir& dir, const std::string& target_name) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (std::chrono::steady_clock::now() < deadline) {
+    for (const std::string& name : ListFolder(dir.path())) {
+      std::error_code ec;
+      if (name.rfind("." + target_name + ".", 0) == 0 && fs::file_size(dir.path() / name, ec) > 0) {
+        return true;
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
+}
+
+TEST(CliRunsTest, CtrlCEndsTheMapWithTheRowInProgress) {
+  TempDir dir;
+  dir.Write("big.stl", StackedLayers(1500));
+  Child child({{"--pitch", "0.025", "big.stl"}, dir.path().string()});
+  ASSERT_TRUE(WaitForScan(dir, "big.hzm"));
+  child.Signal(SIGINT);
+  const Outcome r = child.Wait();
+  EXPECT_EQ(r.exit_code, 130);
+  EXPECT_EQ(r.err, "Break !\n");
+  EXPECT_EQ(ListFolder(dir.path()), (Names{"big.hzm", "big.stl"}));
+  // Complete rows of 2001 points each, every one closed by "S".
+  const std::string map = ReadFileBytes(dir.File("big.hzm"));
+  const std::string header = "VERSION=6\r\nT\r\nO\r\nO\r\nL\r\n1\r\nS\r\n";
+  ASSERT_EQ(map.rfind(header, 0), 0u);
+  const std::string body = map.substr(header.size());
+  const auto lines = std::count(body.begin(), body.end(), '\n');
+  const auto rows = std::count(body.begin(), body.end(), 'S');
+  EXPECT_GE(rows, 1);
+  EXPECT_EQ(lines, rows * 2002);
+  EXPECT_EQ(body.substr(body.size() - 3), "S\r\n");
+}
+
+TEST(CliRunsTest, TerminationAbandonsTheRunAndKeepsTheEarlierTarget) {
+  TempDir dir;
+  dir.Write("big.stl", StackedLayers(1500));
+  dir.Write("big.hzm", kOldTarget);
+  Child child({{"--pitch", "0.025", "big.stl"}, dir.path().string()});
+  ASSERT_TRUE(WaitForScan(dir, "big.hzm"));
+  child.Signal(SIGTERM);
+  const Outcome r = child.Wait();
+  EXPECT_EQ(r.signal, SIGTERM);
+  EXPECT_EQ(ReadFileBytes(dir.File("big.hzm")), kOldTarget);
+  EXPECT_EQ(ListFolder(dir.path()), (Names{"big.hzm", "big.stl"}));
+}
+
+}  // namespace
+}  // namespace pelmoro::testing
