@@ -2,9 +2,9 @@
 //
 // Operations never throw: a failure leaves a pending I/O code (per thread; a
 // later failure replaces an earlier one) that CheckIoResult() turns into an
-// EInOutError. The operating system is asked for large chunks, but every
-// observable result is that of a reader and writer working through a
-// 128-byte buffer ("text block"): the block size and position, and an output
+// EInOutError. The operating system is asked for large chunks, but what a
+// caller observes is counted in 128-byte text blocks as if read and written
+// through a 128-byte buffer: the size, the reading position, and an output
 // file that holds only whole 128-byte blocks until it is closed.
 #pragma once
 
