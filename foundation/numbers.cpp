@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cstring>
 #include <string>
 
@@ -38,43 +39,88 @@ Real ScaleByPowerOfTen(Real m, std::int64_t n) {
   return m;
 }
 
-// The value of the exponent digits, which are read only while it stays below
-// 500; *p is left on the first digit not read.
-int ReadExponentDigits(const char*& p, const char* end) {
-  int x = 0;
-  for (; p < end && IsDigit(*p) && x < 500; ++p) x = x * 10 + (*p - '0');
-  return x;
-}
-
 // What the fast scan learned about a text.
 struct DecimalScan {
   bool negative = false;
-  bool exact = true;     // every digit folded into m without leaving 64 bits
-  std::uint64_t m = 0;   // the digits as one integer, when exact
+  int digits = 0;        // digits folded into m, leading zeros included
+  std::uint64_t m = 0;   // the digits as one integer
   std::int64_t n = 0;    // decimal exponent: exponent digits minus fraction digits
 };
 
-// Folds digits into scan.m while m * 10 + digit stays below 2^64. Up to there
-// this is exactly what the extended fold gives: every integer below 2^64 fits
-// the 64-bit significand, so neither the product nor the sum is rounded.
-const char* FoldDigits(const char* p, const char* end, DecimalScan& scan) {
-  for (; p < end && IsDigit(*p); ++p) {
-    std::uint64_t next;
-    if (scan.exact && !__builtin_mul_overflow(scan.m, 10u, &next) &&
-        !__builtin_add_overflow(next, static_cast<unsigned>(*p - '0'), &next)) {
-      scan.m = next;
-    } else {
-      scan.exact = false;
-    }
-  }
-  return p;
+enum class ScanOutcome { kNumber, kNotANumber, kAskReference };
+
+constexpr int kMostExactDigits = 19;  // 10^19 - 1 < 2^64
+
+constexpr std::uint64_t kIntegerPowersOfTen[9] = {
+    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+static_assert(std::endian::native == std::endian::little,
+              "the digit chunks put the first character in the lowest byte");
+
+// Number of leading digit characters among the eight bytes of chunk. A byte
+// is no digit when subtracting 0x30 sets its top bit (below '0', or 0xBA and
+// up) or adding 0x46 does (above '9' up to 0xB9). Borrows and carries only
+// run toward later bytes, so the first flagged byte is the first non-digit.
+int LeadingDigitCount(std::uint64_t chunk) {
+  const std::uint64_t flagged =
+      ((chunk - 0x3030303030303030) | (chunk + 0x4646464646464646)) & 0x8080808080808080;
+  return flagged == 0 ? 8 : __builtin_ctzll(flagged) / 8;
 }
 
-// The syntax of ParseReal in one pass, with the digits gathered in an integer.
-// A 0 byte stops every step just as the end of the text does, which is how
-// the text comes to be read up to its first 0 byte. False for a text that is
-// not a number whatever the arithmetic does.
-bool ScanDecimal(std::string_view text, char separator, DecimalScan& scan) {
+// The value of the first count (1..8) digit characters of chunk: the digits
+// are moved to the top bytes and combined pairwise, 2, 4 and 8 at a time.
+std::uint64_t DigitsValue(std::uint64_t chunk, int count) {
+  chunk = (chunk << (8 * (8 - count))) & 0x0F0F0F0F0F0F0F0F;
+  chunk = (chunk * 10 + (chunk >> 8)) & 0x00FF00FF00FF00FF;
+  chunk = (chunk * 100 + (chunk >> 16)) & 0x0000FFFF0000FFFF;
+  return (chunk * 10000 + (chunk >> 32)) & 0xFFFFFFFF;
+}
+
+// The (up to) eight bytes from p on, with zero bytes in place of those past
+// the end. Loads only inside the text, in at most three reads and without a
+// byte loop, since texts this short make loop exits costly to predict.
+std::uint64_t LoadChunk(const char* p, const char* end) {
+  const auto left = static_cast<std::size_t>(end - p);
+  std::uint64_t chunk = 0;
+  if (left >= 8) {
+    std::memcpy(&chunk, p, 8);
+  } else if (left >= 4) {  // two overlapping four-byte reads
+    std::uint32_t low, high;
+    std::memcpy(&low, p, 4);
+    std::memcpy(&high, end - 4, 4);
+    chunk = low | (std::uint64_t{high} << (8 * (left - 4)));
+  } else if (left > 0) {  // first, middle and last byte cover all of 1 to 3
+    const auto byte = [p](std::size_t i) {
+      return std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+    };
+    chunk = byte(0) | byte(left / 2) | byte(left - 1);
+  }
+  return chunk;
+}
+
+// Folds the run of digits at p into scan.m, up to eight at a time, and
+// returns the byte after the run; nullptr once the number has more than 19
+// digits. While it has at most 19, m < 10^19 < 2^64, and this integer is what
+// the extended fold m := m * 10 + digit gives too: every integer below 2^64
+// fits the 64-bit significand, so none of its steps rounds.
+const char* FoldDigitRun(const char* p, const char* end, DecimalScan& scan) {
+  for (;;) {
+    const std::uint64_t chunk = LoadChunk(p, end);
+    const int count = LeadingDigitCount(chunk);
+    if (count == 0) return p;
+    scan.digits += count;
+    if (scan.digits > kMostExactDigits) return nullptr;
+    scan.m = scan.m * kIntegerPowersOfTen[count] + DigitsValue(chunk, count);
+    p += count;
+    if (count < 8) return p;
+  }
+}
+
+// The syntax of ParseReal in one pass, gathering the digits in an integer.
+// A 0 byte stops every step just as the end does, which is how the text comes
+// to be read up to its first 0 byte. kNotANumber only for a text that no
+// arithmetic could make valid; kAskReference when the integer is not exact.
+ScanOutcome ScanDecimal(std::string_view text, char separator, DecimalScan& scan) {
   const char* p = text.data();
   const char* const end = p + text.size();
   const auto peek = [&p, end] { return p < end ? *p : '\0'; };
@@ -82,25 +128,25 @@ bool ScanDecimal(std::string_view text, char separator, DecimalScan& scan) {
   scan.negative = peek() == '-';
   if (scan.negative || peek() == '+') ++p;
   const char* const number_start = p;
-  p = FoldDigits(p, end, scan);
+  if ((p = FoldDigitRun(p, end, scan)) == nullptr) return ScanOutcome::kAskReference;
   std::int64_t fraction_digits = 0;
   if (separator != '\0' && peek() == separator) {
     const char* const fraction_start = ++p;
-    p = FoldDigits(p, end, scan);
+    if ((p = FoldDigitRun(p, end, scan)) == nullptr) return ScanOutcome::kAskReference;
     fraction_digits = p - fraction_start;
   }
-  if (p == number_start) return false;
+  if (p == number_start) return ScanOutcome::kNotANumber;
   int x = 0;
   bool exponent_negative = false;
   if (peek() == 'E' || peek() == 'e') {
     ++p;
     exponent_negative = peek() == '-';
     if (exponent_negative || peek() == '+') ++p;
-    x = ReadExponentDigits(p, end);
+    for (; IsDigit(peek()) && x < 500; ++p) x = x * 10 + (*p - '0');
   }
   while (peek() == ' ') ++p;
   scan.n = (exponent_negative ? -x : x) - fraction_digits;
-  return peek() == '\0';
+  return peek() == '\0' ? ScanOutcome::kNumber : ScanOutcome::kNotANumber;
 }
 
 }  // namespace
@@ -126,12 +172,17 @@ Real ParseReal(std::string_view text) { return ParseReal(text, DecimalSeparator(
 
 Real ParseReal(std::string_view text, char separator) {
   DecimalScan scan;
-  if (!ScanDecimal(text, separator, scan)) ThrowNotAReal(text);
-  if (!scan.exact || scan.n <= -512 || scan.n >= 512) {
-    return detail::ParseRealReference(text, separator);
+  switch (ScanDecimal(text, separator, scan)) {
+    case ScanOutcome::kNotANumber:
+      ThrowNotAReal(text);
+    case ScanOutcome::kAskReference:
+      return detail::ParseRealReference(text, separator);
+    case ScanOutcome::kNumber:
+      break;
   }
-  // No flag test is needed here: m < 2^64 is exact, and with |n| < 512 the
-  // factors are at most 10^31 and 10^480, so a product stays below 10^531 and
+  if (scan.n <= -512 || scan.n >= 512) return detail::ParseRealReference(text, separator);
+  // No flag test is needed here: m < 10^19 is exact, and with |n| < 512 the
+  // factors are at most 10^31 and 10^480, so a product stays below 10^530 and
   // a non-zero quotient above 10^-512, far inside the extended range (about
   // 10^+-4932). Factors are never 0 and m is finite, so neither overflow,
   // division by zero nor invalid operation can happen, and the general

@@ -19,14 +19,17 @@ void SetDecimalSeparator(char separator);
 // without touching the process-wide C locale.
 char LocaleDecimalSeparator();
 
-// Converts a decimal text into an extended real: optional spaces, sign,
-// digits, separator, fraction digits, exponent ("E"/"e", optional sign, up to
-// the digit that brings the exponent to 500 or more), trailing spaces. Digits
+// Converts a decimal text, read up to its first 0 byte, into an extended
+// real: optional spaces (code 32 only), sign, digits, separator, fraction
+// digits, exponent ("E"/"e", optional sign, up to the digit that brings the
+// exponent to 500 or more), trailing spaces. Digits
 // are folded into an extended significand one at a time and the decimal
 // exponent is applied as up to three correctly rounded powers of ten, so the
 // result is the same bits for every text as that digit-by-digit algorithm.
-// Raises EConvertError("'<text>' は浮動小数点数ではありません") for anything else,
-// including overflow. Leaves the floating-point flags clear.
+// Raises EConvertError("'<text>' は浮動小数点数ではありません", the text whole as
+// handed in) for anything else, including overflow; underflow gives a
+// denormal or 0. Leaves the floating-point error flags clear. The first form
+// takes DecimalSeparator() as the separator.
 Real ParseReal(std::string_view text);
 Real ParseReal(std::string_view text, char separator);
 

@@ -14,11 +14,13 @@ constexpr int kErrorFlags = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
 
 }  // namespace
 
-void ClearFpErrors() { std::feclearexcept(kErrorFlags); }
+void ClearFpErrors() {
+  // Testing is cheap, clearing is not (it rewrites the whole x87
+  // environment), and the flags are nearly always clear already.
+  if (std::fetestexcept(kErrorFlags) != 0) std::feclearexcept(kErrorFlags);
+}
 
 void CheckFpErrors() {
-  // Testing is cheap, clearing is not (it rewrites the x87 environment), so
-  // the flags are cleared only when one of them is actually set.
   const int raised = std::fetestexcept(kErrorFlags);
   if (raised == 0) return;
   std::feclearexcept(kErrorFlags);
