@@ -38,11 +38,5 @@ INSTANTIATE_TEST_SUITE_P(
                       IoCase{"Negative", -1, "I/O エラー (-1)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(MathErrors, CarryTheirMessages) {
-  EXPECT_EQ(EInvalidOp().message(), "不正な浮動小数点数演算命令");
-  EXPECT_EQ(EZeroDivide().message(), "0 による浮動小数点数除算");
-  EXPECT_EQ(EOverflow().message(), "浮動小数点数のオーバーフロー");
-}
-
 }  // namespace
 }  // namespace pelmoro
