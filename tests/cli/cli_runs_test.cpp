@@ -1,7 +1,11 @@
 // stl2hzm over several files, failing files, and interrupted runs.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <string>
@@ -163,7 +167,7 @@ bool WaitForScan(const TempDir& dir, const std::string& target_name) {
 
 TEST(CliRunsTest, CtrlCEndsTheMapWithTheRowInProgress) {
   TempDir dir;
-  dir.Write("big.stl", StackedLayers(1500));
+  dir.Write("big.stl", StackedLayers(400));
   Child child({{"--pitch", "0.025", "big.stl"}, dir.path().string()});
   ASSERT_TRUE(WaitForScan(dir, "big.hzm"));
   child.Signal(SIGINT);
@@ -183,9 +187,34 @@ TEST(CliRunsTest, CtrlCEndsTheMapWithTheRowInProgress) {
   EXPECT_EQ(body.substr(body.size() - 3), "S\r\n");
 }
 
+TEST(CliRunsTest, CtrlCWhileReadingGivesExactlyOneRow) {
+  TempDir dir;
+  const std::string fifo = dir.File("slow.stl");  // the test hands out the model
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  Child child({{"--pitch", "1", "slow.stl"}, dir.path().string()});
+  const int feed = ::open(fifo.c_str(), O_WRONLY);  // waits for the reader
+  ASSERT_GE(feed, 0);
+  const std::string stl = WorkedStl() + "vertex 5 0 0\nvertex 6 0 0\nvertex 5 1 0\n";
+  ASSERT_EQ(::write(feed, stl.data(), stl.size()), static_cast<ssize_t>(stl.size()));
+  child.Signal(SIGINT);  // the reader waits for more lines meanwhile
+  const std::string more = "vertex 9 9 0\nvertex 10 9 0\nvertex 9 10 0\n";
+  EXPECT_EQ(::write(feed, more.data(), more.size()), static_cast<ssize_t>(more.size()));
+  ::close(feed);
+  const Outcome r = child.Wait();
+  EXPECT_EQ(r.exit_code, 130);
+  EXPECT_EQ(r.err, "Break !\n");
+  const std::string map = ReadFileBytes(dir.File("slow.hzm"));
+  const std::string header = "VERSION=6\r\nT\r\nO\r\nO\r\nL\r\n1\r\nS\r\n";
+  ASSERT_EQ(map.rfind(header, 0), 0u) << map;
+  const std::string body = map.substr(header.size());
+  EXPECT_EQ(std::count(body.begin(), body.end(), 'S'), 1) << body;
+  EXPECT_EQ(body.substr(body.size() - 3), "S\r\n");
+  EXPECT_EQ(ListFolder(dir.path()), (Names{"slow.hzm", "slow.stl"}));
+}
+
 TEST(CliRunsTest, TerminationAbandonsTheRunAndKeepsTheEarlierTarget) {
   TempDir dir;
-  dir.Write("big.stl", StackedLayers(1500));
+  dir.Write("big.stl", StackedLayers(400));
   dir.Write("big.hzm", kOldTarget);
   Child child({{"--pitch", "0.025", "big.stl"}, dir.path().string()});
   ASSERT_TRUE(WaitForScan(dir, "big.hzm"));

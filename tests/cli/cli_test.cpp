@@ -1,13 +1,9 @@
 // The stl2hzm command, run as a user runs it.
 #include <gtest/gtest.h>
 #include <locale.h>
-#include <sys/stat.h>
 
-#include <chrono>
-#include <csignal>
-#include <filesystem>
+#include <algorithm>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/cli/child_process.h"
@@ -16,9 +12,6 @@
 namespace pelmoro::testing {
 namespace {
 
-namespace fs = std::filesystem;
-
-constexpr char kOldTarget[] = "an earlier height map\r\n";
 constexpr char kPitchLarger[] = "Error!\nPitch larger than 0.025\n";
 constexpr char kPitchRange[] = "Error!\n0.025 < Pitch < 6.375\n";
 
