@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <thread>
 #include <vector>
 
 #include "engine/coverage.h"
+#include "engine/row_pipeline.h"
+#include "engine/row_sweep.h"
 #include "foundation/real.h"
 
 namespace pelmoro {
@@ -45,8 +48,8 @@ std::int32_t RowCount(const ModelBounds& b, int pitch) {
   return static_cast<std::int32_t>((std::int64_t{b.y_max} - b.y_min) / pitch + 1);
 }
 
-void ScanHeightMap(const GeometryStore& store, int pitch, std::int32_t count, RunDriver& driver,
-                   RowSink& sink) {
+void ScanHeightMapReference(const GeometryStore& store, int pitch, std::int32_t count,
+                            RunDriver& driver, RowSink& sink) {
   const ModelBounds& b = store.bounds();
   std::vector<std::int32_t> heights(static_cast<std::size_t>(ColumnCount(b, pitch)));
   std::string text;
@@ -67,6 +70,72 @@ void ScanHeightMap(const GeometryStore& store, int pitch, std::int32_t count, Ru
     if (driver.StopRequested()) break;
   }
   driver.SetProgress(0);
+}
+
+namespace {
+
+// One row after another on the calling thread.
+class InlineRows {
+ public:
+  InlineRows(const ScanPlan& plan, const RowSink& sink)
+      : plan_(plan), sink_(sink), sweeper_(plan), heights_(static_cast<std::size_t>(plan.columns)) {}
+  const std::string& Row(std::int64_t row, bool surface) {
+    const std::int64_t y = plan_.store.bounds().y_min + row * plan_.pitch;
+    sweeper_.ComputeRow(y, surface, heights_);
+    text_.clear();
+    sink_.FormatRow(static_cast<std::int32_t>(y), static_cast<std::int32_t>(plan_.x0), plan_.pitch,
+                    heights_, text_);
+    return text_;
+  }
+  void Done(std::int64_t) {}
+
+ private:
+  const ScanPlan& plan_;
+  const RowSink& sink_;
+  RowSweeper sweeper_;
+  std::vector<std::int32_t> heights_;
+  std::string text_;
+};
+
+// The row loop that every way of computing rows shares: write, progress,
+// pending messages, stop check, once per row. Surface is read before each
+// row, after the messages that may have changed it.
+template <typename Rows>
+void DriveRows(const ModelBounds& b, int pitch, RunDriver& driver, RowSink& sink, Rows& rows) {
+  const std::int64_t row_count = (std::int64_t{b.y_max} - b.y_min) / pitch + 1;
+  for (std::int64_t row = 0; row < row_count; ++row) {
+    sink.WriteRow(rows.Row(row, driver.SurfaceChecked()));
+    rows.Done(row);
+    driver.SetProgress(ScanProgress(b.y_min + (row + 1) * pitch, b.y_max));
+    driver.ProcessMessages();
+    if (driver.StopRequested()) break;
+  }
+  driver.SetProgress(0);
+}
+
+int ThreadsFor(const ScanOptions& options) {
+  if (options.threads > 0) return options.threads;
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : static_cast<int>(cores);
+}
+
+}  // namespace
+
+void ScanHeightMap(const GeometryStore& store, int pitch, std::int32_t count, RunDriver& driver,
+                   RowSink& sink, const ScanOptions& options) {
+  if (options.reference) {
+    ScanHeightMapReference(store, pitch, count, driver, sink);
+    return;
+  }
+  const ScanPlan plan(store, pitch, count);
+  const int threads = ThreadsFor(options);
+  if (threads <= 1) {
+    InlineRows rows(plan, sink);
+    DriveRows(store.bounds(), pitch, driver, sink, rows);
+    return;
+  }
+  RowPipeline rows(plan, sink, threads, driver.SurfaceChecked());
+  DriveRows(store.bounds(), pitch, driver, sink, rows);
 }
 
 }  // namespace pelmoro

@@ -32,6 +32,12 @@ std::int32_t RowCount(const ModelBounds& bounds, int pitch);
 // extended precision, kept within the int range.
 int ScanProgress(std::int64_t next_y, std::int32_t y_max);
 
+// How the scan computes its rows; the output is the same in every case.
+struct ScanOptions {
+  int threads = 0;         // worker threads computing rows ahead; 0: one per core
+  bool reference = false;  // the plain scan: every triangle at every point
+};
+
 // Scans rows y = y min, y min + pitch, ... <= y max and in each the points
 // x = x min, ... <= x max (grid units). A point's height is the highest
 // covering triangle's plane height or, while the driver's Surface state is
@@ -39,7 +45,15 @@ int ScanProgress(std::int64_t next_y, std::int32_t y_max);
 // progress TruncateReal(y / y max * 100) for the next row's y, pending
 // messages, and the stop check. Progress returns to 0 at the end.
 // pitch: 1..255 grid units; count: triangles 0..count-1 of the store.
+// Rows are computed by a sweep over the triangles crossing each row, ahead
+// of time on worker threads when threads allow; rows computed with a
+// Surface state that has changed since are computed again.
 void ScanHeightMap(const GeometryStore& store, int pitch, std::int32_t count,
-                   RunDriver& driver, RowSink& sink);
+                   RunDriver& driver, RowSink& sink, const ScanOptions& options = {});
+
+// The plain scan: asks every triangle at every grid point, in table order,
+// reading Surface at every covering triangle. The reference for the sweep.
+void ScanHeightMapReference(const GeometryStore& store, int pitch, std::int32_t count,
+                            RunDriver& driver, RowSink& sink);
 
 }  // namespace pelmoro

@@ -38,7 +38,7 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
   driver.PhaseStarted(RunPhase::kScanning);
   WriteHeightMapHeader(output.text());
   HzmRowSink sink(output.text());
-  ScanHeightMap(store, request.pitch, result.triangles, driver, sink);
+  ScanHeightMap(store, request.pitch, result.triangles, driver, sink, request.scan);
   output.Commit();
 
   result.columns = ColumnCount(store.bounds(), request.pitch);

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
+#include "engine/height_map_scan.h"
 #include "engine/run_driver.h"
 #include "foundation/errors.h"
 #include "foundation/geometry_store.h"
@@ -23,9 +25,18 @@ class EOutputIsInput : public Exception {
 };
 
 struct ConversionRequest {
+  ConversionRequest() = default;
+  ConversionRequest(std::string input_name, std::string output_name, int pitch_units,
+                    ScanOptions scan_options = {})
+      : input(std::move(input_name)),
+        output(std::move(output_name)),
+        pitch(pitch_units),
+        scan(scan_options) {}
+
   std::string input;   // STL file
   std::string output;  // height-map file, extension rule already applied
   int pitch = 4;       // grid units, 1..255
+  ScanOptions scan;    // threads, or the plain reference scan
 };
 
 enum class RunOutcome { kComplete, kStopped };

@@ -1,0 +1,45 @@
+// Exact integer decisions for the coverage test, taken without Heron's
+// formula wherever a bound on its rounding shows that they cannot differ
+// from the area-sum test's answer.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/geometry_store.h"
+
+namespace pelmoro {
+
+enum class Coverage : std::uint8_t { kUncovered, kCovered, kUndecided };
+
+// What the fast decision needs of one stored triangle, prepared once per
+// scan (or per row band) from its row in the store.
+struct CoverageCoefficients {
+  // Edge functions c_k(x, y) = ex[k] * (y - oy[k]) - ey[k] * (x - ox[k]) of
+  // the edges v0-v1, v1-v2, v2-v0: twice the signed areas of the three
+  // sub-triangles the area-sum test measures.
+  std::int64_t ox[3], oy[3], ex[3], ey[3];
+  std::int64_t key = 0;     // the area key as an integer
+  double dq2 = 0;           // 2 * bound on Heron's error in q (square units^2)
+  double sqrt_dq = 0;       // its error in an area when the area is 0
+  double easy_c = 0;        // |c| at or above which an edge's error is negligible
+  double budget = 0;        // error allowed in thousandths before the answer may differ
+  bool usable = false;      // false: every point goes to the full test
+  bool covers_nothing = false;  // area key 0
+};
+
+// Prepares the coefficients of an ordered, measured triangle.
+CoverageCoefficients PrepareCoverage(const Triangle& t, const TriangleMetrics& m);
+
+// The area-sum test's answer for the point whose edge functions are c0, c1,
+// c2, or kUndecided when Heron's rounding could change it. The point must
+// lie in the triangle's bounding box (the test's range checks passed).
+Coverage DecideCoverage(const CoverageCoefficients& k, std::int64_t c0, std::int64_t c1,
+                        std::int64_t c2);
+
+// The three edge functions at (x, y).
+inline void EdgeFunctions(const CoverageCoefficients& k, std::int64_t x, std::int64_t y,
+                          std::int64_t c[3]) {
+  for (int e = 0; e < 3; ++e) c[e] = k.ex[e] * (y - k.oy[e]) - k.ey[e] * (x - k.ox[e]);
+}
+
+}  // namespace pelmoro

@@ -1,0 +1,157 @@
+#include "engine/row_sweep.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
+#include "engine/coverage.h"
+#include "foundation/wide_int.h"
+
+namespace pelmoro {
+
+ScanPlan::ScanPlan(const GeometryStore& s, int p, std::int32_t n)
+    : store(s), pitch(p), count(n), x0(s.bounds().x_min), z_min(s.bounds().z_min) {
+  const ModelBounds& b = s.bounds();
+  columns = static_cast<std::int32_t>((std::int64_t{b.x_max} - b.x_min) / p + 1);
+  order.reserve(static_cast<std::size_t>(n));
+  for (std::int32_t i = 0; i < n; ++i) {
+    if (s.metrics(static_cast<std::size_t>(i)).area_key != 0.0) order.push_back(i);
+  }
+  // Vertex 2 holds a stored triangle's lowest y.
+  std::stable_sort(order.begin(), order.end(), [&s](std::int32_t a, std::int32_t b) {
+    return s.triangle(static_cast<std::size_t>(a)).v[2].y <
+           s.triangle(static_cast<std::size_t>(b)).v[2].y;
+  });
+}
+
+namespace {
+
+constexpr std::int64_t kExactDouble = std::int64_t{1} << 53;
+
+// The plane terms of the height formula, and whether 64-bit integers and a
+// division hold them exactly: |S| and |N| below 2^53 for points of the
+// triangle, |D| below 2^32 (then the extended quotient of N / D cannot
+// round across a whole number, since |N| < 2^64), and products within
+// 2^62.
+void PreparePlane(const Triangle& t, ActiveTriangle& a) {
+  const Vertex& p0 = t.v[0];
+  const Vertex& p1 = t.v[1];
+  const Vertex& p2 = t.v[2];
+  const Int128 x10 = Int128{p1.x} - p0.x, y10 = Int128{p1.y} - p0.y, z10 = Int128{p1.z} - p0.z;
+  const Int128 x20 = Int128{p2.x} - p0.x, y20 = Int128{p2.y} - p0.y, z20 = Int128{p2.z} - p0.z;
+  const Int128 d = x10 * y20 - y10 * x20;
+  const Int128 nx = y10 * z20 - z10 * y20;
+  const Int128 ny = z10 * x20 - x10 * z20;
+  const auto magnitude = [](Int128 v) { return v < 0 ? -v : v; };
+  const Int128 z_far = std::max({magnitude(p0.z), magnitude(p1.z), magnitude(p2.z)}) + 1;
+  const Int128 w = a.x_hi - a.x_lo, h = Int128{p0.y} - p2.y;
+  a.plane_exact = magnitude(d) < (Int128{1} << 32) &&
+                  magnitude(d) * z_far < kExactDouble &&
+                  magnitude(nx) * w + magnitude(ny) * h < (Int128{1} << 62);
+  a.d = static_cast<std::int64_t>(d);
+  a.nx = static_cast<std::int64_t>(nx);
+  a.ny = static_cast<std::int64_t>(ny);
+  a.x1 = p1.x;
+  a.y1 = p1.y;
+  a.z1d = a.plane_exact ? p1.z * a.d : 0;
+}
+
+ActiveTriangle Activate(const GeometryStore& store, std::int32_t i) {
+  const Triangle& t = store.triangle(static_cast<std::size_t>(i));
+  ActiveTriangle a;
+  a.index = i;
+  a.y_top = t.v[0].y;
+  a.x_lo = std::min({t.v[0].x, t.v[1].x, t.v[2].x});
+  a.x_hi = std::max({t.v[0].x, t.v[1].x, t.v[2].x});
+  a.coverage = PrepareCoverage(t, store.metrics(static_cast<std::size_t>(i)));
+  PreparePlane(t, a);
+  return a;
+}
+
+std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? (a + b - 1) / b : -(-a / b); }
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+}  // namespace
+
+RowSweeper::RowSweeper(const ScanPlan& plan) : plan_(plan), last_y_(INT64_MIN) {}
+
+void RowSweeper::Advance(std::int64_t y) {
+  if (y < last_y_) {
+    next_ = 0;
+    active_.clear();
+  }
+  last_y_ = y;
+  std::erase_if(active_, [y](const ActiveTriangle& a) { return a.y_top < y; });
+  const GeometryStore& store = plan_.store;
+  while (next_ < plan_.order.size()) {
+    const std::int32_t i = plan_.order[next_];
+    const Triangle& t = store.triangle(static_cast<std::size_t>(i));
+    if (t.v[2].y > y) break;
+    if (t.v[0].y >= y) active_.push_back(Activate(store, i));
+    ++next_;
+  }
+}
+
+std::int32_t RowSweeper::PlaneHeight(const ActiveTriangle& a, std::int64_t s, std::int64_t x,
+                                     std::int64_t y) const {
+  if (a.plane_exact) {
+    if (a.d == 0) return 0;
+    const std::int64_t n = a.z1d + s;
+    if (n > -kExactDouble && n < kExactDouble) return static_cast<std::int32_t>(n / a.d);
+  }
+  return TriangleHeightAt(plan_.store, a.index, static_cast<std::int32_t>(x),
+                          static_cast<std::int32_t>(y));
+}
+
+void RowSweeper::SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool surface,
+                               std::span<std::int32_t> heights) {
+  const std::int64_t p = plan_.pitch;
+  const std::int64_t j_lo = std::max<std::int64_t>(0, CeilDiv(a.x_lo - plan_.x0, p));
+  const std::int64_t j_hi = std::min<std::int64_t>(plan_.columns - 1, FloorDiv(a.x_hi - plan_.x0, p));
+  if (j_lo > j_hi) return;
+  std::int64_t x = plan_.x0 + j_lo * p;
+  std::int64_t c[3];
+  EdgeFunctions(a.coverage, x, y, c);
+  const std::int64_t step[3] = {-a.coverage.ey[0] * p, -a.coverage.ey[1] * p,
+                                -a.coverage.ey[2] * p};
+  std::int64_t s = a.plane_exact ? a.nx * (a.x1 - x) + a.ny * (a.y1 - y) : 0;
+  const std::int64_t s_step = -a.nx * p;
+  for (std::int64_t j = j_lo; j <= j_hi; ++j) {
+    Coverage decision = DecideCoverage(a.coverage, c[0], c[1], c[2]);
+    if (decision == Coverage::kUndecided) {
+      decision = TriangleCovers(plan_.store, a.index, static_cast<std::int32_t>(x),
+                                static_cast<std::int32_t>(y))
+                     ? Coverage::kCovered
+                     : Coverage::kUncovered;
+    }
+    if (decision == Coverage::kCovered) {
+      const auto column = static_cast<std::size_t>(j);
+      if (surface) {
+        first_[column] = std::min(first_[column], a.index);
+      } else {
+        const std::int32_t z = PlaneHeight(a, s, x, y);
+        if (z > heights[column]) heights[column] = z;
+      }
+    }
+    for (int e = 0; e < 3; ++e) c[e] += step[e];
+    s += s_step;
+    x += p;
+  }
+}
+
+void RowSweeper::ComputeRow(std::int64_t y, bool surface, std::span<std::int32_t> heights) {
+  Advance(y);
+  std::fill(heights.begin(), heights.end(), plan_.z_min);
+  if (surface) first_.assign(heights.size(), INT32_MAX);
+  for (const ActiveTriangle& a : active_) SweepTriangle(a, y, surface, heights);
+  if (!surface) return;
+  for (std::size_t j = 0; j < heights.size(); ++j) {
+    if (first_[j] == INT32_MAX) continue;
+    const std::int64_t x = plan_.x0 + static_cast<std::int64_t>(j) * plan_.pitch;
+    const std::int32_t z = TriangleHeightAt(plan_.store, first_[j], static_cast<std::int32_t>(x),
+                                            static_cast<std::int32_t>(y));
+    if (z > heights[j]) heights[j] = z;
+  }
+}
+
+}  // namespace pelmoro

@@ -1,0 +1,172 @@
+// The sweep and its worker threads against the plain scan, on random models
+// built to hit the coverage test's hard cases.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/height_map_scan.h"
+#include "engine/triangle_metrics.h"
+#include "tests/support/fake_driver.h"
+
+namespace pelmoro {
+namespace {
+
+using testing::FakeDriver;
+
+class TextSink : public RowSink {
+ public:
+  void FormatRow(std::int32_t y, std::int32_t x0, int pitch,
+                 std::span<const std::int32_t> heights, std::string& out) const override {
+    // Raw values: a row header, then the heights' bytes.
+    const std::int32_t header[4] = {y, x0, pitch, static_cast<std::int32_t>(heights.size())};
+    out.append(reinterpret_cast<const char*>(header), sizeof header);
+    out.append(reinterpret_cast<const char*>(heights.data()), heights.size_bytes());
+  }
+  void WriteRow(std::string_view text) override { all.append(text); }
+  std::string all;
+};
+
+void Add(GeometryStore& store, std::int32_t& count, Triangle t) {
+  store.EnsureRow(static_cast<std::size_t>(count));
+  for (const Vertex& v : t.v) store.WidenBounds(v);
+  OrderTriangleVertices(t);
+  store.triangle(static_cast<std::size_t>(count)) = t;
+  store.metrics(static_cast<std::size_t>(count)) = ComputeTriangleMetrics(t);
+  ++count;
+}
+
+// Small and large triangles, slivers, walls, fans sharing edges and
+// vertices, duplicates, negative coordinates, the long-edge triangle.
+std::int32_t RandomModel(GeometryStore& store, std::mt19937& random, int triangles) {
+  store.ResetBounds();
+  store.SetCapacity(0);
+  std::int32_t count = 0;
+  std::uniform_int_distribution<int> coordinate(-300, 900), height(-200, 400), kind(0, 7);
+  auto vertex = [&] { return Vertex{coordinate(random), coordinate(random), height(random)}; };
+  Add(store, count, Triangle{{{407, 1603, 0}, {1207, 403, 50}, {7, 3, 100}}});
+  for (int n = 0; n < triangles; ++n) {
+    const Vertex a = vertex();
+    switch (kind(random)) {
+      case 0: {  // small
+        auto near = [&] { return Vertex{a.x + int(random() % 30) - 15, a.y + int(random() % 30) - 15, height(random)}; };
+        Add(store, count, Triangle{{a, near(), near()}});
+        break;
+      }
+      case 1: {  // sliver: the third vertex within a unit of the line
+        const Vertex b = vertex();
+        const int k = int(random() % 16);
+        Add(store, count, Triangle{{a, b, {a.x + (b.x - a.x) * k / 16 + int(random() % 3) - 1,
+                                           a.y + (b.y - a.y) * k / 16 + int(random() % 3) - 1, height(random)}}});
+        break;
+      }
+      case 2: {  // vertical wall
+        const Vertex b = vertex();
+        Add(store, count, Triangle{{a, b, {a.x, a.y, height(random)}}});
+        break;
+      }
+      case 3:  // duplicate of an earlier triangle, another height
+        if (count > 0) {
+          Triangle t = store.triangle(random() % static_cast<std::uint32_t>(count));
+          t.v[0].z += 7;
+          Add(store, count, t);
+        }
+        break;
+      case 4: {  // fan sharing a vertex and edges
+        Vertex prev = vertex();
+        for (int f = 0; f < 4; ++f) {
+          const Vertex next = vertex();
+          Add(store, count, Triangle{{a, prev, next}});
+          prev = next;
+        }
+        break;
+      }
+      default:
+        Add(store, count, Triangle{{a, vertex(), vertex()}});
+    }
+  }
+  return count;
+}
+
+// Where two recorded scans part, for the failure message.
+std::string FirstDifference(const std::string& a, const std::string& b) {
+  if (a == b) return "same";
+  std::size_t i = 0;
+  while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
+  return "sizes " + std::to_string(a.size()) + "/" + std::to_string(b.size()) +
+         ", first difference at value " + std::to_string(i / 4);
+}
+
+std::string Scan(const GeometryStore& store, int pitch, std::int32_t count, const ScanOptions& options,
+                 const std::vector<int>& surface_flips, bool surface) {
+  FakeDriver driver;
+  driver.surface = surface;
+  driver.on_pass = [&](int pass) {
+    for (int flip : surface_flips) {
+      if (flip == pass) driver.surface = !driver.surface;
+    }
+  };
+  TextSink sink;
+  ScanHeightMap(store, pitch, count, driver, sink, options);
+  return sink.all;
+}
+
+struct DiffCase {
+  std::string name;
+  unsigned seed;
+  int triangles;
+  int pitch;
+};
+
+class ScanDifferentialTest : public ::testing::TestWithParam<DiffCase> {};
+
+TEST_P(ScanDifferentialTest, SameRowsAsThePlainScan) {
+  std::mt19937 random(GetParam().seed);
+  GeometryStore store;
+  const std::int32_t count = RandomModel(store, random, GetParam().triangles);
+  const int pitch = GetParam().pitch;
+  const std::vector<int> flips = {2, 3, 7, 20};
+  for (bool surface : {false, true}) {
+    const std::string plain = Scan(store, pitch, count, {0, true}, {}, surface);
+    for (int threads : {1, 2, 3}) {
+      EXPECT_EQ(FirstDifference(Scan(store, pitch, count, {threads, false}, {}, surface), plain),
+                "same")
+          << "threads " << threads << " surface " << surface;
+    }
+    const std::string plain_flipped = Scan(store, pitch, count, {0, true}, flips, surface);
+    for (int threads : {1, 3}) {
+      EXPECT_EQ(FirstDifference(Scan(store, pitch, count, {threads, false}, flips, surface),
+                                plain_flipped),
+                "same")
+          << "flipping, threads " << threads << " surface " << surface;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, ScanDifferentialTest,
+                         ::testing::Values(DiffCase{"Pitch1", 1, 5, 1}, DiffCase{"Pitch2", 7, 30, 2}, DiffCase{"Pitch7", 2, 150, 7},
+                                           DiffCase{"Pitch13", 3, 300, 13}, DiffCase{"Pitch40", 4, 400, 40},
+                                           DiffCase{"Pitch255", 5, 400, 255}, DiffCase{"Pitch4", 6, 120, 4}),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(ScanDifferentialTest, StopInTheMiddleOfPipelinedRows) {
+  std::mt19937 random(9);
+  GeometryStore store;
+  const std::int32_t count = RandomModel(store, random, 100);
+  for (int threads : {1, 2, 4}) {
+    FakeDriver driver;
+    driver.on_pass = [&](int pass) { driver.stop = pass == 5; };
+    TextSink sink;
+    ScanHeightMap(store, 9, count, driver, sink, {threads, false});
+    FakeDriver reference_driver;
+    reference_driver.on_pass = [&](int pass) { reference_driver.stop = pass == 5; };
+    TextSink reference;
+    ScanHeightMapReference(store, 9, count, reference_driver, reference);
+    EXPECT_EQ(FirstDifference(sink.all, reference.all), "same");
+    EXPECT_EQ(driver.progress, reference_driver.progress);
+  }
+}
+
+}  // namespace
+}  // namespace pelmoro
