@@ -30,8 +30,8 @@ Options:
                 added unless that name already ends in "." and three
                 characters.
   -q, --quiet   no progress bar and no summary lines; errors are still shown
-  --threads N   worker threads for the scan, N >= 1 (accepted; the scan
-                currently runs on one thread)
+  --threads N   worker threads for the scan, N >= 1 (default: one per
+                processor core); the height map is the same for every N
   -h, --help    show this text and exit
   --version     show the version and exit
 

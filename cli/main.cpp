@@ -89,7 +89,6 @@ FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& request,
 
 // Converts the inputs in turn, all through one geometry store.
 int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs, int pitch) {
-  // --threads selects the scan's worker threads; the run takes none yet.
   TerminalProgress progress(!options.quiet && ::isatty(STDERR_FILENO));
   GeometryStore store;
   int exit_code = 0;
@@ -99,7 +98,11 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
       std::fprintf(stderr, "%s\n", kBreakMessage);
       return kExitStopped;
     }
-    const ConversionRequest request{options.inputs[i], outputs[i], pitch};
+    ConversionRequest request;
+    request.input = options.inputs[i];
+    request.output = outputs[i];
+    request.pitch = pitch;
+    request.scan.threads = options.threads;
     switch (ConvertOne(store, request, options, progress)) {
       case FileOutcome::kConverted: break;
       case FileOutcome::kFailed: exit_code = kExitFailed; break;

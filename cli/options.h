@@ -17,7 +17,7 @@ struct CliOptions {
   bool output_given = false;
   std::string output;
   bool quiet = false;
-  int threads = 1;
+  int threads = 0;  // worker threads for the scan; 0: one per core
   std::vector<std::string> inputs;
 };
 
