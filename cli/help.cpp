@@ -40,11 +40,13 @@ conversion has ended: the height map is written to a hidden temporary file
 in the same folder first, so a failed conversion leaves the earlier file as
 it was. Devices and pipes (-o /dev/stdout) are written directly.
 
-While stderr is a terminal a progress line shows the phase (reading,
-scanning), percent, triangles or rows done and the time taken; after each
-file a summary line gives its triangles, grid size, output and seconds.
+Messages go to stderr, never to stdout. While stderr is a terminal, a
+progress line shows the phase (reading, scanning), percent, triangles or
+rows done and the time taken; after each file a summary line gives its
+triangles, grid size, output and seconds.
 
-Ctrl-C stops the conversion under way after the row in progress. Its output
+Ctrl-C stops the conversion under way: while scanning, after the row in
+progress; while reading, the triangles read so far give one row. The output
 keeps every complete row, "Break !" is printed, and the inputs after it are
 not converted. SIGTERM and SIGHUP abandon the conversion under way instead:
 its output is not written and an earlier file of that name stays.

@@ -33,6 +33,15 @@ TEST(CliTest, WorkedExampleGivesTheNineteenLines) {
   EXPECT_EQ(ListFolder(dir.path()), Names{"worked.hzm"});
 }
 
+TEST(CliTest, EveryThreadCountGivesTheSameMap) {
+  for (const char* threads : {"1", "2", "3"}) {
+    const Outcome r = RunStl2hzm({{"-q", "--pitch", "1", "--threads", threads, "-o",
+                                   "/dev/stdout", Worked()}});
+    EXPECT_EQ(r.exit_code, 0) << threads;
+    EXPECT_EQ(r.out, WorkedHzm()) << threads;
+  }
+}
+
 TEST(CliTest, QuietPrintsNothingAndStdoutTakesTheMapDirectly) {
   const Outcome r = RunStl2hzm({{"-q", "--pitch=1", "-o", "/dev/stdout", Worked()}});
   EXPECT_EQ(r.exit_code, 0);
