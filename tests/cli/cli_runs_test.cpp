@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,6 +32,9 @@ struct NamingCase {
   const char* input;   // relative to the working folder
   const char* output;  // the file that appears there
 };
+
+// Test names and failure output show the case by its label.
+void PrintTo(const NamingCase& c, std::ostream* os) { *os << c.label; }
 
 class CliNamingTest : public ::testing::TestWithParam<NamingCase> {};
 

@@ -3,6 +3,7 @@
 #include <locale.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,9 @@ struct InfoCase {
   const char* shows;
 };
 
+// Test names and failure output show the case by its label.
+void PrintTo(const InfoCase& c, std::ostream* os) { *os << c.label; }
+
 class CliInfoTest : public ::testing::TestWithParam<InfoCase> {};
 
 TEST_P(CliInfoTest, PrintsOnStdoutAndSucceeds) {
@@ -86,6 +90,9 @@ struct UsageCase {
   const char* label;
   std::vector<std::string> args;  // "@" stands for the worked example
 };
+
+// Test names and failure output show the case by its label.
+void PrintTo(const UsageCase& c, std::ostream* os) { *os << c.label; }
 
 class CliUsageTest : public ::testing::TestWithParam<UsageCase> {};
 
@@ -116,6 +123,9 @@ struct PitchCase {
   const char* pitch;
   const char* message;
 };
+
+// Test names and failure output show the case by its label.
+void PrintTo(const PitchCase& c, std::ostream* os) { *os << c.label; }
 
 class CliPitchTest : public ::testing::TestWithParam<PitchCase> {};
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -114,6 +115,9 @@ struct RefusalCase {
   // Prepares the folder and returns the target name.
   std::string (*prepare)(const TempDir& dir);
 };
+
+// Test names and failure output show the case by its label.
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.label; }
 
 class OutputFileRefusalTest : public ::testing::TestWithParam<RefusalCase> {};
 

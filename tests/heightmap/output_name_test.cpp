@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace pelmoro {
@@ -12,6 +13,9 @@ struct NameCase {
   const char* given;
   const char* expected;
 };
+
+// Test names and failure output show the case by its label.
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.label; }
 
 class ProposeOutputNameTest : public ::testing::TestWithParam<NameCase> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
 #include <string>
 
 namespace pelmoro {
@@ -15,6 +16,9 @@ struct PitchCase {
   int pitch;             // 0 when refused
   const char* message;   // nullptr when accepted
 };
+
+// Test names and failure output show the case by its label.
+void PrintTo(const PitchCase& c, std::ostream* os) { *os << c.label; }
 
 class ParsePitchTextTest : public ::testing::TestWithParam<PitchCase> {};
 
