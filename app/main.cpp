@@ -1,5 +1,6 @@
 // pelmoro: the STL to HZM converter window.
 #include <QApplication>
+#include <cfenv>
 
 #include "app/application_icon.h"
 #include "app/main_window.h"
@@ -8,7 +9,9 @@
 #include "foundation/numbers.h"
 
 int main(int argc, char* argv[]) {
-  // The program's modules: the locale's decimal separator, the one store.
+  // The program's modules: the default floating-point settings (extended
+  // precision, round to nearest), the locale's decimal separator, the store.
+  std::fesetenv(FE_DFL_ENV);
   pelmoro::SetDecimalSeparator(pelmoro::LocaleDecimalSeparator());
   pelmoro::GeometryStore store;
 

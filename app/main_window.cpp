@@ -10,10 +10,10 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStyleFactory>
 #include <cmath>
 #include <limits>
 
+#include "app/segmented_progress_bar.h"
 #include "app/window_fonts.h"
 #include "foundation/numbers.h"
 
@@ -81,7 +81,7 @@ void TForm1::CreateControls() {
   Edit1 = new QLineEdit(QStringLiteral("0.1"), this);
   Button1 = new QPushButton(QStringLiteral("Convert"), this);
   Button2 = new QPushButton(QStringLiteral("Exit"), this);
-  ProgressBar1 = new QProgressBar(this);
+  ProgressBar1 = new SegmentedProgressBar(this);
   CheckBox1 = new QCheckBox(QStringLiteral("Surface"), this);
   OpenDialog1 = new QFileDialog(this);
   SaveDialog1 = new QFileDialog(this);
@@ -96,7 +96,6 @@ void TForm1::CreateControls() {
   Button1->setDefault(true);
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(0);
-  ProgressBar1->setTextVisible(false);
   ProgressBar1->setFocusPolicy(Qt::NoFocus);
   connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);

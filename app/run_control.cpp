@@ -91,9 +91,10 @@ void TForm1::Convert(const ConversionRequest& request) {
 }
 
 void TForm1::EnterRunning() {
-  if (Button1->hasFocus()) {
+  if (focusWidget() == Button1) {
     // Disabling the focused Button1 would pass the focus on to Button2,
-    // where Enter would stop the run.
+    // where Enter would stop the run. (The window's focus child counts even
+    // while a closing dialog has not yet given activation back.)
     focus_held_for_button1_ = true;
     setFocus(Qt::OtherFocusReason);
   }

@@ -137,8 +137,6 @@ class FormTest : public QObject {
     if (auto* box = qobject_cast<QCheckBox*>(button)) {
       QVERIFY(box->sizeHint().width() <= box->width());
     }
-    QButtonGroup* none = nullptr;
-    QCOMPARE(button->group(), none);
   }
 
   void ControlsAreCreatedInTheDesignedOrder() {
@@ -172,16 +170,6 @@ class FormTest : public QObject {
     QCOMPARE(form_->Label2->text(), QStringLiteral("STL to HZM converter"));
     QCOMPARE(form_->Label3->text(), QStringLiteral("Mesh size"));
     QCOMPARE(form_->Label4->text().count(QLatin1Char('\n')), 1);  // two lines
-  }
-
-  void FileDialogsHaveOneFilterAndNoQuestions() {
-    QCOMPARE(form_->OpenDialog1->nameFilters(), QStringList{"STL (*.stl)"});
-    QCOMPARE(form_->SaveDialog1->nameFilters(), QStringList{"HZM (*.hzm)"});
-    for (QFileDialog* dialog : {form_->OpenDialog1, form_->SaveDialog1}) {
-      QVERIFY(dialog->testOption(QFileDialog::DontConfirmOverwrite));
-      QVERIFY(dialog->defaultSuffix().isEmpty());
-      QCOMPARE(dialog->fileMode(), QFileDialog::AnyFile);
-    }
   }
 
   void Fonts_data() {

@@ -10,25 +10,13 @@
 #include "app/application_title.h"
 #include "app/message_boxes.h"
 #include "app/window_fonts.h"
+#include "tests/app/fp_probe.h"
 #include "tests/app/modal_answerer.h"
 
 using pelmoro::testing::ModalAnswerer;
 
-namespace {
-
-std::uint16_t X87ControlWord() {
-  std::uint16_t word = 0;
-  __asm__ volatile("fnstcw %0" : "=m"(word));
-  return word;
-}
-
-void SetX87ControlWord(std::uint16_t word) { __asm__ volatile("fldcw %0" : : "m"(word)); }
-
-// Precision control: bits 8 and 9; 0b10 is the 53-bit double precision.
-constexpr std::uint16_t kPrecisionMask = 0x0300;
-constexpr std::uint16_t kDoublePrecision = 0x0200;
-
-}  // namespace
+using pelmoro::testing::DropX87PrecisionToDouble;
+using pelmoro::testing::X87ControlWord;
 using pelmoro::testing::SeenModal;
 
 class BoxesTest : public QObject {
@@ -139,7 +127,7 @@ class BoxesTest : public QObject {
     QCOMPARE(std::fegetround(), FE_TONEAREST);
     answerer.PressEnter([](QWidget*) {
       std::fesetround(FE_UPWARD);
-      SetX87ControlWord((X87ControlWord() & ~kPrecisionMask) | kDoublePrecision);
+      DropX87PrecisionToDouble();
     });
     pelmoro::ShowMessageBox("Complate !");
     QVERIFY(answerer.seen().front().answered);
