@@ -13,15 +13,19 @@ ScanPlan::ScanPlan(const GeometryStore& s, int p, std::int32_t n)
     : store(s), pitch(p), count(n), x0(s.bounds().x_min), z_min(s.bounds().z_min) {
   const ModelBounds& b = s.bounds();
   columns = static_cast<std::int32_t>((std::int64_t{b.x_max} - b.x_min) / p + 1);
-  order.reserve(static_cast<std::size_t>(n));
+  // Sorted by the lowest y (vertex 2's) with the index as a tie-break, as
+  // packed keys: a plain integer sort.
+  std::vector<std::uint64_t> keys;
+  keys.reserve(static_cast<std::size_t>(n));
   for (std::int32_t i = 0; i < n; ++i) {
-    if (s.metrics(static_cast<std::size_t>(i)).area_key != 0.0) order.push_back(i);
+    const auto row = static_cast<std::size_t>(i);
+    if (s.metrics(row).area_key == 0.0) continue;
+    const auto low = static_cast<std::uint32_t>(s.triangle(row).v[2].y) ^ 0x80000000u;
+    keys.push_back(std::uint64_t{low} << 32 | static_cast<std::uint32_t>(i));
   }
-  // Vertex 2 holds a stored triangle's lowest y.
-  std::stable_sort(order.begin(), order.end(), [&s](std::int32_t a, std::int32_t b) {
-    return s.triangle(static_cast<std::size_t>(a)).v[2].y <
-           s.triangle(static_cast<std::size_t>(b)).v[2].y;
-  });
+  std::sort(keys.begin(), keys.end());
+  order.resize(keys.size());
+  for (std::size_t k = 0; k < keys.size(); ++k) order[k] = static_cast<std::int32_t>(keys[k]);
 }
 
 namespace {

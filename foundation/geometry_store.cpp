@@ -1,6 +1,9 @@
 #include "foundation/geometry_store.h"
 
-#include <cstdlib>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <type_traits>
@@ -12,20 +15,47 @@ static_assert(std::is_trivially_copyable_v<TriangleMetrics> && sizeof(TriangleMe
 
 namespace {
 
-// Resizes a table of plain rows with realloc, which moves large tables by
-// remapping pages instead of copying, so growing never holds two copies.
-template <typename Row>
-Row* ResizeRows(Row* rows, std::size_t old_count, std::size_t new_count) {
-  if (new_count == 0) {
-    std::free(rows);
+std::size_t PageSize() {
+  static const std::size_t size = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  return size;
+}
+
+std::size_t RoundUpToPage(std::size_t bytes) {
+  const std::size_t page = PageSize();
+  return (bytes + page - 1) / page * page;
+}
+
+// Fresh memory is costly to touch page by page here; large tables ask for
+// huge pages, which take far fewer faults. The advice covers the whole
+// mapping: advising part of it would split it, and mremap works only on
+// one undivided mapping.
+void AdviseHugePages(void* start, std::size_t bytes) {
+  if (bytes >= (std::size_t{4} << 20)) ::madvise(start, bytes, MADV_HUGEPAGE);
+}
+
+// Resizes a table held in its own anonymous mapping. Growing remaps the
+// pages instead of copying them, so a table never exists twice, and new
+// pages come zero-filled; only the tail of the last old page, which may
+// still hold rows from before a shrink, is cleared by hand.
+void* ResizeTable(void* table, std::size_t old_bytes, std::size_t new_bytes) {
+  const std::size_t old_mapped = RoundUpToPage(old_bytes);
+  const std::size_t new_mapped = RoundUpToPage(new_bytes);
+  void* result = table;
+  if (new_mapped == 0) {
+    if (table != nullptr) ::munmap(table, old_mapped);
     return nullptr;
   }
-  void* grown = std::realloc(rows, new_count * sizeof(Row));
-  if (grown == nullptr) throw std::bad_alloc();
-  Row* result = static_cast<Row*>(grown);
-  if (new_count > old_count) {
-    std::memset(static_cast<void*>(result + old_count), 0, (new_count - old_count) * sizeof(Row));
+  if (table == nullptr) {
+    result = ::mmap(nullptr, new_mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  } else if (new_mapped != old_mapped) {
+    result = ::mremap(table, old_mapped, new_mapped, MREMAP_MAYMOVE);
   }
+  if (result == MAP_FAILED) throw std::bad_alloc();
+  if (new_bytes > old_bytes && old_mapped > old_bytes) {
+    const std::size_t end = new_bytes < old_mapped ? new_bytes : old_mapped;
+    std::memset(static_cast<char*>(result) + old_bytes, 0, end - old_bytes);
+  }
+  AdviseHugePages(result, new_mapped);
   return result;
 }
 
@@ -33,8 +63,8 @@ Row* ResizeRows(Row* rows, std::size_t old_count, std::size_t new_count) {
 
 GeometryStore::~GeometryStore() {
   // Released in the reverse order of their creation: metrics, then triangles.
-  std::free(metrics_);
-  std::free(triangles_);
+  ResizeTable(metrics_, rows_ * sizeof(TriangleMetrics), 0);
+  ResizeTable(triangles_, rows_ * sizeof(Triangle), 0);
 }
 
 void GeometryStore::WidenBounds(const Vertex& v) {
@@ -52,12 +82,15 @@ void GeometryStore::WidenBounds(const Vertex& v) {
 }
 
 void GeometryStore::Resize(std::size_t rows) {
-  triangles_ = ResizeRows(triangles_, rows_, rows);
+  triangles_ = static_cast<Triangle*>(
+      ResizeTable(triangles_, rows_ * sizeof(Triangle), rows * sizeof(Triangle)));
   try {
-    metrics_ = ResizeRows(metrics_, rows_, rows);
+    metrics_ = static_cast<TriangleMetrics*>(
+        ResizeTable(metrics_, rows_ * sizeof(TriangleMetrics), rows * sizeof(TriangleMetrics)));
   } catch (...) {
     // Keep both tables the same length.
-    triangles_ = ResizeRows(triangles_, rows, rows_);
+    triangles_ = static_cast<Triangle*>(
+        ResizeTable(triangles_, rows * sizeof(Triangle), rows_ * sizeof(Triangle)));
     throw;
   }
   rows_ = rows;

@@ -1,5 +1,7 @@
 #include "heightmap/hzm_writer.h"
 
+#include <cstring>
+
 #include "foundation/numbers.h"
 
 namespace pelmoro {
@@ -15,26 +17,55 @@ void WriteHeightMapHeader(TextFile& out) {
   }
 }
 
+namespace {
+
+// The longest point line: three 11-character numbers, two commas, CR LF.
+constexpr std::size_t kLongestPointLine = 3 * 11 + 2 + 2;
+
+char* PutPointLine(char* p, std::int32_t x, std::int32_t y, std::int32_t z) {
+  p += FormatIntegerTo(p, x);
+  *p++ = ',';
+  p += FormatIntegerTo(p, y);
+  *p++ = ',';
+  p += FormatIntegerTo(p, z);
+  *p++ = '\r';
+  *p++ = '\n';
+  return p;
+}
+
+}  // namespace
+
 void AppendPointLine(std::string& out, std::int32_t x, std::int32_t y, std::int32_t z) {
-  char line[3 * 11 + 4];
-  int n = FormatIntegerTo(line, x);
-  line[n++] = ',';
-  n += FormatIntegerTo(line + n, y);
-  line[n++] = ',';
-  n += FormatIntegerTo(line + n, z);
-  line[n++] = '\r';
-  line[n++] = '\n';
-  out.append(line, static_cast<std::size_t>(n));
+  char line[kLongestPointLine];
+  out.append(line, static_cast<std::size_t>(PutPointLine(line, x, y, z) - line));
 }
 
 void HzmRowSink::FormatRow(std::int32_t y, std::int32_t x0, int pitch,
                            std::span<const std::int32_t> heights, std::string& out) const {
+  // Room for the longest lines is made once; the text is written in place
+  // and the string cut to what was written.
+  const std::size_t start = out.size();
+  out.resize(start + heights.size() * kLongestPointLine + 3);
+  char* const begin = out.data() + start;
+  char* p = begin;
+  char y_text[11];
+  const int y_length = FormatIntegerTo(y_text, y);
   std::int64_t x = x0;
   for (std::int32_t z : heights) {
-    AppendPointLine(out, static_cast<std::int32_t>(x), y, z);
+    p += FormatIntegerTo(p, static_cast<std::int32_t>(x));
+    *p++ = ',';
+    std::memcpy(p, y_text, static_cast<std::size_t>(y_length));
+    p += y_length;
+    *p++ = ',';
+    p += FormatIntegerTo(p, z);
+    *p++ = '\r';
+    *p++ = '\n';
     x += pitch;
   }
-  out.append("S\r\n");
+  *p++ = 'S';
+  *p++ = '\r';
+  *p++ = '\n';
+  out.resize(start + static_cast<std::size_t>(p - begin));
 }
 
 void HzmRowSink::WriteRow(std::string_view text) {
