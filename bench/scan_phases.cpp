@@ -1,0 +1,113 @@
+#include "bench/scan_phases.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "bench/bench_support.h"
+#include "engine/stl_reader.h"
+#include "foundation/text_file.h"
+#include "heightmap/hzm_writer.h"
+
+namespace pelmoro::bench {
+
+double TimeRead(GeometryStore& store, const std::string& model, std::int32_t* count) {
+  NullDriver driver;
+  const Clock::time_point start = Clock::now();
+  store.ResetBounds();
+  *count = ReadStlVertices(store, model, driver);
+  return SecondsSince(start);
+}
+
+namespace {
+
+// A fresh output file with its header; an old file of the name is removed
+// first so that no run pays for truncating the previous one.
+void OpenHeightMap(TextFile& file, const std::string& out) {
+  ::unlink(out.c_str());
+  CreateTextForWriting(file, out);
+  CheckIoResult();
+  WriteHeightMapHeader(file);
+}
+
+void CloseHeightMap(TextFile& file) {
+  CloseText(file);
+  CheckIoResult();
+}
+
+// Formats rows as the height-map file does, but keeps the written bytes.
+class CaptureSink : public HzmRowSink {
+ public:
+  explicit CaptureSink(TextFile& unused) : HzmRowSink(unused) {}
+  void WriteRow(std::string_view text) override { captured.append(text); }
+  std::string captured;
+};
+
+}  // namespace
+
+double TimeScanToFile(const GeometryStore& store, int pitch, std::int32_t count,
+                      const ScanOptions& options, bool surface, const std::string& out) {
+  ::unlink(out.c_str());
+  NullDriver driver(surface);
+  TextFile file;
+  const Clock::time_point start = Clock::now();
+  OpenHeightMap(file, out);
+  HzmRowSink sink(file);
+  ScanHeightMap(store, pitch, count, driver, sink, options);
+  CloseHeightMap(file);
+  return SecondsSince(start);
+}
+
+double TimeWriteOnly(const ModelBounds& bounds, int pitch, std::int32_t height,
+                     const std::string& out) {
+  ::unlink(out.c_str());
+  const std::vector<std::int32_t> heights(static_cast<std::size_t>(ColumnCount(bounds, pitch)),
+                                          height);
+  const std::int64_t rows = RowCount(bounds, pitch);
+  TextFile file;
+  std::string text;
+  const Clock::time_point start = Clock::now();
+  OpenHeightMap(file, out);
+  HzmRowSink sink(file);
+  for (std::int64_t row = 0; row < rows; ++row) {
+    text.clear();
+    sink.FormatRow(static_cast<std::int32_t>(bounds.y_min + row * pitch), bounds.x_min, pitch,
+                   heights, text);
+    sink.WriteRow(text);
+  }
+  CloseHeightMap(file);
+  return SecondsSince(start);
+}
+
+ReferenceSample SampleReference(GeometryStore& store, int pitch, std::int32_t count, bool surface,
+                                const std::vector<std::int64_t>& rows) {
+  const ModelBounds saved = store.bounds();
+  ReferenceSample sample;
+  sample.rows = rows;
+  NullDriver driver(surface);
+  TextFile unused;
+  for (std::int64_t row : rows) {
+    const auto y = static_cast<std::int32_t>(saved.y_min + row * pitch);
+    store.bounds().y_min = y;
+    store.bounds().y_max = y;
+    CaptureSink sink(unused);
+    const Clock::time_point start = Clock::now();
+    ScanHeightMapReference(store, pitch, count, driver, sink);
+    sample.seconds += SecondsSince(start);
+    sample.texts.push_back(std::move(sink.captured));
+  }
+  store.bounds() = saved;
+  return sample;
+}
+
+std::int32_t HighestZ(const GeometryStore& store, std::int32_t count) {
+  if (count <= 0) return 0;
+  std::int32_t z = store.triangle(0).v[0].z;
+  for (std::int32_t i = 0; i < count; ++i) {
+    for (const Vertex& v : store.triangle(static_cast<std::size_t>(i)).v) z = std::max(z, v.z);
+  }
+  return z;
+}
+
+}  // namespace pelmoro::bench
