@@ -78,6 +78,21 @@ void CheckWritable(const std::string& destination, const std::string& target,
   ::close(fd);
 }
 
+// Creates a new hidden file beside destination and returns its descriptor.
+// A missing or unwritable folder fails here, with the code creating the
+// target itself would give.
+int OpenTemporary(const std::string& destination, std::string& path) {
+  const std::string base = BaseOf(destination).substr(0, kMaxBaseInTempName);
+  for (int attempt = 0;; ++attempt) {
+    path = FolderOf(destination) + "/." + base + "." + RandomTag() + ".tmp";
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd >= 0) return fd;
+    if (errno != EEXIST || attempt >= kMaxTempAttempts) {
+      throw EInOutError(IoCodeFromErrno(errno, path));
+    }
+  }
+}
+
 }  // namespace
 
 OutputFile::~OutputFile() { Abandon(); }
@@ -101,16 +116,8 @@ void OutputFile::Create(const std::string& target) {
   destination_ = FollowLinks(target);
   if (exists) CheckWritable(destination_, target_, st);
 
-  std::string base = BaseOf(destination_).substr(0, kMaxBaseInTempName);
   std::string path;
-  int fd = -1;
-  for (int attempt = 0; fd < 0; ++attempt) {
-    path = FolderOf(destination_) + "/." + base + "." + RandomTag() + ".tmp";
-    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0 && (errno != EEXIST || attempt >= kMaxTempAttempts)) {
-      throw EInOutError(IoCodeFromErrno(errno, path));
-    }
-  }
+  const int fd = OpenTemporary(destination_, path);
   if (exists) {
     // The replacement keeps what the user had set on the file; failing to
     // copy the owner (not root) is harmless.
