@@ -142,12 +142,12 @@ std::int32_t GridUnitsFromMillimetres(long double mm, std::string_view text) {
   const Real grid = mm * 40 + 0.5L;
   // Anything from -2^31 - 1 (exclusive) to 2^31 (exclusive) truncates into
   // the signed 32-bit range; an overflow to infinity fails the test too.
-  if (grid > -2147483649.0L && grid < 2147483648.0L) {
-    return static_cast<std::int32_t>(TruncateReal(grid));
+  if (!(grid > -2147483649.0L && grid < 2147483648.0L)) {
+    ClearFpErrors();
+    throw ERangeError("'" + std::string(text) +
+                      "' is outside the coordinate range of -53687091 to 53687091 mm");
   }
-  ClearFpErrors();
-  throw ERangeError("'" + std::string(text) +
-                    "' is outside the coordinate range of -53687091 to 53687091 mm");
+  return TruncateWithinInt32(grid);
 }
 
 std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,

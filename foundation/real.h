@@ -28,6 +28,10 @@ inline void FpBarrier(Real& x) { __asm__ __volatile__("" : "+m"(x) : : "memory")
 // a result outside -2^63 .. 2^63-1.
 std::int64_t TruncateReal(Real x);
 
+// TruncateReal for a value known to lie strictly between -2^31 - 1 and 2^31,
+// without its checks: the hot path of coordinate conversion.
+std::int32_t TruncateWithinInt32(Real x);
+
 // Drops the fraction toward zero, keeping a real (-2.7 -> -2, -0.5 -> -0);
 // an infinity stays an infinity.
 Real WholePart(Real x);
