@@ -144,8 +144,8 @@ std::int32_t GridUnitsFromMillimetres(long double mm, std::string_view text) {
   // the signed 32-bit range; an overflow to infinity fails the test too.
   if (!(grid > -2147483649.0L && grid < 2147483648.0L)) {
     ClearFpErrors();
-    throw ERangeError("'" + std::string(text) +
-                      "' is outside the coordinate range of -53687091 to 53687091 mm");
+    throw ERangeError(
+        QuotedText(text, " is outside the coordinate range of -53687091 to 53687091 mm"));
   }
   return TruncateWithinInt32(grid);
 }

@@ -11,6 +11,7 @@
 
 #include "foundation/errors.h"
 #include "foundation/numbers_detail.h"
+#include "foundation/text.h"
 
 namespace pelmoro {
 namespace {
@@ -21,7 +22,7 @@ std::atomic<char> g_decimal_separator{'.'};
   // Folding a huge digit string may have overflowed before the syntax error
   // showed up; nothing of that may stay behind.
   ClearFpErrors();
-  throw EConvertError("'" + std::string(text) + "' は浮動小数点数ではありません");
+  throw EConvertError(QuotedText(text, " は浮動小数点数ではありません"));
 }
 
 bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }

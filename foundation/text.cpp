@@ -50,4 +50,14 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string QuotedText(std::string_view text, std::string_view rest) {
+  std::string quoted;
+  quoted.reserve(text.size() + rest.size() + 2);
+  quoted += '\'';
+  quoted.append(text);
+  quoted += '\'';
+  quoted.append(rest);
+  return quoted;
+}
+
 }  // namespace pelmoro

@@ -24,6 +24,10 @@ int PositionOf(std::string_view pattern, std::string_view text);
 // 1-based position of the last occurrence of c in text; 0 when none.
 int FindLastOf(char c, std::string_view text);
 
+// The text between single quotes followed by rest: how messages name a
+// refused text.
+std::string QuotedText(std::string_view text, std::string_view rest);
+
 // Same length and the same bytes once ASCII a-z are folded to A-Z.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
