@@ -55,20 +55,6 @@ std::int64_t TruncateReal(Real x) {
   throw EInvalidOp();
 }
 
-std::int32_t TruncateWithinInt32(Real x) {
-  // The double nearest to x truncates (cheaply, without switching the x87
-  // rounding mode) to the right whole number or, when that rounding crossed
-  // a whole number, to one step beyond it, which the exact comparison in
-  // extended precision takes back.
-  auto whole = static_cast<std::int32_t>(static_cast<double>(x));
-  if (x >= 0) {
-    if (static_cast<Real>(whole) > x) --whole;
-  } else if (static_cast<Real>(whole) < x) {
-    ++whole;
-  }
-  return whole;
-}
-
 Real WholePart(Real x) { return std::trunc(x); }
 
 }  // namespace pelmoro

@@ -29,8 +29,21 @@ inline void FpBarrier(Real& x) { __asm__ __volatile__("" : "+m"(x) : : "memory")
 std::int64_t TruncateReal(Real x);
 
 // TruncateReal for a value known to lie strictly between -2^31 - 1 and 2^31,
-// without its checks: the hot path of coordinate conversion.
-std::int32_t TruncateWithinInt32(Real x);
+// without its checks: the hot path of coordinate conversion, inline so the
+// value stays in the x87 registers.
+inline std::int32_t TruncateWithinInt32(Real x) {
+  // The double nearest to x truncates (cheaply, without switching the x87
+  // rounding mode) to the right whole number or, when that rounding crossed
+  // a whole number, to one step beyond it, which the exact comparison in
+  // extended precision takes back.
+  auto whole = static_cast<std::int32_t>(static_cast<double>(x));
+  if (x >= 0) {
+    if (static_cast<Real>(whole) > x) --whole;
+  } else if (static_cast<Real>(whole) < x) {
+    ++whole;
+  }
+  return whole;
+}
 
 // Drops the fraction toward zero, keeping a real (-2.7 -> -2, -0.5 -> -0);
 // an infinity stays an infinity.
