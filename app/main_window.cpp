@@ -87,11 +87,8 @@ void TForm1::CreateControls() {
   SaveDialog1 = new QFileDialog(this);
 
   const QFont large = LargeFont(scale_);
-  for (QWidget* w : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(Label2),
-                     static_cast<QWidget*>(Label3), static_cast<QWidget*>(Button1),
-                     static_cast<QWidget*>(Button2), static_cast<QWidget*>(CheckBox1)}) {
-    w->setFont(large);
-  }
+  const QList<QWidget*> large_text = {Label1, Label2, Label3, Button1, Button2, CheckBox1};
+  for (QWidget* w : large_text) w->setFont(large);
   Edit1->setMaxLength(std::numeric_limits<int>::max());
   Button1->setDefault(true);
   ProgressBar1->setRange(0, 100);
@@ -106,18 +103,18 @@ void TForm1::SetUpDialogs() {
   // overwrite question, and no extension added to what the user typed.
   const QFileDialog::Options options = QFileDialog::DontUseNativeDialog |
                                        QFileDialog::DontConfirmOverwrite;
-  OpenDialog1->setOptions(options);
-  OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
-  OpenDialog1->setFileMode(QFileDialog::AnyFile);  // a missing file fails when read
-  OpenDialog1->setNameFilter(QStringLiteral("STL (*.stl)"));
-  SaveDialog1->setOptions(options);
-  SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
-  SaveDialog1->setFileMode(QFileDialog::AnyFile);
-  SaveDialog1->setNameFilter(QStringLiteral("HZM (*.hzm)"));
   for (QFileDialog* dialog : {OpenDialog1, SaveDialog1}) {
+    dialog->setOptions(options);
+    dialog->setFileMode(QFileDialog::AnyFile);  // a missing input fails when read
     dialog->setDefaultSuffix(QString());
-    dialog->setFilter(dialog->filter() & ~QDir::CaseSensitive);  // "*.stl" finds "A.STL"
+    // Before the name filters, which take their case rule from it:
+    // "*.stl" lists "PART.STL" too.
+    dialog->setFilter(dialog->filter() & ~QDir::CaseSensitive);
   }
+  OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+  OpenDialog1->setNameFilter(QStringLiteral("STL (*.stl)"));
+  SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+  SaveDialog1->setNameFilter(QStringLiteral("HZM (*.hzm)"));
 }
 
 void TForm1::PlaceControls() {

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -206,6 +207,42 @@ class RunTest : public QObject {
     }
     QCOMPARE(answerer.seen()[1].filters, QStringList{"HZM (*.hzm)"});
     QCOMPARE(answerer.seen()[0].filters, QStringList{"STL (*.stl)"});
+  }
+
+  void DialogsListOnlyTheirPattern_data() {
+    QTest::addColumn<bool>("save");
+    QTest::addColumn<QStringList>("listed");
+    QTest::newRow("file-open: STL in any case") << false << QStringList{"a.stl", "B.STL"};
+    QTest::newRow("file-save: HZM") << true << QStringList{"d.hzm"};
+  }
+  void DialogsListOnlyTheirPattern() {
+    QFETCH(bool, save);
+    QFETCH(QStringList, listed);
+    RunHarness run;
+    for (const char* name : {"a.stl", "B.STL", "c.txt", "d.hzm"}) run.Write(name, "solid\n");
+    QStringList shown;
+    const auto list_files = [&shown](QWidget* window) {
+      auto* view = window->findChild<QListView*>(QStringLiteral("listView"));
+      QVERIFY(view != nullptr);
+      // The folder is read in the background; wait until its files are in.
+      QVERIFY(QTest::qWaitFor([&] { return view->model()->rowCount(view->rootIndex()) > 0; }));
+      for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row) {
+        shown << view->model()->index(row, 0, view->rootIndex()).data().toString();
+      }
+      shown.sort(Qt::CaseInsensitive);
+    };
+    ModalAnswerer answerer;
+    if (save) {
+      answerer.AcceptName(run.Path("a.stl"));
+      answerer.Cancel(list_files);
+    } else {
+      answerer.Cancel([&](QWidget* dialog) {
+        static_cast<QFileDialog*>(dialog)->setDirectory(run.Path(""));
+        list_files(dialog);
+      });
+    }
+    run.ClickConvert();
+    QCOMPARE(shown, listed);
   }
 
   void OpenDialogProposesTheLastInput() {
