@@ -9,6 +9,7 @@
 //               plain decimal numbers.
 //   torus.stl   major radius 15, minor 5, centre (0, 0, 5): 2,000 triangles
 //               reaching into negative x and y.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -98,37 +99,52 @@ double RawRelief(double x, double y) {
          0.8 * std::sin(2 * kPi * (x + 2 * y) / 47);
 }
 
-void WriteRelief(const std::string& dir) {
-  constexpr int n = 316;
-  constexpr double side = 100.0, step = side / n;
+constexpr int kReliefCells = 316;
+constexpr double kReliefSide = 100.0, kReliefStep = kReliefSide / kReliefCells;
+
+// Heights of the relief's grid points, row by row, mapped onto 2..20 mm.
+std::vector<double> ReliefHeights() {
+  constexpr int n = kReliefCells;
   std::vector<double> z((n + 1) * (n + 1));
   for (int j = 0; j <= n; ++j)
-    for (int i = 0; i <= n; ++i) z[j * (n + 1) + i] = RawRelief(i * step, j * step);
+    for (int i = 0; i <= n; ++i) z[j * (n + 1) + i] = RawRelief(i * kReliefStep, j * kReliefStep);
   double lo = z[0], hi = z[0];
   for (double v : z) lo = std::min(lo, v), hi = std::max(hi, v);
   for (double& v : z) v = 2 + (v - lo) / (hi - lo) * 18;
-  auto at = [&](int i, int j) { return P{i * step, j * step, z[j * (n + 1) + i]}; };
-  auto foot = [&](int i, int j) { return P{i * step, j * step, 0}; };
+  return z;
+}
 
+P ReliefFoot(int i, int j) { return P{i * kReliefStep, j * kReliefStep, 0}; }
+
+// The floor is a fan from its centre to every wall foot, so that every
+// edge is shared by exactly two triangles; it faces down.
+void WriteReliefFloor(StlWriter& out) {
+  constexpr int n = kReliefCells;
+  std::vector<P> rim;
+  for (int k = 0; k < n; ++k) rim.push_back(ReliefFoot(k, 0));
+  for (int k = 0; k < n; ++k) rim.push_back(ReliefFoot(n, k));
+  for (int k = 0; k < n; ++k) rim.push_back(ReliefFoot(n - k, n));
+  for (int k = 0; k < n; ++k) rim.push_back(ReliefFoot(0, n - k));
+  const P centre{kReliefSide / 2, kReliefSide / 2, 0};
+  for (std::size_t m = 0; m < rim.size(); ++m) out.Facet(centre, rim[(m + 1) % rim.size()], rim[m]);
+}
+
+void WriteRelief(const std::string& dir) {
+  constexpr int n = kReliefCells;
+  const std::vector<double> z = ReliefHeights();
+  auto at = [&](int i, int j) { return P{i * kReliefStep, j * kReliefStep, z[j * (n + 1) + i]}; };
+  auto foot = ReliefFoot;
   StlWriter out(dir + "/relief.stl", "relief", true, false);
   if (!out.ok()) return;
   for (int j = 0; j < n; ++j)
     for (int i = 0; i < n; ++i) out.Quad(at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1));
   for (int k = 0; k < n; ++k) {
-    out.Quad(foot(k, 0), foot(k + 1, 0), at(k + 1, 0), at(k, 0));          // south, -y
-    out.Quad(foot(n, k), foot(n, k + 1), at(n, k + 1), at(n, k));          // east, +x
-    out.Quad(foot(k + 1, n), foot(k, n), at(k, n), at(k + 1, n));          // north, +y
-    out.Quad(foot(0, k + 1), foot(0, k), at(0, k), at(0, k + 1));          // west, -x
+    out.Quad(foot(k, 0), foot(k + 1, 0), at(k + 1, 0), at(k, 0));  // south, -y
+    out.Quad(foot(n, k), foot(n, k + 1), at(n, k + 1), at(n, k));  // east, +x
+    out.Quad(foot(k + 1, n), foot(k, n), at(k, n), at(k + 1, n));  // north, +y
+    out.Quad(foot(0, k + 1), foot(0, k), at(0, k), at(0, k + 1));  // west, -x
   }
-  // The floor is a fan from its centre to every wall foot, so that every
-  // edge is shared by exactly two triangles.
-  std::vector<P> rim;
-  for (int k = 0; k < n; ++k) rim.push_back(foot(k, 0));
-  for (int k = 0; k < n; ++k) rim.push_back(foot(n, k));
-  for (int k = 0; k < n; ++k) rim.push_back(foot(n - k, n));
-  for (int k = 0; k < n; ++k) rim.push_back(foot(0, n - k));
-  const P centre{side / 2, side / 2, 0};
-  for (std::size_t m = 0; m < rim.size(); ++m) out.Facet(centre, rim[(m + 1) % rim.size()], rim[m]);
+  WriteReliefFloor(out);
   std::printf("relief.stl: %ld triangles\n", out.facets());
 }
 
