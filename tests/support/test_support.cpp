@@ -12,9 +12,10 @@ namespace fs = std::filesystem;
 
 namespace pelmoro::testing {
 
-TempDir::TempDir() {
+TempDir::TempDir() : TempDir(fs::temp_directory_path()) {}
+
+TempDir::TempDir(const fs::path& base) {
   static std::atomic<int> counter{0};
-  fs::path base = fs::temp_directory_path();
   for (int attempt = 0;; ++attempt) {
     fs::path candidate = base / ("pelmoro-test-" + std::to_string(::getpid()) + "-" +
                                  std::to_string(counter++));
@@ -74,6 +75,12 @@ std::vector<fs::path> CorpusFiles() {
 
 std::string TestData(std::string_view name) {
   return (fs::path(PELMORO_TEST_DATA_DIR) / name).string();
+}
+
+fs::path ScratchBase() {
+  std::error_code ec;
+  if (fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0) return "/dev/shm";
+  return fs::temp_directory_path();
 }
 
 bool RunningAsRoot() { return ::geteuid() == 0; }

@@ -13,6 +13,8 @@ namespace pelmoro::testing {
 class TempDir {
  public:
   TempDir();
+  // A folder under base instead (for instance a memory-backed one).
+  explicit TempDir(const std::filesystem::path& base);
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
@@ -34,6 +36,10 @@ std::vector<std::string> ListFolder(const std::filesystem::path& folder);
 std::vector<std::filesystem::path> CorpusFiles();
 // Path of one of the project's own test models.
 std::string TestData(std::string_view name);
+
+// A memory-backed folder for large scratch files (/dev/shm), or the
+// system's temporary folder when there is none.
+std::filesystem::path ScratchBase();
 
 // True when running as root, where permission bits deny nothing.
 bool RunningAsRoot();

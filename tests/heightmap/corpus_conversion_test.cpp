@@ -1,0 +1,129 @@
+// Every real STL file of the corpus converts, at two pitches and in both
+// modes, into a height map of the right shape.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "heightmap/conversion_run.h"
+#include "tests/support/fake_driver.h"
+#include "tests/support/test_support.h"
+
+namespace pelmoro {
+namespace {
+
+// A whole file mapped for reading.
+class MappedFile {
+ public:
+  explicit MappedFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st{};
+    if (fd < 0 || ::fstat(fd, &st) != 0) return;
+    size_ = static_cast<std::size_t>(st.st_size);
+    if (size_ > 0) {
+      void* p = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+      if (p != MAP_FAILED) data_ = static_cast<const char*>(p);
+    }
+    ::close(fd);
+  }
+  ~MappedFile() {
+    if (data_ != nullptr) ::munmap(const_cast<char*>(data_), size_);
+  }
+  std::string_view text() const { return {data_ == nullptr ? "" : data_, data_ == nullptr ? 0 : size_}; }
+
+ private:
+  const char* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
+// Takes the next CR LF line off text; false when there is none.
+bool NextLine(std::string_view& text, std::string_view& line) {
+  const std::size_t lf = text.find('\n');
+  if (lf == std::string_view::npos || lf == 0 || text[lf - 1] != '\r') return false;
+  line = text.substr(0, lf - 1);
+  text.remove_prefix(lf + 1);
+  return true;
+}
+
+// "x,y,z": three decimal integers and nothing else.
+bool ParsePoint(std::string_view line, long long v[3]) {
+  const char* p = line.data();
+  const char* end = line.data() + line.size();
+  for (int k = 0; k < 3; ++k) {
+    if (p == end || (*p != '-' && (*p < '0' || *p > '9'))) return false;
+    const auto [next, error] = std::from_chars(p, end, v[k]);
+    if (error != std::errc()) return false;
+    p = next;
+    if (k < 2) {
+      if (p == end || *p != ',') return false;
+      ++p;
+    }
+  }
+  return p == end;
+}
+
+// Header, rows of `columns` points on the lattice each closed by "S",
+// nothing after the last row, no height below z min.
+::testing::AssertionResult HasTheShape(std::string_view text, const ModelBounds& b, int pitch,
+                                       const ConversionResult& result) {
+  std::string_view line;
+  for (const char* header : {"VERSION=6", "T", "O", "O", "L", "1", "S"}) {
+    if (!NextLine(text, line) || line != header) return ::testing::AssertionFailure() << "header " << line;
+  }
+  long long v[3];
+  for (long long row = 0; row < result.rows; ++row) {
+    for (long long column = 0; column < result.columns; ++column) {
+      if (!NextLine(text, line) || !ParsePoint(line, v) || v[0] != b.x_min + column * pitch ||
+          v[1] != b.y_min + row * pitch || v[2] < b.z_min) {
+        return ::testing::AssertionFailure() << "row " << row << " point " << column << ": " << line;
+      }
+    }
+    if (!NextLine(text, line) || line != "S") return ::testing::AssertionFailure() << "row end " << line;
+  }
+  if (!text.empty()) return ::testing::AssertionFailure() << text.size() << " bytes after the last row";
+  return ::testing::AssertionSuccess();
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+// Under the sanitizer, lattices of tens of millions of points take minutes;
+// the normal build checks them.
+constexpr long long kLargestLattice = 20'000'000;
+#else
+constexpr long long kLargestLattice = 1'000'000'000;
+#endif
+
+TEST(CorpusConversionTest, EveryFileAtTwoPitchesInBothModes) {
+  const auto files = testing::CorpusFiles();
+  if (files.empty()) GTEST_SKIP() << "corpus folder absent";
+  testing::TempDir dir(testing::ScratchBase());
+  GeometryStore store;
+  for (const auto& file : files) {
+    // 1 mm first: its bounds tell the size of the 0.1 mm lattice.
+    for (int pitch : {40, 4}) {
+      if (pitch == 4 && static_cast<long long>(ColumnCount(store.bounds(), 4)) *
+                                RowCount(store.bounds(), 4) > kLargestLattice) {
+        continue;
+      }
+      for (bool surface : {false, true}) {
+        testing::FakeDriver driver;
+        driver.surface = surface;
+        const std::string output = dir.File("out.hzm");
+        const ConversionResult result = RunConversion(store, {file.string(), output, pitch}, driver);
+        EXPECT_EQ(result.outcome, RunOutcome::kComplete);
+        EXPECT_TRUE(HasTheShape(MappedFile(output).text(), store.bounds(), pitch, result))
+            << file.filename() << " pitch " << pitch << " surface " << surface;
+        std::remove(output.c_str());
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pelmoro
