@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstdint>
 
 namespace pelmoro {
 
@@ -37,6 +38,13 @@ namespace pelmoro {
 // X is at most 1500 times the bounding box's area for a point in it, so the
 // last term is fixed per triangle; triangles too large for it to stay small,
 // or for the integers to stay within 64 bits, always take the full test.
+//
+// Points outside. Beyond edge k the three areas add up to the triangle's
+// area T plus |c_k|, so the test's sum exceeds T by at least |c_k| less its
+// error (at most 3 sqrt(dq) plus the relative term), while the key exceeds
+// 1000 T by at most the key's own error (sqrt(dq) plus the relative term)
+// and a half. With |c_k| >= 4 sqrt(dq) + 2 (relative term) + 0.002 the sum
+// key is past the area key: such points need no test at all.
 
 namespace {
 
@@ -79,8 +87,34 @@ CoverageCoefficients PrepareCoverage(const Triangle& t, const TriangleMetrics& m
   // With every |c| at least easy_c, the three terms stay within the budget.
   k.easy_c = 3000.0 * k.dq2 * (1 + 1e-9) / k.budget;
   k.key = static_cast<std::int64_t>(m.area_key);
+  k.outside_c = 4.001 * k.sqrt_dq + 2 * relative_term / 1000 + 0.002;
+  const std::int64_t twice_area = k.ex[0] * -k.ey[2] - k.ey[0] * -k.ex[2];
+  k.orientation = twice_area > 0 ? 1 : (twice_area < 0 ? -1 : 0);
   k.usable = true;
   return k;
+}
+
+void NarrowColumns(const CoverageCoefficients& k, std::int64_t y, std::int64_t x0, int pitch,
+                   std::int64_t* lo, std::int64_t* hi) {
+  if (!k.usable || k.covers_nothing || k.orientation == 0) return;
+  for (int e = 0; e < 3 && *lo <= *hi; ++e) {
+    // orientation * c_e(x) = a x + b must stay at or above -outside_c.
+    const std::int64_t a = -k.orientation * k.ey[e];
+    const std::int64_t b = k.orientation * (k.ex[e] * (y - k.oy[e]) + k.ey[e] * k.ox[e]);
+    if (a == 0) {
+      if (static_cast<double>(b) < -k.outside_c) *hi = *lo - 1;
+      continue;
+    }
+    // The edge crosses the row at x = (-outside_c - b) / a; a column more
+    // on the safe side covers the rounding of this quotient.
+    const long double bound = (-static_cast<long double>(k.outside_c) - b) / a;
+    const long double column = (bound - x0) / pitch;
+    if (a > 0) {
+      *lo = std::max(*lo, static_cast<std::int64_t>(std::floor(column)) - 1);
+    } else {
+      *hi = std::min(*hi, static_cast<std::int64_t>(std::ceil(column)) + 1);
+    }
+  }
 }
 
 Coverage DecideCoverage(const CoverageCoefficients& k, std::int64_t c0, std::int64_t c1,

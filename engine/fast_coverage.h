@@ -23,6 +23,8 @@ struct CoverageCoefficients {
   double sqrt_dq = 0;       // its error in an area when the area is 0
   double easy_c = 0;        // |c| at or above which an edge's error is negligible
   double budget = 0;        // error allowed in thousandths before the answer may differ
+  double outside_c = 0;     // a point with an edge function this far outside is uncovered
+  int orientation = 0;      // sign of the edge functions inside the triangle (0: a line)
   bool usable = false;      // false: every point goes to the full test
   bool covers_nothing = false;  // area key 0
 };
@@ -35,6 +37,12 @@ CoverageCoefficients PrepareCoverage(const Triangle& t, const TriangleMetrics& m
 // lie in the triangle's bounding box (the test's range checks passed).
 Coverage DecideCoverage(const CoverageCoefficients& k, std::int64_t c0, std::int64_t c1,
                         std::int64_t c2);
+
+// The lattice columns j (x = x0 + j * pitch) of row y that can be covered:
+// outside them some edge function lies more than outside_c on the wrong
+// side, which the area-sum test never calls covered. Narrows [*lo, *hi].
+void NarrowColumns(const CoverageCoefficients& k, std::int64_t y, std::int64_t x0, int pitch,
+                   std::int64_t* lo, std::int64_t* hi);
 
 // The three edge functions at (x, y).
 inline void EdgeFunctions(const CoverageCoefficients& k, std::int64_t x, std::int64_t y,

@@ -110,8 +110,9 @@ std::int32_t RowSweeper::PlaneHeight(const ActiveTriangle& a, std::int64_t s, st
 void RowSweeper::SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool surface,
                                std::span<std::int32_t> heights) {
   const std::int64_t p = plan_.pitch;
-  const std::int64_t j_lo = std::max<std::int64_t>(0, CeilDiv(a.x_lo - plan_.x0, p));
-  const std::int64_t j_hi = std::min<std::int64_t>(plan_.columns - 1, FloorDiv(a.x_hi - plan_.x0, p));
+  std::int64_t j_lo = std::max<std::int64_t>(0, CeilDiv(a.x_lo - plan_.x0, p));
+  std::int64_t j_hi = std::min<std::int64_t>(plan_.columns - 1, FloorDiv(a.x_hi - plan_.x0, p));
+  NarrowColumns(a.coverage, y, plan_.x0, plan_.pitch, &j_lo, &j_hi);
   if (j_lo > j_hi) return;
   std::int64_t x = plan_.x0 + j_lo * p;
   std::int64_t c[3];

@@ -150,6 +150,24 @@ INSTANTIATE_TEST_SUITE_P(Models, ScanDifferentialTest,
                                            DiffCase{"Pitch255", 5, 400, 255}, DiffCase{"Pitch4", 6, 120, 4}),
                          [](const auto& info) { return info.param.name; });
 
+// A floor fanned from its middle to the walls: long, thin triangles whose
+// bounding boxes hold many rows and columns they never cover.
+TEST(ScanDifferentialTest, LongThinFan) {
+  GeometryStore store;
+  store.ResetBounds();
+  store.SetCapacity(0);
+  std::int32_t count = 0;
+  for (int n = 0; n < 24; ++n) {
+    Add(store, count, Triangle{{{300, 300, 7}, {600, 25 * n, 3 * n}, {600, 25 * n + 25, 40}}});
+    Add(store, count, Triangle{{{300, 300, 9}, {25 * n, 600, n}, {25 * n + 25, 600, 2}}});
+  }
+  for (bool surface : {false, true}) {
+    const std::string plain = Scan(store, 1, count, {0, true}, {}, surface);
+    EXPECT_EQ(FirstDifference(Scan(store, 1, count, {1, false}, {}, surface), plain), "same");
+    EXPECT_EQ(FirstDifference(Scan(store, 1, count, {2, false}, {}, surface), plain), "same");
+  }
+}
+
 TEST(ScanDifferentialTest, StopInTheMiddleOfPipelinedRows) {
   std::mt19937 random(9);
   GeometryStore store;
