@@ -94,25 +94,32 @@ CoverageCoefficients PrepareCoverage(const Triangle& t, const TriangleMetrics& m
   return k;
 }
 
+namespace {
+
+std::int64_t FloorDivide(std::int64_t a, std::int64_t b) {  // b > 0
+  return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+}  // namespace
+
 void NarrowColumns(const CoverageCoefficients& k, std::int64_t y, std::int64_t x0, int pitch,
                    std::int64_t* lo, std::int64_t* hi) {
   if (!k.usable || k.covers_nothing || k.orientation == 0) return;
+  // The edge functions are whole numbers: at or above -outside_c means at
+  // or above -floor(outside_c).
+  const auto margin = static_cast<std::int64_t>(k.outside_c);
   for (int e = 0; e < 3 && *lo <= *hi; ++e) {
-    // orientation * c_e(x) = a x + b must stay at or above -outside_c.
+    // orientation * c_e at column j is a p j + (a x0 + b), with
+    //   a = -orientation ey_e, b = orientation (ex_e (y - oy_e) + ey_e ox_e).
     const std::int64_t a = -k.orientation * k.ey[e];
     const std::int64_t b = k.orientation * (k.ex[e] * (y - k.oy[e]) + k.ey[e] * k.ox[e]);
+    const std::int64_t rest = a * x0 + b + margin;  // need a p j + rest >= 0
     if (a == 0) {
-      if (static_cast<double>(b) < -k.outside_c) *hi = *lo - 1;
-      continue;
-    }
-    // The edge crosses the row at x = (-outside_c - b) / a; a column more
-    // on the safe side covers the rounding of this quotient.
-    const long double bound = (-static_cast<long double>(k.outside_c) - b) / a;
-    const long double column = (bound - x0) / pitch;
-    if (a > 0) {
-      *lo = std::max(*lo, static_cast<std::int64_t>(std::floor(column)) - 1);
+      if (rest < 0) *hi = *lo - 1;
+    } else if (a > 0) {
+      *lo = std::max(*lo, -FloorDivide(rest, a * pitch));  // j >= ceil(-rest / (a p))
     } else {
-      *hi = std::min(*hi, static_cast<std::int64_t>(std::ceil(column)) + 1);
+      *hi = std::min(*hi, FloorDivide(rest, -a * pitch));  // j <= floor(rest / (-a p))
     }
   }
 }

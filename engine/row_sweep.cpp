@@ -112,7 +112,8 @@ void RowSweeper::SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool sur
   const std::int64_t p = plan_.pitch;
   std::int64_t j_lo = std::max<std::int64_t>(0, CeilDiv(a.x_lo - plan_.x0, p));
   std::int64_t j_hi = std::min<std::int64_t>(plan_.columns - 1, FloorDiv(a.x_hi - plan_.x0, p));
-  NarrowColumns(a.coverage, y, plan_.x0, plan_.pitch, &j_lo, &j_hi);
+  // Narrowing pays only for triangles wider than a few columns.
+  if (j_hi - j_lo > 4) NarrowColumns(a.coverage, y, plan_.x0, plan_.pitch, &j_lo, &j_hi);
   if (j_lo > j_hi) return;
   std::int64_t x = plan_.x0 + j_lo * p;
   std::int64_t c[3];
