@@ -9,6 +9,6 @@ bash "$root/scripts/build.sh" "$root/build"
 (cd "$root/build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs")
 
 bash "$root/scripts/build.sh" "$root/build-asan" -DPELMORO_SANITIZE=ON -DPELMORO_WITH_QT=OFF \
-  -DPELMORO_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+  -DPELMORO_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
 (cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure -j"$jobs")
