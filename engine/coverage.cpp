@@ -1,5 +1,6 @@
 #include "engine/coverage.h"
 
+#include "engine/plane.h"
 #include "engine/triangle_metrics.h"
 #include "foundation/real.h"
 #include "foundation/wide_int.h"
@@ -33,12 +34,8 @@ bool TriangleCovers(const GeometryStore& store, std::int32_t i, std::int32_t x, 
 
 namespace {
 
-// The plane through the three vertices, as z = z1 - S / D with
-//   D  = (x1 - x0)(y2 - y0) - (y1 - y0)(x2 - x0)   (twice the signed plan area)
-//   Nx = (y1 - y0)(z2 - z0) - (z1 - z0)(y2 - y0)
-//   Ny = (z1 - z0)(x2 - x0) - (x1 - x0)(z2 - z0)
-//   S  = Nx (x1 - x) + Ny (y1 - y),
-// all exact integers; N = z1 D + S is formed in extended precision and held
+// The plane through the three vertices, as z = z1 - S / D with D, Nx, Ny
+// its normal and S = Nx (x1 - x) + Ny (y1 - y), all exact integers; N = z1 D + S is formed in extended precision and held
 // as a double before the division.
 template <typename Int>
 struct PlaneTerms {
@@ -47,16 +44,8 @@ struct PlaneTerms {
 
 template <typename Int>
 PlaneTerms<Int> ComputePlaneTerms(const Triangle& t, std::int32_t x, std::int32_t y) {
-  const Vertex& p0 = t.v[0];
-  const Vertex& p1 = t.v[1];
-  const Vertex& p2 = t.v[2];
-  const Int x10 = Int{p1.x} - p0.x, y10 = Int{p1.y} - p0.y, z10 = Int{p1.z} - p0.z;
-  const Int x20 = Int{p2.x} - p0.x, y20 = Int{p2.y} - p0.y, z20 = Int{p2.z} - p0.z;
-  const Int d = x10 * y20 - y10 * x20;
-  const Int nx = y10 * z20 - z10 * y20;
-  const Int ny = z10 * x20 - x10 * z20;
-  const Int s = nx * (Int{p1.x} - x) + ny * (Int{p1.y} - y);
-  return {d, s};
+  const PlaneNormal<Int> n = ComputePlaneNormal<Int>(t);
+  return {n.d, n.nx * (Int{t.v[1].x} - x) + n.ny * (Int{t.v[1].y} - y)};
 }
 
 // True when every difference the plane terms use stays below 2^20 in

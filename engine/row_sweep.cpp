@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "engine/coverage.h"
+#include "engine/plane.h"
 #include "foundation/wide_int.h"
 
 namespace pelmoro {
@@ -41,11 +42,7 @@ void PreparePlane(const Triangle& t, ActiveTriangle& a) {
   const Vertex& p0 = t.v[0];
   const Vertex& p1 = t.v[1];
   const Vertex& p2 = t.v[2];
-  const Int128 x10 = Int128{p1.x} - p0.x, y10 = Int128{p1.y} - p0.y, z10 = Int128{p1.z} - p0.z;
-  const Int128 x20 = Int128{p2.x} - p0.x, y20 = Int128{p2.y} - p0.y, z20 = Int128{p2.z} - p0.z;
-  const Int128 d = x10 * y20 - y10 * x20;
-  const Int128 nx = y10 * z20 - z10 * y20;
-  const Int128 ny = z10 * x20 - x10 * z20;
+  const auto [d, nx, ny] = ComputePlaneNormal<Int128>(t);
   const auto magnitude = [](Int128 v) { return v < 0 ? -v : v; };
   const Int128 z_far = std::max({magnitude(p0.z), magnitude(p1.z), magnitude(p2.z)}) + 1;
   const Int128 w = a.x_hi - a.x_lo, h = Int128{p0.y} - p2.y;

@@ -36,15 +36,22 @@ void CheckPoint(const GeometryStore& store, const CoverageCoefficients& k, std::
       << " " << c[1] << " " << c[2] << " key " << k.key;
 }
 
-// Checks all points of the bounding box within `band` of an edge, and a
-// sample of the rest.
-Tally CheckTriangle(const Triangle& input, std::mt19937& random, int band) {
-  GeometryStore store;
+// A store holding just the triangle, ordered and measured as the reader
+// stores it.
+void StoreOne(GeometryStore& store, const Triangle& input) {
   store.SetCapacity(1);
   Triangle t = input;
   OrderTriangleVertices(t);
   store.triangle(0) = t;
   store.metrics(0) = ComputeTriangleMetrics(t);
+}
+
+// Checks all points of the bounding box within `band` of an edge, and a
+// sample of the rest.
+Tally CheckTriangle(const Triangle& input, std::mt19937& random, int band) {
+  GeometryStore store;
+  StoreOne(store, input);
+  const Triangle& t = store.triangle(0);
   const CoverageCoefficients k = PrepareCoverage(t, store.metrics(0));
   const std::int64_t x_lo = std::min({t.v[0].x, t.v[1].x, t.v[2].x});
   const std::int64_t x_hi = std::max({t.v[0].x, t.v[1].x, t.v[2].x});
@@ -127,11 +134,8 @@ TEST(DecideCoverageTest, SliversAndDegenerates) {
 // Columns left out of a row must be ones the full test calls uncovered.
 void CheckNarrowing(const Triangle& input, int pitch, std::int64_t x0) {
   GeometryStore store;
-  store.SetCapacity(1);
-  Triangle t = input;
-  OrderTriangleVertices(t);
-  store.triangle(0) = t;
-  store.metrics(0) = ComputeTriangleMetrics(t);
+  StoreOne(store, input);
+  const Triangle& t = store.triangle(0);
   const CoverageCoefficients k = PrepareCoverage(t, store.metrics(0));
   const std::int64_t x_lo = std::min({t.v[0].x, t.v[1].x, t.v[2].x});
   const std::int64_t x_hi = std::max({t.v[0].x, t.v[1].x, t.v[2].x});
