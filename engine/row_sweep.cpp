@@ -19,9 +19,8 @@ ScanPlan::ScanPlan(const GeometryStore& s, int p, std::int32_t n)
   std::vector<std::uint64_t> keys;
   keys.reserve(static_cast<std::size_t>(n));
   for (std::int32_t i = 0; i < n; ++i) {
-    const auto row = static_cast<std::size_t>(i);
-    if (s.metrics(row).area_key == 0.0) continue;
-    const auto low = static_cast<std::uint32_t>(s.triangle(row).v[2].y) ^ 0x80000000u;
+    const auto low =
+        static_cast<std::uint32_t>(s.triangle(static_cast<std::size_t>(i)).v[2].y) ^ 0x80000000u;
     keys.push_back(std::uint64_t{low} << 32 | static_cast<std::uint32_t>(i));
   }
   std::sort(keys.begin(), keys.end());
@@ -64,9 +63,18 @@ ActiveTriangle Activate(const GeometryStore& store, std::int32_t i) {
   a.y_top = t.v[0].y;
   a.x_lo = std::min({t.v[0].x, t.v[1].x, t.v[2].x});
   a.x_hi = std::max({t.v[0].x, t.v[1].x, t.v[2].x});
+  a.z_top = std::max({t.v[0].z, t.v[1].z, t.v[2].z});
   a.coverage = PrepareCoverage(t, store.metrics(static_cast<std::size_t>(i)));
   PreparePlane(t, a);
   return a;
+}
+
+// A point of the triangle or of its edges: no edge function on the outer
+// side.
+bool InsideOrOn(const CoverageCoefficients& k, const std::int64_t c[3]) {
+  if (k.orientation > 0) return c[0] >= 0 && c[1] >= 0 && c[2] >= 0;
+  if (k.orientation < 0) return c[0] <= 0 && c[1] <= 0 && c[2] <= 0;
+  return false;
 }
 
 std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? (a + b - 1) / b : -(-a / b); }
@@ -88,7 +96,10 @@ void RowSweeper::Advance(std::int64_t y) {
     const std::int32_t i = plan_.order[next_];
     const Triangle& t = store.triangle(static_cast<std::size_t>(i));
     if (t.v[2].y > y) break;
-    if (t.v[0].y >= y) active_.push_back(Activate(store, i));
+    // A triangle of area key 0 never covers anything.
+    if (t.v[0].y >= y && store.metrics(static_cast<std::size_t>(i)).area_key != 0.0) {
+      active_.push_back(Activate(store, i));
+    }
     ++next_;
   }
 }
@@ -120,6 +131,16 @@ void RowSweeper::SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool sur
   std::int64_t s = a.plane_exact ? a.nx * (a.x1 - x) + a.ny * (a.y1 - y) : 0;
   const std::int64_t s_step = -a.nx * p;
   for (std::int64_t j = j_lo; j <= j_hi; ++j) {
+    const auto column = static_cast<std::size_t>(j);
+    // Seeking the highest plane: a point of the triangle (or its edges) has a
+    // plane height within its vertices' z, at most one more after rounding,
+    // so a triangle entirely below the height found so far changes nothing.
+    if (!surface && a.z_top < heights[column] && InsideOrOn(a.coverage, c)) {
+      for (int e = 0; e < 3; ++e) c[e] += step[e];
+      s += s_step;
+      x += p;
+      continue;
+    }
     Coverage decision = DecideCoverage(a.coverage, c[0], c[1], c[2]);
     if (decision == Coverage::kUndecided) {
       decision = TriangleCovers(plan_.store, a.index, static_cast<std::int32_t>(x),
@@ -128,7 +149,6 @@ void RowSweeper::SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool sur
                      : Coverage::kUncovered;
     }
     if (decision == Coverage::kCovered) {
-      const auto column = static_cast<std::size_t>(j);
       if (surface) {
         first_[column] = std::min(first_[column], a.index);
       } else {

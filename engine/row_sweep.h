@@ -12,8 +12,7 @@
 namespace pelmoro {
 
 // What every row of one scan shares: the store, the lattice, and the
-// triangles that can cover anything (area key not 0), ordered by their
-// lowest y.
+// triangles ordered by their lowest y.
 struct ScanPlan {
   ScanPlan(const GeometryStore& store, int pitch, std::int32_t count);
 
@@ -30,6 +29,7 @@ struct ScanPlan {
 struct ActiveTriangle {
   std::int32_t index;
   std::int32_t y_top;           // largest y; the triangle leaves after it
+  std::int32_t z_top;           // largest z of its vertices
   std::int64_t x_lo, x_hi;      // x range of its vertices
   CoverageCoefficients coverage;
   // Plane height z = (z1 D + S) / D with S = nx (x1 - x) + ny (y1 - y);
