@@ -46,8 +46,25 @@ std::string_view LastField(std::string_view rest) {
   return rest.substr(0, end);
 }
 
+[[noreturn]] void ThrowOutOfRange(std::string_view text) {
+  // An overflow to infinity may have raised its flag on the way here.
+  ClearFpErrors();
+  throw ERangeError(
+      QuotedText(text, " is outside the coordinate range of -53687091 to 53687091 mm"));
+}
+
+// TruncateReal(mm * 40 + 0.5), refused when it does not fit 32 bits:
+// anything from -2^31 - 1 to 2^31 (both exclusive) truncates into the range,
+// and an overflow to infinity fails the test too. Inline, so the value
+// stays in the x87 registers from ParseReal on.
+inline std::int32_t GridUnits(Real mm, std::string_view text) {
+  const Real grid = mm * 40 + 0.5L;
+  if (!(grid > -2147483649.0L && grid < 2147483648.0L)) ThrowOutOfRange(text);
+  return TruncateWithinInt32(grid);
+}
+
 std::int32_t ConvertField(std::string_view field) {
-  return GridUnitsFromMillimetres(ParseReal(field, kStlSeparator), field);
+  return GridUnits(ParseReal(field, kStlSeparator), field);
 }
 
 // Stores the three coordinates of a vertex line into vertex, each as soon as
@@ -139,15 +156,7 @@ class InputReading {
 }  // namespace
 
 std::int32_t GridUnitsFromMillimetres(long double mm, std::string_view text) {
-  const Real grid = mm * 40 + 0.5L;
-  // Anything from -2^31 - 1 (exclusive) to 2^31 (exclusive) truncates into
-  // the signed 32-bit range; an overflow to infinity fails the test too.
-  if (!(grid > -2147483649.0L && grid < 2147483648.0L)) {
-    ClearFpErrors();
-    throw ERangeError(
-        QuotedText(text, " is outside the coordinate range of -53687091 to 53687091 mm"));
-  }
-  return TruncateWithinInt32(grid);
+  return GridUnits(mm, text);
 }
 
 std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
