@@ -14,18 +14,36 @@ ScanPlan::ScanPlan(const GeometryStore& s, int p, std::int32_t n)
     : store(s), pitch(p), count(n), x0(s.bounds().x_min), z_min(s.bounds().z_min) {
   const ModelBounds& b = s.bounds();
   columns = static_cast<std::int32_t>((std::int64_t{b.x_max} - b.x_min) / p + 1);
-  // Sorted by the lowest y (vertex 2's) with the index as a tie-break, as
-  // packed keys: a plain integer sort.
-  std::vector<std::uint64_t> keys;
-  keys.reserve(static_cast<std::size_t>(n));
-  for (std::int32_t i = 0; i < n; ++i) {
-    const auto low =
-        static_cast<std::uint32_t>(s.triangle(static_cast<std::size_t>(i)).v[2].y) ^ 0x80000000u;
-    keys.push_back(std::uint64_t{low} << 32 | static_cast<std::uint32_t>(i));
+  // Ordered by the first lattice row each triangle reaches (its lowest y is
+  // vertex 2's), index order within a row: a counting sort over the rows,
+  // or a plain sort when rows far outnumber the triangles.
+  const std::int64_t rows = (std::int64_t{b.y_max} - b.y_min) / p + 1;
+  const auto first_row = [&](std::int32_t i) {
+    const std::int64_t above = s.triangle(static_cast<std::size_t>(i)).v[2].y - std::int64_t{b.y_min};
+    return std::clamp<std::int64_t>((above + p - 1) / p, 0, rows);
+  };
+  if (rows > 4 * std::int64_t{n} + 1024) {
+    std::vector<std::uint64_t> keys(static_cast<std::size_t>(n));
+    for (std::int32_t i = 0; i < n; ++i) {
+      keys[static_cast<std::size_t>(i)] = static_cast<std::uint64_t>(first_row(i)) << 32 |
+                                          static_cast<std::uint32_t>(i);
+    }
+    std::sort(keys.begin(), keys.end());
+    order.resize(keys.size());
+    for (std::size_t k = 0; k < keys.size(); ++k) order[k] = static_cast<std::int32_t>(keys[k]);
+    return;
   }
-  std::sort(keys.begin(), keys.end());
-  order.resize(keys.size());
-  for (std::size_t k = 0; k < keys.size(); ++k) order[k] = static_cast<std::int32_t>(keys[k]);
+  std::vector<std::uint32_t> row_of(static_cast<std::size_t>(n));
+  std::vector<std::int32_t> start(static_cast<std::size_t>(rows) + 2, 0);
+  for (std::int32_t i = 0; i < n; ++i) {
+    row_of[static_cast<std::size_t>(i)] = static_cast<std::uint32_t>(first_row(i));
+    ++start[row_of[static_cast<std::size_t>(i)] + 1];
+  }
+  for (std::size_t r = 1; r < start.size(); ++r) start[r] += start[r - 1];
+  order.resize(static_cast<std::size_t>(n));
+  for (std::int32_t i = 0; i < n; ++i) {
+    order[static_cast<std::size_t>(start[row_of[static_cast<std::size_t>(i)]]++)] = i;
+  }
 }
 
 namespace {

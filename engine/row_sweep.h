@@ -22,7 +22,7 @@ struct ScanPlan {
   std::int64_t x0;        // x min: the lattice's first column
   std::int32_t columns;   // points per row
   std::int32_t z_min;
-  std::vector<std::int32_t> order;  // triangle indices by (lowest y, index)
+  std::vector<std::int32_t> order;  // triangle indices by (first row reached, index)
 };
 
 // A triangle crossing the rows being swept, prepared for its lattice points.
