@@ -129,12 +129,15 @@ gaps_section() {
   echo "## Window responsiveness (relief, 0.025 mm, $(value threads "$f") threads)"
   echo
   echo "- Engine: longest time between two calls of ProcessMessages, from the start of the run to its" \
-    "return: $(calc "$(value engine_longest_gap_ms "$f")" %.1f) ms (in $(value engine_longest_gap_phase "$f")," \
-    "pass $(value engine_longest_gap_at_pass "$f") of $(value engine_passes "$f"); run $(calc "$(value engine_run_s "$f")" %.2f) s)."
+    "return: $(calc "$(value engine_longest_gap_ms "$f")" %.1f) ms, ending in $(value engine_longest_gap_stage "$f")" \
+    "(pass $(value engine_longest_gap_at_pass "$f") of $(value engine_passes "$f"); run $(calc "$(value engine_run_s "$f")" %.2f) s);" \
+    "before the closing of the output: $(calc "$(value engine_longest_gap_before_closing_ms "$f")" %.1f) ms."
   if [[ -n $(value window_longest_gap_ms "$f") ]]; then
     echo "- Window (a shown Form1, offscreen, its own ProcessMessages): longest time between two passes" \
-      "of its event loop $(calc "$(value window_longest_gap_ms "$f")" %.1f) ms over $(value window_event_passes "$f") passes;" \
-      "engine-side gap in that run $(calc "$(value window_engine_longest_gap_ms "$f")" %.1f) ms."
+      "of its event loop $(calc "$(value window_longest_gap_ms "$f")" %.1f) ms, ending in $(value window_longest_gap_stage "$f")," \
+      "over $(value window_passes "$f") passes; before the closing of the output:" \
+      "$(calc "$(value window_longest_gap_before_closing_ms "$f")" %.1f) ms." \
+      "Engine-side gap in that run: $(calc "$(value window_engine_longest_gap_ms "$f")" %.1f) ms."
   else
     echo "- Window: not measured (no Qt build); the engine figure bounds the window's gaps from below."
   fi
