@@ -39,7 +39,9 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
   WriteHeightMapHeader(output.text());
   HzmRowSink sink(output.text());
   ScanHeightMap(store, request.pitch, result.triangles, driver, sink, request.scan);
-  output.Commit();
+  // Getting a large map onto the disk takes a while: the front end keeps
+  // handling its messages meanwhile.
+  output.Commit([&driver] { driver.ProcessMessages(); });
 
   result.columns = ColumnCount(store.bounds(), request.pitch);
   result.rows = RowCount(store.bounds(), request.pitch);

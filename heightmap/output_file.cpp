@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <functional>
+#include <future>
 #include <memory>
 
 #include "foundation/errors.h"
@@ -134,16 +136,43 @@ void OutputFile::Create(const std::string& target) {
   }
 }
 
-void OutputFile::Commit() {
+namespace {
+
+// fsync on a thread of its own, so the caller can go on handling its window
+// while a large file reaches the disk; the errno of a failed fsync, or 0.
+int FlushToDisk(const std::string& path, const std::function<void()>& while_waiting) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  auto flushed = std::async(std::launch::async, [fd] {
+    const int result = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
+    ::close(fd);
+    return result;
+  });
+  if (while_waiting) {
+    try {
+      while (flushed.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+        while_waiting();
+      }
+    } catch (...) {
+      flushed.wait();  // the descriptor is the thread's until fsync returns
+      throw;
+    }
+  }
+  return flushed.get();
+}
+
+}  // namespace
+
+void OutputFile::Commit(const std::function<void()>& while_waiting) {
   if (!open_) return;
   CloseText(text_);
   int code = PendingIoCode();
   if (code == 0 && !temp_.empty()) {
     // The data must be on the disk before the name points at it, or a crash
     // right after the rename could leave an empty target.
-    const int fd = ::open(temp_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0 && ::fsync(fd) != 0 && errno != EINVAL) code = IoCodeFromErrno(errno, target_);
-    if (fd >= 0) ::close(fd);
+    if (const int error = FlushToDisk(temp_, while_waiting); error != 0) {
+      code = IoCodeFromErrno(error, target_);
+    }
     if (code == 0 && ::rename(temp_.c_str(), destination_.c_str()) != 0) {
       code = IoCodeFromErrno(errno, target_);
     }

@@ -4,6 +4,7 @@
 // device or a pipe is written directly.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "foundation/text_file.h"
@@ -22,8 +23,11 @@ class OutputFile {
   // 3 for a missing folder, 5 for a target or folder that cannot be written.
   void Create(const std::string& target);
   TextFile& text() { return text_; }
-  // Closes the text (raising its I/O error) and moves it over the target.
-  void Commit();
+  // Closes the text (raising its I/O error), waits until it is on the disk
+  // and moves it over the target. while_waiting, when given, is called about
+  // every 10 ms meanwhile (a window keeps handling its messages); what it
+  // raises passes out, and the output is then abandoned.
+  void Commit(const std::function<void()>& while_waiting = {});
   // Closes and removes the temporary file; never throws.
   void Abandon() noexcept;
   const std::string& target() const { return target_; }
