@@ -108,7 +108,16 @@ void RowSweeper::Advance(std::int64_t y) {
     active_.clear();
   }
   last_y_ = y;
-  std::erase_if(active_, [y](const ActiveTriangle& a) { return a.y_top < y; });
+  // Triangles that ended below this row leave; the order of the rest does
+  // not matter, so the last one takes each leaver's place.
+  for (std::size_t k = 0; k < active_.size();) {
+    if (active_[k].y_top >= y) {
+      ++k;
+      continue;
+    }
+    if (k + 1 != active_.size()) active_[k] = active_.back();
+    active_.pop_back();
+  }
   const GeometryStore& store = plan_.store;
   while (next_ < plan_.order.size()) {
     const std::int32_t i = plan_.order[next_];
