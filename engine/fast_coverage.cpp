@@ -86,6 +86,9 @@ CoverageCoefficients PrepareCoverage(const Triangle& t, const TriangleMetrics& m
   k.sqrt_dq = std::sqrt(dq) * (1 + 1e-12);
   // With every |c| at least easy_c, the three terms stay within the budget.
   k.easy_c = 3000.0 * k.dq2 * (1 + 1e-9) / k.budget;
+  // Edge functions are whole numbers: at or above easy_c means at or above
+  // its ceiling (easy_c stays far below 2^62 for a usable triangle).
+  k.easy_c_whole = static_cast<std::int64_t>(std::ceil(k.easy_c));
   k.key = static_cast<std::int64_t>(m.area_key);
   k.outside_c = 4.001 * k.sqrt_dq + 2 * relative_term / 1000 + 0.002;
   const std::int64_t twice_area = k.ex[0] * -k.ey[2] - k.ey[0] * -k.ex[2];
@@ -124,20 +127,17 @@ void NarrowColumns(const CoverageCoefficients& k, std::int64_t y, std::int64_t x
   }
 }
 
-Coverage DecideCoverage(const CoverageCoefficients& k, std::int64_t c0, std::int64_t c1,
-                        std::int64_t c2) {
-  if (!k.usable) return Coverage::kUndecided;
-  if (k.covers_nothing) return Coverage::kUncovered;
-  const std::int64_t a0 = std::llabs(c0), a1 = std::llabs(c1), a2 = std::llabs(c2);
-  const auto exact = [&] {
-    return 500 * (a0 + a1 + a2) == k.key ? Coverage::kCovered : Coverage::kUncovered;
+Coverage DecideCoverageNearEdges(const CoverageCoefficients& k, std::int64_t a0, std::int64_t a1,
+                                 std::int64_t a2) {
+  const auto term = [&k](double c) {
+    return c == 0 ? k.sqrt_dq : std::min(k.sqrt_dq, k.dq2 / c);
   };
-  const double e0 = static_cast<double>(a0), e1 = static_cast<double>(a1),
-               e2 = static_cast<double>(a2);
-  if (e0 >= k.easy_c && e1 >= k.easy_c && e2 >= k.easy_c) return exact();
-  const auto term = [&k](double c) { return c == 0 ? k.sqrt_dq : std::min(k.sqrt_dq, k.dq2 / c); };
-  const double bound = 1000.0 * (term(e0) + term(e1) + term(e2)) * (1 + 1e-9);
-  return bound < k.budget ? exact() : Coverage::kUndecided;
+  const double bound = 1000.0 *
+                       (term(static_cast<double>(a0)) + term(static_cast<double>(a1)) +
+                        term(static_cast<double>(a2))) *
+                       (1 + 1e-9);
+  if (bound >= k.budget) return Coverage::kUndecided;
+  return 500 * (a0 + a1 + a2) == k.key ? Coverage::kCovered : Coverage::kUncovered;
 }
 
 }  // namespace pelmoro

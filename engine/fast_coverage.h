@@ -22,6 +22,7 @@ struct CoverageCoefficients {
   double dq2 = 0;           // 2 * bound on Heron's error in q (square units^2)
   double sqrt_dq = 0;       // its error in an area when the area is 0
   double easy_c = 0;        // |c| at or above which an edge's error is negligible
+  std::int64_t easy_c_whole = 0;  // the same as a whole number: ceil(easy_c)
   double budget = 0;        // error allowed in thousandths before the answer may differ
   double outside_c = 0;     // a point with an edge function this far outside is uncovered
   int orientation = 0;      // sign of the edge functions inside the triangle (0: a line)
@@ -35,8 +36,24 @@ CoverageCoefficients PrepareCoverage(const Triangle& t, const TriangleMetrics& m
 // The area-sum test's answer for the point whose edge functions are c0, c1,
 // c2, or kUndecided when Heron's rounding could change it. The point must
 // lie in the triangle's bounding box (the test's range checks passed).
-Coverage DecideCoverage(const CoverageCoefficients& k, std::int64_t c0, std::int64_t c1,
-                        std::int64_t c2);
+inline Coverage DecideCoverage(const CoverageCoefficients& k, std::int64_t c0, std::int64_t c1,
+                               std::int64_t c2);
+
+// DecideCoverage for points where some edge function is below easy_c.
+Coverage DecideCoverageNearEdges(const CoverageCoefficients& k, std::int64_t a0, std::int64_t a1,
+                                 std::int64_t a2);
+
+inline Coverage DecideCoverage(const CoverageCoefficients& k, std::int64_t c0, std::int64_t c1,
+                               std::int64_t c2) {
+  if (!k.usable) return Coverage::kUndecided;
+  if (k.covers_nothing) return Coverage::kUncovered;
+  const std::int64_t a0 = c0 < 0 ? -c0 : c0, a1 = c1 < 0 ? -c1 : c1, a2 = c2 < 0 ? -c2 : c2;
+  // Far from every edge: the sum key is exactly 500 (|c0| + |c1| + |c2|).
+  if (a0 >= k.easy_c_whole && a1 >= k.easy_c_whole && a2 >= k.easy_c_whole) {
+    return 500 * (a0 + a1 + a2) == k.key ? Coverage::kCovered : Coverage::kUncovered;
+  }
+  return DecideCoverageNearEdges(k, a0, a1, a2);
+}
 
 // The lattice columns j (x = x0 + j * pitch) of row y that can be covered:
 // outside them some edge function lies more than outside_c on the wrong
