@@ -27,9 +27,7 @@ bool TriangleCovers(const GeometryStore& store, std::int32_t i, std::int32_t x, 
   const double a0 = TriangleArea(m.edge[0], d0, d1);
   const double a1 = TriangleArea(m.edge[1], d1, d2);
   const double a2 = TriangleArea(m.edge[2], d2, d0);
-  const Real sum = (static_cast<Real>(a0) + a1) + a2;
-  const double key = static_cast<double>(WholePart(sum * 1000 + 0.5L));
-  return key == m.area_key;
+  return AreaKey((static_cast<Real>(a0) + a1) + a2) == m.area_key;
 }
 
 namespace {

@@ -84,11 +84,10 @@ CoverageCoefficients PrepareCoverage(const Triangle& t, const TriangleMetrics& m
   const double dq = 24.0 * kU * diagonal2 * diagonal2 * (1 + 1e-12);
   k.dq2 = 2 * dq;
   k.sqrt_dq = std::sqrt(dq) * (1 + 1e-12);
-  // With every |c| at least easy_c, the three terms stay within the budget.
-  k.easy_c = 3000.0 * k.dq2 * (1 + 1e-9) / k.budget;
-  // Edge functions are whole numbers: at or above easy_c means at or above
-  // its ceiling (easy_c stays far below 2^62 for a usable triangle).
-  k.easy_c_whole = static_cast<std::int64_t>(std::ceil(k.easy_c));
+  // With every |c| at least easy_c, the three terms stay within the budget;
+  // edge functions are whole numbers, so the bound is taken up to one
+  // (it stays far below 2^62 for a usable triangle).
+  k.easy_c = static_cast<std::int64_t>(std::ceil(3000.0 * k.dq2 * (1 + 1e-9) / k.budget));
   k.key = static_cast<std::int64_t>(m.area_key);
   k.outside_c = 4.001 * k.sqrt_dq + 2 * relative_term / 1000 + 0.002;
   const std::int64_t twice_area = k.ex[0] * -k.ey[2] - k.ey[0] * -k.ex[2];

@@ -21,8 +21,7 @@ struct CoverageCoefficients {
   std::int64_t key = 0;     // the area key as an integer
   double dq2 = 0;           // 2 * bound on Heron's error in q (square units^2)
   double sqrt_dq = 0;       // its error in an area when the area is 0
-  double easy_c = 0;        // |c| at or above which an edge's error is negligible
-  std::int64_t easy_c_whole = 0;  // the same as a whole number: ceil(easy_c)
+  std::int64_t easy_c = 0;  // |c| at or above which an edge's error is negligible
   double budget = 0;        // error allowed in thousandths before the answer may differ
   double outside_c = 0;     // a point with an edge function this far outside is uncovered
   int orientation = 0;      // sign of the edge functions inside the triangle (0: a line)
@@ -49,7 +48,7 @@ inline Coverage DecideCoverage(const CoverageCoefficients& k, std::int64_t c0, s
   if (k.covers_nothing) return Coverage::kUncovered;
   const std::int64_t a0 = c0 < 0 ? -c0 : c0, a1 = c1 < 0 ? -c1 : c1, a2 = c2 < 0 ? -c2 : c2;
   // Far from every edge: the sum key is exactly 500 (|c0| + |c1| + |c2|).
-  if (a0 >= k.easy_c_whole && a1 >= k.easy_c_whole && a2 >= k.easy_c_whole) {
+  if (a0 >= k.easy_c && a1 >= k.easy_c && a2 >= k.easy_c) {
     return 500 * (a0 + a1 + a2) == k.key ? Coverage::kCovered : Coverage::kUncovered;
   }
   return DecideCoverageNearEdges(k, a0, a1, a2);

@@ -40,60 +40,64 @@ int ScanProgress(std::int64_t next_y, std::int32_t y_max) {
   return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
 }
 
-std::int32_t ColumnCount(const ModelBounds& b, int pitch) {
-  return static_cast<std::int32_t>((std::int64_t{b.x_max} - b.x_min) / pitch + 1);
+std::int64_t ColumnCount(const ModelBounds& b, int pitch) {
+  return (std::int64_t{b.x_max} - b.x_min) / pitch + 1;
 }
 
-std::int32_t RowCount(const ModelBounds& b, int pitch) {
-  return static_cast<std::int32_t>((std::int64_t{b.y_max} - b.y_min) / pitch + 1);
-}
-
-void ScanHeightMapReference(const GeometryStore& store, int pitch, std::int32_t count,
-                            RunDriver& driver, RowSink& sink) {
-  const ModelBounds& b = store.bounds();
-  std::vector<std::int32_t> heights(static_cast<std::size_t>(ColumnCount(b, pitch)));
-  std::string text;
-  // Coordinates advance in 64 bits, so a lattice near the end of the 32-bit
-  // range ends instead of wrapping around.
-  for (std::int64_t y = b.y_min; y <= b.y_max;) {
-    std::size_t column = 0;
-    for (std::int64_t x = b.x_min; x <= b.x_max; x += pitch) {
-      heights[column++] = PointHeight(store, count, static_cast<std::int32_t>(x),
-                                      static_cast<std::int32_t>(y), driver);
-    }
-    text.clear();
-    sink.FormatRow(static_cast<std::int32_t>(y), b.x_min, pitch, heights, text);
-    sink.WriteRow(text);
-    y += pitch;
-    driver.SetProgress(ScanProgress(y, b.y_max));
-    driver.ProcessMessages();
-    if (driver.StopRequested()) break;
-  }
-  driver.SetProgress(0);
+std::int64_t RowCount(const ModelBounds& b, int pitch) {
+  return (std::int64_t{b.y_max} - b.y_min) / pitch + 1;
 }
 
 namespace {
 
-// One row after another on the calling thread.
-class InlineRows {
+// The plain scan's rows: every triangle at every point, in table order.
+// Surface is read from the driver at every covering triangle, as the scan
+// always has; no messages are handled within a row, so it cannot change
+// there.
+class ReferenceRows {
  public:
-  InlineRows(const ScanPlan& plan, const RowSink& sink)
-      : plan_(plan), sink_(sink), sweeper_(plan), heights_(static_cast<std::size_t>(plan.columns)) {}
-  const std::string& Row(std::int64_t row, bool surface) {
-    const std::int64_t y = plan_.store.bounds().y_min + row * plan_.pitch;
-    sweeper_.ComputeRow(y, surface, heights_);
+  ReferenceRows(const GeometryStore& store, int pitch, std::int32_t count, RunDriver& driver,
+                const RowSink& sink)
+      : store_(store), pitch_(pitch), count_(count), driver_(driver), sink_(sink),
+        heights_(static_cast<std::size_t>(ColumnCount(store.bounds(), pitch))) {}
+  const std::string& Row(std::int64_t row, bool) {
+    const ModelBounds& b = store_.bounds();
+    const std::int64_t y = b.y_min + row * pitch_;
+    for (std::size_t j = 0; j < heights_.size(); ++j) {
+      const std::int64_t x = b.x_min + static_cast<std::int64_t>(j) * pitch_;
+      heights_[j] = PointHeight(store_, count_, static_cast<std::int32_t>(x),
+                                static_cast<std::int32_t>(y), driver_);
+    }
     text_.clear();
-    sink_.FormatRow(static_cast<std::int32_t>(y), static_cast<std::int32_t>(plan_.x0), plan_.pitch,
-                    heights_, text_);
+    sink_.FormatRow(static_cast<std::int32_t>(y), b.x_min, pitch_, heights_, text_);
     return text_;
   }
   void Done(std::int64_t) {}
 
  private:
-  const ScanPlan& plan_;
+  const GeometryStore& store_;
+  int pitch_;
+  std::int32_t count_;
+  RunDriver& driver_;
+  const RowSink& sink_;
+  std::vector<std::int32_t> heights_;
+  std::string text_;
+};
+
+// One row after another on the calling thread.
+class InlineRows {
+ public:
+  InlineRows(const ScanPlan& plan, const RowSink& sink) : sink_(sink), sweeper_(plan) {}
+  const std::string& Row(std::int64_t row, bool surface) {
+    text_.clear();
+    sweeper_.FormatRow(row, surface, sink_, text_);
+    return text_;
+  }
+  void Done(std::int64_t) {}
+
+ private:
   const RowSink& sink_;
   RowSweeper sweeper_;
-  std::vector<std::int32_t> heights_;
   std::string text_;
 };
 
@@ -102,7 +106,9 @@ class InlineRows {
 // row, after the messages that may have changed it.
 template <typename Rows>
 void DriveRows(const ModelBounds& b, int pitch, RunDriver& driver, RowSink& sink, Rows& rows) {
-  const std::int64_t row_count = (std::int64_t{b.y_max} - b.y_min) / pitch + 1;
+  // Rows are counted in 64 bits, so a lattice near the end of the 32-bit
+  // range ends instead of wrapping around.
+  const std::int64_t row_count = RowCount(b, pitch);
   for (std::int64_t row = 0; row < row_count; ++row) {
     sink.WriteRow(rows.Row(row, driver.SurfaceChecked()));
     rows.Done(row);
@@ -120,6 +126,12 @@ int ThreadsFor(const ScanOptions& options) {
 }
 
 }  // namespace
+
+void ScanHeightMapReference(const GeometryStore& store, int pitch, std::int32_t count,
+                            RunDriver& driver, RowSink& sink) {
+  ReferenceRows rows(store, pitch, count, driver, sink);
+  DriveRows(store.bounds(), pitch, driver, sink, rows);
+}
 
 void ScanHeightMap(const GeometryStore& store, int pitch, std::int32_t count, RunDriver& driver,
                    RowSink& sink, const ScanOptions& options) {

@@ -25,8 +25,8 @@ class RowSink {
 };
 
 // Points per row and rows of a complete scan over the bounds.
-std::int32_t ColumnCount(const ModelBounds& bounds, int pitch);
-std::int32_t RowCount(const ModelBounds& bounds, int pitch);
+std::int64_t ColumnCount(const ModelBounds& bounds, int pitch);
+std::int64_t RowCount(const ModelBounds& bounds, int pitch);
 
 // The progress shown after a row: TruncateReal(next_y / y_max * 100) in
 // extended precision, kept within the int range.

@@ -7,7 +7,7 @@ namespace pelmoro {
 RowPipeline::RowPipeline(const ScanPlan& plan, const RowSink& sink, int threads, bool surface)
     : plan_(plan),
       sink_(sink),
-      rows_((std::int64_t{plan.store.bounds().y_max} - plan.store.bounds().y_min) / plan.pitch + 1),
+      rows_(RowCount(plan.store.bounds(), plan.pitch)),
       slots_(static_cast<std::size_t>(threads) * 4),
       surface_(surface) {
   workers_.reserve(static_cast<std::size_t>(threads));
@@ -32,7 +32,6 @@ void RowPipeline::Work() {
   // Each worker keeps its own sweep, heights and text; rows it claims rise,
   // except after a Surface change sends the claims back.
   RowSweeper sweeper(plan_);
-  std::vector<std::int32_t> heights(static_cast<std::size_t>(plan_.columns));
   std::string text;
   std::unique_lock lock(mutex_);
   for (;;) {
@@ -43,11 +42,8 @@ void RowPipeline::Work() {
     const bool surface = surface_;
     lock.unlock();
 
-    const std::int64_t y = plan_.store.bounds().y_min + row * plan_.pitch;
-    sweeper.ComputeRow(y, surface, heights);
     text.clear();
-    sink_.FormatRow(static_cast<std::int32_t>(y), static_cast<std::int32_t>(plan_.x0), plan_.pitch,
-                    heights, text);
+    sweeper.FormatRow(row, surface, sink_, text);
 
     lock.lock();
     if (generation != generation_) continue;  // computed with a stale Surface state

@@ -13,11 +13,11 @@ namespace pelmoro {
 ScanPlan::ScanPlan(const GeometryStore& s, int p, std::int32_t n)
     : store(s), pitch(p), count(n), x0(s.bounds().x_min), z_min(s.bounds().z_min) {
   const ModelBounds& b = s.bounds();
-  columns = static_cast<std::int32_t>((std::int64_t{b.x_max} - b.x_min) / p + 1);
+  columns = static_cast<std::int32_t>(ColumnCount(b, p));
   // Ordered by the first lattice row each triangle reaches (its lowest y is
   // vertex 2's), index order within a row: a counting sort over the rows,
   // or a plain sort when rows far outnumber the triangles.
-  const std::int64_t rows = (std::int64_t{b.y_max} - b.y_min) / p + 1;
+  const std::int64_t rows = RowCount(b, p);
   const auto first_row = [&](std::int32_t i) {
     const std::int64_t above = s.triangle(static_cast<std::size_t>(i)).v[2].y - std::int64_t{b.y_min};
     return std::clamp<std::int64_t>((above + p - 1) / p, 0, rows);
@@ -100,7 +100,15 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : 
 
 }  // namespace
 
-RowSweeper::RowSweeper(const ScanPlan& plan) : plan_(plan), last_y_(INT64_MIN) {}
+RowSweeper::RowSweeper(const ScanPlan& plan)
+    : plan_(plan), last_y_(INT64_MIN), heights_(static_cast<std::size_t>(plan.columns)) {}
+
+void RowSweeper::FormatRow(std::int64_t row, bool surface, const RowSink& sink, std::string& text) {
+  const std::int64_t y = plan_.store.bounds().y_min + row * plan_.pitch;
+  ComputeRow(y, surface, heights_);
+  sink.FormatRow(static_cast<std::int32_t>(y), static_cast<std::int32_t>(plan_.x0), plan_.pitch,
+                 heights_, text);
+}
 
 void RowSweeper::Advance(std::int64_t y) {
   if (y < last_y_) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/fast_coverage.h"
+#include "engine/height_map_scan.h"
 #include "foundation/geometry_store.h"
 
 namespace pelmoro {
@@ -48,6 +49,10 @@ class RowSweeper {
   // triangle's; never below z min. Equal to the plain scan's row.
   void ComputeRow(std::int64_t y, bool surface, std::span<std::int32_t> heights);
 
+  // Lattice row `row` (0-based, from y min) computed and appended to text
+  // by the sink's formatter.
+  void FormatRow(std::int64_t row, bool surface, const RowSink& sink, std::string& text);
+
  private:
   void Advance(std::int64_t y);
   void SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool surface,
@@ -60,6 +65,7 @@ class RowSweeper {
   std::int64_t last_y_;
   std::vector<ActiveTriangle> active_;
   std::vector<std::int32_t> first_;  // surface: lowest covering index per column
+  std::vector<std::int32_t> heights_;  // the row FormatRow computes
 };
 
 }  // namespace pelmoro

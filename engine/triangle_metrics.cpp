@@ -26,9 +26,7 @@ double TriangleArea(double a, double b, double c) {
   return static_cast<double>(sqrtl(fabsl(q)));
 }
 
-double AreaKey(double area) {
-  return static_cast<double>(WholePart(static_cast<Real>(area) * 1000 + 0.5L));
-}
+double AreaKey(Real area) { return static_cast<double>(WholePart(area * 1000 + 0.5L)); }
 
 double PlanDistance(std::int64_t dx, std::int64_t dy) {
   // Coordinates are 32-bit, so a difference needs up to 33 bits and its

@@ -18,7 +18,7 @@ double TriangleArea(double a, double b, double c);
 
 // Area key of an area: WholePart(area * 1000 + 0.5) in extended precision,
 // held as a double (whole thousandths of a square grid unit, half up).
-double AreaKey(double area);
+double AreaKey(long double area);
 
 // Plan-view length between two points (grid units): the square root of the
 // exact integer sum of squares, taken in extended precision, held as a

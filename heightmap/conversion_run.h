@@ -44,8 +44,8 @@ enum class RunOutcome { kComplete, kStopped };
 struct ConversionResult {
   RunOutcome outcome = RunOutcome::kComplete;
   std::int32_t triangles = 0;  // complete triangles read
-  std::int32_t columns = 0;    // points per row
-  std::int32_t rows = 0;       // rows a complete scan writes
+  std::int64_t columns = 0;    // points per row
+  std::int64_t rows = 0;       // rows a complete scan writes
 };
 
 // Runs one conversion. on_output_created is called once the output exists,
