@@ -53,14 +53,6 @@ void ShowBox(QMessageBox::Icon icon, std::string_view text, bool close_at_once) 
 
 }  // namespace
 
-std::string ErrorBoxText(std::string_view message) {
-  std::string text(message);
-  // A UTF-8 character beyond ASCII ends in a byte of 0x80 or more, so the
-  // last byte alone decides for every character.
-  if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
-  return text;
-}
-
 void ShowMessageBox(std::string_view text, bool close_at_once) {
   ShowBox(QMessageBox::NoIcon, text, close_at_once);
 }

@@ -4,13 +4,9 @@
 #include <string>
 #include <string_view>
 
-namespace pelmoro {
+#include "heightmap/conversion_run.h"  // ErrorBoxText
 
-// The error's message as the error box shows it: with "." appended when the
-// message is not empty and its last character sorts after ".". Messages are
-// UTF-8, so every character beyond ASCII (a Japanese one too) gets the "."
-// and ".", ")", "!", a space and the other characters below "." do not.
-std::string ErrorBoxText(std::string_view message);
+namespace pelmoro {
 
 // Shows a modal message box: caption the application title, the UTF-8 text
 // with its line breaks ("\r\n" or "\n"), no icon, one OK button that both

@@ -37,15 +37,8 @@ std::string ForTerminal(const std::string& text) {
   return out;
 }
 
-// The window's rule for the error box: a "." follows a message whose last
-// character sorts after "." (a letter, a digit, a multi-byte character).
-std::string WithClosingDot(std::string message) {
-  if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') message += '.';
-  return message;
-}
-
 void PrintError(const std::string& file, const std::string& message) {
-  std::fprintf(stderr, "%s: %s\n", file.c_str(), ForTerminal(WithClosingDot(message)).c_str());
+  std::fprintf(stderr, "%s: %s\n", file.c_str(), ForTerminal(ErrorBoxText(message)).c_str());
 }
 
 void PrintSummary(const ConversionRequest& request, const ConversionResult& result,

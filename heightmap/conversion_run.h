@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "engine/height_map_scan.h"
@@ -55,6 +56,13 @@ struct ConversionResult {
 ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& request,
                                RunDriver& driver,
                                const std::function<void()>& on_output_created = {});
+
+// An error's message as the user reads it (the window's error box, the
+// command line's stderr): with "." appended when the message is not empty
+// and its last character sorts after ".". Messages are UTF-8, so every
+// character beyond ASCII (a Japanese one too) gets the "." and ".", ")",
+// "!", a space and the other characters below "." do not.
+std::string ErrorBoxText(std::string_view message);
 
 // The message a finished run reports.
 inline const char* OutcomeMessage(RunOutcome outcome) {
