@@ -52,6 +52,7 @@ constexpr double kU = 1.0 / 9007199254740992.0;  // 2^-53
 constexpr double kHalfWithMargin = 0.45;
 constexpr std::int64_t kLargestSpan = std::int64_t{1} << 24;
 constexpr double kLargestKey = 9007199254740992.0;  // 2^53: keys beyond compare inexactly
+const double kSqrt24U = std::sqrt(24.0 * kU);
 
 }  // namespace
 
@@ -83,11 +84,19 @@ CoverageCoefficients PrepareCoverage(const Triangle& t, const TriangleMetrics& m
   if (k.budget <= 0.1) return k;
   const double dq = 24.0 * kU * diagonal2 * diagonal2 * (1 + 1e-12);
   k.dq2 = 2 * dq;
-  k.sqrt_dq = std::sqrt(dq) * (1 + 1e-12);
-  // With every |c| at least easy_c, the three terms stay within the budget;
-  // edge functions are whole numbers, so the bound is taken up to one
-  // (it stays far below 2^62 for a usable triangle).
-  k.easy_c = static_cast<std::int64_t>(std::ceil(3000.0 * k.dq2 * (1 + 1e-9) / k.budget));
+  // sqrt(dq) is sqrt(24 u) times the squared diagonal; the constant and the
+  // product are each correctly rounded, well inside the margin.
+  k.sqrt_dq = kSqrt24U * diagonal2 * (1 + 1e-11);
+  if (3000.0 * k.sqrt_dq * (1 + 1e-6) < k.budget) {
+    // Each term is at most sqrt_dq, so a triangle this small is decided
+    // exactly everywhere, on its edges too.
+    k.easy_c = 0;
+  } else {
+    // With every |c| at least easy_c, the three terms stay within the
+    // budget; edge functions are whole numbers, so the bound is taken up to
+    // one (it stays far below 2^62 for a usable triangle).
+    k.easy_c = static_cast<std::int64_t>(std::ceil(3000.0 * k.dq2 * (1 + 1e-9) / k.budget));
+  }
   k.key = static_cast<std::int64_t>(m.area_key);
   k.outside_c = 4.001 * k.sqrt_dq + 2 * relative_term / 1000 + 0.002;
   const std::int64_t twice_area = k.ex[0] * -k.ey[2] - k.ey[0] * -k.ex[2];

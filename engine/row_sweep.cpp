@@ -10,6 +10,26 @@
 
 namespace pelmoro {
 
+namespace {
+
+// Floor and ceiling of a / pitch for |a| < 2^40, by one double division
+// instead of a slower integer one: a quotient that is not whole lies at
+// least 1 / 255 from every whole number, and the rounded quotient is within
+// 2^40 * 2^-53 of the true one, so both round the same way.
+std::int64_t FloorByPitch(std::int64_t a, int pitch) {
+  const double q = static_cast<double>(a) / pitch;
+  const auto t = static_cast<std::int64_t>(q);  // toward zero
+  return t - (static_cast<double>(t) > q ? 1 : 0);
+}
+
+std::int64_t CeilByPitch(std::int64_t a, int pitch) {
+  const double q = static_cast<double>(a) / pitch;
+  const auto t = static_cast<std::int64_t>(q);
+  return t + (static_cast<double>(t) < q ? 1 : 0);
+}
+
+}  // namespace
+
 ScanPlan::ScanPlan(const GeometryStore& s, int p, std::int32_t n)
     : store(s), pitch(p), count(n), x0(s.bounds().x_min), z_min(s.bounds().z_min) {
   const ModelBounds& b = s.bounds();
@@ -20,7 +40,7 @@ ScanPlan::ScanPlan(const GeometryStore& s, int p, std::int32_t n)
   const std::int64_t rows = RowCount(b, p);
   const auto first_row = [&](std::int32_t i) {
     const std::int64_t above = s.triangle(static_cast<std::size_t>(i)).v[2].y - std::int64_t{b.y_min};
-    return std::clamp<std::int64_t>((above + p - 1) / p, 0, rows);
+    return std::clamp<std::int64_t>(CeilByPitch(above, p), 0, rows);
   };
   if (rows > 4 * std::int64_t{n} + 1024) {
     std::vector<std::uint64_t> keys(static_cast<std::size_t>(n));
@@ -33,16 +53,14 @@ ScanPlan::ScanPlan(const GeometryStore& s, int p, std::int32_t n)
     for (std::size_t k = 0; k < keys.size(); ++k) order[k] = static_cast<std::int32_t>(keys[k]);
     return;
   }
-  std::vector<std::uint32_t> row_of(static_cast<std::size_t>(n));
+  // The first rows are worked out twice rather than kept: fresh memory costs
+  // more than the arithmetic.
   std::vector<std::int32_t> start(static_cast<std::size_t>(rows) + 2, 0);
-  for (std::int32_t i = 0; i < n; ++i) {
-    row_of[static_cast<std::size_t>(i)] = static_cast<std::uint32_t>(first_row(i));
-    ++start[row_of[static_cast<std::size_t>(i)] + 1];
-  }
+  for (std::int32_t i = 0; i < n; ++i) ++start[static_cast<std::size_t>(first_row(i)) + 1];
   for (std::size_t r = 1; r < start.size(); ++r) start[r] += start[r - 1];
   order.resize(static_cast<std::size_t>(n));
   for (std::int32_t i = 0; i < n; ++i) {
-    order[static_cast<std::size_t>(start[row_of[static_cast<std::size_t>(i)]]++)] = i;
+    order[static_cast<std::size_t>(start[static_cast<std::size_t>(first_row(i))]++)] = i;
   }
 }
 
@@ -50,22 +68,23 @@ namespace {
 
 constexpr std::int64_t kExactDouble = std::int64_t{1} << 53;
 
+
 // The plane terms of the height formula, and whether 64-bit integers and a
 // division hold them exactly: |S| and |N| below 2^53 for points of the
 // triangle, |D| below 2^32 (then the extended quotient of N / D cannot
 // round across a whole number, since |N| < 2^64), and products within
-// 2^62.
-void PreparePlane(const Triangle& t, ActiveTriangle& a) {
+// 2^62. Int holds every product below exactly.
+template <typename Int>
+void PreparePlaneIn(const Triangle& t, std::int64_t width, ActiveTriangle& a) {
   const Vertex& p0 = t.v[0];
   const Vertex& p1 = t.v[1];
   const Vertex& p2 = t.v[2];
-  const auto [d, nx, ny] = ComputePlaneNormal<Int128>(t);
-  const auto magnitude = [](Int128 v) { return v < 0 ? -v : v; };
-  const Int128 z_far = std::max({magnitude(p0.z), magnitude(p1.z), magnitude(p2.z)}) + 1;
-  const Int128 w = a.x_hi - a.x_lo, h = Int128{p0.y} - p2.y;
-  a.plane_exact = magnitude(d) < (Int128{1} << 32) &&
-                  magnitude(d) * z_far < kExactDouble &&
-                  magnitude(nx) * w + magnitude(ny) * h < (Int128{1} << 62);
+  const auto [d, nx, ny] = ComputePlaneNormal<Int>(t);
+  const auto magnitude = [](Int v) { return v < 0 ? -v : v; };
+  const Int z_far = std::max({magnitude(p0.z), magnitude(p1.z), magnitude(p2.z)}) + 1;
+  const Int h = Int{p0.y} - p2.y;
+  a.plane_exact = magnitude(d) < (Int{1} << 32) && magnitude(d) * z_far < kExactDouble &&
+                  magnitude(nx) * width + magnitude(ny) * h < (Int{1} << 62);
   a.d = static_cast<std::int64_t>(d);
   a.nx = static_cast<std::int64_t>(nx);
   a.ny = static_cast<std::int64_t>(ny);
@@ -74,18 +93,53 @@ void PreparePlane(const Triangle& t, ActiveTriangle& a) {
   a.z1d = a.plane_exact ? p1.z * a.d : 0;
 }
 
-ActiveTriangle Activate(const GeometryStore& store, std::int32_t i) {
-  const Triangle& t = store.triangle(static_cast<std::size_t>(i));
-  ActiveTriangle a;
-  a.index = i;
-  a.y_top = t.v[0].y;
-  a.x_lo = std::min({t.v[0].x, t.v[1].x, t.v[2].x});
-  a.x_hi = std::max({t.v[0].x, t.v[1].x, t.v[2].x});
-  a.z_top = std::max({t.v[0].z, t.v[1].z, t.v[2].z});
-  a.coverage = PrepareCoverage(t, store.metrics(static_cast<std::size_t>(i)));
-  PreparePlane(t, a);
-  return a;
+// With x and y spans and every z below 2^20 in magnitude (z differences
+// below 2^21), D stays below 2^41, Nx and Ny below 2^42, and every product
+// and sum above below 2^63, so 64-bit integers do; otherwise 128-bit ones.
+void PreparePlane(const Triangle& t, std::int64_t width, ActiveTriangle& a) {
+  constexpr std::int64_t kSmall = std::int64_t{1} << 20;
+  const auto small = [](std::int64_t v) { return v > -kSmall && v < kSmall; };
+  const Vertex& p0 = t.v[0];
+  const Vertex& p1 = t.v[1];
+  const Vertex& p2 = t.v[2];
+  if (width < kSmall && small(std::int64_t{p0.y} - p2.y) && small(p0.z) && small(p1.z) &&
+      small(p2.z)) {
+    PreparePlaneIn<std::int64_t>(t, width, a);
+  } else {
+    PreparePlaneIn<Int128>(t, width, a);
+  }
 }
+
+}  // namespace
+
+ActiveTriangle::ActiveTriangle(const ScanPlan& plan, std::int32_t i)
+    : index(i),
+      coverage(PrepareCoverage(plan.store.triangle(static_cast<std::size_t>(i)),
+                               plan.store.metrics(static_cast<std::size_t>(i)))) {
+  const Triangle& t = plan.store.triangle(static_cast<std::size_t>(i));
+  y_top = t.v[0].y;
+  z_top = std::max({t.v[0].z, t.v[1].z, t.v[2].z});
+  const std::int64_t x_lo = std::min({t.v[0].x, t.v[1].x, t.v[2].x});
+  const std::int64_t x_hi = std::max({t.v[0].x, t.v[1].x, t.v[2].x});
+  j_lo = std::max<std::int64_t>(0, CeilByPitch(x_lo - plan.x0, plan.pitch));
+  j_hi = std::min<std::int64_t>(plan.columns - 1, FloorByPitch(x_hi - plan.x0, plan.pitch));
+  PreparePlane(t, x_hi - x_lo, *this);
+  // Level (Nx = Ny = 0, so S = 0) and D != 0: N = z1 D exactly, and N / D is
+  // z1 exactly.
+  level_at_floor =
+      plane_exact && d != 0 && nx == 0 && ny == 0 && t.v[1].z <= plan.store.bounds().z_min;
+  // plane_exact bounds |D| by 2^32 and |Nx| w + |Ny| h by 2^62, so the sum
+  // below cannot overflow.
+  constexpr std::int64_t kSmallHeight = std::int64_t{1} << 20;
+  const std::int32_t z_low = std::min({t.v[0].z, t.v[1].z, t.v[2].z});
+  simple = coverage.usable && coverage.easy_c == 0 && plane_exact && d != 0 &&
+           z_low > -kSmallHeight && z_top < kSmallHeight &&
+           (z1d < 0 ? -z1d : z1d) + (nx < 0 ? -nx : nx) * (x_hi - x_lo) +
+                   (ny < 0 ? -ny : ny) * (std::int64_t{t.v[0].y} - t.v[2].y) <
+               kExactDouble;
+}
+
+namespace {
 
 // A point of the triangle or of its edges: no edge function on the outer
 // side.
@@ -94,9 +148,6 @@ bool InsideOrOn(const CoverageCoefficients& k, const std::int64_t c[3]) {
   if (k.orientation < 0) return c[0] <= 0 && c[1] <= 0 && c[2] <= 0;
   return false;
 }
-
-std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? (a + b - 1) / b : -(-a / b); }
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
 }  // namespace
 
@@ -113,29 +164,26 @@ void RowSweeper::FormatRow(std::int64_t row, bool surface, const RowSink& sink, 
 void RowSweeper::Advance(std::int64_t y) {
   if (y < last_y_) {
     next_ = 0;
-    active_.clear();
+    active_.Clear();
+    level_.Clear();
   }
   last_y_ = y;
-  // Triangles that ended below this row leave; the order of the rest does
-  // not matter, so the last one takes each leaver's place.
-  for (std::size_t k = 0; k < active_.size();) {
-    if (active_[k].y_top >= y) {
-      ++k;
-      continue;
-    }
-    if (k + 1 != active_.size()) active_[k] = active_.back();
-    active_.pop_back();
-  }
   const GeometryStore& store = plan_.store;
   while (next_ < plan_.order.size()) {
     const std::int32_t i = plan_.order[next_];
     const Triangle& t = store.triangle(static_cast<std::size_t>(i));
     if (t.v[2].y > y) break;
-    // A triangle of area key 0 never covers anything.
-    if (t.v[0].y >= y && store.metrics(static_cast<std::size_t>(i)).area_key != 0.0) {
-      active_.push_back(Activate(store, i));
-    }
     ++next_;
+    // A triangle of area key 0 never covers anything, nor one lying
+    // between two columns.
+    if (t.v[0].y < y || store.metrics(static_cast<std::size_t>(i)).area_key == 0.0) continue;
+    const ActiveTriangle& a = active_.Add(plan_, i);
+    if (a.j_lo > a.j_hi) {
+      active_.DropLast();
+    } else if (a.level_at_floor) {
+      level_.Add(plan_, i);
+      active_.DropLast();
+    }
   }
 }
 
@@ -150,11 +198,73 @@ std::int32_t RowSweeper::PlaneHeight(const ActiveTriangle& a, std::int64_t s, st
                           static_cast<std::int32_t>(y));
 }
 
+// Why the loop below needs no tests of its own. The coverage decision is the
+// exact sum of the edge functions (easy_c is 0). N = z1 D + S stays below
+// 2^53 in the bounding box, so it and D are exact doubles and their
+// quotient q is correctly rounded: within |N / D| 2^-53 of the true value.
+// At a covered point the true height lies between the vertices' z, below
+// 2^20 in magnitude, so q is within 2^-33 of it, while a quotient that is
+// not whole lies at least 1 / |D| >= 2^-32 from every whole number: q
+// truncates to the same whole number as N / D. Elsewhere q is not used.
+void RowSweeper::SweepSimple(const ActiveTriangle& a, std::int64_t y,
+                             std::span<std::int32_t> heights) {
+  const std::int64_t p = plan_.pitch;
+  std::int64_t j_lo = a.j_lo;
+  std::int64_t j_hi = a.j_hi;
+  if (j_hi - j_lo > 4) NarrowColumns(a.coverage, y, plan_.x0, plan_.pitch, &j_lo, &j_hi);
+  if (j_lo > j_hi) return;
+  const std::int64_t x = plan_.x0 + j_lo * p;
+  std::int64_t c[3];
+  EdgeFunctions(a.coverage, x, y, c);
+  const std::int64_t step[3] = {-a.coverage.ey[0] * p, -a.coverage.ey[1] * p,
+                                -a.coverage.ey[2] * p};
+  std::int64_t n = a.z1d + a.nx * (a.x1 - x) + a.ny * (a.y1 - y);
+  const std::int64_t n_step = -a.nx * p;
+  const auto d = static_cast<double>(a.d);
+  const std::int64_t key = a.coverage.key;
+  for (std::int64_t j = j_lo; j <= j_hi; ++j) {
+    const std::int64_t sum = (c[0] < 0 ? -c[0] : c[0]) + (c[1] < 0 ? -c[1] : c[1]) +
+                             (c[2] < 0 ? -c[2] : c[2]);
+    // Below 2^53 in magnitude, so the conversion is defined.
+    const auto z = static_cast<std::int64_t>(static_cast<double>(n) / d);
+    std::int32_t& h = heights[static_cast<std::size_t>(j)];
+    if (500 * sum == key && z > h) h = static_cast<std::int32_t>(z);
+    for (int e = 0; e < 3; ++e) c[e] += step[e];
+    n += n_step;
+  }
+}
+
+void RowSweeper::SweepWithFullTest(const ActiveTriangle& a, std::int64_t y, bool surface,
+                                   std::span<std::int32_t> heights) {
+  for (std::int64_t j = a.j_lo; j <= a.j_hi; ++j) {
+    const auto x = static_cast<std::int32_t>(plan_.x0 + j * plan_.pitch);
+    if (!TriangleCovers(plan_.store, a.index, x, static_cast<std::int32_t>(y))) continue;
+    const auto column = static_cast<std::size_t>(j);
+    if (surface) {
+      first_[column] = std::min(first_[column], a.index);
+    } else {
+      const std::int32_t z =
+          TriangleHeightAt(plan_.store, a.index, x, static_cast<std::int32_t>(y));
+      if (z > heights[column]) heights[column] = z;
+    }
+  }
+}
+
 void RowSweeper::SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool surface,
                                std::span<std::int32_t> heights) {
+  // Too large for the integer decisions (whose edge functions might not
+  // even fit 64 bits): every point takes the full test.
+  if (!a.coverage.usable) {
+    SweepWithFullTest(a, y, surface, heights);
+    return;
+  }
+  if (!surface && a.simple) {
+    SweepSimple(a, y, heights);
+    return;
+  }
   const std::int64_t p = plan_.pitch;
-  std::int64_t j_lo = std::max<std::int64_t>(0, CeilDiv(a.x_lo - plan_.x0, p));
-  std::int64_t j_hi = std::min<std::int64_t>(plan_.columns - 1, FloorDiv(a.x_hi - plan_.x0, p));
+  std::int64_t j_lo = a.j_lo;
+  std::int64_t j_hi = a.j_hi;
   // Narrowing pays only for triangles wider than a few columns.
   if (j_hi - j_lo > 4) NarrowColumns(a.coverage, y, plan_.x0, plan_.pitch, &j_lo, &j_hi);
   if (j_lo > j_hi) return;
@@ -201,8 +311,13 @@ void RowSweeper::ComputeRow(std::int64_t y, bool surface, std::span<std::int32_t
   Advance(y);
   std::fill(heights.begin(), heights.end(), plan_.z_min);
   if (surface) first_.assign(heights.size(), INT32_MAX);
-  for (const ActiveTriangle& a : active_) SweepTriangle(a, y, surface, heights);
-  if (!surface) return;
+  const auto sweep = [&](const ActiveTriangle& a) { SweepTriangle(a, y, surface, heights); };
+  active_.ForEachReaching(y, sweep);
+  if (!surface) {
+    level_.ForEachReaching(y, [](const ActiveTriangle&) {});
+    return;
+  }
+  level_.ForEachReaching(y, sweep);
   for (std::size_t j = 0; j < heights.size(); ++j) {
     if (first_[j] == INT32_MAX) continue;
     const std::int64_t x = plan_.x0 + static_cast<std::int64_t>(j) * plan_.pitch;

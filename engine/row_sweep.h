@@ -28,15 +28,65 @@ struct ScanPlan {
 
 // A triangle crossing the rows being swept, prepared for its lattice points.
 struct ActiveTriangle {
+  ActiveTriangle(const ScanPlan& plan, std::int32_t i);
+
   std::int32_t index;
   std::int32_t y_top;           // largest y; the triangle leaves after it
   std::int32_t z_top;           // largest z of its vertices
-  std::int64_t x_lo, x_hi;      // x range of its vertices
+  std::int64_t j_lo, j_hi;      // the lattice columns within its x range
   CoverageCoefficients coverage;
   // Plane height z = (z1 D + S) / D with S = nx (x1 - x) + ny (y1 - y);
   // exact in 64-bit integers when plane_exact.
   std::int64_t d, nx, ny, x1, y1, z1d;
   bool plane_exact;
+  // Level at z min with exact plane terms: its height is z min wherever it
+  // covers, which every row starts with, so the highest plane never needs it.
+  bool level_at_floor;
+  // Decided exactly everywhere by the integer test, with N below 2^53 (exact
+  // as a double) and heights below 2^20 in magnitude at every point of its
+  // bounding box: the highest plane takes the branch-free loop.
+  bool simple;
+};
+
+// The triangles crossing the rows being swept, with their top rows kept
+// side by side so that the leaving check reads little memory.
+class ActiveSet {
+ public:
+  const ActiveTriangle& Add(const ScanPlan& plan, std::int32_t i) {
+    ActiveTriangle& a = triangles_.emplace_back(plan, i);
+    tops_.push_back(a.y_top);
+    return a;
+  }
+  void DropLast() {
+    triangles_.pop_back();
+    tops_.pop_back();
+  }
+  void Clear() {
+    triangles_.clear();
+    tops_.clear();
+  }
+  // Calls visit(triangle) for every triangle reaching y; those that ended
+  // below y leave on the way (the last one takes each leaver's place: the
+  // order does not matter).
+  template <typename Visit>
+  void ForEachReaching(std::int64_t y, Visit visit) {
+    for (std::size_t k = 0; k < tops_.size();) {
+      if (tops_[k] >= y) {
+        visit(triangles_[k]);
+        ++k;
+        continue;
+      }
+      if (k + 1 != tops_.size()) {
+        triangles_[k] = triangles_.back();
+        tops_[k] = tops_.back();
+      }
+      DropLast();
+    }
+  }
+
+ private:
+  std::vector<ActiveTriangle> triangles_;
+  std::vector<std::int32_t> tops_;
 };
 
 // Sweeps rows upward for one thread; rows may also restart lower.
@@ -57,13 +107,17 @@ class RowSweeper {
   void Advance(std::int64_t y);
   void SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool surface,
                      std::span<std::int32_t> heights);
+  void SweepSimple(const ActiveTriangle& a, std::int64_t y, std::span<std::int32_t> heights);
+  void SweepWithFullTest(const ActiveTriangle& a, std::int64_t y, bool surface,
+                         std::span<std::int32_t> heights);
   std::int32_t PlaneHeight(const ActiveTriangle& a, std::int64_t s, std::int64_t x,
                            std::int64_t y) const;
 
   const ScanPlan& plan_;
   std::size_t next_ = 0;  // next entry of plan_.order to enter
   std::int64_t last_y_;
-  std::vector<ActiveTriangle> active_;
+  ActiveSet active_;
+  ActiveSet level_;  // level at z min: only the first covering triangle needs them
   std::vector<std::int32_t> first_;  // surface: lowest covering index per column
   std::vector<std::int32_t> heights_;  // the row FormatRow computes
 };

@@ -111,7 +111,7 @@ TEST_P(DecideCoverageFamilyTest, AgreesWithTheAreaSumTest) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Random, DecideCoverageFamilyTest,
-                         ::testing::Values(FamilyCase{"Small", 12, -6, 4000, 0.99},
+                         ::testing::Values(FamilyCase{"Small", 12, -6, 4000, 1.0},
                                            FamilyCase{"Medium", 150, 0, 300, 0.95},
                                            FamilyCase{"FarFromOrigin", 150, 1000000, 300, 0.95},
                                            FamilyCase{"Large", 2500, -1000, 6, 0.5}),

@@ -168,6 +168,110 @@ TEST(ScanDifferentialTest, LongThinFan) {
   }
 }
 
+// A closed relief: a surface of small triangles over a level floor fanned
+// from its middle, with walls between them. A floor at or below zero lies at
+// z min (the bounds start from zero): it can never raise the highest plane,
+// but it is the first covering triangle wherever it comes first. Heights
+// around 2^20 in magnitude take the sweep's slower paths.
+struct ReliefCase {
+  std::string name;
+  std::int32_t base;  // z of the floor
+  std::int32_t rise;  // the surface lies between base + 1 and base + rise
+  int pitch;
+  bool floor_first;  // floor before the surface in the store
+};
+
+class ReliefDifferentialTest : public ::testing::TestWithParam<ReliefCase> {};
+
+std::int32_t ClosedRelief(GeometryStore& store, const ReliefCase& c) {
+  store.ResetBounds();
+  store.SetCapacity(0);
+  std::int32_t count = 0;
+  std::mt19937 random(11);
+  constexpr int kCells = 12, kStep = 9;
+  std::vector<std::int32_t> z((kCells + 1) * (kCells + 1));
+  for (std::int32_t& v : z) v = c.base + 1 + static_cast<std::int32_t>(random() % c.rise);
+  const auto top = [&](int i, int j) {
+    return Vertex{i * kStep - 40, j * kStep - 31, z[static_cast<std::size_t>(i * (kCells + 1) + j)]};
+  };
+  const auto bottom = [&](int i, int j) { return Vertex{i * kStep - 40, j * kStep - 31, c.base}; };
+  const Vertex middle{kCells * kStep / 2 - 40, kCells * kStep / 2 - 31, c.base};
+  const auto add_floor = [&] {
+    for (int k = 0; k < kCells; ++k) {
+      Add(store, count, Triangle{{middle, bottom(k, 0), bottom(k + 1, 0)}});
+      Add(store, count, Triangle{{middle, bottom(kCells, k), bottom(kCells, k + 1)}});
+      Add(store, count, Triangle{{middle, bottom(k + 1, kCells), bottom(k, kCells)}});
+      Add(store, count, Triangle{{middle, bottom(0, k + 1), bottom(0, k)}});
+    }
+    // A level sliver along the floor's diagonal, and a level triangle
+    // doubling part of the floor.
+    Add(store, count, Triangle{{bottom(0, 0), middle, bottom(kCells, kCells)}});
+    Add(store, count, Triangle{{bottom(1, 1), bottom(5, 2), bottom(3, 7)}});
+    // Beside the relief, a level shelf one above the floor.
+    Add(store, count, Triangle{{{-70, -31, c.base + 1}, {-45, -31, c.base + 1}, {-50, 20, c.base + 1}}});
+  };
+  if (c.floor_first) add_floor();
+  for (int i = 0; i < kCells; ++i) {
+    for (int j = 0; j < kCells; ++j) {
+      Add(store, count, Triangle{{top(i, j), top(i + 1, j), top(i + 1, j + 1)}});
+      Add(store, count, Triangle{{top(i, j), top(i + 1, j + 1), top(i, j + 1)}});
+    }
+  }
+  for (int k = 0; k < kCells; ++k) {
+    Add(store, count, Triangle{{top(k, 0), bottom(k, 0), bottom(k + 1, 0)}});
+    Add(store, count, Triangle{{top(k, 0), bottom(k + 1, 0), top(k + 1, 0)}});
+    Add(store, count, Triangle{{top(0, k), bottom(0, k), bottom(0, k + 1)}});
+  }
+  if (!c.floor_first) add_floor();
+  return count;
+}
+
+TEST_P(ReliefDifferentialTest, SameRowsAsThePlainScan) {
+  GeometryStore store;
+  const std::int32_t count = ClosedRelief(store, GetParam());
+  const int pitch = GetParam().pitch;
+  for (bool surface : {false, true}) {
+    const std::string plain = Scan(store, pitch, count, {0, true}, {}, surface);
+    for (int threads : {1, 2}) {
+      EXPECT_EQ(FirstDifference(Scan(store, pitch, count, {threads, false}, {}, surface), plain),
+                "same")
+          << "threads " << threads << " surface " << surface;
+    }
+    const std::vector<int> flips = {1, 2, 5, 6, 30};
+    EXPECT_EQ(FirstDifference(Scan(store, pitch, count, {1, false}, flips, surface),
+                              Scan(store, pitch, count, {0, true}, flips, surface)),
+              "same")
+        << "flipping, surface " << surface;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Floors, ReliefDifferentialTest,
+    ::testing::Values(ReliefCase{"AtZero", 0, 50, 1, false}, ReliefCase{"BelowZero", -700, 90, 2, true},
+                      ReliefCase{"Steep", -3, 4000, 3, false},
+                      ReliefCase{"AroundTwoToTwenty", (1 << 20) - 30, 60, 1, true},
+                      ReliefCase{"AroundMinusTwoToTwenty", -(1 << 20) - 30, 60, 1, true},
+                      ReliefCase{"High", 300000000, 2000000, 5, true},
+                      ReliefCase{"Low", -900000000, 70000000, 4, true}),
+    [](const auto& info) { return info.param.name; });
+
+// Level at z min below zero, but with no plan area (D = 0) while its area
+// key is 1: where the area-sum test lets it cover, its height is 0, above
+// z min.
+TEST(ScanDifferentialTest, LevelLineBelowZero) {
+  GeometryStore store;
+  store.ResetBounds();
+  store.SetCapacity(0);
+  std::int32_t count = 0;
+  Add(store, count, Triangle{{{0, 0, -50}, {48, 43, -50}, {240, 215, -50}}});
+  ASSERT_EQ(store.metrics(0).area_key, 1.0);
+  Add(store, count, Triangle{{{0, 0, -50}, {240, 0, -50}, {240, 215, -50}}});
+  for (bool surface : {false, true}) {
+    const std::string plain = Scan(store, 1, count, {0, true}, {}, surface);
+    EXPECT_EQ(FirstDifference(Scan(store, 1, count, {1, false}, {}, surface), plain), "same");
+  }
+}
+
 TEST(ScanDifferentialTest, StopInTheMiddleOfPipelinedRows) {
   std::mt19937 random(9);
   GeometryStore store;
