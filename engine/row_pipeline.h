@@ -1,5 +1,6 @@
 // Rows computed and formatted ahead on worker threads and handed out in
-// order to the thread that drives the scan.
+// order to the thread that drives the scan. Workers claim bands of rows, so
+// that each prepares mostly its own triangles.
 #pragma once
 
 #include <condition_variable>
@@ -40,11 +41,22 @@ class RowPipeline {
 
   void Work();
   bool MayClaim() const;
+  template <typename Condition>
+  void WaitForWork(std::unique_lock<std::mutex>& lock, Condition condition) {
+    ++waiting_workers_;
+    work_.wait(lock, condition);
+    --waiting_workers_;
+  }
+  bool HasSlot(std::int64_t row) const {
+    return row < consumed_ + static_cast<std::int64_t>(slots_.size());
+  }
   Slot& SlotOf(std::int64_t row) { return slots_[static_cast<std::size_t>(row) % slots_.size()]; }
 
   const ScanPlan& plan_;
   const RowSink& sink_;
   const std::int64_t rows_;
+  const std::int64_t band_;        // rows a worker claims at once
+  const std::int64_t batch_;       // rows it publishes at once
   std::mutex mutex_;
   std::condition_variable work_;   // workers wait here for a row to claim
   std::condition_variable ready_;  // the driving thread waits here for its row
@@ -54,6 +66,8 @@ class RowPipeline {
   std::uint64_t generation_ = 0;   // bumped when Surface changes
   bool surface_;
   bool stopping_ = false;
+  bool driver_waits_ = false;      // the driving thread sleeps on ready_
+  int waiting_workers_ = 0;        // workers sleeping on work_
   std::vector<std::thread> workers_;
 };
 

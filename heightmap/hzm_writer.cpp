@@ -1,5 +1,6 @@
 #include "heightmap/hzm_writer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "foundation/numbers.h"
@@ -42,30 +43,32 @@ void AppendPointLine(std::string& out, std::int32_t x, std::int32_t y, std::int3
 
 void HzmRowSink::FormatRow(std::int32_t y, std::int32_t x0, int pitch,
                            std::span<const std::int32_t> heights, std::string& out) const {
-  // Room for the longest lines is made once; the text is written in place
-  // and the string cut to what was written.
-  const std::size_t start = out.size();
-  out.resize(start + heights.size() * kLongestPointLine + 3);
-  char* const begin = out.data() + start;
-  char* p = begin;
+  // Lines are made in a small buffer that stays in the cache and appended
+  // a few hundred at a time, so the text only ever holds (and the memory
+  // only ever touches) the bytes written.
+  constexpr std::size_t kPointsPerChunk = 256;
+  char chunk[kPointsPerChunk * kLongestPointLine + 3];
   char y_text[11];
   const int y_length = FormatIntegerTo(y_text, y);
   std::int64_t x = x0;
-  for (std::int32_t z : heights) {
-    p += FormatIntegerTo(p, static_cast<std::int32_t>(x));
-    *p++ = ',';
-    std::memcpy(p, y_text, static_cast<std::size_t>(y_length));
-    p += y_length;
-    *p++ = ',';
-    p += FormatIntegerTo(p, z);
-    *p++ = '\r';
-    *p++ = '\n';
-    x += pitch;
+  for (std::size_t done = 0; done < heights.size();) {
+    const std::size_t end = std::min(heights.size(), done + kPointsPerChunk);
+    char* p = chunk;
+    for (std::size_t k = done; k < end; ++k) {
+      p += FormatIntegerTo(p, static_cast<std::int32_t>(x));
+      *p++ = ',';
+      std::memcpy(p, y_text, static_cast<std::size_t>(y_length));
+      p += y_length;
+      *p++ = ',';
+      p += FormatIntegerTo(p, heights[k]);
+      *p++ = '\r';
+      *p++ = '\n';
+      x += pitch;
+    }
+    out.append(chunk, static_cast<std::size_t>(p - chunk));
+    done = end;
   }
-  *p++ = 'S';
-  *p++ = '\r';
-  *p++ = '\n';
-  out.resize(start + static_cast<std::size_t>(p - begin));
+  out.append("S\r\n", 3);
 }
 
 void HzmRowSink::WriteRow(std::string_view text) {
