@@ -34,8 +34,10 @@ void WriteAll(const std::string& text) {
 std::string FormatProgressLine(const ProgressLine& line, int width) {
   const int percent = std::clamp(line.percent, 0, 100);
   const int filled = percent * kBarWidth / 100;
-  std::string text = "[" + std::string(static_cast<std::size_t>(filled), '#') +
-                     std::string(static_cast<std::size_t>(kBarWidth - filled), '.') + "]";
+  std::string text = "[";
+  text.append(static_cast<std::size_t>(filled), '#');
+  text.append(static_cast<std::size_t>(kBarWidth - filled), '.');
+  text += ']';
   const long minutes = static_cast<long>(line.seconds) / 60;
   const long seconds = static_cast<long>(line.seconds) % 60;
   char rest[160];
@@ -61,7 +63,10 @@ void TerminalProgress::Show(const ProgressLine& line) {
   if (drawn_ && now - last_ < kRedrawInterval) return;
   last_ = now;
   drawn_ = true;
-  WriteAll("\r" + FormatProgressLine(line, TerminalWidth()) + "\x1b[K");
+  std::string text = "\r";
+  text += FormatProgressLine(line, TerminalWidth());
+  text += "\x1b[K";
+  WriteAll(text);
 }
 
 void TerminalProgress::Clear() {
