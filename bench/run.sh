@@ -72,10 +72,13 @@ measure() {
     for pitch in "${PITCHES[@]}"; do
       f=$RAW/$model-$pitch.txt
       log "$model at $pitch mm: end to end"
+      # Each measurement starts with nothing left to write back from the last.
+      sync
       { end_to_end "$model" "$pitch" 1; end_to_end "$model" "$pitch" "$CORES"; } >"$f"
       log "$model at $pitch mm: phases"
       local repeat=5
       [[ $pitch == 0.025 ]] && repeat=3
+      sync
       "$BUILD/bench/bench_scan" "$MODELS/$model.stl" "$pitch" --repeat "$repeat" \
         --samples 5 --budget 20 --workdir "$OUT" >>"$f"
     done

@@ -151,24 +151,66 @@ bool InsideOrOn(const CoverageCoefficients& k, const std::int64_t c[3]) {
 
 }  // namespace
 
+namespace {
+
+// Rows of the ring: up to 64 (a triangle of the relief spans a few rows at
+// 0.1 mm, a few dozen at 0.025 mm), within 2 MB; none when fewer than 8 fit.
+std::int64_t RingRowsFor(std::int32_t columns) {
+  constexpr std::int64_t kRingBytes = std::int64_t{2} << 20;
+  std::int64_t rows = 64;
+  while (rows >= 8 && rows * columns * std::int64_t{sizeof(std::int32_t)} > kRingBytes) rows /= 2;
+  return rows >= 8 ? rows : 0;
+}
+
+}  // namespace
+
 RowSweeper::RowSweeper(const ScanPlan& plan)
-    : plan_(plan), last_y_(INT64_MIN), heights_(static_cast<std::size_t>(plan.columns)) {}
+    : plan_(plan),
+      ring_rows_(RingRowsFor(plan.columns)),
+      ring_(static_cast<std::size_t>(ring_rows_ * plan.columns), plan.z_min),
+      heights_(static_cast<std::size_t>(plan.columns)) {}
 
 void RowSweeper::FormatRow(std::int64_t row, bool surface, const RowSink& sink, std::string& text) {
+  ComputeRow(row, surface, heights_);
   const std::int64_t y = plan_.store.bounds().y_min + row * plan_.pitch;
-  ComputeRow(y, surface, heights_);
   sink.FormatRow(static_cast<std::int32_t>(y), static_cast<std::int32_t>(plan_.x0), plan_.pitch,
                  heights_, text);
 }
 
-void RowSweeper::Advance(std::int64_t y) {
-  if (y < last_y_) {
-    next_ = 0;
-    active_.Clear();
-    level_.Clear();
+std::span<std::int32_t> RowSweeper::RingRow(std::int64_t row) {
+  const auto columns = static_cast<std::size_t>(plan_.columns);
+  return {ring_.data() + static_cast<std::size_t>(row & (ring_rows_ - 1)) * columns, columns};
+}
+
+void RowSweeper::Restart() {
+  next_ = 0;
+  active_.Clear();
+  level_.Clear();
+  std::fill(ring_.begin(), ring_.end(), plan_.z_min);
+}
+
+// The next row is the one after the last, in the same mode, or the sweep
+// starts over: lower rows, and the other mode (the ring holds only highest
+// heights, and the active set lacks the ring's triangles), need everything
+// entered again. Rows jumped over leave their ring rows empty for later
+// rows; the ring rows beyond them keep what they hold.
+void RowSweeper::MoveTo(std::int64_t row, bool surface) {
+  if (last_row_ < 0 || row <= last_row_ || surface != last_surface_) {
+    Restart();
+  } else if (ring_rows_ > 0) {
+    const std::int64_t end = std::min(row, last_row_ + ring_rows_);
+    for (std::int64_t skipped = last_row_ + 1; skipped < end; ++skipped) {
+      const std::span<std::int32_t> ring_row = RingRow(skipped);
+      std::fill(ring_row.begin(), ring_row.end(), plan_.z_min);
+    }
   }
-  last_y_ = y;
+  last_row_ = row;
+  last_surface_ = surface;
+}
+
+void RowSweeper::Advance(std::int64_t row, std::int64_t y, bool surface) {
   const GeometryStore& store = plan_.store;
+  const std::int64_t y_min = store.bounds().y_min;
   while (next_ < plan_.order.size()) {
     const std::int32_t i = plan_.order[next_];
     const Triangle& t = store.triangle(static_cast<std::size_t>(i));
@@ -177,6 +219,19 @@ void RowSweeper::Advance(std::int64_t y) {
     // A triangle of area key 0 never covers anything, nor one lying
     // between two columns.
     if (t.v[0].y < y || store.metrics(static_cast<std::size_t>(i)).area_key == 0.0) continue;
+    if (!surface && ring_rows_ > 0) {
+      const std::int64_t last = (std::int64_t{t.v[0].y} - y_min) / plan_.pitch;
+      if (last - row < ring_rows_) {
+        const ActiveTriangle a(plan_, i);
+        if (a.j_lo > a.j_hi || a.level_at_floor) continue;
+        if (a.simple) {
+          for (std::int64_t r = row; r <= last; ++r) {
+            SweepSimple(a, y_min + r * plan_.pitch, RingRow(r));
+          }
+          continue;
+        }
+      }
+    }
     const ActiveTriangle& a = active_.Add(plan_, i);
     if (a.j_lo > a.j_hi) {
       active_.DropLast();
@@ -225,10 +280,12 @@ void RowSweeper::SweepSimple(const ActiveTriangle& a, std::int64_t y,
   for (std::int64_t j = j_lo; j <= j_hi; ++j) {
     const std::int64_t sum = (c[0] < 0 ? -c[0] : c[0]) + (c[1] < 0 ? -c[1] : c[1]) +
                              (c[2] < 0 ? -c[2] : c[2]);
-    // Below 2^53 in magnitude, so the conversion is defined.
-    const auto z = static_cast<std::int64_t>(static_cast<double>(n) / d);
+    // Below 2^53 in magnitude, so the conversion is defined; the height
+    // of a covered point fits 32 bits. Covered or not is a coin toss along
+    // an edge, so it selects rather than branches.
+    const auto z = static_cast<std::int32_t>(static_cast<std::int64_t>(static_cast<double>(n) / d));
     std::int32_t& h = heights[static_cast<std::size_t>(j)];
-    if (500 * sum == key && z > h) h = static_cast<std::int32_t>(z);
+    h = std::max(h, 500 * sum == key ? z : INT32_MIN);
     for (int e = 0; e < 3; ++e) c[e] += step[e];
     n += n_step;
   }
@@ -307,9 +364,19 @@ void RowSweeper::SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool sur
   }
 }
 
-void RowSweeper::ComputeRow(std::int64_t y, bool surface, std::span<std::int32_t> heights) {
-  Advance(y);
-  std::fill(heights.begin(), heights.end(), plan_.z_min);
+void RowSweeper::ComputeRow(std::int64_t row, bool surface, std::span<std::int32_t> heights) {
+  MoveTo(row, surface);
+  const std::int64_t y = plan_.store.bounds().y_min + row * plan_.pitch;
+  Advance(row, y, surface);
+  if (!surface && ring_rows_ > 0) {
+    // The ring's row becomes this row, and is emptied for the row that
+    // takes its place.
+    const std::span<std::int32_t> ring_row = RingRow(row);
+    std::copy(ring_row.begin(), ring_row.end(), heights.begin());
+    std::fill(ring_row.begin(), ring_row.end(), plan_.z_min);
+  } else {
+    std::fill(heights.begin(), heights.end(), plan_.z_min);
+  }
   if (surface) first_.assign(heights.size(), INT32_MAX);
   const auto sweep = [&](const ActiveTriangle& a) { SweepTriangle(a, y, surface, heights); };
   active_.ForEachReaching(y, sweep);

@@ -89,22 +89,31 @@ class ActiveSet {
   std::vector<std::int32_t> tops_;
 };
 
-// Sweeps rows upward for one thread; rows may also restart lower.
+// Sweeps rows upward for one thread; rows may also jump ahead or restart
+// lower.
+//
+// Seeking the highest plane, a small triangle (one taking the branch-free
+// loop and spanning fewer rows than the ring holds) is swept over all its
+// rows as it enters, into a ring of the rows ahead; only the others stay
+// in the active set from row to row.
 class RowSweeper {
  public:
   explicit RowSweeper(const ScanPlan& plan);
 
-  // Heights of the row at y (grid units) into heights (plan.columns values):
-  // the highest covering plane height or, with surface, the first covering
-  // triangle's; never below z min. Equal to the plain scan's row.
-  void ComputeRow(std::int64_t y, bool surface, std::span<std::int32_t> heights);
+  // Heights of lattice row `row` (0-based, from y min) into heights
+  // (plan.columns values): the highest covering plane height or, with
+  // surface, the first covering triangle's; never below z min. Equal to the
+  // plain scan's row.
+  void ComputeRow(std::int64_t row, bool surface, std::span<std::int32_t> heights);
 
-  // Lattice row `row` (0-based, from y min) computed and appended to text
-  // by the sink's formatter.
+  // The same row appended to text by the sink's formatter.
   void FormatRow(std::int64_t row, bool surface, const RowSink& sink, std::string& text);
 
  private:
-  void Advance(std::int64_t y);
+  void MoveTo(std::int64_t row, bool surface);
+  void Restart();
+  void Advance(std::int64_t row, std::int64_t y, bool surface);
+  std::span<std::int32_t> RingRow(std::int64_t row);
   void SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool surface,
                      std::span<std::int32_t> heights);
   void SweepSimple(const ActiveTriangle& a, std::int64_t y, std::span<std::int32_t> heights);
@@ -115,9 +124,12 @@ class RowSweeper {
 
   const ScanPlan& plan_;
   std::size_t next_ = 0;  // next entry of plan_.order to enter
-  std::int64_t last_y_;
+  std::int64_t last_row_ = -1;  // the row computed last (-1: none yet)
+  bool last_surface_ = false;
   ActiveSet active_;
   ActiveSet level_;  // level at z min: only the first covering triangle needs them
+  std::int64_t ring_rows_;  // rows the ring holds, a power of two (0: no ring)
+  std::vector<std::int32_t> ring_;  // highest heights so far of the rows ahead
   std::vector<std::int32_t> first_;  // surface: lowest covering index per column
   std::vector<std::int32_t> heights_;  // the row FormatRow computes
 };

@@ -272,6 +272,32 @@ TEST(ScanDifferentialTest, LevelLineBelowZero) {
   }
 }
 
+// A lattice too wide for the sweep to keep rows ahead: every triangle stays
+// in the active set from row to row.
+TEST(ScanDifferentialTest, WideLattice) {
+  std::mt19937 random(5);
+  GeometryStore store;
+  store.ResetBounds();
+  store.SetCapacity(0);
+  std::int32_t count = 0;
+  std::uniform_int_distribution<int> offset(0, 25), height(-20, 90);
+  for (int x : {0, 3000, 45000, 69970}) {
+    for (int n = 0; n < 12; ++n) {
+      const auto vertex = [&] { return Vertex{x + offset(random), offset(random), height(random)}; };
+      Add(store, count, Triangle{{vertex(), vertex(), vertex()}});
+    }
+  }
+  Add(store, count, Triangle{{{0, 0, 5}, {70000, 12, 50}, {100, 25, -7}}});
+  for (bool surface : {false, true}) {
+    const std::string plain = Scan(store, 1, count, {0, true}, {}, surface);
+    for (int threads : {1, 2}) {
+      EXPECT_EQ(FirstDifference(Scan(store, 1, count, {threads, false}, {}, surface), plain),
+                "same")
+          << "threads " << threads << " surface " << surface;
+    }
+  }
+}
+
 TEST(ScanDifferentialTest, StopInTheMiddleOfPipelinedRows) {
   std::mt19937 random(9);
   GeometryStore store;
