@@ -53,6 +53,8 @@ constexpr double kHalfWithMargin = 0.45;
 constexpr std::int64_t kLargestSpan = std::int64_t{1} << 24;
 constexpr double kLargestKey = 9007199254740992.0;  // 2^53: keys beyond compare inexactly
 const double kSqrt24U = std::sqrt(24.0 * kU);
+constexpr std::int64_t kSmallSpan = 32;
+constexpr double kSmallOutside = 0.0025;
 
 }  // namespace
 
@@ -77,11 +79,29 @@ CoverageCoefficients PrepareCoverage(const Triangle& t, const TriangleMetrics& m
   const std::int64_t w = x_hi - x_lo;
   const std::int64_t h = std::int64_t{t.v[0].y} - t.v[2].y;
   if (w > kLargestSpan || h > kLargestSpan || !(m.area_key < kLargestKey)) return k;
+  k.key = static_cast<std::int64_t>(m.area_key);
+  const std::int64_t twice_area = k.ex[0] * -k.ey[2] - k.ey[0] * -k.ex[2];
+  k.orientation = twice_area > 0 ? 1 : (twice_area < 0 ? -1 : 0);
+  k.usable = true;
+  if (w <= kSmallSpan && h <= kSmallSpan) {
+    // The usual triangle, a few grid units across: with w, h <= 32 the
+    // squared diagonal is at most 2048, so sqrt_dq <= 1.06e-4, three terms
+    // stay below 0.32, under the budget of 0.45 less a relative term below
+    // 1e-9, and a point 1 unit outside is past outside_c < 0.0025: decided
+    // exactly everywhere, narrowed with no margin. The fields of the bound
+    // are never read.
+    k.easy_c = 0;
+    k.outside_c = kSmallOutside;
+    return k;
+  }
 
   const double diagonal2 = static_cast<double>(w * w + h * h);
   const double relative_term = 1.2 * kU * 1500.0 * static_cast<double>(w) * static_cast<double>(h);
   k.budget = kHalfWithMargin - relative_term;
-  if (k.budget <= 0.1) return k;
+  if (k.budget <= 0.1) {
+    k.usable = false;
+    return k;
+  }
   const double dq = 24.0 * kU * diagonal2 * diagonal2 * (1 + 1e-12);
   k.dq2 = 2 * dq;
   // sqrt(dq) is sqrt(24 u) times the squared diagonal; the constant and the
@@ -97,11 +117,7 @@ CoverageCoefficients PrepareCoverage(const Triangle& t, const TriangleMetrics& m
     // one (it stays far below 2^62 for a usable triangle).
     k.easy_c = static_cast<std::int64_t>(std::ceil(3000.0 * k.dq2 * (1 + 1e-9) / k.budget));
   }
-  k.key = static_cast<std::int64_t>(m.area_key);
   k.outside_c = 4.001 * k.sqrt_dq + 2 * relative_term / 1000 + 0.002;
-  const std::int64_t twice_area = k.ex[0] * -k.ey[2] - k.ey[0] * -k.ex[2];
-  k.orientation = twice_area > 0 ? 1 : (twice_area < 0 ? -1 : 0);
-  k.usable = true;
   return k;
 }
 
