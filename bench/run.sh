@@ -82,8 +82,9 @@ measure() {
       "$BUILD/bench/bench_scan" "$MODELS/$model.stl" "$pitch" --repeat "$repeat" \
         --samples 5 --budget 20 --workdir "$OUT" >>"$f"
     done
-    log "$model at 0.1 mm, Surface on: output check"
-    "$BUILD/bench/bench_scan" "$MODELS/$model.stl" 0.1 --surface --repeat 1 --samples 5 \
+    log "$model at 0.1 mm, Surface on"
+    sync
+    "$BUILD/bench/bench_scan" "$MODELS/$model.stl" 0.1 --surface --repeat 3 --samples 5 \
       --budget 20 --workdir "$OUT" >"$RAW/$model-0.1-surface.txt"
   done
   log "micro benchmarks"

@@ -37,7 +37,7 @@ model_table() {
   done
   local s=$RAW/$model-0.1-surface.txt
   echo
-  echo "Surface on, 0.1 mm: $(cell check "$s")."
+  echo "Surface on, 0.1 mm: scan + write $(cell scan "$s") (write-only $(cell write "$s"), $(cell ratio "$s")); $(cell check "$s")."
   echo
 }
 
