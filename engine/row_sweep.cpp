@@ -294,15 +294,16 @@ void RowSweeper::SweepSimple(const ActiveTriangle& a, std::int64_t y,
 void RowSweeper::SweepWithFullTest(const ActiveTriangle& a, std::int64_t y, bool surface,
                                    std::span<std::int32_t> heights) {
   for (std::int64_t j = a.j_lo; j <= a.j_hi; ++j) {
+    const auto column = static_cast<std::size_t>(j);
+    if (surface && first_[column] < a.index) continue;  // a lower index covers it
     const auto x = static_cast<std::int32_t>(plan_.x0 + j * plan_.pitch);
     if (!TriangleCovers(plan_.store, a.index, x, static_cast<std::int32_t>(y))) continue;
-    const auto column = static_cast<std::size_t>(j);
+    const std::int32_t z = TriangleHeightAt(plan_.store, a.index, x, static_cast<std::int32_t>(y));
     if (surface) {
-      first_[column] = std::min(first_[column], a.index);
-    } else {
-      const std::int32_t z =
-          TriangleHeightAt(plan_.store, a.index, x, static_cast<std::int32_t>(y));
-      if (z > heights[column]) heights[column] = z;
+      first_[column] = a.index;  // lower than what it held: see above
+      first_z_[column] = z;
+    } else if (z > heights[column]) {
+      heights[column] = z;
     }
   }
 }
@@ -337,7 +338,10 @@ void RowSweeper::SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool sur
     // Seeking the highest plane: a point of the triangle (or its edges) has a
     // plane height within its vertices' z, at most one more after rounding,
     // so a triangle entirely below the height found so far changes nothing.
-    if (!surface && a.z_top < heights[column] && InsideOrOn(a.coverage, c)) {
+    // Seeking the first covering triangle, a column already covered by a
+    // lower index cannot change.
+    if (surface ? first_[column] < a.index
+                : a.z_top < heights[column] && InsideOrOn(a.coverage, c)) {
       for (int e = 0; e < 3; ++e) c[e] += step[e];
       s += s_step;
       x += p;
@@ -351,11 +355,12 @@ void RowSweeper::SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool sur
                      : Coverage::kUncovered;
     }
     if (decision == Coverage::kCovered) {
+      const std::int32_t z = PlaneHeight(a, s, x, y);
       if (surface) {
-        first_[column] = std::min(first_[column], a.index);
-      } else {
-        const std::int32_t z = PlaneHeight(a, s, x, y);
-        if (z > heights[column]) heights[column] = z;
+        first_[column] = a.index;  // lower than what it held: see above
+        first_z_[column] = z;
+      } else if (z > heights[column]) {
+        heights[column] = z;
       }
     }
     for (int e = 0; e < 3; ++e) c[e] += step[e];
@@ -377,7 +382,10 @@ void RowSweeper::ComputeRow(std::int64_t row, bool surface, std::span<std::int32
   } else {
     std::fill(heights.begin(), heights.end(), plan_.z_min);
   }
-  if (surface) first_.assign(heights.size(), INT32_MAX);
+  if (surface) {
+    first_.assign(heights.size(), INT32_MAX);
+    first_z_.resize(heights.size());
+  }
   const auto sweep = [&](const ActiveTriangle& a) { SweepTriangle(a, y, surface, heights); };
   active_.ForEachReaching(y, sweep);
   if (!surface) {
@@ -386,11 +394,7 @@ void RowSweeper::ComputeRow(std::int64_t row, bool surface, std::span<std::int32
   }
   level_.ForEachReaching(y, sweep);
   for (std::size_t j = 0; j < heights.size(); ++j) {
-    if (first_[j] == INT32_MAX) continue;
-    const std::int64_t x = plan_.x0 + static_cast<std::int64_t>(j) * plan_.pitch;
-    const std::int32_t z = TriangleHeightAt(plan_.store, first_[j], static_cast<std::int32_t>(x),
-                                            static_cast<std::int32_t>(y));
-    if (z > heights[j]) heights[j] = z;
+    if (first_[j] != INT32_MAX && first_z_[j] > heights[j]) heights[j] = first_z_[j];
   }
 }
 

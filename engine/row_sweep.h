@@ -131,6 +131,7 @@ class RowSweeper {
   std::int64_t ring_rows_;  // rows the ring holds, a power of two (0: no ring)
   std::vector<std::int32_t> ring_;  // highest heights so far of the rows ahead
   std::vector<std::int32_t> first_;  // surface: lowest covering index per column
+  std::vector<std::int32_t> first_z_;  // and its plane height there
   std::vector<std::int32_t> heights_;  // the row FormatRow computes
 };
 
