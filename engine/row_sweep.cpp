@@ -68,7 +68,6 @@ namespace {
 
 constexpr std::int64_t kExactDouble = std::int64_t{1} << 53;
 
-
 // The plane terms of the height formula, and whether 64-bit integers and a
 // division hold them exactly: |S| and |N| below 2^53 for points of the
 // triangle, |D| below 2^32 (then the extended quotient of N / D cannot
@@ -149,9 +148,27 @@ bool InsideOrOn(const CoverageCoefficients& k, const std::int64_t c[3]) {
   return false;
 }
 
-}  // namespace
+// Where a triangle's pass along row y starts: its columns there, narrowed
+// when it is wider than a few (narrowing pays only then), the edge functions
+// at the first, and their steps from column to column. False when no
+// column is left.
+struct RowPass {
+  std::int64_t j_lo, j_hi, x;
+  std::int64_t c[3], step[3];
+};
 
-namespace {
+bool StartPass(const ScanPlan& plan, const ActiveTriangle& a, std::int64_t y, RowPass& pass) {
+  pass.j_lo = a.j_lo;
+  pass.j_hi = a.j_hi;
+  if (pass.j_hi - pass.j_lo > 4) {
+    NarrowColumns(a.coverage, y, plan.x0, plan.pitch, &pass.j_lo, &pass.j_hi);
+  }
+  if (pass.j_lo > pass.j_hi) return false;
+  pass.x = plan.x0 + pass.j_lo * plan.pitch;
+  EdgeFunctions(a.coverage, pass.x, y, pass.c);
+  for (int e = 0; e < 3; ++e) pass.step[e] = -a.coverage.ey[e] * plan.pitch;
+  return true;
+}
 
 // Rows of the ring: up to 64 (a triangle of the relief spans a few rows at
 // 0.1 mm, a few dozen at 0.025 mm), within 2 MB; none when fewer than 8 fit.
@@ -219,26 +236,28 @@ void RowSweeper::Advance(std::int64_t row, std::int64_t y, bool surface) {
     // A triangle of area key 0 never covers anything, nor one lying
     // between two columns.
     if (t.v[0].y < y || store.metrics(static_cast<std::size_t>(i)).area_key == 0.0) continue;
-    if (!surface && ring_rows_ > 0) {
-      const std::int64_t last = (std::int64_t{t.v[0].y} - y_min) / plan_.pitch;
-      if (last - row < ring_rows_) {
-        const ActiveTriangle a(plan_, i);
-        if (a.j_lo > a.j_hi || a.level_at_floor) continue;
-        if (a.simple) {
-          for (std::int64_t r = row; r <= last; ++r) {
-            SweepSimple(a, y_min + r * plan_.pitch, RingRow(r));
-          }
-          continue;
-        }
+    if (surface) {
+      // Level floors go to their own set, swept last, when lower indices
+      // have mostly covered their columns.
+      const ActiveTriangle& a = active_.Prepare(plan_, i);
+      if (a.j_lo > a.j_hi) {
+        active_.DropLast();
+      } else if (a.level_at_floor) {
+        level_.Add(a);
+        active_.DropLast();
       }
+      continue;
     }
-    const ActiveTriangle& a = active_.Add(plan_, i);
-    if (a.j_lo > a.j_hi) {
-      active_.DropLast();
-    } else if (a.level_at_floor) {
-      level_.Add(plan_, i);
-      active_.DropLast();
+    // The highest plane never needs a level floor (the sweep starts over if
+    // the mode changes).
+    const ActiveTriangle a(plan_, i);
+    if (a.j_lo > a.j_hi || a.level_at_floor) continue;
+    const std::int64_t last = (std::int64_t{t.v[0].y} - y_min) / plan_.pitch;
+    if (a.simple && last - row < ring_rows_) {
+      for (std::int64_t r = row; r <= last; ++r) SweepSimple(a, y_min + r * plan_.pitch, RingRow(r));
+      continue;
     }
+    active_.Add(a);
   }
 }
 
@@ -263,21 +282,14 @@ std::int32_t RowSweeper::PlaneHeight(const ActiveTriangle& a, std::int64_t s, st
 // truncates to the same whole number as N / D. Elsewhere q is not used.
 void RowSweeper::SweepSimple(const ActiveTriangle& a, std::int64_t y,
                              std::span<std::int32_t> heights) {
-  const std::int64_t p = plan_.pitch;
-  std::int64_t j_lo = a.j_lo;
-  std::int64_t j_hi = a.j_hi;
-  if (j_hi - j_lo > 4) NarrowColumns(a.coverage, y, plan_.x0, plan_.pitch, &j_lo, &j_hi);
-  if (j_lo > j_hi) return;
-  const std::int64_t x = plan_.x0 + j_lo * p;
-  std::int64_t c[3];
-  EdgeFunctions(a.coverage, x, y, c);
-  const std::int64_t step[3] = {-a.coverage.ey[0] * p, -a.coverage.ey[1] * p,
-                                -a.coverage.ey[2] * p};
-  std::int64_t n = a.z1d + a.nx * (a.x1 - x) + a.ny * (a.y1 - y);
-  const std::int64_t n_step = -a.nx * p;
+  RowPass pass;
+  if (!StartPass(plan_, a, y, pass)) return;
+  std::int64_t* const c = pass.c;
+  std::int64_t n = a.z1d + a.nx * (a.x1 - pass.x) + a.ny * (a.y1 - y);
+  const std::int64_t n_step = -a.nx * plan_.pitch;
   const auto d = static_cast<double>(a.d);
   const std::int64_t key = a.coverage.key;
-  for (std::int64_t j = j_lo; j <= j_hi; ++j) {
+  for (std::int64_t j = pass.j_lo; j <= pass.j_hi; ++j) {
     const std::int64_t sum = (c[0] < 0 ? -c[0] : c[0]) + (c[1] < 0 ? -c[1] : c[1]) +
                              (c[2] < 0 ? -c[2] : c[2]);
     // Below 2^53 in magnitude, so the conversion is defined; the height
@@ -286,7 +298,7 @@ void RowSweeper::SweepSimple(const ActiveTriangle& a, std::int64_t y,
     const auto z = static_cast<std::int32_t>(static_cast<std::int64_t>(static_cast<double>(n) / d));
     std::int32_t& h = heights[static_cast<std::size_t>(j)];
     h = std::max(h, 500 * sum == key ? z : INT32_MIN);
-    for (int e = 0; e < 3; ++e) c[e] += step[e];
+    for (int e = 0; e < 3; ++e) c[e] += pass.step[e];
     n += n_step;
   }
 }
@@ -321,19 +333,14 @@ void RowSweeper::SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool sur
     return;
   }
   const std::int64_t p = plan_.pitch;
-  std::int64_t j_lo = a.j_lo;
-  std::int64_t j_hi = a.j_hi;
-  // Narrowing pays only for triangles wider than a few columns.
-  if (j_hi - j_lo > 4) NarrowColumns(a.coverage, y, plan_.x0, plan_.pitch, &j_lo, &j_hi);
-  if (j_lo > j_hi) return;
-  std::int64_t x = plan_.x0 + j_lo * p;
-  std::int64_t c[3];
-  EdgeFunctions(a.coverage, x, y, c);
-  const std::int64_t step[3] = {-a.coverage.ey[0] * p, -a.coverage.ey[1] * p,
-                                -a.coverage.ey[2] * p};
+  RowPass pass;
+  if (!StartPass(plan_, a, y, pass)) return;
+  std::int64_t x = pass.x;
+  std::int64_t c[3] = {pass.c[0], pass.c[1], pass.c[2]};
+  const std::int64_t step[3] = {pass.step[0], pass.step[1], pass.step[2]};
   std::int64_t s = a.plane_exact ? a.nx * (a.x1 - x) + a.ny * (a.y1 - y) : 0;
   const std::int64_t s_step = -a.nx * p;
-  for (std::int64_t j = j_lo; j <= j_hi; ++j) {
+  for (std::int64_t j = pass.j_lo; j <= pass.j_hi; ++j) {
     const auto column = static_cast<std::size_t>(j);
     // Seeking the highest plane: a point of the triangle (or its edges) has a
     // plane height within its vertices' z, at most one more after rounding,
@@ -388,10 +395,7 @@ void RowSweeper::ComputeRow(std::int64_t row, bool surface, std::span<std::int32
   }
   const auto sweep = [&](const ActiveTriangle& a) { SweepTriangle(a, y, surface, heights); };
   active_.ForEachReaching(y, sweep);
-  if (!surface) {
-    level_.ForEachReaching(y, [](const ActiveTriangle&) {});
-    return;
-  }
+  if (!surface) return;
   level_.ForEachReaching(y, sweep);
   for (std::size_t j = 0; j < heights.size(); ++j) {
     if (first_[j] != INT32_MAX && first_z_[j] > heights[j]) heights[j] = first_z_[j];

@@ -52,8 +52,13 @@ struct ActiveTriangle {
 // side by side so that the leaving check reads little memory.
 class ActiveSet {
  public:
-  const ActiveTriangle& Add(const ScanPlan& plan, std::int32_t i) {
-    ActiveTriangle& a = triangles_.emplace_back(plan, i);
+  void Add(const ActiveTriangle& a) {
+    triangles_.push_back(a);
+    tops_.push_back(a.y_top);
+  }
+  // Prepares triangle i in place: no copy of a fresh one.
+  const ActiveTriangle& Prepare(const ScanPlan& plan, std::int32_t i) {
+    const ActiveTriangle& a = triangles_.emplace_back(plan, i);
     tops_.push_back(a.y_top);
     return a;
   }
@@ -127,7 +132,7 @@ class RowSweeper {
   std::int64_t last_row_ = -1;  // the row computed last (-1: none yet)
   bool last_surface_ = false;
   ActiveSet active_;
-  ActiveSet level_;  // level at z min: only the first covering triangle needs them
+  ActiveSet level_;  // level at z min, kept for the first covering triangle only
   std::int64_t ring_rows_;  // rows the ring holds, a power of two (0: no ring)
   std::vector<std::int32_t> ring_;  // highest heights so far of the rows ahead
   std::vector<std::int32_t> first_;  // surface: lowest covering index per column
