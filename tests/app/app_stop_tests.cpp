@@ -112,8 +112,11 @@ class StopTest : public QObject {
     QCOMPARE(answerer.seen().back().text, QStringLiteral("Break !"));
     const QByteArray written = ReadFile(run_->Path("out.hzm"));
     QCOMPARE(RowsOf(written), 1);
+    // What the user sees: the one row over the triangles read up to the
+    // stop. (How many message passes the run made after it is not counted:
+    // the window keeps handling its messages while the map reaches the disk,
+    // for as long as the disk takes.)
     QCOMPARE(written, expected);
-    QCOMPARE(run_->form().passes, pass + 1);
     QVERIFY(run_->Idle());
   }
 
