@@ -92,8 +92,7 @@ struct CoverageCase {
       t.v[0] = {x, y, 10};
       t.v[1] = {x + s, y + size(random) % s, 20};
       t.v[2] = {x + size(random) % s, y + s, 30};
-      OrderTriangleVertices(t);
-      store.metrics(i) = ComputeTriangleMetrics(t);
+      StoreTriangle(store, i);
       coefficients.push_back(PrepareCoverage(t, store.metrics(i)));
     }
     for (std::size_t p = 0; p < kPoints; ++p) {

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "engine/grid_units.h"
 #include "engine/triangle_metrics.h"
 #include "foundation/errors.h"
 #include "foundation/numbers.h"
@@ -46,25 +47,8 @@ std::string_view LastField(std::string_view rest) {
   return rest.substr(0, end);
 }
 
-[[noreturn]] void ThrowOutOfRange(std::string_view text) {
-  // An overflow to infinity may have raised its flag on the way here.
-  ClearFpErrors();
-  throw ERangeError(
-      QuotedText(text, " is outside the coordinate range of -53687091 to 53687091 mm"));
-}
-
-// TruncateReal(mm * 40 + 0.5), refused when it does not fit 32 bits:
-// anything from -2^31 - 1 to 2^31 (both exclusive) truncates into the range,
-// and an overflow to infinity fails the test too. Inline, so the value
-// stays in the x87 registers from ParseReal on.
-inline std::int32_t GridUnits(Real mm, std::string_view text) {
-  const Real grid = mm * 40 + 0.5L;
-  if (!(grid > -2147483649.0L && grid < 2147483648.0L)) ThrowOutOfRange(text);
-  return TruncateWithinInt32(grid);
-}
-
 std::int32_t ConvertField(std::string_view field) {
-  return GridUnits(ParseReal(field, kStlSeparator), field);
+  return ToGridUnits(ParseReal(field, kStlSeparator), field);
 }
 
 // Stores the three coordinates of a vertex line into vertex, each as soon as
@@ -132,9 +116,8 @@ class InputReading {
     ReadVertexFields(line, triangle.v[slot_]);
     store_.WidenBounds(triangle.v[slot_]);
     if (++slot_ < 3) return false;
-    OrderTriangleVertices(triangle);
     slot_ = 0;
-    store_.metrics(row) = ComputeTriangleMetrics(triangle);
+    StoreTriangle(store_, row);
     ++triangles_;
     return true;
   }
@@ -154,10 +137,6 @@ class InputReading {
 };
 
 }  // namespace
-
-std::int32_t GridUnitsFromMillimetres(long double mm, std::string_view text) {
-  return GridUnits(mm, text);
-}
 
 std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
                              RunDriver& driver) {

@@ -20,8 +20,4 @@ namespace pelmoro {
 std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
                              RunDriver& driver);
 
-// Millimetres to grid units: TruncateReal(mm * 40 + 0.5). Raises
-// ERangeError naming `text` when the result does not fit 32 bits.
-std::int32_t GridUnitsFromMillimetres(long double mm, std::string_view text);
-
 }  // namespace pelmoro

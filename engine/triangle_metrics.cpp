@@ -54,4 +54,15 @@ TriangleMetrics ComputeTriangleMetrics(const Triangle& t) {
   return m;
 }
 
+void StoreTriangle(GeometryStore& store, std::size_t row) {
+  Triangle& t = store.triangle(row);
+  OrderTriangleVertices(t);
+  store.metrics(row) = ComputeTriangleMetrics(t);
+}
+
+void StoreTriangle(GeometryStore& store, std::size_t row, const Triangle& t) {
+  store.triangle(row) = t;
+  StoreTriangle(store, row);
+}
+
 }  // namespace pelmoro

@@ -1,6 +1,8 @@
 // Vertex order and plan-view metrics of a stored triangle.
 #pragma once
 
+#include <cstddef>
+
 #include "foundation/geometry_store.h"
 
 namespace pelmoro {
@@ -28,5 +30,11 @@ double PlanDistance(std::int64_t dx, std::int64_t dy);
 // The four metrics of an ordered triangle: edges v0-v1, v1-v2, v2-v0 and
 // the area key of TriangleArea(edge0, edge1, edge2).
 TriangleMetrics ComputeTriangleMetrics(const Triangle& t);
+
+// Completes row `row` of the store once its three vertices are in place, as
+// every reader does: orders them by y and stores the four metrics.
+void StoreTriangle(GeometryStore& store, std::size_t row);
+// Writes t into row `row` (which must exist) and completes it as above.
+void StoreTriangle(GeometryStore& store, std::size_t row, const Triangle& t);
 
 }  // namespace pelmoro

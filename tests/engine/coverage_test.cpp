@@ -6,21 +6,12 @@
 #include <vector>
 
 #include "engine/triangle_metrics.h"
+#include "tests/support/store_builder.h"
 
 namespace pelmoro {
 namespace {
 
-// A store holding the given triangles, ordered and measured as the reader
-// stores them.
-void Fill(GeometryStore& store, const std::vector<Triangle>& triangles) {
-  store.SetCapacity(triangles.size());
-  for (std::size_t i = 0; i < triangles.size(); ++i) {
-    Triangle t = triangles[i];
-    OrderTriangleVertices(t);
-    store.triangle(i) = t;
-    store.metrics(i) = ComputeTriangleMetrics(t);
-  }
-}
+using testing::FillStore;
 
 const Triangle kSmall{{{4, 84, 40}, {84, 4, 40}, {4, 4, 40}}};
 const Triangle kLongEdges{{{407, 1603, 0}, {1207, 403, 0}, {7, 3, 0}}};
@@ -36,7 +27,7 @@ class TriangleCoversTest : public ::testing::TestWithParam<CoverCase> {};
 
 TEST_P(TriangleCoversTest, AreaSumDecides) {
   GeometryStore store;
-  Fill(store, {GetParam().triangle});
+  FillStore(store, {GetParam().triangle});
   EXPECT_EQ(TriangleCovers(store, 0, GetParam().x, GetParam().y), GetParam().covered);
 }
 
@@ -88,7 +79,7 @@ class TriangleHeightAtTest : public ::testing::TestWithParam<HeightCase> {};
 
 TEST_P(TriangleHeightAtTest, PlaneThroughVertex1TruncatedTowardZero) {
   GeometryStore store;
-  Fill(store, {GetParam().triangle});
+  FillStore(store, {GetParam().triangle});
   EXPECT_EQ(TriangleHeightAt(store, 0, GetParam().x, GetParam().y), GetParam().height);
 }
 
@@ -118,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(TriangleCoversTest, ManyTrianglesIndexedByRow) {
   GeometryStore store;
-  Fill(store, {kLongEdges, kSmall});
+  FillStore(store, {kLongEdges, kSmall});
   EXPECT_TRUE(TriangleCovers(store, 1, 4, 84));
   EXPECT_FALSE(TriangleCovers(store, 0, 4, 84));
   EXPECT_EQ(TriangleHeightAt(store, 1, 40, 40), 40);

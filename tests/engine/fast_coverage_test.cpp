@@ -8,6 +8,7 @@
 
 #include "engine/coverage.h"
 #include "engine/triangle_metrics.h"
+#include "tests/support/store_builder.h"
 
 namespace pelmoro {
 namespace {
@@ -36,21 +37,11 @@ void CheckPoint(const GeometryStore& store, const CoverageCoefficients& k, std::
       << " " << c[1] << " " << c[2] << " key " << k.key;
 }
 
-// A store holding just the triangle, ordered and measured as the reader
-// stores it.
-void StoreOne(GeometryStore& store, const Triangle& input) {
-  store.SetCapacity(1);
-  Triangle t = input;
-  OrderTriangleVertices(t);
-  store.triangle(0) = t;
-  store.metrics(0) = ComputeTriangleMetrics(t);
-}
-
 // Checks all points of the bounding box within `band` of an edge, and a
 // sample of the rest.
 Tally CheckTriangle(const Triangle& input, std::mt19937& random, int band) {
   GeometryStore store;
-  StoreOne(store, input);
+  testing::FillStore(store, {input});
   const Triangle& t = store.triangle(0);
   const CoverageCoefficients k = PrepareCoverage(t, store.metrics(0));
   const std::int64_t x_lo = std::min({t.v[0].x, t.v[1].x, t.v[2].x});
@@ -134,7 +125,7 @@ TEST(DecideCoverageTest, SliversAndDegenerates) {
 // Columns left out of a row must be ones the full test calls uncovered.
 void CheckNarrowing(const Triangle& input, int pitch, std::int64_t x0) {
   GeometryStore store;
-  StoreOne(store, input);
+  testing::FillStore(store, {input});
   const Triangle& t = store.triangle(0);
   const CoverageCoefficients k = PrepareCoverage(t, store.metrics(0));
   const std::int64_t x_lo = std::min({t.v[0].x, t.v[1].x, t.v[2].x});

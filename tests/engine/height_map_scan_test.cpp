@@ -8,9 +8,12 @@
 
 #include "engine/triangle_metrics.h"
 #include "tests/support/fake_driver.h"
+#include "tests/support/store_builder.h"
 
 namespace pelmoro {
 namespace {
+
+using testing::FillStore;
 
 using testing::FakeDriver;
 
@@ -29,25 +32,11 @@ class RecordingSink : public RowSink {
   std::vector<std::string> rows;
 };
 
-// Stores triangles (in the given order) and widens the bounds as the reader
-// does.
-void Fill(GeometryStore& store, const std::vector<Triangle>& triangles) {
-  store.ResetBounds();
-  store.SetCapacity(triangles.size());
-  for (std::size_t i = 0; i < triangles.size(); ++i) {
-    Triangle t = triangles[i];
-    for (const Vertex& v : t.v) store.WidenBounds(v);
-    OrderTriangleVertices(t);
-    store.triangle(i) = t;
-    store.metrics(i) = ComputeTriangleMetrics(t);
-  }
-}
-
 const Triangle kWorked{{{4, 4, 40}, {84, 4, 40}, {4, 84, 40}}};
 
 TEST(ScanHeightMapTest, WorkedExampleRows) {
   GeometryStore store;
-  Fill(store, {kWorked});
+  FillStore(store, {kWorked});
   FakeDriver driver;
   RecordingSink sink;
   ScanHeightMap(store, 40, 1, driver, sink);
@@ -73,7 +62,7 @@ TEST_P(SurfaceModeTest, HighestOrFirstCovering) {
   const Triangle low{{{0, 0, 40}, {100, 0, 40}, {0, 100, 40}}};
   const Triangle high{{{0, 0, 80}, {100, 0, 80}, {0, 100, 80}}};
   GeometryStore store;
-  Fill(store, GetParam().low_first ? std::vector<Triangle>{low, high}
+  FillStore(store, GetParam().low_first ? std::vector<Triangle>{low, high}
                                    : std::vector<Triangle>{high, low});
   FakeDriver driver;
   driver.surface = GetParam().surface;
@@ -95,7 +84,7 @@ TEST(ScanHeightMapTest, SurfaceReadLiveTakesEffectFromNextRow) {
   const Triangle low{{{0, 0, 40}, {100, 0, 40}, {0, 100, 40}}};
   const Triangle high{{{0, 0, 80}, {100, 0, 80}, {0, 100, 80}}};
   GeometryStore store;
-  Fill(store, {low, high});
+  FillStore(store, {low, high});
   FakeDriver driver;
   driver.on_pass = [&](int pass) { driver.surface = pass == 1; };
   RecordingSink sink;
@@ -111,7 +100,7 @@ TEST(ScanHeightMapTest, UncoveredPointsTakeZMin) {
   const Triangle deep{{{0, 0, -400}, {40, 0, -400}, {0, 40, -400}}};
   const Triangle shallow{{{0, 0, -100}, {80, 0, -100}, {0, 80, -100}}};
   GeometryStore store;
-  Fill(store, {deep, shallow});
+  FillStore(store, {deep, shallow});
   FakeDriver driver;
   RecordingSink sink;
   ScanHeightMap(store, 40, 2, driver, sink);
@@ -121,7 +110,7 @@ TEST(ScanHeightMapTest, UncoveredPointsTakeZMin) {
 
 TEST(ScanHeightMapTest, OnlyCountedTrianglesAreConsulted) {
   GeometryStore store;
-  Fill(store, {kWorked, Triangle{{{0, 0, 999}, {84, 0, 999}, {0, 84, 999}}}});
+  FillStore(store, {kWorked, Triangle{{{0, 0, 999}, {84, 0, 999}, {0, 84, 999}}}});
   FakeDriver driver;
   RecordingSink sink;
   ScanHeightMap(store, 40, 1, driver, sink);
@@ -130,7 +119,7 @@ TEST(ScanHeightMapTest, OnlyCountedTrianglesAreConsulted) {
 
 TEST(ScanHeightMapTest, StopAfterRowInProgress) {
   GeometryStore store;
-  Fill(store, {kWorked});
+  FillStore(store, {kWorked});
   FakeDriver driver;
   driver.on_pass = [&](int pass) { driver.stop = pass == 2; };
   RecordingSink sink;
@@ -141,7 +130,7 @@ TEST(ScanHeightMapTest, StopAfterRowInProgress) {
 
 TEST(ScanHeightMapTest, StopAlreadyRequestedWritesOneRow) {
   GeometryStore store;
-  Fill(store, {kWorked});
+  FillStore(store, {kWorked});
   FakeDriver driver;
   driver.stop = true;
   RecordingSink sink;
@@ -162,7 +151,7 @@ TEST(ScanHeightMapTest, EmptyModelIsOnePoint) {
 
 TEST(ScanHeightMapTest, PitchWiderThanBounds) {
   GeometryStore store;
-  Fill(store, {Triangle{{{-10, -20, 5}, {30, -20, 5}, {-10, 10, 5}}}});
+  FillStore(store, {Triangle{{{-10, -20, 5}, {30, -20, 5}, {-10, 10, 5}}}});
   FakeDriver driver;
   RecordingSink sink;
   ScanHeightMap(store, 255, 1, driver, sink);
@@ -171,7 +160,7 @@ TEST(ScanHeightMapTest, PitchWiderThanBounds) {
 
 TEST(ScanHeightMapTest, NegativeRowsGiveNegativeProgress) {
   GeometryStore store;
-  Fill(store, {Triangle{{{0, -100, 0}, {10, -100, 0}, {0, 10, 0}}}});
+  FillStore(store, {Triangle{{{0, -100, 0}, {10, -100, 0}, {0, 10, 0}}}});
   FakeDriver driver;
   RecordingSink sink;
   ScanHeightMap(store, 50, 1, driver, sink);

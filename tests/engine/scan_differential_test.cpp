@@ -10,9 +10,13 @@
 #include "engine/height_map_scan.h"
 #include "engine/triangle_metrics.h"
 #include "tests/support/fake_driver.h"
+#include "tests/support/store_builder.h"
 
 namespace pelmoro {
 namespace {
+
+using testing::AddTriangle;
+using testing::StartEmptyStore;
 
 using testing::FakeDriver;
 
@@ -29,67 +33,52 @@ class TextSink : public RowSink {
   std::string all;
 };
 
-// An empty store with fresh bounds, for Add.
-void StartEmpty(GeometryStore& store) {
-  store.ResetBounds();
-  store.SetCapacity(0);
-}
-
-void Add(GeometryStore& store, std::int32_t& count, Triangle t) {
-  store.EnsureRow(static_cast<std::size_t>(count));
-  for (const Vertex& v : t.v) store.WidenBounds(v);
-  OrderTriangleVertices(t);
-  store.triangle(static_cast<std::size_t>(count)) = t;
-  store.metrics(static_cast<std::size_t>(count)) = ComputeTriangleMetrics(t);
-  ++count;
-}
-
 // Small and large triangles, slivers, walls, fans sharing edges and
 // vertices, duplicates, negative coordinates, the long-edge triangle.
 std::int32_t RandomModel(GeometryStore& store, std::mt19937& random, int triangles) {
-  StartEmpty(store);
+  StartEmptyStore(store);
   std::int32_t count = 0;
   std::uniform_int_distribution<int> coordinate(-300, 900), height(-200, 400), kind(0, 7);
   auto vertex = [&] { return Vertex{coordinate(random), coordinate(random), height(random)}; };
-  Add(store, count, Triangle{{{407, 1603, 0}, {1207, 403, 50}, {7, 3, 100}}});
+  AddTriangle(store, count, Triangle{{{407, 1603, 0}, {1207, 403, 50}, {7, 3, 100}}});
   for (int n = 0; n < triangles; ++n) {
     const Vertex a = vertex();
     switch (kind(random)) {
       case 0: {  // small
         auto near = [&] { return Vertex{a.x + int(random() % 30) - 15, a.y + int(random() % 30) - 15, height(random)}; };
-        Add(store, count, Triangle{{a, near(), near()}});
+        AddTriangle(store, count, Triangle{{a, near(), near()}});
         break;
       }
       case 1: {  // sliver: the third vertex within a unit of the line
         const Vertex b = vertex();
         const int k = int(random() % 16);
-        Add(store, count, Triangle{{a, b, {a.x + (b.x - a.x) * k / 16 + int(random() % 3) - 1,
+        AddTriangle(store, count, Triangle{{a, b, {a.x + (b.x - a.x) * k / 16 + int(random() % 3) - 1,
                                            a.y + (b.y - a.y) * k / 16 + int(random() % 3) - 1, height(random)}}});
         break;
       }
       case 2: {  // vertical wall
         const Vertex b = vertex();
-        Add(store, count, Triangle{{a, b, {a.x, a.y, height(random)}}});
+        AddTriangle(store, count, Triangle{{a, b, {a.x, a.y, height(random)}}});
         break;
       }
       case 3:  // duplicate of an earlier triangle, another height
         if (count > 0) {
           Triangle t = store.triangle(random() % static_cast<std::uint32_t>(count));
           t.v[0].z += 7;
-          Add(store, count, t);
+          AddTriangle(store, count, t);
         }
         break;
       case 4: {  // fan sharing a vertex and edges
         Vertex prev = vertex();
         for (int f = 0; f < 4; ++f) {
           const Vertex next = vertex();
-          Add(store, count, Triangle{{a, prev, next}});
+          AddTriangle(store, count, Triangle{{a, prev, next}});
           prev = next;
         }
         break;
       }
       default:
-        Add(store, count, Triangle{{a, vertex(), vertex()}});
+        AddTriangle(store, count, Triangle{{a, vertex(), vertex()}});
     }
   }
   return count;
@@ -161,11 +150,11 @@ INSTANTIATE_TEST_SUITE_P(Models, ScanDifferentialTest,
 // bounding boxes hold many rows and columns they never cover.
 TEST(ScanDifferentialTest, LongThinFan) {
   GeometryStore store;
-  StartEmpty(store);
+  StartEmptyStore(store);
   std::int32_t count = 0;
   for (int n = 0; n < 24; ++n) {
-    Add(store, count, Triangle{{{300, 300, 7}, {600, 25 * n, 3 * n}, {600, 25 * n + 25, 40}}});
-    Add(store, count, Triangle{{{300, 300, 9}, {25 * n, 600, n}, {25 * n + 25, 600, 2}}});
+    AddTriangle(store, count, Triangle{{{300, 300, 7}, {600, 25 * n, 3 * n}, {600, 25 * n + 25, 40}}});
+    AddTriangle(store, count, Triangle{{{300, 300, 9}, {25 * n, 600, n}, {25 * n + 25, 600, 2}}});
   }
   ExpectPlainScanRows(store, 1, count, {1, 2});
 }
@@ -186,7 +175,7 @@ struct ReliefCase {
 class ReliefDifferentialTest : public ::testing::TestWithParam<ReliefCase> {};
 
 std::int32_t ClosedRelief(GeometryStore& store, const ReliefCase& c) {
-  StartEmpty(store);
+  StartEmptyStore(store);
   std::int32_t count = 0;
   std::mt19937 random(11);
   constexpr int kCells = 12, kStep = 9;
@@ -199,29 +188,29 @@ std::int32_t ClosedRelief(GeometryStore& store, const ReliefCase& c) {
   const Vertex middle{kCells * kStep / 2 - 40, kCells * kStep / 2 - 31, c.base};
   const auto add_floor = [&] {
     for (int k = 0; k < kCells; ++k) {
-      Add(store, count, Triangle{{middle, bottom(k, 0), bottom(k + 1, 0)}});
-      Add(store, count, Triangle{{middle, bottom(kCells, k), bottom(kCells, k + 1)}});
-      Add(store, count, Triangle{{middle, bottom(k + 1, kCells), bottom(k, kCells)}});
-      Add(store, count, Triangle{{middle, bottom(0, k + 1), bottom(0, k)}});
+      AddTriangle(store, count, Triangle{{middle, bottom(k, 0), bottom(k + 1, 0)}});
+      AddTriangle(store, count, Triangle{{middle, bottom(kCells, k), bottom(kCells, k + 1)}});
+      AddTriangle(store, count, Triangle{{middle, bottom(k + 1, kCells), bottom(k, kCells)}});
+      AddTriangle(store, count, Triangle{{middle, bottom(0, k + 1), bottom(0, k)}});
     }
     // A level sliver along the floor's diagonal, and a level triangle
     // doubling part of the floor.
-    Add(store, count, Triangle{{bottom(0, 0), middle, bottom(kCells, kCells)}});
-    Add(store, count, Triangle{{bottom(1, 1), bottom(5, 2), bottom(3, 7)}});
+    AddTriangle(store, count, Triangle{{bottom(0, 0), middle, bottom(kCells, kCells)}});
+    AddTriangle(store, count, Triangle{{bottom(1, 1), bottom(5, 2), bottom(3, 7)}});
     // Beside the relief, a level shelf one above the floor.
-    Add(store, count, Triangle{{{-70, -31, c.base + 1}, {-45, -31, c.base + 1}, {-50, 20, c.base + 1}}});
+    AddTriangle(store, count, Triangle{{{-70, -31, c.base + 1}, {-45, -31, c.base + 1}, {-50, 20, c.base + 1}}});
   };
   if (c.floor_first) add_floor();
   for (int i = 0; i < kCells; ++i) {
     for (int j = 0; j < kCells; ++j) {
-      Add(store, count, Triangle{{top(i, j), top(i + 1, j), top(i + 1, j + 1)}});
-      Add(store, count, Triangle{{top(i, j), top(i + 1, j + 1), top(i, j + 1)}});
+      AddTriangle(store, count, Triangle{{top(i, j), top(i + 1, j), top(i + 1, j + 1)}});
+      AddTriangle(store, count, Triangle{{top(i, j), top(i + 1, j + 1), top(i, j + 1)}});
     }
   }
   for (int k = 0; k < kCells; ++k) {
-    Add(store, count, Triangle{{top(k, 0), bottom(k, 0), bottom(k + 1, 0)}});
-    Add(store, count, Triangle{{top(k, 0), bottom(k + 1, 0), top(k + 1, 0)}});
-    Add(store, count, Triangle{{top(0, k), bottom(0, k), bottom(0, k + 1)}});
+    AddTriangle(store, count, Triangle{{top(k, 0), bottom(k, 0), bottom(k + 1, 0)}});
+    AddTriangle(store, count, Triangle{{top(k, 0), bottom(k + 1, 0), top(k + 1, 0)}});
+    AddTriangle(store, count, Triangle{{top(0, k), bottom(0, k), bottom(0, k + 1)}});
   }
   if (!c.floor_first) add_floor();
   return count;
@@ -249,11 +238,11 @@ INSTANTIATE_TEST_SUITE_P(
 // z min.
 TEST(ScanDifferentialTest, LevelLineBelowZero) {
   GeometryStore store;
-  StartEmpty(store);
+  StartEmptyStore(store);
   std::int32_t count = 0;
-  Add(store, count, Triangle{{{0, 0, -50}, {48, 43, -50}, {240, 215, -50}}});
+  AddTriangle(store, count, Triangle{{{0, 0, -50}, {48, 43, -50}, {240, 215, -50}}});
   ASSERT_EQ(store.metrics(0).area_key, 1.0);
-  Add(store, count, Triangle{{{0, 0, -50}, {240, 0, -50}, {240, 215, -50}}});
+  AddTriangle(store, count, Triangle{{{0, 0, -50}, {240, 0, -50}, {240, 215, -50}}});
   ExpectPlainScanRows(store, 1, count, {1});
 }
 
@@ -262,16 +251,16 @@ TEST(ScanDifferentialTest, LevelLineBelowZero) {
 TEST(ScanDifferentialTest, WideLattice) {
   std::mt19937 random(5);
   GeometryStore store;
-  StartEmpty(store);
+  StartEmptyStore(store);
   std::int32_t count = 0;
   std::uniform_int_distribution<int> offset(0, 25), height(-20, 90);
   for (int x : {0, 3000, 45000, 69970}) {
     for (int n = 0; n < 12; ++n) {
       const auto vertex = [&] { return Vertex{x + offset(random), offset(random), height(random)}; };
-      Add(store, count, Triangle{{vertex(), vertex(), vertex()}});
+      AddTriangle(store, count, Triangle{{vertex(), vertex(), vertex()}});
     }
   }
-  Add(store, count, Triangle{{{0, 0, 5}, {70000, 12, 50}, {100, 25, -7}}});
+  AddTriangle(store, count, Triangle{{{0, 0, 5}, {70000, 12, 50}, {100, 25, -7}}});
   ExpectPlainScanRows(store, 1, count, {1, 2});
 }
 
