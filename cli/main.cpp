@@ -14,8 +14,9 @@
 #include "cli/signals.h"
 #include "cli/terminal_progress.h"
 #include "foundation/numbers.h"
-#include "heightmap/conversion_run.h"
-#include "heightmap/pitch.h"
+#include "run/conversion_run.h"
+#include "run/messages.h"
+#include "run/pitch.h"
 
 namespace pelmoro::cli {
 namespace {
@@ -23,7 +24,6 @@ namespace {
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 130;  // 128 + SIGINT, as a shell reports Ctrl-C
-constexpr int kDefaultPitch = 4;   // 0.1 mm, the window's initial pitch
 
 enum class FileOutcome { kConverted, kFailed, kStopped, kTerminated };
 
@@ -43,10 +43,10 @@ void PrintError(const std::string& file, const std::string& message) {
 
 void PrintSummary(const ConversionRequest& request, const ConversionResult& result,
                   double seconds) {
-  std::fprintf(stderr, "%s: %d triangles, %d x %d points -> %s (%.2f s)\n",
+  std::fprintf(stderr, "%s: %d triangles, %lld x %lld points -> %s (%.2f s)\n",
                request.input.c_str(), static_cast<int>(result.triangles),
-               static_cast<int>(result.columns), static_cast<int>(result.rows),
-               request.output.c_str(), seconds);
+               static_cast<long long>(result.lattice.columns),
+               static_cast<long long>(result.lattice.rows), request.output.c_str(), seconds);
 }
 
 // The input for errors of the reading, the output for the others.
@@ -56,13 +56,12 @@ const std::string& FileConcerned(const ConversionRequest& request, RunStage stag
 
 FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& request,
                        const CliOptions& options, TerminalProgress& progress) {
-  CliDriver driver(options.surface, progress, store, request.pitch);
+  CliDriver driver(options.surface, progress);
   try {
-    const ConversionResult result =
-        RunConversion(store, request, driver, [&driver] { driver.OutputCreated(); });
+    const ConversionResult result = RunConversion(store, request, driver);
     progress.Clear();
     if (result.outcome == RunOutcome::kStopped) {
-      std::fprintf(stderr, "%s\n", kBreakMessage);
+      std::fprintf(stderr, "%s\n", ClosingMessage(result.outcome));
       return FileOutcome::kStopped;
     }
     if (!options.quiet) PrintSummary(request, result, driver.Seconds());
@@ -75,7 +74,7 @@ FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& request,
     PrintError(FileConcerned(request, driver.stage()), e.message());
   } catch (const std::bad_alloc&) {
     progress.Clear();
-    PrintError(request.input, "not enough memory for this model");
+    PrintError(request.input, kNotEnoughMemoryMessage);
   }
   return FileOutcome::kFailed;
 }

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string_view>
 
-#include "heightmap/output_name.h"
+#include "run/output_name.h"
 
 namespace pelmoro::cli {
 
