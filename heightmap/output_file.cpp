@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -14,12 +15,18 @@
 #include <memory>
 
 #include "foundation/errors.h"
+#include "heightmap/output_target.h"
+#include "heightmap/temporary_files.h"
 
 namespace pelmoro {
 
+ENotEnoughSpace::ENotEnoughSpace(std::uint64_t needed, std::uint64_t free,
+                                 const std::string& target)
+    : Exception("the height map needs at least " + std::to_string(needed) + " bytes, only " +
+                std::to_string(free) + " are free on the disk of " + target) {}
+
 namespace {
 
-constexpr int kMaxLinks = 40;        // as the kernel's own limit on link chains
 constexpr int kMaxTempAttempts = 100;
 constexpr std::size_t kMaxBaseInTempName = 200;  // keeps the temp name below NAME_MAX
 
@@ -32,27 +39,6 @@ std::string FolderOf(const std::string& path) {
 std::string BaseOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// The file a chain of symbolic links ends at (which need not exist yet). The
-// temporary file must live beside that file and be renamed onto it, so the
-// link itself stays a link.
-std::string FollowLinks(const std::string& path) {
-  std::string current = path;
-  for (int i = 0; i < kMaxLinks; ++i) {
-    struct stat st;
-    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
-    std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
-    const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
-    if (n < 0 || static_cast<std::size_t>(n) >= link.size()) return current;
-    link.resize(static_cast<std::size_t>(n));
-    current = link.front() == '/' ? link : FolderOf(current) + "/" + link;
-  }
-  return current;  // a loop: opening it reports the error
-}
-
-bool IsDevice(const struct stat& st) {
-  return S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISBLK(st.st_mode);
 }
 
 std::string RandomTag() {
@@ -68,6 +54,13 @@ std::string RandomTag() {
   return tag;
 }
 
+// A fresh hidden name beside destination. Names are random, and taken only
+// with O_EXCL or link(), so no other file of that form is ever touched.
+std::string TemporaryName(const std::string& destination) {
+  const std::string base = BaseOf(destination).substr(0, kMaxBaseInTempName);
+  return FolderOf(destination) + "/." + base + "." + RandomTag() + ".tmp";
+}
+
 // Refuses an existing target that could not be opened for writing, with the
 // code that creating it directly would have given.
 void CheckWritable(const std::string& destination, const std::string& target,
@@ -80,13 +73,22 @@ void CheckWritable(const std::string& destination, const std::string& target,
   ::close(fd);
 }
 
+// An unnamed file in destination's folder, or -1 when the filesystem (or
+// the kernel) has none: those refuse O_TMPFILE with EOPNOTSUPP, EISDIR or
+// EINVAL. Any other failure is the folder's and raises its code.
+int OpenUnnamed(const std::string& destination) {
+  if (!UnnamedTemporariesAllowed()) return -1;
+  const int fd =
+      ::open(FolderOf(destination).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd >= 0) return fd;
+  if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return -1;
+  throw EInOutError(IoCodeFromErrno(errno, destination));
+}
+
 // Creates a new hidden file beside destination and returns its descriptor.
-// A missing or unwritable folder fails here, with the code creating the
-// target itself would give.
-int OpenTemporary(const std::string& destination, std::string& path) {
-  const std::string base = BaseOf(destination).substr(0, kMaxBaseInTempName);
+int OpenNamed(const std::string& destination, std::string& path) {
   for (int attempt = 0;; ++attempt) {
-    path = FolderOf(destination) + "/." + base + "." + RandomTag() + ".tmp";
+    path = TemporaryName(destination);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd >= 0) return fd;
     if (errno != EEXIST || attempt >= kMaxTempAttempts) {
@@ -95,54 +97,23 @@ int OpenTemporary(const std::string& destination, std::string& path) {
   }
 }
 
-}  // namespace
-
-OutputFile::~OutputFile() { Abandon(); }
-
-void OutputFile::Create(const std::string& target) {
-  Abandon();
-  target_ = target;
-  // The system follows the links for stat, the magic ones of /proc too
-  // ("/dev/stdout" on a pipe), which FollowLinks could not.
-  struct stat st;
-  const bool exists = ::stat(target.c_str(), &st) == 0;
-  if (exists && IsDevice(st)) {
-    // Devices and pipes cannot be replaced by a file; they take the text as
-    // it comes (the text layer writes character devices out at line ends).
-    CreateTextForWriting(text_, target_);
-    CheckIoResult();
-    temp_.clear();
-    open_ = true;
-    return;
+// Gives the unnamed file fd the name path; false (errno set) when that
+// fails. Through /proc the link needs no privilege; AT_EMPTY_PATH is the
+// way without /proc.
+bool LinkUnnamed(int fd, const std::string& path) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    return true;
   }
-  destination_ = FollowLinks(target);
-  if (exists) CheckWritable(destination_, target_, st);
-
-  std::string path;
-  const int fd = OpenTemporary(destination_, path);
-  if (exists) {
-    // The replacement keeps what the user had set on the file; failing to
-    // copy the owner (not root) is harmless.
-    [[maybe_unused]] int ignored = ::fchown(fd, st.st_uid, st.st_gid);
-    ::fchmod(fd, st.st_mode & 07777);
-  }
-  AttachTextForWriting(text_, fd, target_);
-  temp_ = path;
-  open_ = true;
-  if (const int code = PendingIoCode(); code != 0) {
-    SetPendingIoCode(0);
-    Abandon();
-    throw EInOutError(code);
-  }
+  if (errno != ENOENT) return false;
+  return ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0;
 }
-
-namespace {
 
 // fsync on a thread of its own, so the caller can go on handling its window
 // while a large file reaches the disk; the errno of a failed fsync, or 0.
-int FlushToDisk(const std::string& path, const std::function<void()>& while_waiting) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return 0;
+int FlushToDisk(int file_fd, const std::function<void()>& while_waiting) {
+  const int fd = ::fcntl(file_fd, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) return errno;
   auto flushed = std::async(std::launch::async, [fd] {
     const int result = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
     ::close(fd);
@@ -161,29 +132,140 @@ int FlushToDisk(const std::string& path, const std::function<void()>& while_wait
   return flushed.get();
 }
 
+int Duplicate(int fd, const std::string& target) {
+  const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (copy < 0) throw EInOutError(IoCodeFromErrno(errno, target));
+  return copy;
+}
+
 }  // namespace
+
+OutputFile::~OutputFile() { Abandon(); }
+
+void OutputFile::Create(const std::string& target) {
+  Abandon();
+  target_ = target;
+  kind_ = Kind::kDirect;
+  const OutputTarget resolved = ResolveOutputTarget(target);
+  switch (resolved.kind) {
+    case OutputKind::kDescriptor:
+      // The shell's file, pipe or terminal, with its offset and append flag:
+      // writing through the same open file keeps what came before.
+      file_fd_ = Duplicate(resolved.descriptor, target_);
+      AttachTextForWriting(text_, Duplicate(resolved.descriptor, target_), target_);
+      break;
+    case OutputKind::kDevice:
+      // Devices and pipes cannot be replaced by a file; they take the text
+      // as it comes (the text layer writes character devices out at line
+      // ends).
+      CreateTextForWriting(text_, target_);
+      break;
+    case OutputKind::kFile:
+      CreateReplacement(resolved);
+      break;
+  }
+  open_ = true;
+  if (const int code = PendingIoCode(); code != 0) {
+    SetPendingIoCode(0);
+    Abandon();
+    throw EInOutError(code);
+  }
+}
+
+void OutputFile::CreateReplacement(const OutputTarget& resolved) {
+  destination_ = resolved.destination;
+  if (resolved.exists) CheckWritable(destination_, target_, resolved.st);
+  int fd = OpenUnnamed(destination_);
+  kind_ = Kind::kUnnamed;
+  if (fd < 0) {
+    fd = OpenNamed(destination_, temp_);
+    kind_ = Kind::kNamed;
+    temp_slot_ = RegisterTemporary(temp_);
+  }
+  file_fd_ = fd;
+  if (resolved.exists) {
+    // The replacement keeps what the user had set on the file; failing to
+    // copy the owner (not root) is harmless.
+    [[maybe_unused]] int ignored = ::fchown(fd, resolved.st.st_uid, resolved.st.st_gid);
+    ::fchmod(fd, resolved.st.st_mode & 07777);
+  }
+  AttachTextForWriting(text_, Duplicate(fd, target_), target_);
+}
+
+void OutputFile::RequireSpace(std::uint64_t bytes) const {
+  struct stat st {};
+  if (!open_ || file_fd_ < 0 || ::fstat(file_fd_, &st) != 0 || !S_ISREG(st.st_mode)) return;
+  struct statvfs vfs {};
+  if (::fstatvfs(file_fd_, &vfs) != 0) return;
+  // Root may use the blocks kept back for it; refusing what would fit is
+  // worse than a disk-full error later.
+  const std::uint64_t blocks = ::geteuid() == 0 ? vfs.f_bfree : vfs.f_bavail;
+  const std::uint64_t free = blocks * vfs.f_frsize;
+  // Written over a shell's file, bytes before its end need no new room.
+  std::uint64_t needed = bytes;
+  if (kind_ == Kind::kDirect && (::fcntl(file_fd_, F_GETFL) & O_APPEND) == 0) {
+    const off_t at = ::lseek(file_fd_, 0, SEEK_CUR);
+    const std::uint64_t existing =
+        at >= 0 && st.st_size > at ? static_cast<std::uint64_t>(st.st_size - at) : 0;
+    needed = bytes > existing ? bytes - existing : 0;
+  }
+  if (needed > free) throw ENotEnoughSpace(bytes, free, target_);
+}
+
+void OutputFile::LinkIntoPlace() {
+  // A new target is linked in place at once; an existing one is replaced
+  // by a rename from a fresh name, which only exists for that moment.
+  if (LinkUnnamed(file_fd_, destination_)) return;
+  if (errno != EEXIST) throw EInOutError(IoCodeFromErrno(errno, target_));
+  for (int attempt = 0;; ++attempt) {
+    const std::string name = TemporaryName(destination_);
+    if (LinkUnnamed(file_fd_, name)) {
+      const int slot = RegisterTemporary(name);
+      const bool renamed = ::rename(name.c_str(), destination_.c_str()) == 0;
+      const int error = errno;
+      if (!renamed) ::unlink(name.c_str());
+      UnregisterTemporary(slot);
+      if (!renamed) throw EInOutError(IoCodeFromErrno(error, target_));
+      return;
+    }
+    if (errno != EEXIST || attempt >= kMaxTempAttempts) {
+      throw EInOutError(IoCodeFromErrno(errno, target_));
+    }
+  }
+}
 
 void OutputFile::Commit(const std::function<void()>& while_waiting) {
   if (!open_) return;
   CloseText(text_);
   int code = PendingIoCode();
-  if (code == 0 && !temp_.empty()) {
-    // The data must be on the disk before the name points at it, or a crash
-    // right after the rename could leave an empty target.
-    if (const int error = FlushToDisk(temp_, while_waiting); error != 0) {
-      code = IoCodeFromErrno(error, target_);
+  try {
+    if (code == 0 && kind_ != Kind::kDirect) {
+      // The data must be on the disk before the name points at it, or a
+      // crash right after could leave an empty target.
+      if (const int error = FlushToDisk(file_fd_, while_waiting); error != 0) {
+        code = IoCodeFromErrno(error, target_);
+      } else if (kind_ == Kind::kUnnamed) {
+        LinkIntoPlace();
+      } else if (::rename(temp_.c_str(), destination_.c_str()) != 0) {
+        code = IoCodeFromErrno(errno, target_);
+      } else {
+        UnregisterTemporary(temp_slot_);
+        temp_slot_ = -1;
+        temp_.clear();
+      }
     }
-    if (code == 0 && ::rename(temp_.c_str(), destination_.c_str()) != 0) {
-      code = IoCodeFromErrno(errno, target_);
-    }
+  } catch (const EInOutError& e) {
+    code = e.code();
+  } catch (...) {
+    Abandon();
+    throw;
   }
   if (code != 0) {
     SetPendingIoCode(0);
     Abandon();
     throw EInOutError(code);
   }
-  temp_.clear();
-  open_ = false;
+  Abandon();  // only the descriptor is left to release
 }
 
 void OutputFile::Abandon() noexcept {
@@ -195,8 +277,13 @@ void OutputFile::Abandon() noexcept {
   std::destroy_at(&text_);
   std::construct_at(&text_);
   SetPendingIoCode(pending);
+  if (file_fd_ >= 0) ::close(file_fd_);  // an unnamed file goes with it
+  file_fd_ = -1;
   if (!temp_.empty()) ::unlink(temp_.c_str());
+  UnregisterTemporary(temp_slot_);
+  temp_slot_ = -1;
   temp_.clear();
+  kind_ = Kind::kDirect;
   open_ = false;
 }
 

@@ -1,15 +1,26 @@
-// The output file of a run, written so that no run destroys the user's data:
-// the text goes to a temporary file in the target's folder, which replaces
-// the target only when the run is committed. A target that is a character
-// device or a pipe is written directly.
+// The output file of a run, written so that no run destroys the user's data
+// and none leaves a file behind: the text goes to an unnamed file in the
+// target's folder (O_TMPFILE), which is given the target's name only when
+// the run is committed. Where the filesystem has no unnamed files, a hidden
+// named temporary file takes its place, removed on every way out that can
+// be caught. A target that is a descriptor the process holds (/dev/stdout),
+// a character device or a pipe is written directly.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
+#include "foundation/errors.h"
 #include "foundation/text_file.h"
 
 namespace pelmoro {
+
+// The output cannot fit on its disk; nothing has been written.
+class ENotEnoughSpace : public Exception {
+ public:
+  ENotEnoughSpace(std::uint64_t needed, std::uint64_t free, const std::string& target);
+};
 
 class OutputFile {
  public:
@@ -19,25 +30,41 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   // Checks that the target can be written and opens the temporary file (or
-  // the device). Raises EInOutError as creating the target itself would:
-  // 3 for a missing folder, 5 for a target or folder that cannot be written.
+  // the device, or a duplicate of the descriptor). Raises EInOutError as
+  // creating the target itself would: 3 for a missing folder, 5 for a
+  // target or folder that cannot be written; ELOOP's code for a link loop.
   void Create(const std::string& target);
   TextFile& text() { return text_; }
+  // Raises ENotEnoughSpace when the filesystem the output goes to has fewer
+  // than bytes free (bytes: what the output will hold at least). Devices and
+  // pipes have no such limit.
+  void RequireSpace(std::uint64_t bytes) const;
   // Closes the text (raising its I/O error), waits until it is on the disk
-  // and moves it over the target. while_waiting, when given, is called about
-  // every 10 ms meanwhile (a window keeps handling its messages); what it
-  // raises passes out, and the output is then abandoned.
+  // and gives it the target's name. while_waiting, when given, is called
+  // about every 10 ms meanwhile (a window keeps handling its messages); what
+  // it raises passes out, and the output is then abandoned.
   void Commit(const std::function<void()>& while_waiting = {});
-  // Closes and removes the temporary file; never throws.
+  // Closes and drops the temporary file; never throws.
   void Abandon() noexcept;
   const std::string& target() const { return target_; }
+  // The named temporary file; empty when there is none (an unnamed file, a
+  // device, a descriptor).
   const std::string& temporary() const { return temp_; }
+  // True while the output is an unnamed file.
+  bool unnamed() const { return kind_ == Kind::kUnnamed; }
 
  private:
+  enum class Kind { kDirect, kUnnamed, kNamed };
+  void CreateReplacement(const struct OutputTarget& resolved);
+  void LinkIntoPlace();
+
   TextFile text_;
+  Kind kind_ = Kind::kDirect;
   std::string target_;
   std::string destination_;  // the target with symbolic links followed
-  std::string temp_;  // empty when writing the target directly
+  std::string temp_;         // the named temporary file
+  int temp_slot_ = -1;       // its entry among the files removed at an abrupt end
+  int file_fd_ = -1;         // the file itself, for fsync, linking and its free space
   bool open_ = false;
 };
 

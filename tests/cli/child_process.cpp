@@ -6,9 +6,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
 
 extern char** environ;
 
@@ -55,9 +61,19 @@ Child::Child(const Launch& launch) {
     // Only async-signal-safe calls between fork and exec.
     ::dup2(out[1], STDOUT_FILENO);
     ::dup2(err[1], STDERR_FILENO);
+    if (launch.standard_error == StandardError::kClosed) ::close(STDERR_FILENO);
+    if (launch.standard_error == StandardError::kBroken) {
+      int broken[2];
+      if (::pipe(broken) != 0) ::_exit(125);
+      ::close(broken[0]);
+      ::dup2(broken[1], STDERR_FILENO);
+      ::close(broken[1]);
+    }
     if (!launch.cwd.empty() && ::chdir(launch.cwd.c_str()) != 0) ::_exit(126);
     const struct rlimit limit{launch.file_size_limit, launch.file_size_limit};
     if (launch.file_size_limit != RLIM_INFINITY) ::setrlimit(RLIMIT_FSIZE, &limit);
+    const struct rlimit no_core{0, 0};  // SIGQUIT and aborts leave no core in the folder
+    ::setrlimit(RLIMIT_CORE, &no_core);
     ::execve(argv[0], argv.data(), envp.data());
     ::_exit(127);
   }
@@ -113,5 +129,69 @@ Outcome Child::Wait() {
 }
 
 Outcome RunStl2hzm(const Launch& launch) { return Child(launch).Wait(); }
+
+namespace {
+
+constexpr auto kWaitLimit = std::chrono::seconds(30);
+
+// The fdinfo flags of the descriptor say it was opened for writing.
+bool OpenForWriting(const std::string& fdinfo) {
+  std::ifstream in(fdinfo);
+  std::string key;
+  while (in >> key) {
+    if (key == "flags:") {
+      std::string octal;
+      in >> octal;
+      return (std::stoul(octal, nullptr, 8) & (O_WRONLY | O_RDWR)) != 0;
+    }
+  }
+  return false;
+}
+
+bool HoldsOutputBytes(pid_t pid, const std::string& folder) {
+  const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(fds, ec)) {
+    std::error_code link_ec;
+    const std::string target = std::filesystem::read_symlink(entry.path(), link_ec).string();
+    if (link_ec || target.rfind(folder + "/", 0) != 0) continue;
+    struct stat st {};
+    if (::stat(entry.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) {
+      continue;
+    }
+    const std::string info =
+        "/proc/" + std::to_string(pid) + "/fdinfo/" + entry.path().filename().string();
+    if (OpenForWriting(info)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool WaitForOutputBytes(pid_t pid, const std::string& folder) {
+  const auto deadline = std::chrono::steady_clock::now() + kWaitLimit;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (HoldsOutputBytes(pid, folder)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));  // polling, not racing
+  }
+  return false;
+}
+
+bool WaitForBlockedCall(pid_t pid, long syscall_number) {
+  const auto deadline = std::chrono::steady_clock::now() + kWaitLimit;
+  const std::string path = "/proc/" + std::to_string(pid) + "/syscall";
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::ifstream in(path);
+    std::string first;
+    if (in >> first && first != "running" && std::stol(first) == syscall_number) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
+}
+
+int RunShell(const std::string& command_line) {
+  const std::string script = "STL2HZM='" STL2HZM_PATH "'; export LC_ALL=C.UTF-8; " + command_line;
+  return std::system(script.c_str());
+}
 
 }  // namespace pelmoro::testing

@@ -10,6 +10,10 @@
 
 namespace pelmoro::testing {
 
+// What the child's stderr is: a pipe the test reads, closed, or a pipe
+// whose reading end is already gone.
+enum class StandardError { kCaptured, kClosed, kBroken };
+
 struct Launch {
   Launch(std::vector<std::string> arguments, std::string folder = {},
          std::vector<std::string> environment = {})
@@ -21,6 +25,7 @@ struct Launch {
   // variables are replaced by LC_ALL=C.UTF-8 first.
   std::vector<std::string> env;
   rlim_t file_size_limit = RLIM_INFINITY;  // RLIMIT_FSIZE, in bytes
+  StandardError standard_error = StandardError::kCaptured;
 };
 
 struct Outcome {
@@ -51,5 +56,18 @@ class Child {
 
 // Launches, waits, and returns what happened.
 Outcome RunStl2hzm(const Launch& launch);
+
+// Waits until the process holds a regular file in folder open for writing
+// that has bytes in it (an unnamed file too): its output is under way.
+// False when nothing came within half a minute.
+bool WaitForOutputBytes(pid_t pid, const std::string& folder);
+
+// Waits until the process's main thread is blocked in the system call
+// (SYS_read, SYS_openat, ...). False when it did not within half a minute.
+bool WaitForBlockedCall(pid_t pid, long syscall_number);
+
+// Runs a shell command line (sh -c) with STL2HZM standing for the program;
+// its exit status as std::system gives it.
+int RunShell(const std::string& command_line);
 
 }  // namespace pelmoro::testing

@@ -153,27 +153,11 @@ std::string StackedLayers(int layers) {
   return stl;
 }
 
-// Waits until the run has written into its temporary file: the scan is
-// under way. False if the child ended or nothing came within the limit.
-bool WaitForScan(const TempDir& dir, const std::string& target_name) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (std::chrono::steady_clock::now() < deadline) {
-    for (const std::string& name : ListFolder(dir.path())) {
-      std::error_code ec;
-      if (name.rfind("." + target_name + ".", 0) == 0 && fs::file_size(dir.path() / name, ec) > 0) {
-        return true;
-      }
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return false;
-}
-
 TEST(CliRunsTest, CtrlCEndsTheMapWithTheRowInProgress) {
   TempDir dir;
   dir.Write("big.stl", StackedLayers(400));
   Child child({{"--pitch", "0.025", "big.stl"}, dir.path().string()});
-  ASSERT_TRUE(WaitForScan(dir, "big.hzm"));
+  ASSERT_TRUE(WaitForOutputBytes(child.pid(), dir.path().string()));
   child.Signal(SIGINT);
   const Outcome r = child.Wait();
   EXPECT_EQ(r.exit_code, 130);
@@ -200,11 +184,11 @@ TEST(CliRunsTest, CtrlCWhileReadingGivesExactlyOneRow) {
   ASSERT_GE(feed, 0);
   const std::string stl = WorkedStl() + "vertex 5 0 0\nvertex 6 0 0\nvertex 5 1 0\n";
   ASSERT_EQ(::write(feed, stl.data(), stl.size()), static_cast<ssize_t>(stl.size()));
-  child.Signal(SIGINT);  // the reader waits for more lines meanwhile
-  const std::string more = "vertex 9 9 0\nvertex 10 9 0\nvertex 9 10 0\n";
-  EXPECT_EQ(::write(feed, more.data(), more.size()), static_cast<ssize_t>(more.size()));
-  ::close(feed);
+  // Whether the reader still takes those lines or already waits for more,
+  // the stop ends the reading; the writer stays open, so only the stop can.
+  child.Signal(SIGINT);
   const Outcome r = child.Wait();
+  ::close(feed);
   EXPECT_EQ(r.exit_code, 130);
   EXPECT_EQ(r.err, "Break !\n");
   const std::string map = ReadFileBytes(dir.File("slow.hzm"));
@@ -216,18 +200,43 @@ TEST(CliRunsTest, CtrlCWhileReadingGivesExactlyOneRow) {
   EXPECT_EQ(ListFolder(dir.path()), (Names{"slow.hzm", "slow.stl"}));
 }
 
-TEST(CliRunsTest, TerminationAbandonsTheRunAndKeepsTheEarlierTarget) {
+struct TerminationCase {
+  const char* label;
+  int signal;
+  bool named_temporary;  // the fallback for filesystems without unnamed files
+};
+
+void PrintTo(const TerminationCase& c, std::ostream* os) { *os << c.label; }
+
+class CliTerminationTest : public ::testing::TestWithParam<TerminationCase> {};
+
+TEST_P(CliTerminationTest, AbandonsTheRunAndKeepsTheEarlierTarget) {
   TempDir dir;
   dir.Write("big.stl", StackedLayers(400));
   dir.Write("big.hzm", kOldTarget);
-  Child child({{"--pitch", "0.025", "big.stl"}, dir.path().string()});
-  ASSERT_TRUE(WaitForScan(dir, "big.hzm"));
-  child.Signal(SIGTERM);
+  std::vector<std::string> env;
+  if (GetParam().named_temporary) env.push_back("PELMORO_NAMED_TEMPORARIES=1");
+  Child child({{"--pitch", "0.025", "big.stl"}, dir.path().string(), env});
+  ASSERT_TRUE(WaitForOutputBytes(child.pid(), dir.path().string()));
+  // The named temporary is there while the run writes, and only then.
+  EXPECT_EQ(ListFolder(dir.path()).size(), GetParam().named_temporary ? 3u : 2u);
+  child.Signal(GetParam().signal);
   const Outcome r = child.Wait();
-  EXPECT_EQ(r.signal, SIGTERM);
+  EXPECT_EQ(r.signal, GetParam().signal);
   EXPECT_EQ(ReadFileBytes(dir.File("big.hzm")), kOldTarget);
   EXPECT_EQ(ListFolder(dir.path()), (Names{"big.hzm", "big.stl"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, CliTerminationTest,
+    ::testing::Values(TerminationCase{"Term", SIGTERM, false},
+                      TerminationCase{"Hangup", SIGHUP, false},
+                      TerminationCase{"TermNamed", SIGTERM, true},
+                      TerminationCase{"QuitNamed", SIGQUIT, true},
+                      TerminationCase{"HangupNamed", SIGHUP, true},
+                      // Not caught: only the unnamed file leaves nothing.
+                      TerminationCase{"Kill", SIGKILL, false}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
 }  // namespace pelmoro::testing

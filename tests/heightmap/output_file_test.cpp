@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "foundation/errors.h"
+#include "heightmap/temporary_files.h"
 #include "tests/support/test_support.h"
 
 namespace pelmoro {
@@ -49,35 +51,67 @@ int CreateFailureCode(const std::string& target) {
   return 0;
 }
 
-TEST(OutputFileTest, ExistingTargetIsReplacedOnlyAtCommit) {
-  TempDir dir;
-  const std::string target = dir.Write("part.hzm", kOld);
+// The two ways of holding the text until the commit: an unnamed file where
+// the filesystem has them, a hidden named file where it has not.
+enum class Temporary { kUnnamed, kNamed };
+
+class OutputFileKindTest : public ::testing::TestWithParam<Temporary> {
+ protected:
+  void SetUp() override {
+    SetUnnamedTemporariesAllowed(GetParam() == Temporary::kUnnamed);
+    if (GetParam() == Temporary::kUnnamed && !HasUnnamedFiles(dir_.path())) {
+      GTEST_SKIP() << "no O_TMPFILE on this filesystem";
+    }
+  }
+  void TearDown() override { SetUnnamedTemporariesAllowed(true); }
+  // The folder's entries while a run writes: the unnamed file has none.
+  std::size_t EntriesWhileWriting(std::size_t files) const {
+    return GetParam() == Temporary::kUnnamed ? files : files + 1;
+  }
+  void ExpectTemporaryKind(const OutputFile& out) const {
+    EXPECT_EQ(out.unnamed(), GetParam() == Temporary::kUnnamed);
+    if (GetParam() == Temporary::kNamed) {
+      EXPECT_EQ(std::filesystem::path(out.temporary()).parent_path(), dir_.path());
+    } else {
+      EXPECT_TRUE(out.temporary().empty());
+    }
+  }
+  static bool HasUnnamedFiles(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY, 0600);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+  }
+  TempDir dir_;
+};
+
+TEST_P(OutputFileKindTest, ExistingTargetIsReplacedOnlyAtCommit) {
+  const std::string target = dir_.Write("part.hzm", kOld);
   OutputFile out;
   out.Create(target);
+  ExpectTemporaryKind(out);
   const std::string expected = WriteRows(out);
   EXPECT_EQ(ReadFileBytes(target), kOld);
-  EXPECT_EQ(ListFolder(dir.path()).size(), 2u);  // target and temporary
-  EXPECT_EQ(std::filesystem::path(out.temporary()).parent_path(), dir.path());
+  EXPECT_EQ(ListFolder(dir_.path()).size(), EntriesWhileWriting(1));
   out.Commit();
   EXPECT_EQ(ReadFileBytes(target), expected);
-  EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"part.hzm"});
+  EXPECT_EQ(ListFolder(dir_.path()), std::vector<std::string>{"part.hzm"});
 }
 
-TEST(OutputFileTest, NewTargetAppearsAtCommit) {
-  TempDir dir;
-  const std::string target = dir.File("new.hzm");
+TEST_P(OutputFileKindTest, NewTargetAppearsAtCommit) {
+  const std::string target = dir_.File("new.hzm");
   OutputFile out;
   out.Create(target);
   const std::string expected = WriteRows(out, 3);
   EXPECT_FALSE(std::filesystem::exists(target));
+  EXPECT_EQ(ListFolder(dir_.path()).size(), EntriesWhileWriting(0));
   out.Commit();
   EXPECT_EQ(ReadFileBytes(target), expected);
-  EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"new.hzm"});
+  EXPECT_EQ(ListFolder(dir_.path()), std::vector<std::string>{"new.hzm"});
 }
 
-TEST(OutputFileTest, AbandonLeavesTheOldTargetAndNoTemporary) {
-  TempDir dir;
-  const std::string target = dir.Write("part.hzm", kOld);
+TEST_P(OutputFileKindTest, AbandonLeavesTheOldTargetAndNoTemporary) {
+  const std::string target = dir_.Write("part.hzm", kOld);
   {
     OutputFile out;
     out.Create(target);
@@ -91,22 +125,65 @@ TEST(OutputFileTest, AbandonLeavesTheOldTargetAndNoTemporary) {
     WriteRows(dropped);
   }
   EXPECT_EQ(ReadFileBytes(target), kOld);
-  EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"part.hzm"});
+  EXPECT_EQ(ListFolder(dir_.path()), std::vector<std::string>{"part.hzm"});
 }
 
-TEST(OutputFileTest, FailedRenameRemovesTheTemporary) {
-  TempDir dir;
-  const std::string target = dir.File("late.hzm");
+TEST_P(OutputFileKindTest, FailedRenameRemovesTheTemporary) {
+  const std::string target = dir_.File("late.hzm");
   OutputFile out;
   out.Create(target);
   WriteRows(out, 2);
   // A folder with content takes the target's name before the commit.
   std::filesystem::create_directory(target);
-  dir.Write("late.hzm/inside", "x");
+  dir_.Write("late.hzm/inside", "x");
   EXPECT_THROW(out.Commit(), EInOutError);
-  EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"late.hzm"});
+  EXPECT_EQ(ListFolder(dir_.path()), std::vector<std::string>{"late.hzm"});
   EXPECT_TRUE(std::filesystem::is_directory(target));
 }
+
+TEST_P(OutputFileKindTest, KeepsThePermissionsOfAnExistingTarget) {
+  const std::string target = dir_.Write("shared.hzm", kOld);
+  ::chmod(target.c_str(), 0640);
+  OutputFile out;
+  out.Create(target);
+  WriteRows(out, 1);
+  out.Commit();
+  struct stat st;
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST_P(OutputFileKindTest, SymbolicLinkStaysALinkAndItsFileGetsTheText) {
+  std::filesystem::create_directory(dir_.File("real"));
+  const std::string real = dir_.Write("real/data.hzm", kOld);
+  const std::string link = dir_.File("link.hzm");
+  std::filesystem::create_symlink("real/data.hzm", link);  // relative to the link
+  OutputFile out;
+  out.Create(link);
+  const std::string expected = WriteRows(out, 5);
+  out.Commit();
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadFileBytes(real), expected);
+  EXPECT_EQ(ListFolder(dir_.path() / "real"), std::vector<std::string>{"data.hzm"});
+}
+
+TEST_P(OutputFileKindTest, DanglingLinkGetsItsFileCreated) {
+  const std::string link = dir_.File("link.hzm");
+  std::filesystem::create_symlink("made.hzm", link);
+  OutputFile out;
+  out.Create(link);
+  const std::string expected = WriteRows(out, 2);
+  out.Commit();
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadFileBytes(dir_.File("made.hzm")), expected);
+  EXPECT_EQ(ListFolder(dir_.path()), (std::vector<std::string>{"link.hzm", "made.hzm"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, OutputFileKindTest,
+                         ::testing::Values(Temporary::kUnnamed, Temporary::kNamed),
+                         [](const auto& info) {
+                           return info.param == Temporary::kUnnamed ? "Unnamed" : "Named";
+                         });
 
 struct RefusalCase {
   const char* label;
@@ -151,36 +228,17 @@ INSTANTIATE_TEST_SUITE_P(
                       std::filesystem::create_directory(d.File("locked"));
                       ::chmod(d.File("locked").c_str(), 0555);
                       return d.File("locked/out.hzm");
-                    }}),
+                    }},
+        // A loop is no file to replace: the links stay as they are.
+        RefusalCase{"LinkLoop", ELOOP, false,
+                    [](const TempDir& d) {
+                      std::filesystem::create_symlink("b.hzm", d.File("a.hzm"));
+                      std::filesystem::create_symlink("a.hzm", d.File("b.hzm"));
+                      return d.File("a.hzm");
+                    }},
+        RefusalCase{"DescriptorNotHeld", EBADF, false,
+                    [](const TempDir& d) { return d.File("") + "/../../../proc/self/fd/999999"; }}),
     [](const auto& info) { return std::string(info.param.label); });
-
-TEST(OutputFileTest, KeepsThePermissionsOfAnExistingTarget) {
-  TempDir dir;
-  const std::string target = dir.Write("shared.hzm", kOld);
-  ::chmod(target.c_str(), 0640);
-  OutputFile out;
-  out.Create(target);
-  WriteRows(out, 1);
-  out.Commit();
-  struct stat st;
-  ASSERT_EQ(::stat(target.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
-}
-
-TEST(OutputFileTest, SymbolicLinkStaysALinkAndItsFileGetsTheText) {
-  TempDir dir;
-  std::filesystem::create_directory(dir.File("real"));
-  const std::string real = dir.Write("real/data.hzm", kOld);
-  const std::string link = dir.File("link.hzm");
-  std::filesystem::create_symlink("real/data.hzm", link);  // relative to the link
-  OutputFile out;
-  out.Create(link);
-  const std::string expected = WriteRows(out, 5);
-  out.Commit();
-  EXPECT_TRUE(std::filesystem::is_symlink(link));
-  EXPECT_EQ(ReadFileBytes(real), expected);
-  EXPECT_EQ(ListFolder(dir.path() / "real"), std::vector<std::string>{"data.hzm"});
-}
 
 TEST(OutputFileTest, NullDeviceIsWrittenDirectly) {
   OutputFile out;
