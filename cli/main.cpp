@@ -11,9 +11,11 @@
 #include "cli/cli_driver.h"
 #include "cli/help.h"
 #include "cli/options.h"
+#include "cli/output_conflicts.h"
 #include "cli/signals.h"
 #include "cli/terminal_progress.h"
 #include "foundation/numbers.h"
+#include "heightmap/output_file.h"
 #include "run/conversion_run.h"
 #include "run/messages.h"
 #include "run/pitch.h"
@@ -69,8 +71,13 @@ FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& request,
   } catch (const RunTerminated&) {
     progress.Clear();
     return FileOutcome::kTerminated;
+  } catch (const ENotEnoughSpace& e) {
+    progress.Clear();
+    PrintError(request.output, e.message());
   } catch (const Exception& e) {
     progress.Clear();
+    // A call given up for a termination fails; the termination is the news.
+    if (TerminationSignal() != 0) return FileOutcome::kTerminated;
     PrintError(FileConcerned(request, driver.stage()), e.message());
   } catch (const std::bad_alloc&) {
     progress.Clear();
@@ -113,12 +120,16 @@ int UsageFailure(const std::string& why) {
 }
 
 int Main(int argc, const char* const* argv) {
+  ProtectMessageOutput();
   SetDecimalSeparator(LocaleDecimalSeparator());
   CliOptions options;
   std::vector<std::string> outputs;
   try {
     options = ParseCommandLine(argc, argv);
-    if (options.action == CliAction::kConvert) outputs = PlanOutputs(options);
+    if (options.action == CliAction::kConvert) {
+      outputs = PlanOutputs(options);
+      RefuseSharedOutputs(options.inputs, outputs);
+    }
   } catch (const UsageError& e) {
     return UsageFailure(e.what());
   }

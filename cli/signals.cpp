@@ -1,8 +1,12 @@
 #include "cli/signals.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <csignal>
+
+#include "foundation/text_file.h"
+#include "heightmap/temporary_files.h"
 
 namespace pelmoro::cli {
 
@@ -22,18 +26,40 @@ void Install(int signal_number, void (*handler)(int)) {
   struct sigaction action {};
   action.sa_handler = handler;
   ::sigemptyset(&action.sa_mask);
-  // Only flags are set; interrupted reads and writes carry on.
-  action.sa_flags = SA_RESTART;
+  // No SA_RESTART: a call blocked on a pipe or terminal returns EINTR, and
+  // the text layer asks GiveUp whether to wait on.
+  action.sa_flags = 0;
   ::sigaction(signal_number, &action, nullptr);
+}
+
+// A stop ends the reading where it stands; a write waits on, so the row in
+// progress is completed. A termination gives up everything.
+bool GiveUp(InterruptedCall call) {
+  if (g_termination != 0) return true;
+  return g_stop != 0 && call != InterruptedCall::kWrite;
 }
 
 }  // namespace
 
+void ProtectMessageOutput() {
+  std::signal(SIGPIPE, SIG_IGN);
+  if (::fcntl(STDERR_FILENO, F_GETFD) >= 0) return;
+  const int null = ::open("/dev/null", O_WRONLY);
+  if (null < 0) return;
+  if (null != STDERR_FILENO) {
+    ::dup2(null, STDERR_FILENO);
+    ::close(null);
+  }
+}
+
 void InstallSignalHandlers() {
+  InstallTemporaryCleanup();
   Install(SIGINT, OnInterrupt);
   Install(SIGTERM, OnTermination);
   Install(SIGHUP, OnTermination);
+  Install(SIGQUIT, OnTermination);
   std::signal(SIGXFSZ, SIG_IGN);
+  SetInterruptionCheck(GiveUp);
 }
 
 bool StopSignalled() { return g_stop != 0; }

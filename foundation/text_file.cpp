@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 #include "foundation/errors.h"
@@ -14,6 +15,7 @@ namespace pelmoro {
 namespace {
 
 thread_local int pending_io_code = 0;
+std::atomic<GiveUpInterruptedCall> interruption_check{nullptr};
 
 bool ParentFolderExists(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
@@ -90,11 +92,20 @@ int IoCodeFromErrno(int error, const std::string& path) {
     case ENOSPC:
     case EDQUOT:
       return 112;
+    case EINTR:
+      return kAbortedIoCode;
     case EIO:
       return 1117;
     default:
       return error;
   }
+}
+
+void SetInterruptionCheck(GiveUpInterruptedCall check) { interruption_check.store(check); }
+
+bool GiveUpAfterInterruption(InterruptedCall call) {
+  const GiveUpInterruptedCall check = interruption_check.load();
+  return check != nullptr && check(call);
 }
 
 void CheckIoResult() {
@@ -112,16 +123,21 @@ void SetPendingIoCode(int code) { pending_io_code = code; }
 
 namespace {
 
-// Opens name with flags; the descriptor, or -1 with the code left pending.
+// Opens name with flags; the descriptor, or -1 with the code left pending
+// (also for an open given up after a signal, with errno EINTR).
 int OpenDescriptor(const std::string& name, int flags, struct stat& st) {
   if (name.find('\0') != std::string::npos) {  // the system would see a shorter name
     SetPendingIoCode(3);
     return -1;
   }
-  int fd;
-  do {
+  // A signal that came just before the open would not interrupt it: the
+  // check is asked first as well.
+  int fd = -1;
+  errno = EINTR;
+  while (!GiveUpAfterInterruption(InterruptedCall::kOpen)) {
     fd = ::open(name.c_str(), flags, 0666);
-  } while (fd < 0 && errno == EINTR);
+    if (fd >= 0 || errno != EINTR) break;
+  }
   if (fd < 0) {
     SetPendingIoCode(IoCodeFromErrno(errno, name));
     return -1;
@@ -142,6 +158,13 @@ void TextFileAccess::OpenForReading(TextFile& file, const std::string& name) {
   file.name_ = name;
   struct stat st {};
   const int fd = OpenDescriptor(name, O_RDONLY | O_CLOEXEC, st);
+  if (fd < 0 && errno == EINTR) {
+    // Given up while waiting for a writer: a file with nothing in it.
+    SetPendingIoCode(0);
+    file.mode_ = TextMode::kReading;
+    file.at_physical_end_ = true;
+    return;
+  }
   if (fd < 0) return;
   if (S_ISDIR(st.st_mode)) {  // Linux opens a folder for reading; it is no text file
     ::close(fd);
@@ -177,8 +200,9 @@ void TextFileAccess::Close(TextFile& file) {
     Flush(file);
   }
   // After a failed write the descriptor is closed all the same, so that
-  // nothing stays open; the write's code stays the one reported.
-  const int error = CloseDescriptor(file.fd_);
+  // nothing stays open; the write's code stays the one reported. An open
+  // given up has no descriptor.
+  const int error = file.fd_ >= 0 ? CloseDescriptor(file.fd_) : 0;
   file.fd_ = -1;
   if (error != 0 && !file.write_failed_) SetPendingIoCode(IoCodeFromErrno(error, file.name_));
   Release(file);

@@ -120,9 +120,27 @@ int PendingIoCode();
 // Leaves code pending (replacing one already pending); 0 clears.
 void SetPendingIoCode(int code);
 
+// A call blocked in the system (an open or read of a pipe or terminal, a
+// write to a full pipe) that a signal interrupted.
+enum class InterruptedCall { kOpen, kRead, kWrite };
+// Asked on every interruption whether the call is given up, and before
+// every open and every read of a pipe or device (a signal just before the
+// call would not interrupt it); null (the default) retries every
+// interrupted call. The front end sets it once, and it must be
+// async-signal-safe in what it reads. A read given up counts as
+// the end of the data; an open for reading given up leaves the file open at
+// its end (it reads as empty); an open for writing or a write given up
+// leaves the code 995 (operation aborted).
+using GiveUpInterruptedCall = bool (*)(InterruptedCall call);
+void SetInterruptionCheck(GiveUpInterruptedCall check);
+// True when the check says the interrupted call is given up.
+bool GiveUpAfterInterruption(InterruptedCall call);
+
+inline constexpr int kAbortedIoCode = 995;
+
 // The I/O code for an errno value of a failed file operation on path:
 // 2 missing file, 3 missing folder, 4 too many open files, 5 access denied,
-// 112 disk full, 1117 device error, otherwise the errno value itself.
+// 112 disk full, 995 interrupted, 1117 device error, otherwise the errno value itself.
 int IoCodeFromErrno(int error, const std::string& path);
 
 }  // namespace pelmoro

@@ -18,6 +18,11 @@ bool TextFileAccess::Fill(TextFile& f) {
   f.lf_at_ = f.cr_at_ = kNotSearched;
   const std::size_t want = f.buffer_.size();
   while (f.end_ < want) {
+    // Asked before the read too: a signal just before it would not end it.
+    if (!f.is_regular_ && GiveUpAfterInterruption(InterruptedCall::kRead)) {
+      f.at_physical_end_ = true;  // the front end ends the reading here
+      break;
+    }
     const ssize_t got = ::read(f.fd_, f.buffer_.data() + f.end_, want - f.end_);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0 && errno != EPIPE) SetPendingIoCode(IoCodeFromErrno(errno, f.name_));

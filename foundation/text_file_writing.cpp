@@ -15,7 +15,7 @@ void TextFileAccess::Flush(TextFile& f) {
   std::size_t done = 0;
   while (done < f.end_) {
     const ssize_t put = ::write(f.fd_, f.buffer_.data() + done, f.end_ - done);
-    if (put < 0 && errno == EINTR) continue;
+    if (put < 0 && errno == EINTR && !GiveUpAfterInterruption(InterruptedCall::kWrite)) continue;
     if (put <= 0) {
       const int error = put < 0 ? errno : ENOSPC;  // a write that takes nothing: no room
       SetPendingIoCode(IoCodeFromErrno(error, f.name_));

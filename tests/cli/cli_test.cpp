@@ -1,6 +1,7 @@
 // The stl2hzm command, run as a user runs it.
 #include <gtest/gtest.h>
 #include <locale.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <ostream>
@@ -115,7 +116,12 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"ZeroThreads", {"--threads", "0", "@"}},
                       UsageCase{"ThreadsNotANumber", {"--threads=two", "@"}},
                       UsageCase{"FlagWithValue", {"--surface=yes", "@"}},
-                      UsageCase{"OneOutputFileForTwoInputs", {"-o", "x.hzm", "@", "@"}}),
+                      UsageCase{"OneOutputFileForTwoInputs", {"-o", "x.hzm", "@", "@"}},
+                      // Two inputs that would write one map: the second would
+                      // destroy the first.
+                      UsageCase{"TwoExtensionsOneMap", {"x.stl", "x.ast"}},
+                      UsageCase{"OneFolderTwoNames", {"-o", ".", "a/x.stl", "b/x.stl"}},
+                      UsageCase{"SameInputTwice", {"a/x.stl", "a/./x.stl"}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 struct PitchCase {
@@ -146,6 +152,20 @@ INSTANTIATE_TEST_SUITE_P(Pitch, CliPitchTest,
                                            PitchCase{"Empty", "", kPitchRange},
                                            PitchCase{"CommaInPointLocale", "1,0", kPitchRange}),
                          [](const auto& info) { return std::string(info.param.label); });
+
+// Outputs are compared as files: a link to another input's map is that map.
+TEST(CliTest, SharedOutputIsRefusedNamingBothInputs) {
+  TempDir dir;
+  dir.Write("p.stl", ReadFileBytes(Worked()));
+  dir.Write("q.stl", ReadFileBytes(Worked()));
+  dir.Write("q.hzm", "earlier");
+  ASSERT_EQ(::symlink("q.hzm", dir.File("p.hzm").c_str()), 0);
+  const Outcome r = RunStl2hzm({{"p.stl", "q.stl"}, dir.path().string()});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.err.rfind("stl2hzm: p.stl and q.stl would both write q.hzm\n", 0), 0u) << r.err;
+  EXPECT_EQ(ReadFileBytes(dir.File("q.hzm")), "earlier");
+  EXPECT_EQ(ListFolder(dir.path()), (Names{"p.hzm", "p.stl", "q.hzm", "q.stl"}));
+}
 
 TEST(CliTest, PitchFollowsTheLocalesDecimalSeparator) {
   locale_t german = ::newlocale(LC_NUMERIC_MASK, "de_DE.UTF-8", nullptr);

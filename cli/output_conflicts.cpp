@@ -1,0 +1,52 @@
+#include "cli/output_conflicts.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+
+#include "cli/options.h"
+#include "foundation/errors.h"
+#include "heightmap/output_target.h"
+
+namespace pelmoro::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// What tells two outputs apart: "@device:inode" for a file that exists, else
+// the file's name once its links and folder are resolved.
+std::string OutputIdentity(const std::string& output) {
+  struct stat st {};
+  if (::stat(output.c_str(), &st) == 0) {
+    return "@" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+  }
+  fs::path destination = output;
+  try {
+    destination = ResolveOutputTarget(output).destination;
+  } catch (const Exception&) {
+    // A link loop: the run reports it; the name is identity enough.
+  }
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(destination, ec);
+  if (ec) return destination.lexically_normal().string();
+  const fs::path folder = fs::canonical(absolute.parent_path(), ec);
+  if (ec) return absolute.lexically_normal().string();
+  return (folder / absolute.filename()).string();
+}
+
+}  // namespace
+
+void RefuseSharedOutputs(const std::vector<std::string>& inputs,
+                         const std::vector<std::string>& outputs) {
+  std::map<std::string, std::size_t> first_writer;
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const auto [earlier, fresh] = first_writer.emplace(OutputIdentity(outputs[i]), i);
+    if (fresh) continue;
+    throw UsageError(inputs[earlier->second] + " and " + inputs[i] + " would both write " +
+                     outputs[i]);
+  }
+}
+
+}  // namespace pelmoro::cli
