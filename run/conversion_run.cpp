@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "engine/stl_reader.h"
+#include "heightmap/hzm_size.h"
 #include "heightmap/hzm_writer.h"
 #include "heightmap/output_file.h"
 
@@ -34,6 +35,8 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
   driver.PhaseStarted(RunPhase::kReading, 0);
   result.triangles = ReadStlVertices(store, request.input, driver);
   result.lattice = LatticeOver(store.bounds(), request.pitch);
+  // Before a row is scanned: a map that cannot fit leaves the disk as it was.
+  output.RequireSpace(HzmSizeLowerBound(result.lattice));
   driver.PhaseStarted(RunPhase::kScanning, result.lattice.rows);
   WriteHeightMapHeader(output.text());
   HzmWriter writer(output.text());

@@ -34,7 +34,9 @@ struct ConversionResult {
   Lattice lattice;             // the lattice of a complete scan
 };
 
-// Runs one conversion. The driver hears of each phase as it starts: the
+// Runs one conversion. Once the model is read, a map that cannot fit on
+// the output's disk raises ENotEnoughSpace before anything is written. The
+// driver hears of each phase as it starts: the
 // reading once the output exists (the window shows "Stop" from then on),
 // the scan, and the closing while the map reaches the disk. Errors pass out
 // after the output has been abandoned: an existing target is left as it
