@@ -13,6 +13,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <system_error>
 
 #include "foundation/errors.h"
 #include "heightmap/output_target.h"
@@ -114,11 +115,17 @@ bool LinkUnnamed(int fd, const std::string& path) {
 int FlushToDisk(int file_fd, const std::function<void()>& while_waiting) {
   const int fd = ::fcntl(file_fd, F_DUPFD_CLOEXEC, 0);
   if (fd < 0) return errno;
-  auto flushed = std::async(std::launch::async, [fd] {
+  const auto sync = [fd] {
     const int result = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
     ::close(fd);
     return result;
-  });
+  };
+  std::future<int> flushed;
+  try {
+    flushed = std::async(std::launch::async, sync);
+  } catch (const std::system_error&) {
+    return sync();  // no thread to be had (a memory limit): wait here
+  }
   if (while_waiting) {
     try {
       while (flushed.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {

@@ -1,0 +1,168 @@
+#!/usr/bin/env bash
+# End-to-end runs of stl2hzm that end badly: killed, short of memory, short
+# of disk, stopped. Each case asserts that no temporary file is left and that
+# an earlier height map of the same name survives (or, for a stop, that the
+# map ends with a complete row). Usage: hardening.sh PATH/TO/stl2hzm
+set -uo pipefail
+
+stl2hzm=${1:?usage: hardening.sh STL2HZM}
+work=$(mktemp -d "${TMPDIR:-/tmp}/pelmoro-e2e.XXXXXX")
+mounted=""
+child=""
+failures=0
+
+cleanup() {
+  [ -n "$child" ] && kill -KILL "$child" 2>/dev/null && wait "$child" 2>/dev/null
+  [ -n "$mounted" ] && umount "$mounted" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+note() { echo "NOTE: $*" >&2; }
+
+# The folder holds exactly these names (sorted), nothing else.
+expect_listing() {
+  local folder=$1; shift
+  local have want
+  have=$(cd "$folder" && ls -A | sort | tr '\n' ' ')
+  want=$(printf '%s\n' "$@" | sort | tr '\n' ' ')
+  [ "$have" = "$want" ] || fail "$folder holds '$have', expected '$want'"
+}
+
+expect_content() {  # file, expected text
+  [ "$(cat "$1")" = "$2" ] || fail "$1 changed: $(head -c 80 "$1")"
+}
+
+# Waits until process $1 holds a non-empty regular file in folder $2 open for
+# writing (its output, unnamed or not). Polls an observable state; the limit
+# only guards against a hang.
+wait_for_output_bytes() {
+  local pid=$1 folder=$2 fd target flags
+  for _ in $(seq 3000); do
+    for fd in /proc/"$pid"/fd/*; do
+      target=$(readlink "$fd" 2>/dev/null) || continue
+      [[ $target == "$folder"/* ]] || continue
+      [ -f "$fd" ] && [ -s "$fd" ] || continue
+      flags=$(awk '/^flags:/ {print $2}' "/proc/$pid/fdinfo/${fd##*/}" 2>/dev/null)
+      [ -n "$flags" ] && (( 8#$flags & 3 )) && return 0
+    done
+    kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.01
+  done
+  return 1
+}
+
+# Waits for process $1 to end, killing it after $2 seconds (a hang guard);
+# sets status to its exit status.
+wait_guarded() {
+  local pid=$1 limit=$2
+  ( sleep "$limit"; kill -KILL "$pid" 2>/dev/null ) &
+  local guard=$!
+  wait "$pid"; status=$?
+  kill "$guard" 2>/dev/null; wait "$guard" 2>/dev/null
+  child=""
+}
+
+# Layers of two triangles each over 50 x 50 mm: at 0.025 mm every point lies
+# under every triangle, so each row is slow.
+stacked_layers() {
+  awk -v n="$1" 'BEGIN { for (k = 0; k < n; k++) { z = 1 + k % 97 "." k % 10;
+    printf "vertex 0 0 %s\nvertex 50 0 %s\nvertex 0 50 %s\n", z, z, z;
+    printf "vertex 50 0 %s\nvertex 50 50 %s\nvertex 0 50 %s\n", z, z, z } }'
+}
+
+earlier="an earlier height map"
+
+case_sigkill() {
+  local d=$work/kill; mkdir "$d"
+  stacked_layers 400 > "$d/big.stl"; echo "$earlier" > "$d/big.hzm"
+  "$stl2hzm" -q --pitch 0.025 "$d/big.stl" 2>/dev/null & child=$!
+  wait_for_output_bytes "$child" "$d" || fail "sigkill: no output under way"
+  kill -KILL "$child"; wait_guarded "$child" 30 2>/dev/null
+  [ "$status" -eq 137 ] || fail "sigkill: status $status"
+  expect_content "$d/big.hzm" "$earlier"
+  expect_listing "$d" big.hzm big.stl
+}
+
+case_memory() {
+  if ldd "$stl2hzm" 2>/dev/null | grep -q libasan; then
+    note "memory: skipped, AddressSanitizer needs more address space than any limit leaves"
+    return
+  fi
+  local d=$work/memory; mkdir "$d"
+  # A sparse input of 4 GB: the store it asks for exceeds the limit at once.
+  truncate -s 4G "$d/huge.stl"; echo "$earlier" > "$d/huge.hzm"
+  local err
+  err=$( (ulimit -v 400000; "$stl2hzm" -q "$d/huge.stl") 2>&1 ); status=$?
+  [ "$status" -eq 1 ] || fail "memory: status $status ($err)"
+  [ "$err" = "$d/huge.stl: not enough memory for this model." ] || fail "memory: message '$err'"
+  expect_content "$d/huge.hzm" "$earlier"
+  expect_listing "$d" huge.hzm huge.stl
+  # Rows too wide for the limit, scanned on worker threads.
+  printf 'vertex 0 0 1\nvertex 60000 0 1\nvertex 0 2 1\n' > "$d/wide.stl"
+  echo "$earlier" > "$d/wide.hzm"
+  err=$( (ulimit -v 200000; "$stl2hzm" -q --threads 2 --pitch 0.025 "$d/wide.stl") 2>&1 )
+  status=$?
+  case $status in
+    0|1) ;;
+    134) note "memory: a worker thread's bad_alloc aborts the program (nothing is left behind)" ;;
+    *) fail "memory: wide rows gave status $status ($err)" ;;
+  esac
+  [ "$status" -eq 0 ] || expect_content "$d/wide.hzm" "$earlier"
+  expect_listing "$d" huge.hzm huge.stl wide.hzm wide.stl
+}
+
+case_full_disk() {
+  if [ "$(id -u)" -ne 0 ]; then note "full disk: skipped, mounting a tmpfs needs root"; return; fi
+  local d=$work/disk; mkdir "$d"
+  if ! mount -t tmpfs -o size=256k tmpfs "$d" 2>/dev/null; then
+    note "full disk: skipped, no tmpfs could be mounted"; return
+  fi
+  mounted=$d
+  # 801 x 801 points: megabytes even at one digit a height.
+  printf 'vertex 0 0 0\nvertex 20 0 0\nvertex 0 20 0\n' > "$work/fine.stl"
+  echo "$earlier" > "$d/fine.hzm"
+  local err
+  err=$("$stl2hzm" -q --pitch 0.025 -o "$d/fine.hzm" "$work/fine.stl" 2>&1); status=$?
+  [ "$status" -eq 1 ] || fail "full disk: status $status"
+  [[ $err == "$d/fine.hzm: the height map needs at least "*" bytes, only "*" are free on the disk of $d/fine.hzm." ]] ||
+    fail "full disk: message '$err'"
+  # Heights of six digits: the bound fits, the map does not.
+  printf 'vertex 0 0 20000\nvertex 4 0 20000\nvertex 0 4 20000\n' > "$work/tall.stl"
+  echo "$earlier" > "$d/tall.hzm"
+  err=$("$stl2hzm" -q --pitch 0.025 -o "$d/tall.hzm" "$work/tall.stl" 2>&1); status=$?
+  [ "$status" -eq 1 ] || fail "disk full: status $status"
+  [[ $err == "$d/tall.hzm: "* ]] || fail "disk full: message '$err'"
+  [[ $err == *"needs at least"* ]] && note "disk full: the size check caught the tall map too"
+  expect_content "$d/fine.hzm" "$earlier"
+  expect_content "$d/tall.hzm" "$earlier"
+  expect_listing "$d" fine.hzm tall.hzm
+  umount "$d" && mounted=""
+}
+
+case_stop() {
+  local d=$work/stop; mkdir "$d"
+  stacked_layers 400 > "$d/big.stl"; echo "$earlier" > "$d/big.hzm"
+  # A background job starts with SIGINT ignored, which stl2hzm respects.
+  env --default-signal=INT "$stl2hzm" --threads 1 --pitch 0.025 "$d/big.stl" \
+    2> "$work/stop.err" & child=$!
+  wait_for_output_bytes "$child" "$d" || fail "stop: no output under way"
+  kill -INT "$child"; wait_guarded "$child" 50
+  [ "$status" -eq 130 ] || fail "stop: status $status"
+  [ "$(tail -n 1 "$work/stop.err")" = "Break !" ] || fail "stop: $(cat "$work/stop.err")"
+  expect_listing "$d" big.hzm big.stl
+  # 2001 points a row, each row closed by "S".
+  local lines rows
+  lines=$(tail -n +8 "$d/big.hzm" | wc -l)
+  rows=$(tail -n +8 "$d/big.hzm" | grep -c '^S')
+  [ "$rows" -ge 1 ] && [ "$lines" -eq $((rows * 2002)) ] || fail "stop: $lines lines, $rows rows"
+  [ "$(tail -c 3 "$d/big.hzm" | od -An -c | tr -d ' ')" = 'S\r\n' ] || fail "stop: torn last row"
+}
+
+case_sigkill
+case_memory
+case_full_disk
+case_stop
+[ "$failures" -eq 0 ] && echo "hardening: all cases passed"
+exit $((failures > 0))
