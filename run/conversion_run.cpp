@@ -38,10 +38,10 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
   WriteHeightMapHeader(output.text());
   HzmWriter writer(output.text());
   ScanHeightMap(store, request.pitch, result.triangles, driver, writer, request.scan);
-  // Getting a large map onto the disk takes a while: the front end keeps
-  // handling its messages meanwhile.
+  // Getting a large map onto the disk takes a while: the front end stays
+  // responsive meanwhile.
   driver.PhaseStarted(RunPhase::kClosing, 0);
-  output.Commit([&driver] { driver.ProcessMessages(); });
+  output.Commit([&driver] { driver.WhileWaiting(); });
 
   result.outcome = driver.StopRequested() ? RunOutcome::kStopped : RunOutcome::kComplete;
   return result;
