@@ -238,7 +238,7 @@ TEST(GoldenManifestTest, EveryGoldenFileBelongsToACase) {
   if (Regenerating()) GTEST_SKIP() << "the expected files are being written";
   const std::vector<GoldenCase> cases = ReadGoldenCases();
   ASSERT_GE(cases.size(), 6u) << ManifestPath();
-  std::vector<std::string> known{"README.md", "cases.txt"};
+  std::vector<std::string> known{".gitattributes", "README.md", "cases.txt"};
   for (const GoldenCase& c : cases) {
     EXPECT_TRUE(fs::exists(GoldenDir() / c.input)) << c.name << ": no input " << c.input;
     if (c.exit_code == 0) {
