@@ -75,6 +75,9 @@ FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& request,
   } catch (const std::bad_alloc&) {
     progress.Clear();
     PrintError(request.input, kNotEnoughMemoryMessage);
+  } catch (const std::exception& e) {  // from the system, such as a thread refused
+    progress.Clear();
+    PrintError(FileConcerned(request, driver.stage()), e.what());
   }
   return FileOutcome::kFailed;
 }
