@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include "engine/height_map_scan.h"
-#include "engine/stl_reader.h"
+#include "engine/stl_model_reader.h"
 #include "heightmap/hzm_writer.h"
 #include "heightmap/output_file.h"
 
@@ -42,7 +42,9 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
 
   ConversionResult result;
   driver.PhaseStarted(RunPhase::kReading);
-  result.triangles = ReadStlVertices(store, request.input, driver);
+  const StlReading reading = ReadStlModel(store, request.input, driver, request.units);
+  result.format = reading.format;
+  result.triangles = reading.triangles;
   driver.PhaseStarted(RunPhase::kScanning);
   WriteHeightMapHeader(output.text());
   HzmRowSink sink(output.text());

@@ -9,8 +9,10 @@
 #include <string_view>
 #include <utility>
 
+#include "engine/grid_units.h"
 #include "engine/height_map_scan.h"
 #include "engine/run_driver.h"
+#include "engine/stl_format.h"
 #include "foundation/errors.h"
 #include "foundation/geometry_store.h"
 
@@ -38,21 +40,25 @@ struct ConversionRequest {
   std::string output;  // height-map file, extension rule already applied
   int pitch = 4;       // grid units, 1..255
   ScanOptions scan;    // threads, or the plain reference scan
+  int units = kGridUnitsPerMillimetre;  // grid units per unit of the model file
 };
 
 enum class RunOutcome { kComplete, kStopped };
 
 struct ConversionResult {
   RunOutcome outcome = RunOutcome::kComplete;
+  StlFormat format = StlFormat::kAscii;
   std::int32_t triangles = 0;  // complete triangles read
   std::int64_t columns = 0;    // points per row
   std::int64_t rows = 0;       // rows a complete scan writes
 };
 
 // Runs one conversion. on_output_created is called once the output exists,
-// before the input is read (the window shows "Stop" from then on). Errors
-// pass out after the output has been abandoned: an existing target is left
-// as it was and no temporary file remains.
+// before the input is read (the window shows "Stop" from then on). The
+// input may be an ASCII or a binary STL file; anything else is refused
+// (ENotStlFile, ETruncatedStl) before it is read. Errors pass out after the
+// output has been abandoned: an existing target is left as it was and no
+// temporary file remains.
 ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& request,
                                RunDriver& driver,
                                const std::function<void()>& on_output_created = {});
