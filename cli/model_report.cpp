@@ -13,7 +13,7 @@ constexpr double kTypical = 4000;              // 100 mm
 
 std::string Approximate(double millimetres) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.3g", millimetres);
+  std::snprintf(text, sizeof text, "%.4g", millimetres);
   return text;
 }
 

@@ -53,4 +53,14 @@ std::string AsciiStl(const std::vector<FloatTriangle>& triangles) {
   return out + "endsolid test\n";
 }
 
+std::vector<FloatTriangle> BinaryStlTriangles(std::string_view bytes) {
+  std::vector<FloatTriangle> triangles;
+  for (std::size_t at = 84; at + 50 <= bytes.size(); at += 50) {
+    FloatTriangle t;
+    std::memcpy(t.data(), bytes.data() + at + 12, sizeof(float) * t.size());
+    triangles.push_back(t);
+  }
+  return triangles;
+}
+
 }  // namespace pelmoro::testing

@@ -24,4 +24,7 @@ std::string BinaryStl(const std::vector<FloatTriangle>& triangles, std::string_v
 // every number printed as the exact decimal value of its float32.
 std::string AsciiStl(const std::vector<FloatTriangle>& triangles);
 
+// The triangles of a binary STL file's records (no checks: test data).
+std::vector<FloatTriangle> BinaryStlTriangles(std::string_view bytes);
+
 }  // namespace pelmoro::testing
