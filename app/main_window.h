@@ -52,10 +52,11 @@ class TForm1 : public QWidget, public RunDriver {
   double LayoutScale() const { return scale_; }
 
   // What the engine asks of the window during a run.
-  void SetProgress(int position) override;
+  void PhaseStarted(RunPhase phase, std::int64_t total) override;
+  void SetProgress(int position, std::int64_t done) override;
   void ProcessMessages() override;
   bool StopRequested() override;
-  bool SurfaceChecked() override;
+  bool FirstCoveringWanted() override;
 
  public slots:
   // One conversion run: pitch, input, output, convert, report.

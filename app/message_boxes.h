@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "heightmap/conversion_run.h"  // ErrorBoxText
+#include "run/messages.h"
 
 namespace pelmoro {
 

@@ -9,14 +9,16 @@
 #include <QPushButton>
 #include <algorithm>
 #include <exception>
+#include <new>
 
 #include "app/fp_environment_guard.h"
 #include "app/main_window.h"
 #include "app/message_boxes.h"
 #include "foundation/numbers.h"
-#include "heightmap/conversion_run.h"
-#include "heightmap/output_name.h"
-#include "heightmap/pitch.h"
+#include "run/conversion_run.h"
+#include "run/messages.h"
+#include "run/output_name.h"
+#include "run/pitch.h"
 
 namespace pelmoro {
 namespace {
@@ -70,22 +72,20 @@ bool TForm1::AskFileName(QFileDialog* dialog, std::string* confirmed) {
 }
 
 void TForm1::Convert(const ConversionRequest& request) {
+  // After an error the run has already abandoned its output; the window
+  // starts afresh.
   try {
-    RunConversion(store_, request, *this, [this] { EnterRunning(); });
+    const ConversionResult result = RunConversion(store_, request, *this);
+    ShowMessageBox(ClosingMessage(result.outcome), close_requested_);
   } catch (const EOutputIsInput& refused) {
     ShowMessageBox(refused.message(), close_requested_);
-    ReturnToIdle();
-    EndIfCloseRequested();
-    return;
-  } catch (const std::exception& error) {
-    // The run has already abandoned its output; the window starts afresh.
+  } catch (const Exception& error) {
+    ShowErrorBox(error.message(), close_requested_);
+  } catch (const std::bad_alloc&) {
+    ShowErrorBox(kNotEnoughMemoryMessage, close_requested_);
+  } catch (const std::exception& error) {  // from the system, such as a thread refused
     ShowErrorBox(error.what(), close_requested_);
-    ReturnToIdle();
-    EndIfCloseRequested();
-    return;
   }
-  ShowMessageBox(Button2->text() == kStopCaption ? kCompleteMessage : kBreakMessage,
-                 close_requested_);
   ReturnToIdle();
   EndIfCloseRequested();
 }
@@ -119,7 +119,12 @@ void TForm1::EndIfCloseRequested() {
   if (close_requested_) close();
 }
 
-void TForm1::SetProgress(int position) {
+void TForm1::PhaseStarted(RunPhase phase, std::int64_t) {
+  // The output exists: the run is under way.
+  if (phase == RunPhase::kReading) EnterRunning();
+}
+
+void TForm1::SetProgress(int position, std::int64_t) {
   // The engine passes values outside 0..100 through; the bar shows them
   // empty or full.
   ProgressBar1->setValue(std::clamp(position, 0, 100));
@@ -133,6 +138,6 @@ void TForm1::ProcessMessages() {
 
 bool TForm1::StopRequested() { return Button2->text() == kExitCaption; }
 
-bool TForm1::SurfaceChecked() { return CheckBox1->isChecked(); }
+bool TForm1::FirstCoveringWanted() { return CheckBox1->isChecked(); }
 
 }  // namespace pelmoro

@@ -18,11 +18,12 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 
 #include "bench/bench_support.h"
 #include "foundation/errors.h"
-#include "heightmap/conversion_run.h"
+#include "run/conversion_run.h"
 
 #ifdef PELMORO_BENCH_QT
 #include <QApplication>
@@ -37,7 +38,7 @@ namespace {
 
 // Where a run was when a gap ended: reading, scanning, or after the last
 // row (closing the output until the run returns).
-enum class Stage { kReading, kScanning, kClosing };
+using Stage = RunPhase;
 
 const char* StageName(Stage stage) {
   switch (stage) {
@@ -90,16 +91,18 @@ class GapClock {
 class GapDriver : public RunDriver {
  public:
   explicit GapDriver(RunDriver& inner) : inner_(inner) {}
-  void SetProgress(int position) override { inner_.SetProgress(position); }
+  void SetProgress(int position, std::int64_t done) override {
+    inner_.SetProgress(position, done);
+  }
   void ProcessMessages() override {
     gaps.Mark(stage);
     inner_.ProcessMessages();
   }
   bool StopRequested() override { return inner_.StopRequested(); }
-  bool SurfaceChecked() override { return inner_.SurfaceChecked(); }
-  void PhaseStarted(RunPhase p) override {
-    stage = p == RunPhase::kReading ? Stage::kReading : Stage::kScanning;
-    inner_.PhaseStarted(p);
+  bool FirstCoveringWanted() override { return inner_.FirstCoveringWanted(); }
+  void PhaseStarted(RunPhase p, std::int64_t total) override {
+    stage = p;
+    inner_.PhaseStarted(p, total);
   }
   GapClock gaps;
   Stage stage = Stage::kReading;
@@ -133,9 +136,10 @@ Settings ParseSettings(int argc, char** argv) {
 
 ConversionRequest RequestFor(const Settings& s) {
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  ConversionRequest request(s.model,
-                            s.workdir + "/gaps_" + std::to_string(::getpid()) + ".hzm",
-                            PitchUnits(s.pitch_mm), ScanOptions{s.threads > 0 ? s.threads : cores});
+  const ConversionRequest request{s.model,
+                                  s.workdir + "/gaps_" + std::to_string(::getpid()) + ".hzm",
+                                  PitchUnits(s.pitch_mm),
+                                  ScanOptions{s.threads > 0 ? s.threads : cores}};
   std::printf("threads=%d\n", request.scan.threads);
   return request;
 }
@@ -154,13 +158,12 @@ void PrintGaps(const char* prefix, const GapClock& gaps) {
 // Runs the conversion through a GapDriver around `front` and reports its
 // gaps under `prefix`. on_return runs as soon as the run has returned.
 void TimedRun(const ConversionRequest& request, RunDriver& front, const char* prefix,
-              const std::function<void()>& on_output_created = {},
               const std::function<void()>& on_return = {}) {
   GeometryStore store;
   GapDriver driver(front);
   const Clock::time_point start = Clock::now();
   driver.gaps.Start();
-  RunConversion(store, request, driver, on_output_created);
+  RunConversion(store, request, driver);
   driver.gaps.Mark(Stage::kClosing);  // the window gets its loop back here
   if (on_return) on_return();
   std::printf("%s_run_s=%.6g\n", prefix, SecondsSince(start));
@@ -169,22 +172,28 @@ void TimedRun(const ConversionRequest& request, RunDriver& front, const char* pr
 }
 
 #ifdef PELMORO_BENCH_QT
-// Passes everything to the window and notes the stage the run is in.
+// Passes everything to the window and notes the stage the run is in;
+// on_reading runs as the reading starts, once the output exists.
 class StageTracker : public RunDriver {
  public:
-  StageTracker(RunDriver& window, Stage& stage) : window_(window), stage_(stage) {}
-  void SetProgress(int position) override { window_.SetProgress(position); }
+  StageTracker(RunDriver& window, Stage& stage, std::function<void()> on_reading)
+      : window_(window), stage_(stage), on_reading_(std::move(on_reading)) {}
+  void SetProgress(int position, std::int64_t done) override {
+    window_.SetProgress(position, done);
+  }
   void ProcessMessages() override { window_.ProcessMessages(); }
   bool StopRequested() override { return window_.StopRequested(); }
-  bool SurfaceChecked() override { return window_.SurfaceChecked(); }
-  void PhaseStarted(RunPhase p) override {
-    stage_ = p == RunPhase::kReading ? Stage::kReading : Stage::kScanning;
-    window_.PhaseStarted(p);
+  bool FirstCoveringWanted() override { return window_.FirstCoveringWanted(); }
+  void PhaseStarted(RunPhase p, std::int64_t total) override {
+    stage_ = p;
+    window_.PhaseStarted(p, total);
+    if (p == RunPhase::kReading) on_reading_();
   }
 
  private:
   RunDriver& window_;
   Stage& stage_;
+  std::function<void()> on_reading_;
 };
 
 // The same run in a shown Form1, its event-loop passes timed by a
@@ -202,15 +211,13 @@ void WindowRun(const ConversionRequest& request, int argc, char** argv) {
   heartbeat.setInterval(0);
   Stage stage = Stage::kReading;
   QObject::connect(&heartbeat, &QTimer::timeout, [&] { passes.Mark(stage); });
-  const auto enter_running = [&] {  // what the window does once the output exists
-    form.Button1->setEnabled(false);
-    form.Button2->setText(QStringLiteral("Stop"));
+  const auto start_timing = [&] {
     passes.Start();
     heartbeat.start();
   };
   // The window's stage follows the engine's through a small front end.
-  StageTracker tracker(form, stage);
-  TimedRun(request, tracker, "window_engine", enter_running, [&] {
+  StageTracker tracker(form, stage, start_timing);
+  TimedRun(request, tracker, "window_engine", [&] {
     passes.Mark(Stage::kClosing);
     heartbeat.stop();
   });

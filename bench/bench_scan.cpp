@@ -22,6 +22,7 @@
 
 #include "bench/bench_support.h"
 #include "bench/scan_phases.h"
+#include "engine/lattice.h"
 #include "foundation/errors.h"
 
 namespace pelmoro::bench {
@@ -105,8 +106,9 @@ void ReadPhase(Run& r) {
   Put("file_mb", mb);
   Put("read_s", seconds);
   Put("read_mb_s", mb / seconds);
-  r.columns = ColumnCount(r.store.bounds(), r.pitch);
-  r.rows = RowCount(r.store.bounds(), r.pitch);
+  const Lattice lattice = LatticeOver(r.store.bounds(), r.pitch);
+  r.columns = lattice.columns;
+  r.rows = lattice.rows;
   Put("pitch_units", static_cast<long long>(r.pitch));
   Put("columns", static_cast<long long>(r.columns));
   Put("rows", static_cast<long long>(r.rows));

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "heightmap/pitch.h"
+#include "run/pitch.h"
 
 namespace pelmoro::bench {
 

@@ -19,10 +19,10 @@ namespace pelmoro::bench {
 class NullDriver : public RunDriver {
  public:
   explicit NullDriver(bool surface = false) : surface_(surface) {}
-  void SetProgress(int) override {}
+  void SetProgress(int, std::int64_t) override {}
   void ProcessMessages() override {}
   bool StopRequested() override { return false; }
-  bool SurfaceChecked() override { return surface_; }
+  bool FirstCoveringWanted() override { return surface_; }
 
  private:
   bool surface_;

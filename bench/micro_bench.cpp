@@ -62,18 +62,26 @@ void BM_FormatIntegerTo(benchmark::State& state) {
 BENCHMARK(BM_FormatIntegerTo);
 
 // One row of 4001 point lines, as at 0.025 mm over 100 mm.
-void BM_AppendPointLineRow(benchmark::State& state) {
+void BM_FormatHzmRow(benchmark::State& state) {
+  std::vector<std::int32_t> heights(4001);
+  for (std::size_t x = 0; x < heights.size(); ++x) heights[x] = 480 + static_cast<int>(x & 255);
+  Lattice lattice;
+  lattice.pitch = 1;
+  lattice.columns = 4001;
+  lattice.rows = 4001;
+  const RowPiece piece{2000, 0, heights, true};
+  const HzmFormatter formatter;
   std::string out;
   out.reserve(4001 * 24);
   for (auto _ : state) {
     out.clear();
-    for (std::int32_t x = 0; x <= 4000; ++x) AppendPointLine(out, x, 2000, 480 + (x & 255));
+    formatter.FormatPiece(lattice, piece, out);
     benchmark::DoNotOptimize(out.data());
   }
   state.SetItemsProcessed(state.iterations() * 4001);
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(out.size()));
 }
-BENCHMARK(BM_AppendPointLineRow);
+BENCHMARK(BM_FormatHzmRow);
 
 // Random triangles of 2..400 grid units and points in their bounding boxes.
 struct CoverageCase {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "bench/bench_support.h"
+#include "engine/lattice.h"
 #include "engine/stl_reader.h"
 #include "foundation/text_file.h"
 #include "heightmap/hzm_writer.h"
@@ -37,11 +38,17 @@ void CloseHeightMap(TextFile& file) {
 }
 
 // Formats rows as the height-map file does, but keeps the written bytes.
-class CaptureSink : public HzmRowSink {
+class CaptureSink : public RowSink {
  public:
-  explicit CaptureSink(TextFile& unused) : HzmRowSink(unused) {}
-  void WriteRow(std::string_view text) override { captured.append(text); }
+  std::span<const RowFormatter* const> formatters() const override { return {&formatter_, 1}; }
+  void WritePiece(const RowPiece&, std::span<const std::string> texts) override {
+    captured.append(texts.front());
+  }
   std::string captured;
+
+ private:
+  HzmFormatter format_;
+  const RowFormatter* const formatter_ = &format_;
 };
 
 }  // namespace
@@ -53,7 +60,7 @@ double TimeScanToFile(const GeometryStore& store, int pitch, std::int32_t count,
   TextFile file;
   const Clock::time_point start = Clock::now();
   OpenHeightMap(file, out);
-  HzmRowSink sink(file);
+  HzmWriter sink(file);
   ScanHeightMap(store, pitch, count, driver, sink, options);
   CloseHeightMap(file);
   return SecondsSince(start);
@@ -62,19 +69,18 @@ double TimeScanToFile(const GeometryStore& store, int pitch, std::int32_t count,
 double TimeWriteOnly(const ModelBounds& bounds, int pitch, std::int32_t height,
                      const std::string& out) {
   ::unlink(out.c_str());
-  const std::vector<std::int32_t> heights(static_cast<std::size_t>(ColumnCount(bounds, pitch)),
-                                          height);
-  const std::int64_t rows = RowCount(bounds, pitch);
+  const Lattice lattice = LatticeOver(bounds, pitch);
+  const std::vector<std::int32_t> heights(static_cast<std::size_t>(lattice.columns), height);
   TextFile file;
-  std::string text;
+  std::string text[1];
   const Clock::time_point start = Clock::now();
   OpenHeightMap(file, out);
-  HzmRowSink sink(file);
-  for (std::int64_t row = 0; row < rows; ++row) {
-    text.clear();
-    sink.FormatRow(static_cast<std::int32_t>(bounds.y_min + row * pitch), bounds.x_min, pitch,
-                   heights, text);
-    sink.WriteRow(text);
+  HzmWriter sink(file);
+  for (std::int64_t row = 0; row < lattice.rows; ++row) {
+    const RowPiece piece{row, 0, heights, true};
+    text[0].clear();
+    sink.formatters().front()->FormatPiece(lattice, piece, text[0]);
+    sink.WritePiece(piece, text);
   }
   CloseHeightMap(file);
   return SecondsSince(start);
@@ -86,12 +92,11 @@ ReferenceSample SampleReference(GeometryStore& store, int pitch, std::int32_t co
   ReferenceSample sample;
   sample.rows = rows;
   NullDriver driver(surface);
-  TextFile unused;
   for (std::int64_t row : rows) {
     const auto y = static_cast<std::int32_t>(saved.y_min + row * pitch);
     store.bounds().y_min = y;
     store.bounds().y_max = y;
-    CaptureSink sink(unused);
+    CaptureSink sink;
     const Clock::time_point start = Clock::now();
     ScanHeightMapReference(store, pitch, count, driver, sink);
     sample.seconds += SecondsSince(start);

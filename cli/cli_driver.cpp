@@ -8,48 +8,40 @@ RunTerminated::RunTerminated(int signal_number)
     : Exception("terminated by signal " + std::to_string(signal_number)),
       signal_number_(signal_number) {}
 
-CliDriver::CliDriver(bool surface, TerminalProgress& progress, const GeometryStore& store,
-                     int pitch)
-    : surface_(surface),
+CliDriver::CliDriver(bool first_covering, TerminalProgress& progress)
+    : first_covering_(first_covering),
       progress_(progress),
-      store_(store),
-      pitch_(pitch),
       start_(std::chrono::steady_clock::now()) {}
+
+void CliDriver::PhaseStarted(RunPhase phase, std::int64_t total) {
+  total_ = total;
+  switch (phase) {
+    case RunPhase::kReading: stage_ = RunStage::kReading; break;
+    case RunPhase::kScanning: stage_ = RunStage::kScanning; break;
+    case RunPhase::kClosing: stage_ = RunStage::kClosing; break;
+  }
+}
+
+void CliDriver::SetProgress(int position, std::int64_t done) {
+  if (!progress_.enabled()) return;
+  const bool scanning = stage_ == RunStage::kScanning;
+  ProgressLine line;
+  line.phase = scanning ? "scanning" : "reading";
+  line.unit = scanning ? "rows" : "triangles";
+  line.percent = position;
+  line.done = done;
+  line.total = total_;
+  line.seconds = Seconds();
+  progress_.Show(line);
+}
 
 void CliDriver::ProcessMessages() {
   if (const int signal_number = TerminationSignal(); signal_number != 0) {
     throw RunTerminated(signal_number);
   }
-  ++done_;
-  if (!progress_.enabled()) return;
-  ProgressLine line;
-  const bool scanning = stage_ == RunStage::kScanning;
-  line.phase = scanning ? "scanning" : "reading";
-  line.unit = scanning ? "rows" : "triangles";
-  line.percent = position_;
-  line.done = done_;
-  line.total = scanning ? total_ : 0;
-  line.seconds = Seconds();
-  progress_.Show(line);
 }
 
 bool CliDriver::StopRequested() { return StopSignalled(); }
-
-void CliDriver::PhaseStarted(RunPhase phase) {
-  done_ = 0;
-  position_ = 0;
-  if (phase == RunPhase::kReading) {
-    stage_ = RunStage::kReading;
-    return;
-  }
-  stage_ = RunStage::kScanning;
-  const ModelBounds& b = store_.bounds();
-  total_ = (static_cast<std::int64_t>(b.y_max) - b.y_min) / pitch_ + 1;
-}
-
-void CliDriver::OutputCreated() {
-  if (stage_ == RunStage::kCreatingOutput) stage_ = RunStage::kReading;
-}
 
 double CliDriver::Seconds() const {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();

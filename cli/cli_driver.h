@@ -9,7 +9,6 @@
 #include "cli/terminal_progress.h"
 #include "engine/run_driver.h"
 #include "foundation/errors.h"
-#include "foundation/geometry_store.h"
 
 namespace pelmoro::cli {
 
@@ -25,35 +24,27 @@ class RunTerminated : public Exception {
 };
 
 // Where a run stands, to tell which file an error concerns.
-enum class RunStage { kCreatingOutput, kReading, kScanning };
+enum class RunStage { kCreatingOutput, kReading, kScanning, kClosing };
 
 class CliDriver : public RunDriver {
  public:
-  // store and pitch give the row count once the scan begins.
-  CliDriver(bool surface, TerminalProgress& progress, const GeometryStore& store, int pitch);
+  CliDriver(bool first_covering, TerminalProgress& progress);
 
-  void SetProgress(int position) override { position_ = position; }
-  // Counts a triangle or row, redraws the progress line, and raises
-  // RunTerminated once SIGTERM or SIGHUP arrived.
+  void PhaseStarted(RunPhase phase, std::int64_t total) override;
+  void SetProgress(int position, std::int64_t done) override;
+  // Raises RunTerminated once SIGTERM or SIGHUP arrived.
   void ProcessMessages() override;
   // True once Ctrl-C (SIGINT) arrived.
   bool StopRequested() override;
-  bool SurfaceChecked() override { return surface_; }
-  void PhaseStarted(RunPhase phase) override;
+  bool FirstCoveringWanted() override { return first_covering_; }
 
-  // Called when the output exists: the reading begins.
-  void OutputCreated();
   RunStage stage() const { return stage_; }
   double Seconds() const;
 
  private:
-  bool surface_;
+  bool first_covering_;
   TerminalProgress& progress_;
-  const GeometryStore& store_;
-  int pitch_;
   RunStage stage_ = RunStage::kCreatingOutput;
-  int position_ = 0;
-  std::int64_t done_ = 0;
   std::int64_t total_ = 0;
   std::chrono::steady_clock::time_point start_;
 };

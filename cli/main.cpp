@@ -18,9 +18,10 @@
 #include "foundation/numbers.h"
 #include "engine/model_extent.h"
 #include "engine/model_units.h"
-#include "heightmap/conversion_run.h"
-#include "heightmap/model_info.h"
-#include "heightmap/pitch.h"
+#include "run/conversion_run.h"
+#include "run/messages.h"
+#include "run/model_info.h"
+#include "run/pitch.h"
 
 namespace pelmoro::cli {
 namespace {
@@ -28,7 +29,6 @@ namespace {
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 130;  // 128 + SIGINT, as a shell reports Ctrl-C
-constexpr int kDefaultPitch = 4;   // 0.1 mm, the window's initial pitch
 
 enum class FileOutcome { kConverted, kFailed, kStopped, kTerminated };
 
@@ -48,10 +48,10 @@ void PrintError(const std::string& file, const std::string& message) {
 
 void PrintSummary(const ConversionRequest& request, const ConversionResult& result,
                   double seconds) {
-  std::fprintf(stderr, "%s: %d triangles, %d x %d points -> %s (%.2f s)\n",
+  std::fprintf(stderr, "%s: %d triangles, %lld x %lld points -> %s (%.2f s)\n",
                request.input.c_str(), static_cast<int>(result.triangles),
-               static_cast<int>(result.columns), static_cast<int>(result.rows),
-               request.output.c_str(), seconds);
+               static_cast<long long>(result.lattice.columns),
+               static_cast<long long>(result.lattice.rows), request.output.c_str(), seconds);
 }
 
 // After the summary: an empty model, or a size that suggests another unit.
@@ -74,13 +74,12 @@ const std::string& FileConcerned(const ConversionRequest& request, RunStage stag
 
 FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& request,
                        const CliOptions& options, TerminalProgress& progress) {
-  CliDriver driver(options.surface, progress, store, request.pitch);
+  CliDriver driver(options.surface, progress);
   try {
-    const ConversionResult result =
-        RunConversion(store, request, driver, [&driver] { driver.OutputCreated(); });
+    const ConversionResult result = RunConversion(store, request, driver);
     progress.Clear();
     if (result.outcome == RunOutcome::kStopped) {
-      std::fprintf(stderr, "%s\n", kBreakMessage);
+      std::fprintf(stderr, "%s\n", ClosingMessage(result.outcome));
       return FileOutcome::kStopped;
     }
     if (!options.quiet) {
@@ -96,7 +95,7 @@ FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& request,
     PrintError(FileConcerned(request, driver.stage()), e.message());
   } catch (const std::bad_alloc&) {
     progress.Clear();
-    PrintError(request.input, "not enough memory for this model");
+    PrintError(request.input, kNotEnoughMemoryMessage);
   }
   return FileOutcome::kFailed;
 }
@@ -104,9 +103,8 @@ FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& request,
 // --info: reads the model and prints what its conversion would give.
 FileOutcome InspectOne(GeometryStore& store, const ConversionRequest& request,
                        const CliOptions& options, TerminalProgress& progress) {
-  CliDriver driver(options.surface, progress, store, request.pitch);
-  driver.OutputCreated();  // nothing is created: errors concern the input
-  try {
+  CliDriver driver(options.surface, progress);
+  try {  // nothing is created: every error concerns the input
     const ModelInfo info = InspectModel(store, request, driver);
     progress.Clear();
     if (info.stopped) {
@@ -125,7 +123,7 @@ FileOutcome InspectOne(GeometryStore& store, const ConversionRequest& request,
     PrintError(request.input, e.message());
   } catch (const std::bad_alloc&) {
     progress.Clear();
-    PrintError(request.input, "not enough memory for this model");
+    PrintError(request.input, kNotEnoughMemoryMessage);
   }
   return FileOutcome::kFailed;
 }

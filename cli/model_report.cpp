@@ -79,8 +79,8 @@ std::string InfoText(const std::string& input, const ModelInfo& info, int pitch)
             ", y " + FormatMillimetres(lo.y) + " to " + FormatMillimetres(hi.y) + ", z " +
             FormatMillimetres(lo.z) + " to " + FormatMillimetres(hi.z) + "\n";
   }
-  text += "  lattice at " + FormatMillimetres(pitch) + " mm: " + std::to_string(info.columns) +
-          " x " + std::to_string(info.rows) + " points\n";
+  text += "  lattice at " + FormatMillimetres(pitch) + " mm: " + std::to_string(info.lattice.columns) +
+          " x " + std::to_string(info.lattice.rows) + " points\n";
   text += "  height map: " + std::to_string(info.map_bytes) + " bytes\n";
   return text;
 }

@@ -6,7 +6,7 @@
 
 #include "engine/model_extent.h"
 #include "engine/model_units.h"
-#include "heightmap/model_info.h"
+#include "run/model_info.h"
 
 namespace pelmoro::cli {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "engine/model_units.h"
-#include "heightmap/output_name.h"
+#include "run/output_name.h"
 
 namespace pelmoro::cli {
 

@@ -116,7 +116,7 @@ class BinaryReading {
       last_block_ = block;
       progress_ = BlockProgress(taken, input_.size());
     }
-    driver_.SetProgress(progress_);
+    driver_.SetProgress(progress_, done);
     driver_.ProcessMessages();
     return driver_.StopRequested();
   }

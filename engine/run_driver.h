@@ -2,25 +2,33 @@
 // command line, a test). The engine asks nothing else of its front end.
 #pragma once
 
+#include <cstdint>
+
 namespace pelmoro {
 
-// The stages of a run that a front end may name in its progress display.
-enum class RunPhase { kReading, kScanning };
+// The stages of a run. While closing, the finished output reaches the disk;
+// messages are still processed, but nothing is counted.
+enum class RunPhase { kReading, kScanning, kClosing };
 
 class RunDriver {
  public:
   virtual ~RunDriver() = default;
-  // Moves the progress display: 0..100 while reading; while scanning the
-  // value is passed unclamped (below 0 shows empty, above 100 full).
-  virtual void SetProgress(int position) = 0;
-  // Lets the front end handle everything pending (clicks, repaints, signals).
+  // Called as the run enters a phase; total is the number of steps
+  // (triangles, rows) the phase will take when known beforehand, else 0.
+  virtual void PhaseStarted(RunPhase /*phase*/, std::int64_t /*total*/) {}
+  // After every step of reading (a complete triangle) or scanning (a row):
+  // the progress position and the steps done so far in the phase. While
+  // reading the position is 0..100; while scanning it is passed unclamped
+  // (below 0 shows empty, above 100 full), and returns to 0 at the end.
+  virtual void SetProgress(int position, std::int64_t done) = 0;
+  // Lets the front end handle everything pending (clicks, repaints,
+  // signals): after every step, and now and then while closing.
   virtual void ProcessMessages() = 0;
   // True once the user has asked the run to stop.
   virtual bool StopRequested() = 0;
-  // The "Surface" state: first covering triangle instead of the highest.
-  virtual bool SurfaceChecked() = 0;
-  // Called as the run enters a phase; front ends that show none ignore it.
-  virtual void PhaseStarted(RunPhase) {}
+  // True while the user wants each point's first covering triangle in file
+  // order instead of the highest one. Read afresh at every use.
+  virtual bool FirstCoveringWanted() = 0;
 };
 
 }  // namespace pelmoro

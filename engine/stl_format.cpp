@@ -1,5 +1,7 @@
 #include "engine/stl_format.h"
 
+#include <sys/stat.h>
+
 #include <vector>
 
 #include "foundation/binary_input.h"
@@ -155,6 +157,11 @@ void CheckBinaryStlSize(std::uint32_t count, std::uint64_t size) {
 }
 
 StlFormat DetectStlFormat(const std::string& file_name) {
+  // A pipe is not even opened here: its writer would see the reader go.
+  struct stat st {};
+  if (::stat(file_name.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    return StlFormat::kAscii;
+  }
   BinaryInput input(file_name);
   if (!input.is_regular()) return StlFormat::kAscii;
   const std::uint64_t size = input.size();

@@ -123,7 +123,7 @@ class InputReading {
   }
 
   bool StopAfterTriangle() {
-    driver_.SetProgress(ReadingProgress(TextPositionInBlocks(file_), blocks_));
+    driver_.SetProgress(ReadingProgress(TextPositionInBlocks(file_), blocks_), triangles_);
     driver_.ProcessMessages();
     return driver_.StopRequested();
   }

@@ -23,26 +23,15 @@ namespace {
 // The longest point line: three 11-character numbers, two commas, CR LF.
 constexpr std::size_t kLongestPointLine = 3 * 11 + 2 + 2;
 
-char* PutPointLine(char* p, std::int32_t x, std::int32_t y, std::int32_t z) {
-  p += FormatIntegerTo(p, x);
-  *p++ = ',';
-  p += FormatIntegerTo(p, y);
-  *p++ = ',';
-  p += FormatIntegerTo(p, z);
-  *p++ = '\r';
-  *p++ = '\n';
-  return p;
-}
-
 }  // namespace
 
-void AppendPointLine(std::string& out, std::int32_t x, std::int32_t y, std::int32_t z) {
-  char line[kLongestPointLine];
-  out.append(line, static_cast<std::size_t>(PutPointLine(line, x, y, z) - line));
-}
+std::size_t HzmFormatter::MaxBytesPerPoint() const { return kLongestPointLine; }
 
-void HzmRowSink::FormatRow(std::int32_t y, std::int32_t x0, int pitch,
-                           std::span<const std::int32_t> heights, std::string& out) const {
+void HzmFormatter::FormatPiece(const Lattice& lattice, const RowPiece& piece,
+                               std::string& out) const {
+  const std::span<const std::int32_t> heights = piece.heights;
+  const auto y = static_cast<std::int32_t>(lattice.Y(piece.row));
+  const int pitch = lattice.pitch;
   // Lines are made in a small buffer that stays in the cache and appended
   // a few hundred at a time, so the text only ever holds (and the memory
   // only ever touches) the bytes written.
@@ -50,7 +39,7 @@ void HzmRowSink::FormatRow(std::int32_t y, std::int32_t x0, int pitch,
   char chunk[kPointsPerChunk * kLongestPointLine + 3];
   char y_text[11];
   const int y_length = FormatIntegerTo(y_text, y);
-  std::int64_t x = x0;
+  std::int64_t x = lattice.X(piece.first_column);
   for (std::size_t done = 0; done < heights.size();) {
     const std::size_t end = std::min(heights.size(), done + kPointsPerChunk);
     char* p = chunk;
@@ -68,10 +57,11 @@ void HzmRowSink::FormatRow(std::int32_t y, std::int32_t x0, int pitch,
     out.append(chunk, static_cast<std::size_t>(p - chunk));
     done = end;
   }
-  out.append("S\r\n", 3);
+  if (piece.ends_row) out.append("S\r\n", 3);
 }
 
-void HzmRowSink::WriteRow(std::string_view text) {
+void HzmWriter::WritePiece(const RowPiece&, std::span<const std::string> texts) {
+  std::string_view text = texts.front();
   if (!out_.is_device()) {
     PutText(out_, text);
     CheckIoResult();

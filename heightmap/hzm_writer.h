@@ -2,7 +2,11 @@
 // "x,y,z" line per grid point and the row-end line "S". CR LF everywhere.
 #pragma once
 
-#include "engine/height_map_scan.h"
+#include <cstddef>
+#include <span>
+#include <string>
+
+#include "engine/row_sink.h"
 #include "foundation/text_file.h"
 
 namespace pelmoro {
@@ -10,20 +14,31 @@ namespace pelmoro {
 // Writes the seven header lines, each followed by the I/O result test.
 void WriteHeightMapHeader(TextFile& out);
 
-// Appends "x,y,z" CR LF to out.
-void AppendPointLine(std::string& out, std::int32_t x, std::int32_t y, std::int32_t z);
-
-// Formats rows as point lines and row-end lines and writes them to a text
-// file opened for writing.
-class HzmRowSink : public RowSink {
+// The point lines of a piece ("x,y,z" CR LF, all in grid units) and, when
+// the piece ends its row, the row-end line.
+class HzmFormatter : public RowFormatter {
  public:
-  explicit HzmRowSink(TextFile& out) : out_(out) {}
-  void FormatRow(std::int32_t y, std::int32_t x0, int pitch,
-                 std::span<const std::int32_t> heights, std::string& out) const override;
-  void WriteRow(std::string_view text) override;
+  void FormatPiece(const Lattice& lattice, const RowPiece& piece,
+                   std::string& out) const override;
+  std::size_t MaxBytesPerPoint() const override;
+};
+
+// The body of an HZM file, written to a text file opened for writing (the
+// header is already there).
+class HzmWriter : public RowSink {
+ public:
+  explicit HzmWriter(TextFile& out) : out_(out) {}
+  HzmWriter(const HzmWriter&) = delete;
+  HzmWriter& operator=(const HzmWriter&) = delete;
+
+  std::span<const RowFormatter* const> formatters() const override { return {&formatter_, 1}; }
+  // Writes the text of the piece; raises the I/O error of a failed write.
+  void WritePiece(const RowPiece& piece, std::span<const std::string> texts) override;
 
  private:
   TextFile& out_;
+  HzmFormatter format_;
+  const RowFormatter* const formatter_ = &format_;
 };
 
 }  // namespace pelmoro

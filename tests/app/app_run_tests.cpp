@@ -15,7 +15,7 @@
 #include "app/message_boxes.h"
 #include "app/window_fonts.h"
 #include "foundation/numbers.h"
-#include "heightmap/conversion_run.h"
+#include "run/conversion_run.h"
 #include "tests/app/fp_probe.h"
 #include "tests/app/run_harness.h"
 #include "tests/app/test_models.h"

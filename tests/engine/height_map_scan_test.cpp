@@ -6,31 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "engine/lattice.h"
 #include "engine/triangle_metrics.h"
 #include "tests/support/fake_driver.h"
+#include "tests/support/recording_sink.h"
 #include "tests/support/store_builder.h"
 
 namespace pelmoro {
 namespace {
 
 using testing::FillStore;
-
 using testing::FakeDriver;
-
-// Collects rows as "x,y,z" points separated by spaces, one string per row.
-class RecordingSink : public RowSink {
- public:
-  void FormatRow(std::int32_t y, std::int32_t x0, int pitch,
-                 std::span<const std::int32_t> heights, std::string& out) const override {
-    for (std::size_t j = 0; j < heights.size(); ++j) {
-      if (j > 0) out += ' ';
-      out += std::to_string(x0 + std::int64_t{pitch} * static_cast<std::int64_t>(j)) + "," +
-             std::to_string(y) + "," + std::to_string(heights[j]);
-    }
-  }
-  void WriteRow(std::string_view text) override { rows.emplace_back(text); }
-  std::vector<std::string> rows;
-};
+using testing::RecordingSink;
 
 const Triangle kWorked{{{4, 4, 40}, {84, 4, 40}, {4, 84, 40}}};
 
@@ -44,6 +31,7 @@ TEST(ScanHeightMapTest, WorkedExampleRows) {
                                                  "0,80,0 40,80,0 80,80,0"}));
   // y / y max * 100 after each row (40, 80, 120 over 84), then back to 0.
   EXPECT_EQ(driver.progress, (std::vector<int>{47, 95, 142, 0}));
+  EXPECT_EQ(driver.steps, (std::vector<std::int64_t>{1, 2, 3, 3}));
   EXPECT_EQ(driver.passes, 3);
 }
 

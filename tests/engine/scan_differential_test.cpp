@@ -10,28 +10,17 @@
 #include "engine/height_map_scan.h"
 #include "engine/triangle_metrics.h"
 #include "tests/support/fake_driver.h"
+#include "tests/support/recording_sink.h"
 #include "tests/support/store_builder.h"
 
 namespace pelmoro {
 namespace {
 
 using testing::AddTriangle;
-using testing::StartEmptyStore;
-
 using testing::FakeDriver;
-
-class TextSink : public RowSink {
- public:
-  void FormatRow(std::int32_t y, std::int32_t x0, int pitch,
-                 std::span<const std::int32_t> heights, std::string& out) const override {
-    // Raw values: a row header, then the heights' bytes.
-    const std::int32_t header[4] = {y, x0, pitch, static_cast<std::int32_t>(heights.size())};
-    out.append(reinterpret_cast<const char*>(header), sizeof header);
-    out.append(reinterpret_cast<const char*>(heights.data()), heights.size_bytes());
-  }
-  void WriteRow(std::string_view text) override { all.append(text); }
-  std::string all;
-};
+using testing::FirstDifference;
+using testing::RecordingSink;
+using testing::StartEmptyStore;
 
 // Small and large triangles, slivers, walls, fans sharing edges and
 // vertices, duplicates, negative coordinates, the long-edge triangle.
@@ -85,14 +74,6 @@ std::int32_t RandomModel(GeometryStore& store, std::mt19937& random, int triangl
 }
 
 // Where two recorded scans part, for the failure message.
-std::string FirstDifference(const std::string& a, const std::string& b) {
-  if (a == b) return "same";
-  std::size_t i = 0;
-  while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
-  return "sizes " + std::to_string(a.size()) + "/" + std::to_string(b.size()) +
-         ", first difference at value " + std::to_string(i / 4);
-}
-
 std::string Scan(const GeometryStore& store, int pitch, std::int32_t count, const ScanOptions& options,
                  const std::vector<int>& surface_flips, bool surface) {
   FakeDriver driver;
@@ -102,9 +83,9 @@ std::string Scan(const GeometryStore& store, int pitch, std::int32_t count, cons
       if (flip == pass) driver.surface = !driver.surface;
     }
   };
-  TextSink sink;
+  RecordingSink sink;
   ScanHeightMap(store, pitch, count, driver, sink, options);
-  return sink.all;
+  return sink.Everything();
 }
 
 // Every thread count gives the plain scan's rows, in both modes, with
@@ -271,13 +252,13 @@ TEST(ScanDifferentialTest, StopInTheMiddleOfPipelinedRows) {
   for (int threads : {1, 2, 4}) {
     FakeDriver driver;
     driver.on_pass = [&](int pass) { driver.stop = pass == 5; };
-    TextSink sink;
+    RecordingSink sink;
     ScanHeightMap(store, 9, count, driver, sink, {threads, false});
     FakeDriver reference_driver;
     reference_driver.on_pass = [&](int pass) { reference_driver.stop = pass == 5; };
-    TextSink reference;
+    RecordingSink reference;
     ScanHeightMapReference(store, 9, count, reference_driver, reference);
-    EXPECT_EQ(FirstDifference(sink.all, reference.all), "same");
+    EXPECT_EQ(FirstDifference(sink.Everything(), reference.Everything()), "same");
     EXPECT_EQ(driver.progress, reference_driver.progress);
   }
 }

@@ -1,8 +1,10 @@
-// A RunDriver for tests: records progress, counts message passes, and lets a
-// test stop the run or flip "Surface" at a chosen message pass.
+// A RunDriver for tests: records phases and progress, counts message
+// passes, and lets a test stop the run or change the mode at a chosen pass.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "engine/run_driver.h"
@@ -11,18 +13,26 @@ namespace pelmoro::testing {
 
 class FakeDriver : public RunDriver {
  public:
-  void SetProgress(int position) override { progress.push_back(position); }
+  void PhaseStarted(RunPhase phase, std::int64_t total) override {
+    phases.emplace_back(phase, total);
+  }
+  void SetProgress(int position, std::int64_t done) override {
+    progress.push_back(position);
+    steps.push_back(done);
+  }
   void ProcessMessages() override {
     ++passes;
     if (on_pass) on_pass(passes);
   }
   bool StopRequested() override { return stop; }
-  bool SurfaceChecked() override {
+  bool FirstCoveringWanted() override {
     ++surface_reads;
     return surface;
   }
 
+  std::vector<std::pair<RunPhase, std::int64_t>> phases;
   std::vector<int> progress;
+  std::vector<std::int64_t> steps;  // the steps done, with every progress
   int passes = 0;
   int surface_reads = 0;
   bool stop = false;

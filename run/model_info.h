@@ -8,7 +8,8 @@
 #include "engine/run_driver.h"
 #include "engine/stl_format.h"
 #include "foundation/geometry_store.h"
-#include "heightmap/conversion_run.h"
+#include "engine/lattice.h"
+#include "run/conversion_run.h"
 
 namespace pelmoro {
 
@@ -16,8 +17,7 @@ struct ModelInfo {
   StlFormat format = StlFormat::kAscii;
   std::int32_t triangles = 0;
   ModelExtent extent;          // the vertices' own box, grid units
-  std::int64_t columns = 0;    // points per row at the pitch
-  std::int64_t rows = 0;
+  Lattice lattice;             // at the request's pitch
   std::uint64_t map_bytes = 0;  // the height map's exact size
   bool stopped = false;         // the driver asked to stop: the figures are partial
 };

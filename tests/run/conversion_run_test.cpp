@@ -1,4 +1,4 @@
-#include "heightmap/conversion_run.h"
+#include "run/conversion_run.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -85,12 +85,19 @@ TEST(RunConversionTest, WorkedExample) {
   const ConversionResult result = RunConversion(store, request, driver);
   EXPECT_EQ(result.outcome, RunOutcome::kComplete);
   EXPECT_EQ(result.triangles, 1);
-  EXPECT_EQ(result.columns, 3);
-  EXPECT_EQ(result.rows, 3);
+  EXPECT_EQ(result.lattice.columns, 3);
+  EXPECT_EQ(result.lattice.rows, 3);
   const std::string bytes = ReadFileBytes(request.output);
   EXPECT_EQ(bytes, kWorkedHzm);
   EXPECT_EQ(bytes.size(), 114u);
   EXPECT_EQ(testing::ListFolder(dir.path()), (std::vector<std::string>{"w.hzm", "w.stl"}));
+  // Reading (total unknown), scanning its 3 rows, closing; a triangle, then
+  // three rows and the scan's closing reset are the steps counted.
+  using Phase = std::pair<RunPhase, std::int64_t>;
+  EXPECT_EQ(driver.phases, (std::vector<Phase>{{RunPhase::kReading, 0},
+                                                {RunPhase::kScanning, 3},
+                                                {RunPhase::kClosing, 0}}));
+  EXPECT_EQ(driver.steps, (std::vector<std::int64_t>{1, 1, 2, 3, 3}));
 }
 
 TEST(RunConversionTest, SecondRunBoundsComeFromItsOwnModel) {

@@ -1,16 +1,17 @@
-#include "heightmap/pitch.h"
+#include "run/pitch.h"
 
 #include <cstdint>
 
+#include "engine/grid_units.h"
 #include "foundation/errors.h"
 #include "foundation/numbers.h"
 #include "foundation/real.h"
+#include "run/messages.h"
 
 namespace pelmoro {
 
 namespace {
 
-constexpr int kGridUnitsPerMillimetre = 40;
 constexpr int kLargestPitch = 255;
 
 PitchResult Refused(const char* message) { return PitchResult{0, message}; }

@@ -1,4 +1,4 @@
-#include "heightmap/model_info.h"
+#include "run/model_info.h"
 
 #include <gtest/gtest.h>
 
@@ -42,8 +42,8 @@ TEST_P(InspectModelTest, MapSizeIsTheSizeOfTheConversion) {
   EXPECT_EQ(info.map_bytes, std::filesystem::file_size(request.output));
   EXPECT_EQ(info.triangles, result.triangles);
   EXPECT_EQ(info.format, result.format);
-  EXPECT_EQ(info.columns, result.columns);
-  EXPECT_EQ(info.rows, result.rows);
+  EXPECT_EQ(info.lattice.columns, result.lattice.columns);
+  EXPECT_EQ(info.lattice.rows, result.lattice.rows);
   EXPECT_FALSE(info.stopped);
   EXPECT_TRUE(std::filesystem::exists(request.output));
 }

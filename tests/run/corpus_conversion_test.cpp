@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "heightmap/conversion_run.h"
+#include "run/conversion_run.h"
 #include "tests/support/fake_driver.h"
 #include "tests/support/test_support.h"
 
@@ -78,8 +78,8 @@ bool ParsePoint(std::string_view line, long long v[3]) {
     if (!NextLine(text, line) || line != header) return ::testing::AssertionFailure() << "header " << line;
   }
   long long v[3];
-  for (long long row = 0; row < result.rows; ++row) {
-    for (long long column = 0; column < result.columns; ++column) {
+  for (long long row = 0; row < result.lattice.rows; ++row) {
+    for (long long column = 0; column < result.lattice.columns; ++column) {
       if (!NextLine(text, line) || !ParsePoint(line, v) || v[0] != b.x_min + column * pitch ||
           v[1] != b.y_min + row * pitch || v[2] < b.z_min) {
         return ::testing::AssertionFailure() << "row " << row << " point " << column << ": " << line;
@@ -107,8 +107,7 @@ TEST(CorpusConversionTest, EveryFileAtTwoPitchesInBothModes) {
   for (const auto& file : files) {
     // 1 mm first: its bounds tell the size of the 0.1 mm lattice.
     for (int pitch : {40, 4}) {
-      if (pitch == 4 && static_cast<long long>(ColumnCount(store.bounds(), 4)) *
-                                RowCount(store.bounds(), 4) > kLargestLattice) {
+      if (pitch == 4 && LatticeOver(store.bounds(), 4).points() > kLargestLattice) {
         continue;
       }
       for (bool surface : {false, true}) {

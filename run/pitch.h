@@ -6,9 +6,6 @@
 
 namespace pelmoro {
 
-inline constexpr char kPitchTooSmallMessage[] = "Error!\r\nPitch larger than 0.025";
-inline constexpr char kPitchRangeMessage[] = "Error!\r\n0.025 < Pitch < 6.375";
-
 struct PitchResult {
   int pitch = 0;        // grid units 1..255, or 0 when refused
   std::string message;  // what to tell the user when refused

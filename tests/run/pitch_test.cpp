@@ -1,10 +1,12 @@
-#include "heightmap/pitch.h"
+#include "run/pitch.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <ostream>
 #include <string>
+
+#include "run/messages.h"
 
 namespace pelmoro {
 namespace {

@@ -1,23 +1,21 @@
-#include "heightmap/model_info.h"
+#include "run/model_info.h"
 
 #include "engine/stl_model_reader.h"
-#include "heightmap/map_size.h"
+#include "run/map_size.h"
 
 namespace pelmoro {
 
 ModelInfo InspectModel(GeometryStore& store, const ConversionRequest& request, RunDriver& driver) {
   store.ResetBounds();
   ModelInfo info;
-  driver.PhaseStarted(RunPhase::kReading);
+  driver.PhaseStarted(RunPhase::kReading, 0);
   const StlReading reading = ReadStlModel(store, request.input, driver, request.units);
   info.format = reading.format;
   info.triangles = reading.triangles;
   info.extent = MeasureModelExtent(store, reading.triangles);
-  info.columns = ColumnCount(store.bounds(), request.pitch);
-  info.rows = RowCount(store.bounds(), request.pitch);
-  driver.PhaseStarted(RunPhase::kScanning);
-  info.map_bytes =
-      MeasureHeightMapBytes(store, request.pitch, reading.triangles, driver, request.scan);
+  info.lattice = LatticeOver(store.bounds(), request.pitch);
+  driver.PhaseStarted(RunPhase::kScanning, info.lattice.rows);
+  info.map_bytes = MeasureHeightMapBytes(store, info.lattice, reading.triangles, driver, request.scan);
   info.stopped = driver.StopRequested();
   return info;
 }

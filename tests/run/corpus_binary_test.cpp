@@ -8,7 +8,7 @@
 #include <string>
 
 #include "engine/stl_model_reader.h"
-#include "heightmap/conversion_run.h"
+#include "run/conversion_run.h"
 #include "tests/support/fake_driver.h"
 #include "tests/support/test_support.h"
 
@@ -24,7 +24,7 @@ int PitchFor(const std::string& model) {
   testing::FakeDriver driver;
   store.ResetBounds();
   ReadStlModel(store, model, driver);
-  const double area = (ColumnCount(store.bounds(), 1) + 0.0) * RowCount(store.bounds(), 1);
+  const double area = static_cast<double>(LatticeOver(store.bounds(), 1).points());
   const int pitch = static_cast<int>(std::ceil(std::sqrt(area / kLatticeBudget)));
   return std::min(255, std::max(4, pitch));
 }

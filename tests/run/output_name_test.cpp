@@ -1,4 +1,4 @@
-#include "heightmap/output_name.h"
+#include "run/output_name.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,39 @@
+// The square lattice a scan walks over the model in plan view: columns from
+// x min and rows from y min, in steps of the pitch, up to x max and y max.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/geometry_store.h"
+
+namespace pelmoro {
+
+struct Lattice {
+  std::int32_t x_min = 0, y_min = 0;  // the first column's x, the first row's y
+  std::int32_t y_max = 0;             // the bounds' y max, which progress divides by
+  int pitch = 1;                      // grid units, 1..255
+  std::int64_t columns = 1;           // points per row
+  std::int64_t rows = 1;              // rows of a complete scan
+
+  std::int64_t X(std::int64_t column) const { return x_min + column * pitch; }
+  std::int64_t Y(std::int64_t row) const { return y_min + row * pitch; }
+  std::int64_t points() const { return columns * rows; }
+};
+
+// The lattice over the bounds: floor((max - min) / pitch) + 1 columns and
+// rows, counted in 64 bits (bounds are 32-bit, so neither count wraps).
+// pitch: 1..255.
+Lattice LatticeOver(const ModelBounds& bounds, int pitch);
+
+// The progress shown after a row: TruncateReal(next_y / y_max * 100) in
+// extended precision, kept within the int range. With y max = 0 (nothing
+// above y = 0) the quotient has no value: 0 before the rows pass y = 0,
+// 100 after.
+int ScanProgress(std::int64_t next_y, std::int32_t y_max);
+
+// Floor and ceiling of a / pitch for |a| < 2^40 (the distance of a
+// coordinate from a lattice line, in grid units).
+std::int64_t FloorByPitch(std::int64_t a, int pitch);
+std::int64_t CeilByPitch(std::int64_t a, int pitch);
+
+}  // namespace pelmoro

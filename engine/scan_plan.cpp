@@ -1,0 +1,40 @@
+#include "engine/scan_plan.h"
+
+#include <algorithm>
+
+namespace pelmoro {
+
+ScanPlan::ScanPlan(const GeometryStore& s, int p, std::int32_t n)
+    : store(s), lattice(LatticeOver(s.bounds(), p)), count(n), z_min(s.bounds().z_min) {
+  const ModelBounds& b = s.bounds();
+  // Ordered by the first lattice row each triangle reaches (its lowest y is
+  // vertex 2's), index order within a row: a counting sort over the rows,
+  // or a plain sort when rows far outnumber the triangles.
+  const std::int64_t rows = lattice.rows;
+  const auto first_row = [&](std::int32_t i) {
+    const std::int64_t above = s.triangle(static_cast<std::size_t>(i)).v[2].y - std::int64_t{b.y_min};
+    return std::clamp<std::int64_t>(CeilByPitch(above, p), 0, rows);
+  };
+  if (rows > 4 * std::int64_t{n} + 1024) {
+    std::vector<std::uint64_t> keys(static_cast<std::size_t>(n));
+    for (std::int32_t i = 0; i < n; ++i) {
+      keys[static_cast<std::size_t>(i)] = static_cast<std::uint64_t>(first_row(i)) << 32 |
+                                          static_cast<std::uint32_t>(i);
+    }
+    std::sort(keys.begin(), keys.end());
+    order.resize(keys.size());
+    for (std::size_t k = 0; k < keys.size(); ++k) order[k] = static_cast<std::int32_t>(keys[k]);
+    return;
+  }
+  // The first rows are worked out twice rather than kept: fresh memory costs
+  // more than the arithmetic.
+  std::vector<std::int32_t> start(static_cast<std::size_t>(rows) + 2, 0);
+  for (std::int32_t i = 0; i < n; ++i) ++start[static_cast<std::size_t>(first_row(i)) + 1];
+  for (std::size_t r = 1; r < start.size(); ++r) start[r] += start[r - 1];
+  order.resize(static_cast<std::size_t>(n));
+  for (std::int32_t i = 0; i < n; ++i) {
+    order[static_cast<std::size_t>(start[static_cast<std::size_t>(first_row(i))]++)] = i;
+  }
+}
+
+}  // namespace pelmoro

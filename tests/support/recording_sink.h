@@ -1,0 +1,43 @@
+// A sink that records what a scan delivers, both ways it can: the heights
+// handed to the driving thread, and the text a formatter made of them ahead
+// (on the workers when the scan has them).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/row_sink.h"
+
+namespace pelmoro::testing {
+
+// "x,y,z" points separated by spaces, one text per piece.
+class PointListFormatter : public RowFormatter {
+ public:
+  void FormatPiece(const Lattice& lattice, const RowPiece& piece,
+                   std::string& out) const override;
+  std::size_t MaxBytesPerPoint() const override { return 36; }
+};
+
+class RecordingSink : public RowSink {
+ public:
+  std::span<const RowFormatter* const> formatters() const override { return {&formatter_, 1}; }
+  void WritePiece(const RowPiece& piece, std::span<const std::string> texts) override;
+
+  // The formatter's text of every piece, in order of arrival.
+  std::vector<std::string> rows;
+  // Every piece's row, first column and heights, as raw bytes, in order.
+  std::string heights;
+  // Both, for comparing two scans at once.
+  std::string Everything() const;
+
+ private:
+  PointListFormatter format_;
+  const RowFormatter* const formatter_ = &format_;
+};
+
+// "same", or where two recordings of heights first differ.
+std::string FirstDifference(const std::string& a, const std::string& b);
+
+}  // namespace pelmoro::testing
