@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "engine/stl_reader.h"
+#include "engine/stl_model_reader.h"
 #include "heightmap/hzm_writer.h"
 #include "heightmap/output_file.h"
 
@@ -32,7 +32,9 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
 
   ConversionResult result;
   driver.PhaseStarted(RunPhase::kReading, 0);
-  result.triangles = ReadStlVertices(store, request.input, driver);
+  const StlReading reading = ReadStlModel(store, request.input, driver, request.units);
+  result.format = reading.format;
+  result.triangles = reading.triangles;
   result.lattice = LatticeOver(store.bounds(), request.pitch);
   driver.PhaseStarted(RunPhase::kScanning, result.lattice.rows);
   WriteHeightMapHeader(output.text());
