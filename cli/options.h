@@ -18,6 +18,8 @@ struct CliOptions {
   std::string output;
   bool quiet = false;
   int threads = 0;  // worker threads for the scan; 0: one per core
+  std::string units = "mm";  // the unit of the model files' coordinates (--units)
+  bool info = false;  // --info: report on each model, write nothing
   std::vector<std::string> inputs;
 };
 
@@ -29,7 +31,7 @@ class UsageError : public std::runtime_error {
 
 // Reads argv[1..argc-1]. --help and --version end the reading where they
 // stand. Raises UsageError for an unknown option, a missing value, a bad
-// thread count or no input.
+// thread count, an unknown unit or no input.
 CliOptions ParseCommandLine(int argc, const char* const* argv);
 
 // Pairs each input with its output: without -o the name proposed after the

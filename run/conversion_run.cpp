@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "engine/stl_reader.h"
+#include "engine/stl_model_reader.h"
 #include "heightmap/hzm_size.h"
 #include "heightmap/hzm_writer.h"
 #include "heightmap/output_file.h"
@@ -33,7 +33,9 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
 
   ConversionResult result;
   driver.PhaseStarted(RunPhase::kReading, 0);
-  result.triangles = ReadStlVertices(store, request.input, driver);
+  const StlReading reading = ReadStlModel(store, request.input, driver, request.units);
+  result.format = reading.format;
+  result.triangles = reading.triangles;
   result.lattice = LatticeOver(store.bounds(), request.pitch);
   // Before a row is scanned: a map that cannot fit leaves the disk as it was.
   output.RequireSpace(HzmSizeLowerBound(result.lattice));
@@ -41,10 +43,10 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
   WriteHeightMapHeader(output.text());
   HzmWriter writer(output.text());
   ScanHeightMap(store, request.pitch, result.triangles, driver, writer, request.scan);
-  // Getting a large map onto the disk takes a while: the front end keeps
-  // handling its messages meanwhile.
+  // Getting a large map onto the disk takes a while: the front end stays
+  // responsive meanwhile.
   driver.PhaseStarted(RunPhase::kClosing, 0);
-  output.Commit([&driver] { driver.ProcessMessages(); });
+  output.Commit([&driver] { driver.WhileWaiting(); });
 
   result.outcome = driver.StopRequested() ? RunOutcome::kStopped : RunOutcome::kComplete;
   return result;
