@@ -4,9 +4,11 @@
 
 #include "app/application_icon.h"
 #include "app/main_window.h"
+#include "app/termination_signals.h"
 #include "app/window_fonts.h"
 #include "foundation/geometry_store.h"
 #include "foundation/numbers.h"
+#include "heightmap/temporary_files.h"
 
 int main(int argc, char* argv[]) {
   // The program's modules: the default floating-point settings (extended
@@ -14,6 +16,9 @@ int main(int argc, char* argv[]) {
   std::fesetenv(FE_DFL_ENV);
   pelmoro::SetDecimalSeparator(pelmoro::LocaleDecimalSeparator());
   pelmoro::GeometryStore store;
+  // Before Qt starts its threads: named temporary files go on every end that
+  // can be caught, exit() included, which is how Qt ends on a lost display.
+  pelmoro::InstallTemporaryCleanup();
 
   QApplication application(argc, argv);
   pelmoro::RegisterFontSubstitutes();
@@ -21,6 +26,9 @@ int main(int argc, char* argv[]) {
   QGuiApplication::setDesktopFileName(QStringLiteral("pelmoro"));
 
   pelmoro::TForm1 form(store);
+  pelmoro::TerminationSignals termination;
+  QObject::connect(&termination, &pelmoro::TerminationSignals::arrived, &form,
+                   &pelmoro::TForm1::EndForSignal);
   form.show();
   QApplication::exec();
   return 0;

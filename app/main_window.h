@@ -65,6 +65,9 @@ class TForm1 : public QWidget, public RunDriver {
   // Ends the program when idle or after a stop request; otherwise asks the
   // run under way to stop.
   void Button2Click();
+  // A termination signal: a run under way is abandoned (its output is not
+  // written, an earlier file stays), then the window closes.
+  void EndForSignal();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -93,6 +96,8 @@ class TForm1 : public QWidget, public RunDriver {
   // A close request that arrived during a run: the program ends once the
   // run has.
   bool close_requested_ = false;
+  // A termination signal arrived: the run under way is abandoned.
+  bool abandon_requested_ = false;
   // Button1 had the focus when the run disabled it; the window holds it
   // meanwhile so that Enter cannot reach Button2.
   bool focus_held_for_button1_ = false;

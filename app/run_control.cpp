@@ -1,5 +1,6 @@
 // Form1's conversion runs: the two click handlers, the pitch check, the file
 // dialogs, and the window's side of the engine's driver interface.
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFile>
@@ -27,6 +28,10 @@ namespace {
 const QString kExitCaption = QStringLiteral("Exit");
 const QString kStopCaption = QStringLiteral("Stop");
 
+// Raised from the message pass once a termination signal asked for the run
+// to be abandoned; the run then abandons its output.
+struct RunAbandoned {};
+
 std::string FileNameBytes(const QString& name) { return QFile::encodeName(name).toStdString(); }
 
 QString FileNameText(const std::string& bytes) {
@@ -53,6 +58,15 @@ void TForm1::Button1Click() {
   Convert(ConversionRequest{input, ApplyExtensionRule(output), pitch});
 }
 
+void TForm1::EndForSignal() {
+  if (RunUnderWay()) abandon_requested_ = true;
+  // A dialog or message box showing is closed first, as if cancelled.
+  while (QWidget* modal = QApplication::activeModalWidget()) {
+    if (!modal->close()) break;
+  }
+  close();  // after the run, when one is under way
+}
+
 void TForm1::Button2Click() {
   if (Button2->text() == kExitCaption) {
     close();  // at once when idle; after the run when one is under way
@@ -77,6 +91,8 @@ void TForm1::Convert(const ConversionRequest& request) {
   try {
     const ConversionResult result = RunConversion(store_, request, *this);
     ShowMessageBox(ClosingMessage(result.outcome), close_requested_);
+  } catch (const RunAbandoned&) {
+    abandon_requested_ = false;
   } catch (const EOutputIsInput& refused) {
     ShowMessageBox(refused.message(), close_requested_);
   } catch (const Exception& error) {
@@ -140,6 +156,7 @@ void TForm1::DispatchPending() {
   if (last_dispatch_.isValid() && last_dispatch_.elapsed() < message_interval_.count()) return;
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   last_dispatch_.start();
+  if (abandon_requested_) throw RunAbandoned{};
 }
 
 bool TForm1::StopRequested() { return Button2->text() == kExitCaption; }

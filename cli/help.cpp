@@ -51,9 +51,13 @@ Options:
   --version     show the version and exit
 
 An existing output file is replaced without a question, but only once its
-conversion has ended: the height map is written to a hidden temporary file
-in the same folder first, so a failed conversion leaves the earlier file as
-it was. Devices and pipes (-o /dev/stdout) are written directly.
+conversion has ended: the height map is written to an unnamed file in the
+same folder first (a hidden temporary file where the filesystem has no
+unnamed files), so a failed or killed conversion leaves the earlier file as
+it was. A map that cannot fit on its disk is refused before the scan, and a
+batch in which two inputs would write one output is refused before anything
+is converted. Devices, pipes and the shell's own descriptors (-o
+/dev/stdout, /dev/fd/N) are written directly, where the shell's file stands.
 
 Messages go to stderr, never to stdout. While stderr is a terminal, a
 progress line shows the phase (reading, scanning), percent, triangles or
@@ -66,7 +70,8 @@ unit its file is probably in.
 Ctrl-C stops the conversion under way: while scanning, after the row in
 progress; while reading, the triangles read so far give one row. The output
 keeps every complete row, "Break !" is printed, and the inputs after it are
-not converted. SIGTERM and SIGHUP abandon the conversion under way instead:
+not converted; a wait for input from a pipe, a terminal or a FIFO ends at
+once. SIGTERM, SIGHUP and SIGQUIT abandon the conversion under way instead:
 its output is not written and an earlier file of that name stays.
 
 Errors are printed as "FILE: message", FILE being the input or output the

@@ -10,8 +10,10 @@
 #include <QTimer>
 #include <QWindow>
 #include <chrono>
+#include <csignal>
 #include <functional>
 
+#include "app/termination_signals.h"
 #include "app/window_fonts.h"
 #include "foundation/numbers.h"
 #include "tests/app/run_harness.h"
@@ -236,6 +238,38 @@ class StopTest : public QObject {
     QCOMPARE(answerer.seen()[2].text, QStringLiteral("Complate !"));
     QVERIFY(answerer.seen()[2].closed_by_itself);
     QCOMPARE(ReadFile(run_->Path("out.hzm")), full_);
+    QVERIFY(!run_->form().isVisible());
+  }
+
+  void TerminationSignalDuringARun_data() {
+    QTest::addColumn<int>("signal_number");
+    QTest::addColumn<int>("pass");
+    QTest::newRow("SIGTERM while reading") << int{SIGTERM} << 10;
+    QTest::newRow("SIGHUP while scanning") << int{SIGHUP} << kTriangles + 5;
+    QTest::newRow("SIGINT while scanning") << int{SIGINT} << kTriangles + 5;
+  }
+  void TerminationSignalDuringARun() {
+    QFETCH(int, signal_number);
+    QFETCH(int, pass);
+    // The run is abandoned: no closing box, the earlier map stays, nothing
+    // is left beside it, and the window closes.
+    const QByteArray earlier("an earlier height map\r\n");
+    run_->Write("out.hzm", earlier);
+    const QStringList before = run_->Files();
+    pelmoro::TerminationSignals termination;
+    connect(&termination, &pelmoro::TerminationSignals::arrived, &run_->form(),
+            &pelmoro::TForm1::EndForSignal);
+    run_->form().SetMessageInterval(std::chrono::milliseconds(0));
+    run_->form().on_pass = [&](int n) {
+      if (n == pass) ::raise(signal_number);
+    };
+    ModalAnswerer answerer;
+    answerer.AcceptName(input_);
+    answerer.AcceptName(run_->Path("out.hzm"));
+    QVERIFY(ExecUntilLastWindowCloses([&] { run_->ClickConvert(); }));
+    QCOMPARE(answerer.seen().size(), std::size_t{2});
+    QCOMPARE(ReadFile(run_->Path("out.hzm")), earlier);
+    QCOMPARE(run_->Files(), before);
     QVERIFY(!run_->form().isVisible());
   }
 
