@@ -12,6 +12,7 @@ child=""
 failures=0
 
 cleanup() {
+  [ "$BASHPID" = "$$" ] || return 0  # only the script itself, never a subshell
   [ -n "$child" ] && kill -KILL "$child" 2>/dev/null && wait "$child" 2>/dev/null
   [ -n "$mounted" ] && umount "$mounted" 2>/dev/null
   rm -rf "$work"
@@ -53,14 +54,20 @@ wait_for_output_bytes() {
   return 1
 }
 
-# Waits for process $1 to end, killing it after $2 seconds (a hang guard);
-# sets status to its exit status.
+# Waits for child $1 to end (a zombie until waited for), killing it after
+# $2 seconds as a hang guard; sets status to its exit status.
 wait_guarded() {
-  local pid=$1 limit=$2
-  ( sleep "$limit"; kill -KILL "$pid" 2>/dev/null ) &
-  local guard=$!
+  local pid=$1 limit=$2 state
+  for _ in $(seq $((limit * 20))); do
+    state=$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null) || break
+    [ "$state" = Z ] && break
+    sleep 0.05
+  done
+  if [ "$state" != Z ] && kill -0 "$pid" 2>/dev/null; then
+    fail "process $pid still runs after $limit s; killed"
+    kill -KILL "$pid"
+  fi
   wait "$pid"; status=$?
-  kill "$guard" 2>/dev/null; wait "$guard" 2>/dev/null
   child=""
 }
 
@@ -91,7 +98,9 @@ case_memory() {
     return
   fi
   local d=$work/memory; mkdir "$d"
-  # A sparse input of 4 GB: the store it asks for exceeds the limit at once.
+  # A sparse ASCII input of 4 GB: the store it asks for exceeds the limit at
+  # once, before any line is read.
+  printf 'solid big\n facet normal 0 0 1\n  outer loop\n   vertex 0 0 0\n' > "$d/huge.stl"
   truncate -s 4G "$d/huge.stl"; echo "$earlier" > "$d/huge.hzm"
   local err
   err=$( (ulimit -v 400000; "$stl2hzm" -q "$d/huge.stl") 2>&1 ); status=$?

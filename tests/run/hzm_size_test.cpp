@@ -49,7 +49,7 @@ TEST_P(HzmSizeTest, BoundsTheSizeOfTheConvertedFile) {
 INSTANTIATE_TEST_SUITE_P(
     Lattices, HzmSizeTest,
     ::testing::Values(
-        SizeCase{"OnePoint", "", 1, true},
+        SizeCase{"OnePoint", "solid empty\nendsolid empty\n", 1, true},
         SizeCase{"FromZeroPastTwoDigits", "vertex 0 0 0.1\nvertex 3 0 0.1\nvertex 0 1 0.1\n", 1,
                  true},
         SizeCase{"NegativePastMinusHundred",
