@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
 #include <string_view>
@@ -138,8 +139,13 @@ std::vector<std::string> PlanOutputs(const CliOptions& options) {
   if (options.output_given && !into_folder && options.inputs.size() > 1) {
     throw UsageError("-o names a single output; with several inputs it must be an existing folder");
   }
+  if (std::count(options.inputs.begin(), options.inputs.end(), "-") > 1) {
+    throw UsageError("standard input (-) can be read only once");
+  }
   for (const std::string& input : options.inputs) {
-    if (!options.output_given) {
+    if (input == "-" && (!options.output_given || into_folder)) {
+      outputs.push_back("-");  // standard input has no name to give its map one
+    } else if (!options.output_given) {
       outputs.push_back(ApplyRuleInFolder(ProposeOutputName(input)));
     } else if (into_folder) {
       std::string folder = options.output;

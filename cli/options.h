@@ -37,7 +37,8 @@ CliOptions ParseCommandLine(int argc, const char* const* argv);
 // Pairs each input with its output: without -o the name proposed after the
 // input with the extension rule applied; with -o naming an existing folder,
 // that name placed in the folder; otherwise -o itself, which then allows
-// only one input (UsageError).
+// only one input (UsageError). The input "-" (standard input, allowed once)
+// goes to "-", standard output, unless -o names a file.
 std::vector<std::string> PlanOutputs(const CliOptions& options);
 
 }  // namespace pelmoro::cli

@@ -22,6 +22,9 @@ class OutputFile {
   // the device). Raises EInOutError as creating the target itself would:
   // 3 for a missing folder, 5 for a target or folder that cannot be written.
   void Create(const std::string& target);
+  // Writes directly to a copy of an open descriptor (standard output),
+  // which stays open after the commit; name is used for messages.
+  void CreateOnDescriptor(int fd, const std::string& name);
   TextFile& text() { return text_; }
   // Closes the text (raising its I/O error), waits until it is on the disk
   // and moves it over the target. while_waiting, when given, is called about

@@ -26,15 +26,20 @@ void RefuseOutputThatIsInput(const std::string& input, const std::string& output
 ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& request,
                                RunDriver& driver) {
   store.ResetBounds();
-  RefuseOutputThatIsInput(request.input, request.output);
   OutputFile output;  // abandoned by its destructor if anything below raises
-  output.Create(request.output);
+  if (request.output_descriptor >= 0) {
+    output.CreateOnDescriptor(request.output_descriptor, request.output);
+  } else {
+    RefuseOutputThatIsInput(request.input, request.output);
+    output.Create(request.output);
+  }
 
   ConversionResult result;
   driver.PhaseStarted(RunPhase::kReading, 0);
   const StlReading reading = ReadStlModel(store, request.input, driver, request.units);
   result.format = reading.format;
   result.triangles = reading.triangles;
+  result.notes = reading.notes;
   result.lattice = LatticeOver(store.bounds(), request.pitch);
   driver.PhaseStarted(RunPhase::kScanning, result.lattice.rows);
   WriteHeightMapHeader(output.text());

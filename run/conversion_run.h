@@ -9,6 +9,7 @@
 #include "engine/grid_units.h"
 #include "engine/height_map_scan.h"
 #include "engine/lattice.h"
+#include "engine/reading_notes.h"
 #include "engine/run_driver.h"
 #include "engine/stl_format.h"
 #include "foundation/errors.h"
@@ -29,6 +30,9 @@ struct ConversionRequest {
   int pitch = kDefaultPitch;   // grid units, 1..255
   ScanOptions scan = {};       // threads, or the plain reference scan
   int units = kGridUnitsPerMillimetre;  // grid units per unit of the model file
+  // When >= 0, the map is written to this open descriptor (standard
+  // output) instead, directly; output only names it.
+  int output_descriptor = -1;
 };
 
 struct ConversionResult {
@@ -36,6 +40,7 @@ struct ConversionResult {
   StlFormat format = StlFormat::kAscii;
   std::int32_t triangles = 0;  // complete triangles read
   Lattice lattice;             // the lattice of a complete scan
+  ReadingNotes notes;          // what the reading left unread
 };
 
 // Runs one conversion. The driver hears of each phase as it starts: the
