@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Builds the Debian package: a Release tree of the two programs (no tests, no
-# benchmarks) with Debian's hardening flags, then CPack's DEB generator.
+# Builds the Debian packages: a Release tree of the two programs (no tests,
+# no benchmarks) with Debian's hardening flags, then CPack's DEB generator.
 #
-#   scripts/package.sh [BUILD_DIR]     default build-package/; the package is
-#                                      BUILD_DIR/pelmoro_VERSION_ARCH.deb
+#   scripts/package.sh [BUILD_DIR]     default build-package/; the packages are
+#                                      BUILD_DIR/pelmoro_VERSION_ARCH.deb (the
+#                                      window and the command line) and
+#                                      BUILD_DIR/stl2hzm_VERSION_ARCH.deb (the
+#                                      command line alone, without Qt)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$root/build-package"}
@@ -21,6 +24,6 @@ ldflags=$(dpkg-buildflags --get LDFLAGS)
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPELMORO_TESTS=OFF -DPELMORO_BENCH=OFF \
   -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" >/dev/null
 cmake --build "$build" -j"$(nproc)"
-rm -f "$build"/pelmoro_*.deb
+rm -f "$build"/pelmoro_*.deb "$build"/stl2hzm_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
-ls "$build"/pelmoro_*.deb
+ls "$build"/*.deb
