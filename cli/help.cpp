@@ -80,6 +80,8 @@ Exit status:
 )";
 }
 
-std::string VersionText() { return std::string("stl2hzm ") + PELMORO_VERSION + "\n"; }
+std::string VersionText() {
+  return std::string("stl2hzm ") + PELMORO_VERSION + "\nLicense: MIT\n";
+}
 
 }  // namespace pelmoro::cli
