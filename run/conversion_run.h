@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/height_map_scan.h"
 #include "engine/lattice.h"
@@ -12,6 +13,7 @@
 #include "foundation/errors.h"
 #include "foundation/geometry_store.h"
 #include "run/messages.h"
+#include "run/output_format.h"
 
 namespace pelmoro {
 
@@ -26,6 +28,8 @@ struct ConversionRequest {
   std::string output;          // height-map file, extension rule already applied
   int pitch = kDefaultPitch;   // grid units, 1..255
   ScanOptions scan = {};       // threads, or the plain reference scan
+  OutputFormat format = OutputFormat::kHzm;  // the format of output
+  std::vector<OutputRequest> also = {};      // further outputs of the same scan
 };
 
 struct ConversionResult {
@@ -38,7 +42,9 @@ struct ConversionResult {
 // reading once the output exists (the window shows "Stop" from then on),
 // the scan, and the closing while the map reaches the disk. Errors pass out
 // after the output has been abandoned: an existing target is left as it
-// was and no temporary file remains.
+// was and no temporary file remains. Every output is created before the
+// reading and all are committed together at the end; an I/O error of one
+// of them raises EOutputError, which names it.
 ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& request,
                                RunDriver& driver);
 
