@@ -2,6 +2,8 @@
 
 #include <png.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <sstream>
@@ -109,6 +111,65 @@ AscGrid ParseAsc(const std::string& bytes) {
     grid.rows.push_back(row);
   }
   return grid;
+}
+
+namespace {
+
+// Columns and rows of the lattice the points lie on.
+std::pair<std::size_t, std::size_t> ShapeOf(const std::vector<MapPoint>& points) {
+  std::size_t columns = 0;
+  while (columns < points.size() && points[columns].y == points.front().y) ++columns;
+  return {columns, columns == 0 ? 0 : points.size() / columns};
+}
+
+std::string Where(std::size_t index, const MapPoint& p) {
+  return "point " + std::to_string(index) + " (" + std::to_string(p.x) + "," +
+         std::to_string(p.y) + "," + std::to_string(p.z) + ")";
+}
+
+}  // namespace
+
+std::string PngAgainstHzm(const DecodedPng& png, const std::vector<MapPoint>& points) {
+  const auto [columns, rows] = ShapeOf(points);
+  if (png.width != columns || png.height != rows || png.bit_depth != 16 || png.color_type != 0) {
+    return "size " + std::to_string(png.width) + "x" + std::to_string(png.height) + ", depth " +
+           std::to_string(png.bit_depth) + ", not " + std::to_string(columns) + "x" +
+           std::to_string(rows) + " 16-bit gray";
+  }
+  std::int64_t low = points.front().z, high = low;
+  for (const MapPoint& p : points) {
+    low = std::min(low, p.z);
+    high = std::max(high, p.z);
+  }
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const long double above = static_cast<long double>(points[i].z - low);
+    const auto expected = static_cast<std::uint32_t>(
+        high - low <= 65535 ? above : std::floor(above * 65535 / (high - low) + 0.5L));
+    const std::uint32_t got = png.At(static_cast<std::uint32_t>(i % columns),
+                                     static_cast<std::uint32_t>(rows - 1 - i / columns));
+    if (got != expected) {
+      return Where(i, points[i]) + ": pixel " + std::to_string(got) + ", not " +
+             std::to_string(expected);
+    }
+  }
+  return "same";
+}
+
+std::string AscAgainstHzm(const AscGrid& grid, const std::vector<MapPoint>& points) {
+  const auto [columns, rows] = ShapeOf(points);
+  if (grid.header.at("ncols") != std::to_string(columns) ||
+      grid.header.at("nrows") != std::to_string(rows) || grid.rows.size() != rows) {
+    return "shape " + grid.header.at("ncols") + "x" + grid.header.at("nrows") + ", not " +
+           std::to_string(columns) + "x" + std::to_string(rows);
+  }
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const std::vector<std::int64_t>& row = grid.rows[rows - 1 - i / columns];
+    if (row.size() != columns) return "row of " + std::to_string(row.size()) + " values";
+    if (row[i % columns] != points[i].z) {
+      return Where(i, points[i]) + ": grid value " + std::to_string(row[i % columns]) + "/40";
+    }
+  }
+  return "same";
 }
 
 }  // namespace pelmoro::testing

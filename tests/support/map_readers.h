@@ -42,4 +42,11 @@ struct AscGrid {
 // is not an exact decimal of at most three places.
 AscGrid ParseAsc(const std::string& bytes);
 
+// "same", or where the PNG first departs from the HZM's points: its size,
+// or a pixel other than the range rule gives for its point's z (computed
+// here in extended precision, not as the writer does).
+std::string PngAgainstHzm(const DecodedPng& png, const std::vector<MapPoint>& points);
+// "same", or where the grid first departs from the HZM's points.
+std::string AscAgainstHzm(const AscGrid& grid, const std::vector<MapPoint>& points);
+
 }  // namespace pelmoro::testing
