@@ -1,7 +1,6 @@
 #include "bench/bench_support.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -28,24 +27,6 @@ std::uint64_t FileBytes(const std::string& path) {
   struct stat st{};
   if (::stat(path.c_str(), &st) != 0) return 0;
   return static_cast<std::uint64_t>(st.st_size);
-}
-
-MappedFile::MappedFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY);
-  if (fd < 0) return;
-  struct stat st{};
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) {
-    void* p = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-    if (p != MAP_FAILED) {
-      data_ = static_cast<const char*>(p);
-      size_ = static_cast<std::size_t>(st.st_size);
-    }
-  }
-  ::close(fd);
-}
-
-MappedFile::~MappedFile() {
-  if (data_ != nullptr) ::munmap(const_cast<char*>(data_), size_);
 }
 
 namespace {

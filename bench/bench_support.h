@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/run_driver.h"
+#include "tests/support/mapped_file.h"
 
 namespace pelmoro::bench {
 
@@ -42,20 +43,7 @@ int PitchUnits(const std::string& millimetres);
 // Size of a file in bytes; 0 when it cannot be examined.
 std::uint64_t FileBytes(const std::string& path);
 
-// A file mapped read-only for comparisons; empty view when it cannot be
-// mapped.
-class MappedFile {
- public:
-  explicit MappedFile(const std::string& path);
-  ~MappedFile();
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
-  std::string_view bytes() const { return {data_, size_}; }
-
- private:
-  const char* data_ = nullptr;
-  std::size_t size_ = 0;
-};
+using testing::MappedFile;
 
 // The bytes of rows (0-based, ascending) of a height-map file whose rows
 // have `columns` point lines each: the point lines and the row-end line.

@@ -56,6 +56,34 @@ const double kSqrt24U = std::sqrt(24.0 * kU);
 constexpr std::int64_t kSmallSpan = 32;
 constexpr double kSmallOutside = 0.0025;
 
+// The bound on Heron's rounding for a usable triangle spanning w by h
+// grid units, and the edge-function thresholds it gives.
+void SetRoundingBound(std::int64_t w, std::int64_t h, CoverageCoefficients& k) {
+  const double diagonal2 = static_cast<double>(w * w + h * h);
+  const double relative_term = 1.2 * kU * 1500.0 * static_cast<double>(w) * static_cast<double>(h);
+  k.budget = kHalfWithMargin - relative_term;
+  if (k.budget <= 0.1) {
+    k.usable = false;
+    return;
+  }
+  const double dq = 24.0 * kU * diagonal2 * diagonal2 * (1 + 1e-12);
+  k.dq2 = 2 * dq;
+  // sqrt(dq) is sqrt(24 u) times the squared diagonal; the constant and the
+  // product are each correctly rounded, well inside the margin.
+  k.sqrt_dq = kSqrt24U * diagonal2 * (1 + 1e-11);
+  if (3000.0 * k.sqrt_dq * (1 + 1e-6) < k.budget) {
+    // Each term is at most sqrt_dq, so a triangle this small is decided
+    // exactly everywhere, on its edges too.
+    k.easy_c = 0;
+  } else {
+    // With every |c| at least easy_c, the three terms stay within the
+    // budget; edge functions are whole numbers, so the bound is taken up to
+    // one (it stays far below 2^62 for a usable triangle).
+    k.easy_c = static_cast<std::int64_t>(std::ceil(3000.0 * k.dq2 * (1 + 1e-9) / k.budget));
+  }
+  k.outside_c = 4.001 * k.sqrt_dq + 2 * relative_term / 1000 + 0.002;
+}
+
 }  // namespace
 
 CoverageCoefficients PrepareCoverage(const Triangle& t, const TriangleMetrics& m) {
@@ -95,29 +123,7 @@ CoverageCoefficients PrepareCoverage(const Triangle& t, const TriangleMetrics& m
     return k;
   }
 
-  const double diagonal2 = static_cast<double>(w * w + h * h);
-  const double relative_term = 1.2 * kU * 1500.0 * static_cast<double>(w) * static_cast<double>(h);
-  k.budget = kHalfWithMargin - relative_term;
-  if (k.budget <= 0.1) {
-    k.usable = false;
-    return k;
-  }
-  const double dq = 24.0 * kU * diagonal2 * diagonal2 * (1 + 1e-12);
-  k.dq2 = 2 * dq;
-  // sqrt(dq) is sqrt(24 u) times the squared diagonal; the constant and the
-  // product are each correctly rounded, well inside the margin.
-  k.sqrt_dq = kSqrt24U * diagonal2 * (1 + 1e-11);
-  if (3000.0 * k.sqrt_dq * (1 + 1e-6) < k.budget) {
-    // Each term is at most sqrt_dq, so a triangle this small is decided
-    // exactly everywhere, on its edges too.
-    k.easy_c = 0;
-  } else {
-    // With every |c| at least easy_c, the three terms stay within the
-    // budget; edge functions are whole numbers, so the bound is taken up to
-    // one (it stays far below 2^62 for a usable triangle).
-    k.easy_c = static_cast<std::int64_t>(std::ceil(3000.0 * k.dq2 * (1 + 1e-9) / k.budget));
-  }
-  k.outside_c = 4.001 * k.sqrt_dq + 2 * relative_term / 1000 + 0.002;
+  SetRoundingBound(w, h, k);
   return k;
 }
 

@@ -51,8 +51,6 @@ class GeometryStore {
   const Triangle& triangle(std::size_t i) const { return triangles_[i]; }
   TriangleMetrics& metrics(std::size_t i) { return metrics_[i]; }
   const TriangleMetrics& metrics(std::size_t i) const { return metrics_[i]; }
-  const Triangle* triangles() const { return triangles_; }
-  const TriangleMetrics* all_metrics() const { return metrics_; }
 
   ModelBounds& bounds() { return bounds_; }
   const ModelBounds& bounds() const { return bounds_; }

@@ -4,31 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 #include "foundation/errors.h"
+#include "foundation/text_file_access.h"
 
 namespace pelmoro {
 
 namespace {
 
 thread_local int pending_io_code = 0;
-
-constexpr char kLf = 10;
-constexpr char kCr = 13;
-constexpr char kCtrlZ = 26;
-constexpr std::size_t kNotSearched = std::string::npos;
-
-// I/O codes of the wrong-state failures.
-constexpr int kNotOpen = 103;
-constexpr int kNotForReading = 104;
-constexpr int kNotForWriting = 105;
-
-std::uint64_t RoundUpToBlock(std::uint64_t n) {
-  return (n + kTextBlock - 1) / kTextBlock * kTextBlock;
-}
 
 bool ParentFolderExists(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
@@ -47,42 +32,6 @@ int CloseDescriptor(int fd) {
 }
 
 }  // namespace
-
-// The operations below reach the file's state through this one friend.
-struct TextFileAccess {
-  static void Release(TextFile& f);
-  static void Start(TextFile& f, int fd, TextMode mode, const struct stat& st,
-                    std::size_t capacity);
-  // True when open; else leaves the code 103.
-  static bool IsOpen(const TextFile& f) {
-    if (f.mode_ != TextMode::kClosed) return true;
-    SetPendingIoCode(kNotOpen);
-    return false;
-  }
-  static bool Usable(TextFile& f, TextMode wanted);
-  static bool Fill(TextFile& f);
-  static void Examine(TextFile& f, std::uint64_t bytes) {
-    f.examined_ = std::max(f.examined_, bytes);
-  }
-  // File offset just past the buffer index i.
-  static std::uint64_t OffsetAfter(const TextFile& f, std::size_t i) {
-    return f.delivered_ - f.end_ + i + 1;
-  }
-  static std::size_t Next(const TextFile& f, char c, std::size_t& cache);
-  static std::string_view TakeLine(TextFile& f);
-  static std::string_view SkipLfAfterCr(TextFile& f, std::string_view line, bool spanned);
-  static void Flush(TextFile& f);
-  static void OpenForReading(TextFile& file, const std::string& name);
-  static void CreateForWriting(TextFile& file, const std::string& name);
-  static void Attach(TextFile& file, int fd, const std::string& name);
-  static void Close(TextFile& file);
-  static bool AtEnd(TextFile& file);
-  static std::string_view ReadLineView(TextFile& file);
-  static std::int64_t SizeInBlocks(TextFile& file);
-  static std::int64_t PositionInBlocks(TextFile& file);
-  static void Put(TextFile& file, std::string_view text);
-  static void EndLine(TextFile& file);
-};
 
 TextFile::TextFile(std::size_t read_chunk)
     : read_chunk_(std::max<std::size_t>(RoundUpToBlock(read_chunk), kTextBlock)) {}
@@ -235,96 +184,6 @@ void TextFileAccess::Close(TextFile& file) {
   Release(file);
 }
 
-// ---- reading ---------------------------------------------------------------
-
-// Replaces the consumed buffer with the next chunk. False when no byte came:
-// the end of the data, a broken pipe, or a failed read (code pending). A
-// regular file is read until the chunk is full, so that every fill but the
-// last ends on a block boundary.
-bool TextFileAccess::Fill(TextFile& f) {
-  if (f.at_physical_end_) return false;
-  f.begin_ = f.end_ = 0;
-  f.lf_at_ = f.cr_at_ = kNotSearched;
-  const std::size_t want = f.buffer_.size();
-  while (f.end_ < want) {
-    const ssize_t got = ::read(f.fd_, f.buffer_.data() + f.end_, want - f.end_);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0 && errno != EPIPE) SetPendingIoCode(IoCodeFromErrno(errno, f.name_));
-    if (got <= 0) {
-      f.at_physical_end_ = true;
-      break;
-    }
-    f.end_ += static_cast<std::size_t>(got);
-    f.delivered_ += static_cast<std::uint64_t>(got);
-    if (!f.is_regular_) break;  // a pipe or terminal gives what it has
-  }
-  return f.end_ > 0;
-}
-
-// Buffer index of the next c at or after begin_, end_ when there is none.
-std::size_t TextFileAccess::Next(const TextFile& f, char c, std::size_t& cache) {
-  if (cache == kNotSearched || cache < f.begin_) {
-    const void* hit = std::memchr(f.buffer_.data() + f.begin_, c, f.end_ - f.begin_);
-    cache =
-        hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - f.buffer_.data()) : f.end_;
-  }
-  return cache;
-}
-
-bool TextFileAccess::AtEnd(TextFile& file) {
-  if (!Usable(file, TextMode::kReading)) return true;
-  // At the end every byte delivered has been looked at already, so the look
-  // past the last one takes no further block.
-  if (file.begin_ == file.end_ && !Fill(file)) return true;
-  Examine(file, OffsetAfter(file, file.begin_));
-  return file.buffer_[file.begin_] == kCtrlZ;
-}
-
-std::string_view TextFileAccess::TakeLine(TextFile& f) {
-  f.line_.clear();
-  bool spanned = false;  // the line began in an earlier fill and is held in line_
-  for (;;) {
-    if (f.begin_ == f.end_ && !Fill(f)) return f.line_;
-    const std::size_t start = f.begin_;
-    const std::size_t stop = std::min(Next(f, kLf, f.lf_at_), Next(f, kCr, f.cr_at_));
-    const char* data = f.buffer_.data();
-    if (stop == f.end_) {  // no terminator in this fill
-      f.line_.append(data + start, stop - start);
-      spanned = true;
-      f.begin_ = f.end_;
-      Examine(f, f.delivered_);
-      continue;
-    }
-    f.begin_ = stop + 1;
-    Examine(f, OffsetAfter(f, stop));
-    std::string_view line(data + start, stop - start);
-    if (spanned) line = f.line_.append(line);
-    if (data[stop] == kCr) line = SkipLfAfterCr(f, line, spanned);
-    return line;
-  }
-}
-
-// A line ended by CR: an LF right after it belongs to the same line end.
-// Looking at that byte may need the next fill, which replaces the buffer
-// that line may point into.
-std::string_view TextFileAccess::SkipLfAfterCr(TextFile& f, std::string_view line, bool spanned) {
-  if (f.begin_ == f.end_) {
-    if (!spanned) f.line_.assign(line);
-    line = f.line_;
-    if (!Fill(f)) return line;
-  }
-  Examine(f, OffsetAfter(f, f.begin_));
-  if (f.buffer_[f.begin_] == kLf) ++f.begin_;
-  return line;
-}
-
-std::string_view TextFileAccess::ReadLineView(TextFile& file) {
-  if (!Usable(file, TextMode::kReading)) return {};
-  return TakeLine(file);
-}
-
-std::string ReadTextLine(TextFile& file) { return std::string(ReadTextLineView(file)); }
-
 // ---- size and position -------------------------------------------------------
 
 std::int64_t TextFileAccess::SizeInBlocks(TextFile& file) {
@@ -353,57 +212,6 @@ std::int64_t TextFileAccess::PositionInBlocks(TextFile& file) {
   return static_cast<std::int64_t>(bytes / kTextBlock);
 }
 
-// ---- writing -----------------------------------------------------------------
-
-// Hands the collected bytes to the system, looping over partial writes. On
-// failure the code is left pending, the bytes are dropped, and the file
-// takes no more bytes.
-void TextFileAccess::Flush(TextFile& f) {
-  std::size_t done = 0;
-  while (done < f.end_) {
-    const ssize_t put = ::write(f.fd_, f.buffer_.data() + done, f.end_ - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      const int error = put < 0 ? errno : ENOSPC;  // a write that takes nothing: no room
-      SetPendingIoCode(IoCodeFromErrno(error, f.name_));
-      f.write_failed_ = true;
-      break;
-    }
-    done += static_cast<std::size_t>(put);
-    f.written_ += static_cast<std::uint64_t>(put);
-  }
-  f.end_ = 0;
-}
-
-void TextFileAccess::Put(TextFile& file, std::string_view text) {
-  if (!Usable(file, TextMode::kWriting)) return;
-  const std::size_t capacity = file.buffer_.size();
-  while (!text.empty()) {
-    const std::size_t n = std::min(capacity - file.end_, text.size());
-    std::memcpy(file.buffer_.data() + file.end_, text.data(), n);
-    file.end_ += n;
-    text.remove_prefix(n);
-    if (file.end_ == capacity) {
-      Flush(file);
-      if (file.write_failed_) return;
-    }
-  }
-}
-
-void PutChar(TextFile& file, char c) { PutText(file, std::string_view(&c, 1)); }
-
-void TextFileAccess::EndLine(TextFile& file) {
-  PutText(file, "\r\n");
-  if (file.mode_ == TextMode::kWriting && file.is_device_ && !file.write_failed_ && file.end_ > 0) {
-    Flush(file);
-  }
-}
-
-void WriteTextLine(TextFile& file, std::string_view text) {
-  PutText(file, text);
-  EndTextLine(file);
-}
-
 // ---- the public operations ---------------------------------------------------
 
 void OpenTextForReading(TextFile& file, const std::string& name) {
@@ -416,11 +224,8 @@ void AttachTextForWriting(TextFile& file, int fd, const std::string& name) {
   TextFileAccess::Attach(file, fd, name);
 }
 void CloseText(TextFile& file) { TextFileAccess::Close(file); }
-bool TextAtEnd(TextFile& file) { return TextFileAccess::AtEnd(file); }
-std::string_view ReadTextLineView(TextFile& file) { return TextFileAccess::ReadLineView(file); }
 std::int64_t TextSizeInBlocks(TextFile& file) { return TextFileAccess::SizeInBlocks(file); }
 std::int64_t TextPositionInBlocks(TextFile& file) { return TextFileAccess::PositionInBlocks(file); }
-void PutText(TextFile& file, std::string_view text) { TextFileAccess::Put(file, text); }
-void EndTextLine(TextFile& file) { TextFileAccess::EndLine(file); }
 
 }  // namespace pelmoro
+

@@ -2,7 +2,6 @@
 // modes, into a height map of the right shape.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,34 +13,11 @@
 
 #include "run/conversion_run.h"
 #include "tests/support/fake_driver.h"
+#include "tests/support/mapped_file.h"
 #include "tests/support/test_support.h"
 
 namespace pelmoro {
 namespace {
-
-// A whole file mapped for reading.
-class MappedFile {
- public:
-  explicit MappedFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st{};
-    if (fd < 0 || ::fstat(fd, &st) != 0) return;
-    size_ = static_cast<std::size_t>(st.st_size);
-    if (size_ > 0) {
-      void* p = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
-      if (p != MAP_FAILED) data_ = static_cast<const char*>(p);
-    }
-    ::close(fd);
-  }
-  ~MappedFile() {
-    if (data_ != nullptr) ::munmap(const_cast<char*>(data_), size_);
-  }
-  std::string_view text() const { return {data_ == nullptr ? "" : data_, data_ == nullptr ? 0 : size_}; }
-
- private:
-  const char* data_ = nullptr;
-  std::size_t size_ = 0;
-};
 
 // Takes the next CR LF line off text; false when there is none.
 bool NextLine(std::string_view& text, std::string_view& line) {
@@ -116,7 +92,7 @@ TEST(CorpusConversionTest, EveryFileAtTwoPitchesInBothModes) {
         const std::string output = dir.File("out.hzm");
         const ConversionResult result = RunConversion(store, {file.string(), output, pitch}, driver);
         EXPECT_EQ(result.outcome, RunOutcome::kComplete);
-        EXPECT_TRUE(HasTheShape(MappedFile(output).text(), store.bounds(), pitch, result))
+        EXPECT_TRUE(HasTheShape(testing::MappedFile(output).bytes(), store.bounds(), pitch, result))
             << file.filename() << " pitch " << pitch << " surface " << surface;
         std::remove(output.c_str());
       }

@@ -1,0 +1,65 @@
+// The one way into a text file's state, shared by the files that implement
+// opening, reading and writing. Not for use outside the text-file code.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "foundation/text_file.h"
+
+namespace pelmoro {
+
+inline constexpr char kLf = 10;
+inline constexpr char kCr = 13;
+inline constexpr char kCtrlZ = 26;
+inline constexpr std::size_t kNotSearched = std::string::npos;
+
+// I/O codes of the wrong-state failures.
+inline constexpr int kNotOpen = 103;
+inline constexpr int kNotForReading = 104;
+inline constexpr int kNotForWriting = 105;
+
+inline std::uint64_t RoundUpToBlock(std::uint64_t n) {
+  return (n + kTextBlock - 1) / kTextBlock * kTextBlock;
+}
+
+struct TextFileAccess {
+  static void Release(TextFile& f);
+  static void Start(TextFile& f, int fd, TextMode mode, const struct stat& st,
+                    std::size_t capacity);
+  // True when open; else leaves the code 103.
+  static bool IsOpen(const TextFile& f) {
+    if (f.mode_ != TextMode::kClosed) return true;
+    SetPendingIoCode(kNotOpen);
+    return false;
+  }
+  static bool Usable(TextFile& f, TextMode wanted);
+  static bool Fill(TextFile& f);
+  static void Examine(TextFile& f, std::uint64_t bytes) {
+    f.examined_ = std::max(f.examined_, bytes);
+  }
+  // File offset just past the buffer index i.
+  static std::uint64_t OffsetAfter(const TextFile& f, std::size_t i) {
+    return f.delivered_ - f.end_ + i + 1;
+  }
+  static std::size_t Next(const TextFile& f, char c, std::size_t& cache);
+  static std::string_view TakeLine(TextFile& f);
+  static std::string_view SkipLfAfterCr(TextFile& f, std::string_view line, bool spanned);
+  static void Flush(TextFile& f);
+  static void OpenForReading(TextFile& file, const std::string& name);
+  static void CreateForWriting(TextFile& file, const std::string& name);
+  static void Attach(TextFile& file, int fd, const std::string& name);
+  static void Close(TextFile& file);
+  static bool AtEnd(TextFile& file);
+  static std::string_view ReadLineView(TextFile& file);
+  static std::int64_t SizeInBlocks(TextFile& file);
+  static std::int64_t PositionInBlocks(TextFile& file);
+  static void Put(TextFile& file, std::string_view text);
+  static void EndLine(TextFile& file);
+};
+
+}  // namespace pelmoro

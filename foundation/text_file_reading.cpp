@@ -1,0 +1,102 @@
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "foundation/text_file.h"
+#include "foundation/text_file_access.h"
+
+namespace pelmoro {
+
+// Replaces the consumed buffer with the next chunk. False when no byte came:
+// the end of the data, a broken pipe, or a failed read (code pending). A
+// regular file is read until the chunk is full, so that every fill but the
+// last ends on a block boundary.
+bool TextFileAccess::Fill(TextFile& f) {
+  if (f.at_physical_end_) return false;
+  f.begin_ = f.end_ = 0;
+  f.lf_at_ = f.cr_at_ = kNotSearched;
+  const std::size_t want = f.buffer_.size();
+  while (f.end_ < want) {
+    const ssize_t got = ::read(f.fd_, f.buffer_.data() + f.end_, want - f.end_);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && errno != EPIPE) SetPendingIoCode(IoCodeFromErrno(errno, f.name_));
+    if (got <= 0) {
+      f.at_physical_end_ = true;
+      break;
+    }
+    f.end_ += static_cast<std::size_t>(got);
+    f.delivered_ += static_cast<std::uint64_t>(got);
+    if (!f.is_regular_) break;  // a pipe or terminal gives what it has
+  }
+  return f.end_ > 0;
+}
+
+// Buffer index of the next c at or after begin_, end_ when there is none.
+std::size_t TextFileAccess::Next(const TextFile& f, char c, std::size_t& cache) {
+  if (cache == kNotSearched || cache < f.begin_) {
+    const void* hit = std::memchr(f.buffer_.data() + f.begin_, c, f.end_ - f.begin_);
+    cache =
+        hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - f.buffer_.data()) : f.end_;
+  }
+  return cache;
+}
+
+bool TextFileAccess::AtEnd(TextFile& file) {
+  if (!Usable(file, TextMode::kReading)) return true;
+  // At the end every byte delivered has been looked at already, so the look
+  // past the last one takes no further block.
+  if (file.begin_ == file.end_ && !Fill(file)) return true;
+  Examine(file, OffsetAfter(file, file.begin_));
+  return file.buffer_[file.begin_] == kCtrlZ;
+}
+
+std::string_view TextFileAccess::TakeLine(TextFile& f) {
+  f.line_.clear();
+  bool spanned = false;  // the line began in an earlier fill and is held in line_
+  for (;;) {
+    if (f.begin_ == f.end_ && !Fill(f)) return f.line_;
+    const std::size_t start = f.begin_;
+    const std::size_t stop = std::min(Next(f, kLf, f.lf_at_), Next(f, kCr, f.cr_at_));
+    const char* data = f.buffer_.data();
+    if (stop == f.end_) {  // no terminator in this fill
+      f.line_.append(data + start, stop - start);
+      spanned = true;
+      f.begin_ = f.end_;
+      Examine(f, f.delivered_);
+      continue;
+    }
+    f.begin_ = stop + 1;
+    Examine(f, OffsetAfter(f, stop));
+    std::string_view line(data + start, stop - start);
+    if (spanned) line = f.line_.append(line);
+    if (data[stop] == kCr) line = SkipLfAfterCr(f, line, spanned);
+    return line;
+  }
+}
+
+// A line ended by CR: an LF right after it belongs to the same line end.
+// Looking at that byte may need the next fill, which replaces the buffer
+// that line may point into.
+std::string_view TextFileAccess::SkipLfAfterCr(TextFile& f, std::string_view line, bool spanned) {
+  if (f.begin_ == f.end_) {
+    if (!spanned) f.line_.assign(line);
+    line = f.line_;
+    if (!Fill(f)) return line;
+  }
+  Examine(f, OffsetAfter(f, f.begin_));
+  if (f.buffer_[f.begin_] == kLf) ++f.begin_;
+  return line;
+}
+
+std::string_view TextFileAccess::ReadLineView(TextFile& file) {
+  if (!Usable(file, TextMode::kReading)) return {};
+  return TakeLine(file);
+}
+
+std::string ReadTextLine(TextFile& file) { return std::string(ReadTextLineView(file)); }
+
+bool TextAtEnd(TextFile& file) { return TextFileAccess::AtEnd(file); }
+std::string_view ReadTextLineView(TextFile& file) { return TextFileAccess::ReadLineView(file); }
+
+}  // namespace pelmoro

@@ -1,0 +1,63 @@
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "foundation/text_file.h"
+#include "foundation/text_file_access.h"
+
+namespace pelmoro {
+
+// Hands the collected bytes to the system, looping over partial writes. On
+// failure the code is left pending, the bytes are dropped, and the file
+// takes no more bytes.
+void TextFileAccess::Flush(TextFile& f) {
+  std::size_t done = 0;
+  while (done < f.end_) {
+    const ssize_t put = ::write(f.fd_, f.buffer_.data() + done, f.end_ - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      const int error = put < 0 ? errno : ENOSPC;  // a write that takes nothing: no room
+      SetPendingIoCode(IoCodeFromErrno(error, f.name_));
+      f.write_failed_ = true;
+      break;
+    }
+    done += static_cast<std::size_t>(put);
+    f.written_ += static_cast<std::uint64_t>(put);
+  }
+  f.end_ = 0;
+}
+
+void TextFileAccess::Put(TextFile& file, std::string_view text) {
+  if (!Usable(file, TextMode::kWriting)) return;
+  const std::size_t capacity = file.buffer_.size();
+  while (!text.empty()) {
+    const std::size_t n = std::min(capacity - file.end_, text.size());
+    std::memcpy(file.buffer_.data() + file.end_, text.data(), n);
+    file.end_ += n;
+    text.remove_prefix(n);
+    if (file.end_ == capacity) {
+      Flush(file);
+      if (file.write_failed_) return;
+    }
+  }
+}
+
+void PutChar(TextFile& file, char c) { PutText(file, std::string_view(&c, 1)); }
+
+void TextFileAccess::EndLine(TextFile& file) {
+  PutText(file, "\r\n");
+  if (file.mode_ == TextMode::kWriting && file.is_device_ && !file.write_failed_ && file.end_ > 0) {
+    Flush(file);
+  }
+}
+
+void WriteTextLine(TextFile& file, std::string_view text) {
+  PutText(file, text);
+  EndTextLine(file);
+}
+
+void PutText(TextFile& file, std::string_view text) { TextFileAccess::Put(file, text); }
+void EndTextLine(TextFile& file) { TextFileAccess::EndLine(file); }
+
+}  // namespace pelmoro
