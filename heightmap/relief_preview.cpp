@@ -16,18 +16,27 @@ std::int32_t At(const HeightGrid& g, std::int64_t column, std::int64_t row) {
   return g.z[static_cast<std::size_t>(row * g.columns + column)];
 }
 
-// The slope along one axis by central differences, one-sided at the edges.
-double Slope(std::int32_t before, std::int32_t after, std::int64_t apart, std::int64_t spacing) {
-  return apart == 0 ? 0.0 : static_cast<double>(after - before) / static_cast<double>(apart * spacing);
-}
+// Heights are whole grid units, so on a gentle slope they climb in steps of
+// one unit that would show as stripes. The slopes are therefore taken over
+// at least a millimetre: the difference of the lines `reach` pixels to
+// either side, averaged over the 2 * reach + 1 pixels across (Horn's 3 x 3
+// differences when reach is 1), the edges repeating their outermost heights.
+constexpr std::int64_t kSlopeBase = 40;  // grid units
 
 double ShadeAt(const HeightGrid& g, std::int64_t c, std::int64_t r) {
-  const std::int64_t left = std::max<std::int64_t>(c - 1, 0);
-  const std::int64_t right = std::min(c + 1, g.columns - 1);
-  const std::int64_t below = std::max<std::int64_t>(r - 1, 0);
-  const std::int64_t above = std::min(r + 1, g.rows - 1);
-  const double dx = Slope(At(g, left, r), At(g, right, r), right - left, g.spacing);
-  const double dy = Slope(At(g, c, below), At(g, c, above), above - below, g.spacing);
+  auto z = [&](std::int64_t dc, std::int64_t dr) {
+    return static_cast<double>(At(g, std::clamp(c + dc, std::int64_t{0}, g.columns - 1),
+                                  std::clamp(r + dr, std::int64_t{0}, g.rows - 1)));
+  };
+  const std::int64_t reach = std::max<std::int64_t>(1, kSlopeBase / (2 * g.spacing));
+  double dx = 0, dy = 0;
+  for (std::int64_t k = -reach; k <= reach; ++k) {
+    dx += z(reach, k) - z(-reach, k);
+    dy += z(k, reach) - z(k, -reach);
+  }
+  const auto run = static_cast<double>((2 * reach + 1) * 2 * reach * g.spacing);
+  dx /= run;
+  dy /= run;
   // The light: from the upper left of the picture (-x, +y), 45 degrees up.
   const double lx = -0.5, ly = 0.5, lz = std::sqrt(0.5);
   const double shade = (-dx * lx - dy * ly + lz) / std::sqrt(dx * dx + dy * dy + 1.0);

@@ -28,7 +28,8 @@ std::int64_t PreviewStep(std::int64_t columns, std::int64_t rows);
 
 // The picture of the grid, the top row (highest y) first: each pixel
 // 255 * (0.65 * shade + 0.35 * height), shade the cosine between the
-// surface normal and a light at azimuth 315 degrees and elevation 45,
+// surface normal (its slopes taken over at least 1 mm) and a light at
+// azimuth 315 degrees and elevation 45,
 // height the pixel's place between the lowest and highest z (0.5 for a
 // level grid).
 std::vector<std::uint8_t> ShadeRelief(const HeightGrid& grid);
