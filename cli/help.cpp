@@ -4,12 +4,20 @@ namespace pelmoro::cli {
 
 std::string HelpText() {
   return R"(Usage: stl2hzm [--pitch MM] [--surface] [-o OUTPUT] [--quiet] [--threads N]
-               [--format hzm|png|asc] [--also FILE]... [--preview FILE.png]
-               INPUT.stl...
+               [--units UNIT] [--info] [--format hzm|png|asc] [--also FILE]...
+               [--preview FILE.png] INPUT.stl...
 
-Turns ASCII STL models into HZM height maps. A square grid is laid over the
-model in plan view, and for every grid point the height map gives the height
-of the model's surface above that point.
+Turns STL models, ASCII or binary, into HZM height maps. A square grid is
+laid over the model in plan view, and for every grid point the height map
+gives the height of the model's surface above that point.
+
+Each input's kind is told from the file itself: a binary STL has exactly
+84 + 50 n bytes for the n triangles its header counts (even when the header
+begins with "solid"); a file that begins with "solid" and holds facet or
+vertex lines is ASCII whatever its size, and so is any file with vertex
+lines. Anything else (an OBJ model, an image, an archive, plain text, a
+binary STL cut short or with bytes after its last triangle) is refused with
+a message that says what it looks like, and no height map is written.
 
 The height map is a text file (CR LF line ends): seven header lines, then
 one line "x,y,z" per grid point and a line "S" after each row. All numbers
@@ -34,6 +42,12 @@ Options:
   -q, --quiet   no progress bar and no summary lines; errors are still shown
   --threads N   worker threads for the scan, N >= 1 (default: one per
                 processor core); the height map is the same for every N
+  --units UNIT  the unit the model files are written in: mm (default), cm,
+                m, in or ft. Coordinates are scaled as they are read (1 in
+                is 1016 grid units, exactly). The window always reads mm.
+  --info        read each model and print, on stdout, its format, triangles,
+                bounds in mm, the lattice at the pitch and the exact size of
+                its height map in bytes; nothing is written
   --format F    the format of the output: hzm, png or asc. Without it the
                 output's name decides: ".png" a PNG, ".asc" an ESRI ASCII
                 grid, any other name a height map. A name made after the
@@ -71,7 +85,10 @@ file as it was. Devices and pipes (-o /dev/stdout) are written directly.
 Messages go to stderr, never to stdout. While stderr is a terminal, a
 progress line shows the phase (reading, scanning), percent, triangles or
 rows done and the time taken; after each file a summary line gives its
-triangles, grid size, output and seconds.
+triangles, grid size, output and seconds. A model without triangles (an
+empty solid) is converted, with a warning that its map is flat; a model
+less than 1 mm or more than 100 m across in plan view gets a hint at the
+unit its file is probably in.
 
 Ctrl-C stops the conversion under way: while scanning, after the row in
 progress; while reading, the triangles read so far give one row. Every

@@ -1,5 +1,6 @@
-// stl2hzm: converts ASCII STL models into HZM height maps from the command
-// line, one input after another, through the same run as the window.
+// stl2hzm: converts STL models (ASCII or binary) into HZM height maps from
+// the command line, one input after another, through the same run as the
+// window.
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,13 +11,17 @@
 
 #include "cli/cli_driver.h"
 #include "cli/help.h"
+#include "cli/model_report.h"
 #include "cli/options.h"
 #include "cli/signals.h"
 #include "cli/terminal_progress.h"
 #include "foundation/numbers.h"
+#include "engine/model_extent.h"
+#include "engine/model_units.h"
 #include "run/conversion_run.h"
 #include "run/map_outputs.h"
 #include "run/messages.h"
+#include "run/model_info.h"
 #include "run/pitch.h"
 
 namespace pelmoro::cli {
@@ -52,6 +57,19 @@ void PrintSummary(const ConversionRequest& request, const ConversionResult& resu
                static_cast<long long>(result.lattice.rows), outputs.c_str(), seconds);
 }
 
+// After the summary: an empty model, or a size that suggests another unit.
+void PrintModelNotes(const GeometryStore& store, const ConversionRequest& request,
+                     const ConversionResult& result) {
+  if (result.triangles == 0) {
+    std::fprintf(stderr, "%s: warning: no triangles in this model; its height map is flat\n",
+                 request.input.c_str());
+    return;
+  }
+  const std::string advice =
+      SizeAdvice(MeasureModelExtent(store, result.triangles), ModelUnitOf(request.units));
+  if (!advice.empty()) std::fprintf(stderr, "%s: %s\n", request.input.c_str(), advice.c_str());
+}
+
 // The input for errors of the reading, the output for the others.
 const std::string& FileConcerned(const ConversionRequest& request, RunStage stage) {
   return stage == RunStage::kReading ? request.input : request.output;
@@ -67,7 +85,10 @@ FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& request,
       std::fprintf(stderr, "%s\n", ClosingMessage(result.outcome));
       return FileOutcome::kStopped;
     }
-    if (!options.quiet) PrintSummary(request, result, driver.Seconds());
+    if (!options.quiet) {
+      PrintSummary(request, result, driver.Seconds());
+      PrintModelNotes(store, request, result);
+    }
     return FileOutcome::kConverted;
   } catch (const RunTerminated&) {
     progress.Clear();
@@ -81,11 +102,43 @@ FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& request,
   } catch (const std::bad_alloc&) {
     progress.Clear();
     PrintError(request.input, kNotEnoughMemoryMessage);
+  } catch (const std::exception& e) {  // from the system, such as a thread refused
+    progress.Clear();
+    PrintError(FileConcerned(request, driver.stage()), e.what());
   }
   return FileOutcome::kFailed;
 }
 
-// Converts the inputs in turn, all through one geometry store.
+// --info: reads the model and prints what its conversion would give.
+FileOutcome InspectOne(GeometryStore& store, const ConversionRequest& request,
+                       const CliOptions& options, TerminalProgress& progress) {
+  CliDriver driver(options.surface, progress);
+  try {  // nothing is created: every error concerns the input
+    const ModelInfo info = InspectModel(store, request, driver);
+    progress.Clear();
+    if (info.stopped) {
+      std::fprintf(stderr, "%s\n", kBreakMessage);
+      return FileOutcome::kStopped;
+    }
+    std::fputs(InfoText(request.input, info, request.pitch).c_str(), stdout);
+    const std::string advice = SizeAdvice(info.extent, ModelUnitOf(request.units));
+    if (!advice.empty()) std::printf("  note: %s\n", advice.c_str());
+    return FileOutcome::kConverted;
+  } catch (const RunTerminated&) {
+    progress.Clear();
+    return FileOutcome::kTerminated;
+  } catch (const Exception& e) {
+    progress.Clear();
+    PrintError(request.input, e.message());
+  } catch (const std::bad_alloc&) {
+    progress.Clear();
+    PrintError(request.input, kNotEnoughMemoryMessage);
+  }
+  return FileOutcome::kFailed;
+}
+
+// Converts the inputs in turn (or, with --info, inspects them), all through
+// one geometry store.
 int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs, int pitch) {
   TerminalProgress progress(!options.quiet && ::isatty(STDERR_FILENO));
   GeometryStore store;
@@ -98,12 +151,15 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
     }
     ConversionRequest request;
     request.input = options.inputs[i];
-    request.output = outputs[i];
+    if (!options.info) request.output = outputs[i];
     request.pitch = pitch;
     request.scan.threads = options.threads;
     request.format = options.format.value_or(FormatOfName(request.output));
     request.also = PlanFurtherOutputs(options);
-    switch (ConvertOne(store, request, options, progress)) {
+    request.units = FindModelUnit(options.units)->grid_units;
+    const FileOutcome outcome = options.info ? InspectOne(store, request, options, progress)
+                                             : ConvertOne(store, request, options, progress);
+    switch (outcome) {
       case FileOutcome::kConverted: break;
       case FileOutcome::kFailed: exit_code = kExitFailed; break;
       case FileOutcome::kStopped: return kExitStopped;
@@ -111,6 +167,7 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
     }
   }
   if (TerminationSignal() != 0) EndBySignal(TerminationSignal());
+  if (options.info && std::fflush(stdout) != 0) return kExitFailed;
   return exit_code;
 }
 
@@ -126,7 +183,7 @@ int Main(int argc, const char* const* argv) {
   std::vector<std::string> outputs;
   try {
     options = ParseCommandLine(argc, argv);
-    if (options.action == CliAction::kConvert) outputs = PlanOutputs(options);
+    if (options.action == CliAction::kConvert && !options.info) outputs = PlanOutputs(options);
   } catch (const UsageError& e) {
     return UsageFailure(e.what());
   }

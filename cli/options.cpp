@@ -6,6 +6,7 @@
 #include <functional>
 #include <string_view>
 
+#include "engine/model_units.h"
 #include "run/output_name.h"
 
 namespace pelmoro::cli {
@@ -36,6 +37,11 @@ int ParseThreads(std::string_view text) {
                      ", not '" + std::string(text) + "'");
   }
   return n;
+}
+
+std::string ParseUnits(const std::string& text) {
+  if (FindModelUnit(text) != nullptr) return text;
+  throw UsageError("--units needs one of mm, cm, m, in, ft, not '" + text + "'");
 }
 
 bool IsFolder(const std::string& path) {
@@ -98,6 +104,11 @@ bool ApplyOption(CliOptions& options, const Argument& a,
     options.also.push_back(value());
   } else if (a.name == "--preview") {
     options.preview = value();
+  } else if (a.name == "--units") {
+    options.units = ParseUnits(value());
+  } else if (a.name == "--info") {
+    RefuseValue(a);
+    options.info = true;
   } else {
     throw UsageError("unknown option '" + std::string(a.name) + "'");
   }

@@ -24,6 +24,8 @@ struct CliOptions {
   std::optional<OutputFormat> format;  // --format; else the output's name decides
   std::vector<std::string> also;       // --also: more outputs of the same scan
   std::string preview;                 // --preview: the shaded picture, if asked for
+  std::string units = "mm";  // the unit of the model files' coordinates (--units)
+  bool info = false;  // --info: report on each model, write nothing
   std::vector<std::string> inputs;
 };
 
@@ -35,7 +37,7 @@ class UsageError : public std::runtime_error {
 
 // Reads argv[1..argc-1]. --help and --version end the reading where they
 // stand. Raises UsageError for an unknown option, a missing value, a bad
-// thread count or no input.
+// thread count, an unknown unit or no input.
 CliOptions ParseCommandLine(int argc, const char* const* argv);
 
 // Pairs each input with its output: without -o the name proposed after the

@@ -47,17 +47,17 @@ std::string_view LastField(std::string_view rest) {
   return rest.substr(0, end);
 }
 
-std::int32_t ConvertField(std::string_view field) {
-  return ToGridUnits(ParseReal(field, kStlSeparator), field);
+std::int32_t ConvertField(std::string_view field, int units) {
+  return ToGridUnits(ParseReal(field, kStlSeparator), field, units);
 }
 
 // Stores the three coordinates of a vertex line into vertex, each as soon as
 // it is converted, so a failure in a later field keeps the earlier ones.
-void ReadVertexFields(std::string_view line, Vertex& vertex) {
+void ReadVertexFields(std::string_view line, Vertex& vertex, int units) {
   std::string_view rest = StripLeading(line.substr(6));
-  vertex.x = ConvertField(NextField(rest));
-  vertex.y = ConvertField(NextField(rest));
-  vertex.z = ConvertField(LastField(rest));
+  vertex.x = ConvertField(NextField(rest), units);
+  vertex.y = ConvertField(NextField(rest), units);
+  vertex.z = ConvertField(LastField(rest), units);
 }
 
 // TruncateReal(P / B * 100), with B the file's size in text blocks and P
@@ -78,8 +78,8 @@ std::size_t ExpectedRows(std::size_t rows, std::int64_t position, std::int64_t s
 
 class InputReading {
  public:
-  InputReading(GeometryStore& store, const std::string& file_name, RunDriver& driver)
-      : store_(store), driver_(driver) {
+  InputReading(GeometryStore& store, const std::string& file_name, RunDriver& driver, int units)
+      : store_(store), driver_(driver), units_(units) {
     OpenTextForReading(file_, file_name);
     CheckIoResult();
     blocks_ = TextSizeInBlocks(file_);
@@ -113,7 +113,7 @@ class InputReading {
       store_.EnsureRow(row, ExpectedRows(row, TextPositionInBlocks(file_), blocks_));
     }
     Triangle& triangle = store_.triangle(row);
-    ReadVertexFields(line, triangle.v[slot_]);
+    ReadVertexFields(line, triangle.v[slot_], units_);
     store_.WidenBounds(triangle.v[slot_]);
     if (++slot_ < 3) return false;
     slot_ = 0;
@@ -130,6 +130,7 @@ class InputReading {
 
   GeometryStore& store_;
   RunDriver& driver_;
+  int units_;
   TextFile file_;  // closed by its destructor when an error leaves early
   std::int64_t blocks_ = 0;
   std::int32_t triangles_ = 0;
@@ -139,8 +140,8 @@ class InputReading {
 }  // namespace
 
 std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
-                             RunDriver& driver) {
-  InputReading reading(store, file_name, driver);
+                             RunDriver& driver, int units_per_file_unit) {
+  InputReading reading(store, file_name, driver, units_per_file_unit);
   return reading.ReadAll();
 }
 

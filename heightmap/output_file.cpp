@@ -12,6 +12,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <system_error>
 
 #include "foundation/errors.h"
 
@@ -143,11 +144,17 @@ namespace {
 int FlushToDisk(const std::string& path, const std::function<void()>& while_waiting) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return 0;
-  auto flushed = std::async(std::launch::async, [fd] {
+  const auto flush = [fd] {
     const int result = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
     ::close(fd);
     return result;
-  });
+  };
+  std::future<int> flushed;
+  try {
+    flushed = std::async(std::launch::async, flush);
+  } catch (const std::system_error&) {
+    return flush();  // no thread to be had: flush here, the front end waits
+  }
   if (while_waiting) {
     try {
       while (flushed.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {

@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "engine/stl_reader.h"
+#include "engine/stl_model_reader.h"
 #include "run/map_outputs.h"
 
 namespace pelmoro {
@@ -38,15 +38,17 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
 
   ConversionResult result;
   driver.PhaseStarted(RunPhase::kReading, 0);
-  result.triangles = ReadStlVertices(store, request.input, driver);
+  const StlReading reading = ReadStlModel(store, request.input, driver, request.units);
+  result.format = reading.format;
+  result.triangles = reading.triangles;
   result.lattice = LatticeOver(store.bounds(), request.pitch);
   driver.PhaseStarted(RunPhase::kScanning, result.lattice.rows);
   outputs.Start(result.lattice, store.bounds());
   ScanHeightMap(store, request.pitch, result.triangles, driver, outputs.sink(), request.scan);
-  // Getting a large map onto the disk takes a while: the front end keeps
-  // handling its messages meanwhile.
+  // Getting a large map onto the disk takes a while: the front end stays
+  // responsive meanwhile.
   driver.PhaseStarted(RunPhase::kClosing, 0);
-  outputs.Commit([&driver] { driver.ProcessMessages(); });
+  outputs.Commit([&driver] { driver.WhileWaiting(); });
 
   result.outcome = driver.StopRequested() ? RunOutcome::kStopped : RunOutcome::kComplete;
   return result;
