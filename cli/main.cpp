@@ -19,6 +19,7 @@
 #include "engine/model_extent.h"
 #include "engine/model_units.h"
 #include "run/conversion_run.h"
+#include "run/map_outputs.h"
 #include "run/messages.h"
 #include "run/model_info.h"
 #include "run/pitch.h"
@@ -48,10 +49,12 @@ void PrintError(const std::string& file, const std::string& message) {
 
 void PrintSummary(const ConversionRequest& request, const ConversionResult& result,
                   double seconds) {
+  std::string outputs = request.output;
+  for (const OutputRequest& also : request.also) outputs += ", " + also.path;
   std::fprintf(stderr, "%s: %d triangles, %lld x %lld points -> %s (%.2f s)\n",
                request.input.c_str(), static_cast<int>(result.triangles),
                static_cast<long long>(result.lattice.columns),
-               static_cast<long long>(result.lattice.rows), request.output.c_str(), seconds);
+               static_cast<long long>(result.lattice.rows), outputs.c_str(), seconds);
 }
 
 // After the summary: an empty model, or a size that suggests another unit.
@@ -90,6 +93,9 @@ FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& request,
   } catch (const RunTerminated&) {
     progress.Clear();
     return FileOutcome::kTerminated;
+  } catch (const EOutputError& e) {
+    progress.Clear();
+    PrintError(e.file(), e.message());
   } catch (const Exception& e) {
     progress.Clear();
     PrintError(FileConcerned(request, driver.stage()), e.message());
@@ -148,6 +154,8 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
     if (!options.info) request.output = outputs[i];
     request.pitch = pitch;
     request.scan.threads = options.threads;
+    request.format = options.format.value_or(FormatOfName(request.output));
+    request.also = PlanFurtherOutputs(options);
     request.units = FindModelUnit(options.units)->grid_units;
     const FileOutcome outcome = options.info ? InspectOne(store, request, options, progress)
                                              : ConvertOne(store, request, options, progress);

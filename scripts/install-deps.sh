@@ -7,6 +7,7 @@ packages=(
   g++ cmake make git
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  libpng-dev
   fonts-ipafont-gothic
   locales
   python3 scdoc dpkg-dev file
