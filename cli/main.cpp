@@ -21,6 +21,7 @@
 #include "engine/model_extent.h"
 #include "engine/model_units.h"
 #include "run/conversion_run.h"
+#include "run/map_outputs.h"
 #include "run/messages.h"
 #include "run/model_info.h"
 #include "run/pitch.h"
@@ -65,11 +66,12 @@ std::string OutputShown(const ConversionRequest& request) {
 
 void PrintSummary(const ConversionRequest& request, const ConversionResult& result,
                   double seconds) {
+  std::string outputs = OutputShown(request);
+  for (const OutputRequest& also : request.also) outputs += ", " + also.path;
   std::fprintf(stderr, "%s: %d triangles, %lld x %lld points -> %s (%.2f s)\n",
                InputShown(request).c_str(), static_cast<int>(result.triangles),
                static_cast<long long>(result.lattice.columns),
-               static_cast<long long>(result.lattice.rows), OutputShown(request).c_str(),
-               seconds);
+               static_cast<long long>(result.lattice.rows), outputs.c_str(), seconds);
 }
 
 // After the summary: what the reading left unread, or a size that suggests
@@ -110,6 +112,9 @@ FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& request,
   } catch (const RunTerminated&) {
     progress.Clear();
     return FileOutcome::kTerminated;
+  } catch (const EOutputError& e) {
+    progress.Clear();
+    PrintError(e.file() == request.output ? OutputShown(request) : e.file(), e);
   } catch (const Exception& e) {
     progress.Clear();
     PrintError(FileConcerned(request, driver.stage()), e);
@@ -169,6 +174,8 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
     if (request.output == kStandardStream) request.output_descriptor = STDOUT_FILENO;
     request.pitch = pitch;
     request.scan.threads = options.threads;
+    request.format = options.format.value_or(FormatOfName(request.output));
+    request.also = PlanFurtherOutputs(options);
     request.units = FindModelUnit(options.units)->grid_units;
     const FileOutcome outcome = options.info ? InspectOne(store, request, options, progress)
                                              : ConvertOne(store, request, options, progress);

@@ -146,12 +146,7 @@ void OutputFile::CreateOnDescriptor(int fd, const std::string& name) {
   AttachTextForWriting(text_, copy, name);
   temp_.clear();
   open_ = true;
-  if (const int code = PendingIoCode(); code != 0) {
-    const IoFailure failure = PendingIoFailure();
-    SetPendingIoCode(0);
-    Abandon();
-    throw EInOutError(code, failure);
-  }
+  Fail(PendingIoCode(), PendingIoFailure());
 }
 
 namespace {
@@ -188,30 +183,44 @@ int FlushToDisk(const std::string& path, const std::function<void()>& while_wait
 }  // namespace
 
 void OutputFile::Commit(const std::function<void()>& while_waiting) {
-  if (!open_) return;
+  Flush(while_waiting);
+  Publish();
+}
+
+void OutputFile::Flush(const std::function<void()>& while_waiting) {
+  if (!open_ || flushed_) return;
   CloseText(text_);
   int code = PendingIoCode();
   IoFailure failure = PendingIoFailure();
+  // The data must be on the disk before the name points at it, or a crash
+  // right after the rename could leave an empty target.
   if (code == 0 && !temp_.empty()) {
-    // The data must be on the disk before the name points at it, or a crash
-    // right after the rename could leave an empty target.
     if (const int error = FlushToDisk(temp_, while_waiting); error != 0) {
       code = IoCodeFromErrno(error, target_);
       failure = IoFailure{IoOperation::kWrite, error, target_};
     }
-    if (code == 0 && ::rename(temp_.c_str(), destination_.c_str()) != 0) {
-      const int error = errno;
-      code = IoCodeFromErrno(error, target_);
-      failure = IoFailure{IoOperation::kCreate, error, target_};
-    }
   }
-  if (code != 0) {
-    SetPendingIoCode(0);
-    Abandon();
-    throw EInOutError(code, failure);
+  Fail(code, failure);
+  flushed_ = true;
+}
+
+void OutputFile::Publish() {
+  if (!open_) return;
+  Flush();
+  if (!temp_.empty() && ::rename(temp_.c_str(), destination_.c_str()) != 0) {
+    const int error = errno;
+    Fail(IoCodeFromErrno(error, target_), IoFailure{IoOperation::kCreate, error, target_});
   }
   temp_.clear();
   open_ = false;
+  flushed_ = false;
+}
+
+void OutputFile::Fail(int code, const IoFailure& failure) {
+  if (code == 0) return;
+  SetPendingIoCode(0);
+  Abandon();
+  throw EInOutError(code, failure);
 }
 
 void OutputFile::Abandon() noexcept {
@@ -227,6 +236,7 @@ void OutputFile::Abandon() noexcept {
   if (!temp_.empty()) ::unlink(temp_.c_str());
   temp_.clear();
   open_ = false;
+  flushed_ = false;
 }
 
 }  // namespace pelmoro

@@ -31,6 +31,10 @@ class OutputFile {
   // every 10 ms meanwhile (a window keeps handling its messages); what it
   // raises passes out, and the output is then abandoned.
   void Commit(const std::function<void()>& while_waiting = {});
+  // The two halves of Commit, for committing several outputs together:
+  // every file reaches the disk first, and only then do the names change.
+  void Flush(const std::function<void()>& while_waiting = {});
+  void Publish();
   // Closes and removes the temporary file; never throws.
   void Abandon() noexcept;
   const std::string& target() const { return target_; }
@@ -42,6 +46,9 @@ class OutputFile {
   std::string destination_;  // the target with symbolic links followed
   std::string temp_;  // empty when writing the target directly
   bool open_ = false;
+  bool flushed_ = false;  // closed and on the disk, not yet renamed
+
+  void Fail(int code, const IoFailure& failure = {});  // abandons and raises code, unless it is 0
 };
 
 }  // namespace pelmoro

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what pelmoro needs to build, test and benchmark on Debian 12.
+# Installs what pelmoro needs to build, test, benchmark and package on Debian 12.
 # Idempotent: when every package is present it only checks and returns.
 set -euo pipefail
 
@@ -7,8 +7,15 @@ packages=(
   g++ cmake make git
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  libpng-dev
   fonts-ipafont-gothic
+<<<<<<< HEAD
   locales gettext
+=======
+  locales
+  python3 scdoc dpkg-dev file
+  lintian appstream desktop-file-utils bash-completion
+>>>>>>> main
 )
 
 missing=()

@@ -121,7 +121,14 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"ThreadsNotANumber", {"--threads=two", "@"}},
                       UsageCase{"FlagWithValue", {"--surface=yes", "@"}},
                       UsageCase{"OneOutputFileForTwoInputs", {"-o", "x.hzm", "@", "@"}},
-                      UsageCase{"StandardInputTwice", {"-", "@", "-"}}),
+                      UsageCase{"StandardInputTwice", {"-", "@", "-"}},
+                      UsageCase{"UnknownFormat", {"--format", "bmp", "@"}},
+                      UsageCase{"FormatInUpperCase", {"--format=PNG", "@"}},
+                      UsageCase{"AlsoWithoutValue", {"@", "--also"}},
+                      UsageCase{"AlsoForTwoInputs", {"--also", "x.png", "@", "@"}},
+                      UsageCase{"PreviewForTwoInputs", {"--preview", "x.png", "@", "@"}},
+                      UsageCase{"OutputNamedTwice", {"-o", "x.png", "--also", "x.png", "@"}},
+                      UsageCase{"PreviewOverTheOutput", {"-o", "x.png", "--preview", "x.png", "@"}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 struct PitchCase {

@@ -128,7 +128,7 @@ TEST(RunConversionTest, StopDuringTheScanEndsWithThatRow) {
   GeometryStore store;
   FakeDriver driver;
   // Pass 1 follows the triangle, passes 2 and 3 the first two rows.
-  driver.on_pass = [&](int pass) { driver.stop = pass == 3; };
+  driver.on_pass = [&](int pass) { driver.stop = driver.stop || pass == 3; };
   const ConversionRequest request{dir.Write("w.stl", kWorkedStl), dir.File("w.hzm"), 40};
   EXPECT_EQ(RunConversion(store, request, driver).outcome, RunOutcome::kStopped);
   const std::string bytes = ReadFileBytes(request.output);
