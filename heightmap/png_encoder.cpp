@@ -50,6 +50,24 @@ constexpr int kZlibLevel = 1;
 
 }  // namespace
 
+// The header and text chunks; false after libpng failed (its message in
+// p.message). Only plain values live here across the setjmp.
+bool PngEncoder::WriteHeader(Png& p, std::uint32_t width, std::uint32_t height, int bit_depth,
+                             void* chunks, int count) {
+  if (setjmp(png_jmpbuf(p.png))) return false;
+  png_set_write_fn(p.png, p.out, WriteToText, FlushText);
+  png_set_IHDR(p.png, p.info, width, height, bit_depth, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  // The lattice sets the size, not a file from elsewhere: PNG's own limits
+  // are the only ones.
+  png_set_user_limits(p.png, 0x7fffffff, 0x7fffffff);
+  png_set_compression_level(p.png, kZlibLevel);
+  png_set_filter(p.png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+  png_set_text(p.png, p.info, static_cast<png_text*>(chunks), count);
+  png_write_info(p.png, p.info);
+  return true;
+}
+
 PngEncoder::PngEncoder(TextFile& out, std::uint32_t width, std::uint32_t height, int bit_depth,
                        const std::vector<PngText>& texts)
     : png_(new Png) {
@@ -68,23 +86,12 @@ PngEncoder::PngEncoder(TextFile& out, std::uint32_t width, std::uint32_t height,
     chunks[i].key = const_cast<char*>(texts[i].first.c_str());
     chunks[i].text = const_cast<char*>(texts[i].second.c_str());
   }
-  Png& p = *png_;
-  if (setjmp(png_jmpbuf(p.png))) {
-    const std::string message = p.message;
-    png_destroy_write_struct(&p.png, &p.info);
+  if (!WriteHeader(*png_, width, height, bit_depth, chunks.data(), static_cast<int>(chunks.size()))) {
+    const std::string message = png_->message;
+    png_destroy_write_struct(&png_->png, &png_->info);
     delete png_;
     throw Exception(message);
   }
-  png_set_write_fn(p.png, p.out, WriteToText, FlushText);
-  png_set_IHDR(p.png, p.info, width, height, bit_depth, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  // The lattice sets the size, not a file from elsewhere: PNG's own limits
-  // are the only ones.
-  png_set_user_limits(p.png, 0x7fffffff, 0x7fffffff);
-  png_set_compression_level(p.png, kZlibLevel);
-  png_set_filter(p.png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
-  png_set_text(p.png, p.info, chunks.data(), static_cast<int>(chunks.size()));
-  png_write_info(p.png, p.info);
   CheckIoResult();
 }
 

@@ -34,6 +34,9 @@ class PngEncoder {
 
  private:
   struct Png;
+  // chunks: libpng's png_text array, count entries.
+  static bool WriteHeader(Png& p, std::uint32_t width, std::uint32_t height, int bit_depth,
+                          void* chunks, int count);
   Png* png_;
 };
 

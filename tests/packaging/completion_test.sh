@@ -45,7 +45,8 @@ inputs="-odd.stl BIG.STL Mixed.Stl models part.stl"
 long_options=$(cut -f1 <<<"$help" | grep -- '^--' | LC_ALL=C sort | tr '\n' ' ' | sed 's/ $//')
 
 expect "every long option of --help"   "stl2hzm --"                 "$long_options"
-expect "an option by its prefix"       "stl2hzm --p"                "--pitch"
+expect "an option by its prefix"       "stl2hzm --pi"               "--pitch"
+expect "options sharing a prefix"      "stl2hzm --p"                "--pitch --preview"
 expect "an option after a value"       "stl2hzm --pitch 0.5 --s"    "--surface"
 expect "inputs: STL files and folders" "stl2hzm "                   "$inputs"
 expect "an input by its prefix"        "stl2hzm p"                  "part.stl"
