@@ -29,8 +29,9 @@ triangle does.
 
 Options:
   --pitch MM    grid spacing in millimetres, 0.025 to 6.375 (1 to 255 grid
-                units; a fraction of a unit is dropped). Written with the
-                decimal separator of your locale (LC_NUMERIC). Default 0.1.
+                units; a fraction of a unit is dropped). Written with a
+                decimal point, or the decimal separator of your locale
+                (LC_NUMERIC). Default 0.1.
   --surface     take the first covering triangle in file order instead of
                 the highest one
   -o OUTPUT     the output file (for one input), or an existing folder that
@@ -97,8 +98,15 @@ output keeps every complete row (the header of a PNG or grid counts them),
 and SIGHUP abandon the conversion under way instead: none of its outputs is
 written and earlier files of those names stay.
 
-Errors are printed as "FILE: message", FILE being the input or output the
-error concerns. The inputs after a failed one are still converted.
+An input or output "-" is standard input or output; a map read from
+standard input goes to standard output unless -o names a file.
+
+Errors name the file they concern ("cannot open part.stl: it is a
+folder"), and an error inside an input its line too, as "FILE:LINE:
+message". Messages are in English, or in Japanese under a Japanese
+LC_MESSAGES (or LANG), in the converter window's own words. Warnings
+("FILE: warning: ...") tell of a model read only in part; --quiet silences
+them, never errors. The inputs after a failed one are still converted.
 
 Exit status:
   0     every input converted
