@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/catalog.h"
 #include "cli/cli_driver.h"
+#include "cli/error_text.h"
 #include "cli/help.h"
 #include "cli/model_report.h"
 #include "cli/options.h"
@@ -21,6 +23,7 @@
 #include "foundation/numbers.h"
 #include "heightmap/output_file.h"
 #include "run/conversion_run.h"
+#include "run/map_outputs.h"
 #include "run/messages.h"
 #include "run/model_info.h"
 #include "run/pitch.h"
@@ -48,30 +51,49 @@ void PrintError(const std::string& file, const std::string& message) {
   std::fprintf(stderr, "%s: %s\n", file.c_str(), ForTerminal(ErrorBoxText(message)).c_str());
 }
 
-void PrintSummary(const ConversionRequest& request, const ConversionResult& result,
-                  double seconds) {
-  std::fprintf(stderr, "%s: %d triangles, %lld x %lld points -> %s (%.2f s)\n",
-               request.input.c_str(), static_cast<int>(result.triangles),
-               static_cast<long long>(result.lattice.columns),
-               static_cast<long long>(result.lattice.rows), request.output.c_str(), seconds);
+void PrintError(const std::string& file, const Exception& error) {
+  std::fprintf(stderr, "%s\n", ErrorLine(error, file).c_str());
 }
 
-// After the summary: an empty model, or a size that suggests another unit.
+// "-" stands for standard input or output, and messages call it so.
+constexpr char kStandardStream[] = "-";
+constexpr char kStandardInputPath[] = "/dev/stdin";
+
+std::string InputShown(const ConversionRequest& request) {
+  return request.input == kStandardInputPath ? "standard input" : request.input;
+}
+std::string OutputShown(const ConversionRequest& request) {
+  return request.output_descriptor >= 0 ? "standard output" : request.output;
+}
+
+void PrintSummary(const ConversionRequest& request, const ConversionResult& result,
+                  double seconds) {
+  std::string outputs = OutputShown(request);
+  for (const OutputRequest& also : request.also) outputs += ", " + also.path;
+  std::fprintf(stderr, "%s: %d triangles, %lld x %lld points -> %s (%.2f s)\n",
+               InputShown(request).c_str(), static_cast<int>(result.triangles),
+               static_cast<long long>(result.lattice.columns),
+               static_cast<long long>(result.lattice.rows), outputs.c_str(), seconds);
+}
+
+// After the summary: what the reading left unread, or a size that suggests
+// another unit.
 void PrintModelNotes(const GeometryStore& store, const ConversionRequest& request,
                      const ConversionResult& result) {
-  if (result.triangles == 0) {
-    std::fprintf(stderr, "%s: warning: no triangles in this model; its height map is flat\n",
-                 request.input.c_str());
-    return;
+  for (const std::string& line : WarningLines(InputShown(request), result.notes, result.triangles)) {
+    std::fprintf(stderr, "%s\n", line.c_str());
   }
+  if (result.triangles == 0) return;
   const std::string advice =
       SizeAdvice(MeasureModelExtent(store, result.triangles), ModelUnitOf(request.units));
-  if (!advice.empty()) std::fprintf(stderr, "%s: %s\n", request.input.c_str(), advice.c_str());
+  if (!advice.empty()) {
+    std::fprintf(stderr, "%s: %s\n", InputShown(request).c_str(), advice.c_str());
+  }
 }
 
 // The input for errors of the reading, the output for the others.
-const std::string& FileConcerned(const ConversionRequest& request, RunStage stage) {
-  return stage == RunStage::kReading ? request.input : request.output;
+std::string FileConcerned(const ConversionRequest& request, RunStage stage) {
+  return stage == RunStage::kReading ? InputShown(request) : OutputShown(request);
 }
 
 FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& request,
@@ -94,15 +116,19 @@ FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& request,
     return FileOutcome::kTerminated;
   } catch (const ENotEnoughSpace& e) {
     progress.Clear();
-    PrintError(request.output, e.message());
-  } catch (const Exception& e) {
+    PrintError(e.file() == request.output ? OutputShown(request) : e.file(), e);
+  } catch (const EOutputError& e) {
     progress.Clear();
     // A call given up for a termination fails; the termination is the news.
     if (TerminationSignal() != 0) return FileOutcome::kTerminated;
-    PrintError(FileConcerned(request, driver.stage()), e.message());
+    PrintError(e.file() == request.output ? OutputShown(request) : e.file(), e);
+  } catch (const Exception& e) {
+    progress.Clear();
+    if (TerminationSignal() != 0) return FileOutcome::kTerminated;
+    PrintError(FileConcerned(request, driver.stage()), e);
   } catch (const std::bad_alloc&) {
     progress.Clear();
-    PrintError(request.input, kNotEnoughMemoryMessage);
+    PrintError(InputShown(request), kNotEnoughMemoryMessage);
   } catch (const std::exception& e) {  // from the system, such as a thread refused
     progress.Clear();
     PrintError(FileConcerned(request, driver.stage()), e.what());
@@ -121,7 +147,7 @@ FileOutcome InspectOne(GeometryStore& store, const ConversionRequest& request,
       std::fprintf(stderr, "%s\n", kBreakMessage);
       return FileOutcome::kStopped;
     }
-    std::fputs(InfoText(request.input, info, request.pitch).c_str(), stdout);
+    std::fputs(InfoText(InputShown(request), info, request.pitch).c_str(), stdout);
     const std::string advice = SizeAdvice(info.extent, ModelUnitOf(request.units));
     if (!advice.empty()) std::printf("  note: %s\n", advice.c_str());
     return FileOutcome::kConverted;
@@ -130,10 +156,10 @@ FileOutcome InspectOne(GeometryStore& store, const ConversionRequest& request,
     return FileOutcome::kTerminated;
   } catch (const Exception& e) {
     progress.Clear();
-    PrintError(request.input, e.message());
+    PrintError(InputShown(request), e);
   } catch (const std::bad_alloc&) {
     progress.Clear();
-    PrintError(request.input, kNotEnoughMemoryMessage);
+    PrintError(InputShown(request), kNotEnoughMemoryMessage);
   }
   return FileOutcome::kFailed;
 }
@@ -151,10 +177,13 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
       return kExitStopped;
     }
     ConversionRequest request;
-    request.input = options.inputs[i];
+    request.input = options.inputs[i] == kStandardStream ? kStandardInputPath : options.inputs[i];
     if (!options.info) request.output = outputs[i];
+    if (request.output == kStandardStream) request.output_descriptor = STDOUT_FILENO;
     request.pitch = pitch;
     request.scan.threads = options.threads;
+    request.format = options.format.value_or(FormatOfName(request.output));
+    request.also = PlanFurtherOutputs(options);
     request.units = FindModelUnit(options.units)->grid_units;
     const FileOutcome outcome = options.info ? InspectOne(store, request, options, progress)
                                              : ConvertOne(store, request, options, progress);
@@ -176,8 +205,15 @@ int UsageFailure(const std::string& why) {
   return kExitUsage;
 }
 
+// "." is always a decimal point on the command line, where scripts write
+// numbers; the locale's own separator is taken as well.
+char PitchSeparator(const std::string& text) {
+  return text.find('.') != std::string::npos ? '.' : DecimalSeparator();
+}
+
 int Main(int argc, const char* const* argv) {
   ProtectMessageOutput();
+  OpenMessageCatalog();
   SetDecimalSeparator(LocaleDecimalSeparator());
   CliOptions options;
   std::vector<std::string> outputs;
@@ -196,7 +232,7 @@ int Main(int argc, const char* const* argv) {
   }
   int pitch = kDefaultPitch;
   if (options.pitch_given) {
-    const PitchResult parsed = ParsePitchText(options.pitch_text, DecimalSeparator());
+    const PitchResult parsed = ParsePitchText(options.pitch_text, PitchSeparator(options.pitch_text));
     if (parsed.pitch == 0) {
       std::fprintf(stderr, "%s\n", ForTerminal(parsed.message).c_str());
       return kExitUsage;

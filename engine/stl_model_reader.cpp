@@ -12,7 +12,7 @@ StlReading ReadStlModel(GeometryStore& store, const std::string& file_name, RunD
   reading.triangles =
       reading.format == StlFormat::kBinary
           ? ReadBinaryStlVertices(store, file_name, driver, units_per_file_unit)
-          : ReadStlVertices(store, file_name, driver, units_per_file_unit);
+          : ReadStlVertices(store, file_name, driver, units_per_file_unit, reading.notes);
   return reading;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/grid_units.h"
+#include "engine/reading_notes.h"
 #include "engine/run_driver.h"
 #include "engine/stl_format.h"
 #include "foundation/geometry_store.h"
@@ -14,6 +15,7 @@ namespace pelmoro {
 struct StlReading {
   StlFormat format = StlFormat::kAscii;
   std::int32_t triangles = 0;  // complete triangles stored
+  ReadingNotes notes;          // what an ASCII reading left unread
 };
 
 // Decides the file's kind (DetectStlFormat) and reads it with the ASCII or

@@ -47,6 +47,14 @@ std::string_view LastField(std::string_view rest) {
   return rest.substr(0, end);
 }
 
+bool StartsWithIgnoringCase(std::string_view line, std::string_view word) {
+  if (line.size() < word.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    if ((line[i] | 0x20) != word[i]) return false;
+  }
+  return true;
+}
+
 std::int32_t ConvertField(std::string_view field, int units) {
   return ToGridUnits(ParseReal(field, kStlSeparator), field, units);
 }
@@ -87,12 +95,12 @@ class InputReading {
     store_.SetCapacity(static_cast<std::size_t>(TruncateReal(static_cast<Real>(blocks_) / 2)));
   }
 
-  std::int32_t ReadAll() {
-    while (!AtEnd()) {
-      std::string_view line = StripLeading(ReadTextLineView(file_));
-      CheckIoResult();
-      if (!IsVertexLine(line)) continue;
-      if (TakeVertex(line) && StopAfterTriangle()) break;
+  std::int32_t ReadAll(ReadingNotes& notes) {
+    try {
+      if (!ReadLines()) Note(notes);
+    } catch (Exception& e) {
+      if (e.line() == 0) e.set_line(line_);
+      throw;
     }
     CloseText(file_);
     CheckIoResult();
@@ -100,6 +108,44 @@ class InputReading {
   }
 
  private:
+  // False at the end of the data, true on a stop request.
+  bool ReadLines() {
+    while (!AtEnd()) {
+      std::string_view line = StripLeading(ReadTextLineView(file_));
+      ++line_;  // every line handed out had its own terminator (or was the last)
+      CheckIoResult();
+      if (!IsVertexLine(line)) {
+        NoteOtherLine(line);
+        continue;
+      }
+      last_vertex_line_ = line_;
+      endsolid_after_vertices_ = false;
+      if (TakeVertex(line) && StopAfterTriangle()) return true;
+    }
+    return false;
+  }
+
+  // Only lines that are no vertex lines are looked at, and mostly only at
+  // their first byte.
+  void NoteOtherLine(std::string_view line) {
+    if (line.empty()) return;
+    if ((line[0] | 0x20) == 'e') {
+      if (StartsWithIgnoringCase(line, "endsolid")) endsolid_after_vertices_ = true;
+    } else if (!solid_seen_ && StartsWithIgnoringCase(line, "solid")) {
+      solid_seen_ = true;
+    }
+  }
+
+  void Note(ReadingNotes& notes) {
+    notes.bytes_after_ctrl_z = TextBytesAfterCtrlZ(file_);
+    CheckIoResult();
+    if (notes.bytes_after_ctrl_z > 0) notes.ctrl_z_line = line_ + 1;
+    notes.leftover_vertices = slot_;
+    notes.last_vertex_line = last_vertex_line_;
+    notes.missing_endsolid = solid_seen_ && last_vertex_line_ > 0 && !endsolid_after_vertices_ &&
+                             !TextEndedAtCtrlZ(file_);
+  }
+
   bool AtEnd() {
     const bool end = TextAtEnd(file_);
     CheckIoResult();
@@ -135,14 +181,24 @@ class InputReading {
   std::int64_t blocks_ = 0;
   std::int32_t triangles_ = 0;
   int slot_ = 0;
+  std::int64_t line_ = 0;  // lines read so far
+  std::int64_t last_vertex_line_ = 0;
+  bool solid_seen_ = false;
+  bool endsolid_after_vertices_ = false;
 };
 
 }  // namespace
 
 std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
                              RunDriver& driver, int units_per_file_unit) {
+  ReadingNotes notes;
+  return ReadStlVertices(store, file_name, driver, units_per_file_unit, notes);
+}
+
+std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
+                             RunDriver& driver, int units_per_file_unit, ReadingNotes& notes) {
   InputReading reading(store, file_name, driver, units_per_file_unit);
-  return reading.ReadAll();
+  return reading.ReadAll(notes);
 }
 
 }  // namespace pelmoro

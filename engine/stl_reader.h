@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/grid_units.h"
+#include "engine/reading_notes.h"
 #include "engine/run_driver.h"
 #include "foundation/geometry_store.h"
 
@@ -18,9 +19,16 @@ namespace pelmoro {
 // complete triangle it sets the progress (blocks read / blocks in the file),
 // processes pending messages and returns early on a stop request.
 // Returns the number of complete triangles. Raises EInOutError,
-// EConvertError or ERangeError; the input is closed in every case.
+// EConvertError or ERangeError, with the line they arose in set
+// (Exception::line(), lines counted as ReadTextLine ends them); the input is
+// closed in every case.
 std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
                              RunDriver& driver,
                              int units_per_file_unit = kGridUnitsPerMillimetre);
+// The same, and tells in notes what a reading that was not stopped left
+// unread: bytes after a Ctrl-Z, the vertices of an incomplete last triangle,
+// a missing "endsolid" line.
+std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
+                             RunDriver& driver, int units_per_file_unit, ReadingNotes& notes);
 
 }  // namespace pelmoro

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "foundation/errors.h"
+
 namespace pelmoro {
 
 class BinaryInput {
@@ -25,7 +27,7 @@ class BinaryInput {
   std::size_t Read(char* into, std::size_t bytes);
 
  private:
-  [[noreturn]] void Fail(int error) const;
+  [[noreturn]] void Fail(IoOperation operation, int error) const;
 
   std::string name_;
   int fd_ = -1;

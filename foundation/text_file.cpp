@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <utility>
 
 #include "foundation/errors.h"
 #include "foundation/text_file_access.h"
@@ -16,6 +17,7 @@ namespace {
 
 thread_local int pending_io_code = 0;
 std::atomic<GiveUpInterruptedCall> interruption_check{nullptr};
+thread_local IoFailure pending_io_failure;
 
 bool ParentFolderExists(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
@@ -112,12 +114,25 @@ void CheckIoResult() {
   const int code = pending_io_code;
   if (code == 0) return;
   pending_io_code = 0;
-  throw EInOutError(code);
+  throw EInOutError(code, std::move(pending_io_failure));
 }
 
 int PendingIoCode() { return pending_io_code; }
 
-void SetPendingIoCode(int code) { pending_io_code = code; }
+IoFailure PendingIoFailure() { return pending_io_failure; }
+
+void SetPendingIoCode(int code, IoFailure failure) {
+  pending_io_code = code;
+  pending_io_failure = std::move(failure);
+}
+
+void SetPendingIoFailure(IoOperation operation, int error, const std::string& path) {
+  SetPendingIoCode(IoCodeFromErrno(error, path), IoFailure{operation, error, path});
+}
+
+EInOutError IoErrorFromErrno(IoOperation operation, int error, const std::string& path) {
+  return EInOutError(IoCodeFromErrno(error, path), IoFailure{operation, error, path});
+}
 
 // ---- opening and closing -------------------------------------------------
 
@@ -126,8 +141,9 @@ namespace {
 // Opens name with flags; the descriptor, or -1 with the code left pending
 // (also for an open given up after a signal, with errno EINTR).
 int OpenDescriptor(const std::string& name, int flags, struct stat& st) {
+  const IoOperation operation = (flags & O_WRONLY) != 0 ? IoOperation::kCreate : IoOperation::kOpen;
   if (name.find('\0') != std::string::npos) {  // the system would see a shorter name
-    SetPendingIoCode(3);
+    SetPendingIoCode(3, IoFailure{operation, 0, name});
     return -1;
   }
   // A signal that came just before the open would not interrupt it: the
@@ -139,13 +155,15 @@ int OpenDescriptor(const std::string& name, int flags, struct stat& st) {
     if (fd >= 0 || errno != EINTR) break;
   }
   if (fd < 0) {
-    SetPendingIoCode(IoCodeFromErrno(errno, name));
+    const int error = errno;
+    SetPendingIoFailure(operation, error, name);
+    errno = error;  // the caller tells a given-up open by it
     return -1;
   }
   if (::fstat(fd, &st) != 0) {
     const int error = errno;
     ::close(fd);
-    SetPendingIoCode(IoCodeFromErrno(error, name));
+    SetPendingIoFailure(operation, error, name);
     return -1;
   }
   return fd;
@@ -168,7 +186,7 @@ void TextFileAccess::OpenForReading(TextFile& file, const std::string& name) {
   if (fd < 0) return;
   if (S_ISDIR(st.st_mode)) {  // Linux opens a folder for reading; it is no text file
     ::close(fd);
-    SetPendingIoCode(5);
+    SetPendingIoFailure(IoOperation::kOpen, EISDIR, name);
     return;
   }
   Start(file, fd, TextMode::kReading, st, file.read_chunk_);
@@ -188,7 +206,7 @@ void TextFileAccess::Attach(TextFile& file, int fd, const std::string& name) {
   file.name_ = name;
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
-    SetPendingIoCode(IoCodeFromErrno(errno, name));
+    SetPendingIoFailure(IoOperation::kCreate, errno, name);
     return;
   }
   Start(file, fd, TextMode::kWriting, st, kTextWriteBuffer);
@@ -204,7 +222,9 @@ void TextFileAccess::Close(TextFile& file) {
   // given up has no descriptor.
   const int error = file.fd_ >= 0 ? CloseDescriptor(file.fd_) : 0;
   file.fd_ = -1;
-  if (error != 0 && !file.write_failed_) SetPendingIoCode(IoCodeFromErrno(error, file.name_));
+  if (error != 0 && !file.write_failed_) {
+    SetPendingIoFailure(IoOperation::kClose, error, file.name_);
+  }
   Release(file);
 }
 
@@ -216,7 +236,7 @@ std::int64_t TextFileAccess::SizeInBlocks(TextFile& file) {
   if (file.is_regular_) {
     struct stat st {};
     if (::fstat(file.fd_, &st) != 0) {
-      SetPendingIoCode(IoCodeFromErrno(errno, file.name_));
+      SetPendingIoFailure(IoOperation::kRead, errno, file.name_);
       return 0;
     }
     bytes = static_cast<std::uint64_t>(st.st_size);

@@ -24,7 +24,8 @@ namespace pelmoro {
 ENotEnoughSpace::ENotEnoughSpace(std::uint64_t needed, std::uint64_t free,
                                  const std::string& target)
     : Exception("the height map needs at least " + std::to_string(needed) + " bytes, only " +
-                std::to_string(free) + " are free on the disk of " + target) {}
+                std::to_string(free) + " are free on the disk of " + target),
+      file_(target) {}
 
 namespace {
 
@@ -68,9 +69,9 @@ void CheckWritable(const std::string& destination, const std::string& target,
                    const struct stat& st) {
   // A folder in the target's place cannot be replaced by a file: the system
   // the format comes from calls that "access denied".
-  if (S_ISDIR(st.st_mode)) throw EInOutError(IoCodeFromErrno(EACCES, target));
+  if (S_ISDIR(st.st_mode)) throw IoErrorFromErrno(IoOperation::kCreate, EISDIR, target);
   const int fd = ::open(destination.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) throw EInOutError(IoCodeFromErrno(errno, target));
+  if (fd < 0) throw IoErrorFromErrno(IoOperation::kCreate, errno, target);
   ::close(fd);
 }
 
@@ -83,7 +84,7 @@ int OpenUnnamed(const std::string& destination) {
       ::open(FolderOf(destination).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (fd >= 0) return fd;
   if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return -1;
-  throw EInOutError(IoCodeFromErrno(errno, destination));
+  throw IoErrorFromErrno(IoOperation::kCreate, errno, destination);
 }
 
 // Creates a new hidden file beside destination and returns its descriptor.
@@ -93,7 +94,7 @@ int OpenNamed(const std::string& destination, std::string& path) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd >= 0) return fd;
     if (errno != EEXIST || attempt >= kMaxTempAttempts) {
-      throw EInOutError(IoCodeFromErrno(errno, path));
+      throw IoErrorFromErrno(IoOperation::kCreate, errno, path);
     }
   }
 }
@@ -141,7 +142,7 @@ int FlushToDisk(int file_fd, const std::function<void()>& while_waiting) {
 
 int Duplicate(int fd, const std::string& target) {
   const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-  if (copy < 0) throw EInOutError(IoCodeFromErrno(errno, target));
+  if (copy < 0) throw IoErrorFromErrno(IoOperation::kCreate, errno, target);
   return copy;
 }
 
@@ -154,12 +155,10 @@ void OutputFile::Create(const std::string& target) {
   target_ = target;
   kind_ = Kind::kDirect;
   const OutputTarget resolved = ResolveOutputTarget(target);
+  open_ = true;  // from here on, whatever fails is abandoned
   switch (resolved.kind) {
     case OutputKind::kDescriptor:
-      // The shell's file, pipe or terminal, with its offset and append flag:
-      // writing through the same open file keeps what came before.
-      file_fd_ = Duplicate(resolved.descriptor, target_);
-      AttachTextForWriting(text_, Duplicate(resolved.descriptor, target_), target_);
+      AttachDuplicate(resolved.descriptor);
       break;
     case OutputKind::kDevice:
       // Devices and pipes cannot be replaced by a file; they take the text
@@ -172,11 +171,23 @@ void OutputFile::Create(const std::string& target) {
       break;
   }
   open_ = true;
-  if (const int code = PendingIoCode(); code != 0) {
-    SetPendingIoCode(0);
-    Abandon();
-    throw EInOutError(code);
-  }
+  Fail(PendingIoCode(), PendingIoFailure());
+}
+
+void OutputFile::CreateOnDescriptor(int fd, const std::string& name) {
+  Abandon();
+  target_ = name;
+  kind_ = Kind::kDirect;
+  AttachDuplicate(fd);
+  open_ = true;
+  Fail(PendingIoCode(), PendingIoFailure());
+}
+
+// The shell's file, pipe or terminal, with its offset and append flag:
+// writing through the same open file keeps what came before and after.
+void OutputFile::AttachDuplicate(int fd) {
+  file_fd_ = Duplicate(fd, target_);
+  AttachTextForWriting(text_, Duplicate(fd, target_), target_);
 }
 
 void OutputFile::CreateReplacement(const OutputTarget& resolved) {
@@ -223,7 +234,7 @@ void OutputFile::LinkIntoPlace() {
   // A new target is linked in place at once; an existing one is replaced
   // by a rename from a fresh name, which only exists for that moment.
   if (LinkUnnamed(file_fd_, destination_)) return;
-  if (errno != EEXIST) throw EInOutError(IoCodeFromErrno(errno, target_));
+  if (errno != EEXIST) throw IoErrorFromErrno(IoOperation::kCreate, errno, target_);
   for (int attempt = 0;; ++attempt) {
     const std::string name = TemporaryName(destination_);
     if (LinkUnnamed(file_fd_, name)) {
@@ -232,47 +243,69 @@ void OutputFile::LinkIntoPlace() {
       const int error = errno;
       if (!renamed) ::unlink(name.c_str());
       UnregisterTemporary(slot);
-      if (!renamed) throw EInOutError(IoCodeFromErrno(error, target_));
+      if (!renamed) throw IoErrorFromErrno(IoOperation::kCreate, error, target_);
       return;
     }
     if (errno != EEXIST || attempt >= kMaxTempAttempts) {
-      throw EInOutError(IoCodeFromErrno(errno, target_));
+      throw IoErrorFromErrno(IoOperation::kCreate, errno, target_);
     }
   }
 }
 
 void OutputFile::Commit(const std::function<void()>& while_waiting) {
-  if (!open_) return;
+  Flush(while_waiting);
+  Publish();
+}
+
+void OutputFile::Flush(const std::function<void()>& while_waiting) {
+  if (!open_ || flushed_) return;
   CloseText(text_);
   int code = PendingIoCode();
+  IoFailure failure = PendingIoFailure();
+  // The data must be on the disk before the name points at it, or a crash
+  // right after could leave an empty target.
+  if (code == 0 && kind_ != Kind::kDirect) {
+    int error = 0;
+    try {
+      error = FlushToDisk(file_fd_, while_waiting);
+    } catch (...) {
+      Abandon();
+      throw;
+    }
+    if (error != 0) {
+      code = IoCodeFromErrno(error, target_);
+      failure = IoFailure{IoOperation::kWrite, error, target_};
+    }
+  }
+  Fail(code, failure);
+  flushed_ = true;
+}
+
+void OutputFile::Publish() {
+  if (!open_) return;
+  Flush();
   try {
-    if (code == 0 && kind_ != Kind::kDirect) {
-      // The data must be on the disk before the name points at it, or a
-      // crash right after could leave an empty target.
-      if (const int error = FlushToDisk(file_fd_, while_waiting); error != 0) {
-        code = IoCodeFromErrno(error, target_);
-      } else if (kind_ == Kind::kUnnamed) {
-        LinkIntoPlace();
-      } else if (::rename(temp_.c_str(), destination_.c_str()) != 0) {
-        code = IoCodeFromErrno(errno, target_);
-      } else {
-        UnregisterTemporary(temp_slot_);
-        temp_slot_ = -1;
-        temp_.clear();
+    if (kind_ == Kind::kUnnamed) {
+      LinkIntoPlace();
+    } else if (kind_ == Kind::kNamed) {
+      if (::rename(temp_.c_str(), destination_.c_str()) != 0) {
+        throw IoErrorFromErrno(IoOperation::kCreate, errno, target_);
       }
+      UnregisterTemporary(temp_slot_);
+      temp_slot_ = -1;
+      temp_.clear();
     }
   } catch (const EInOutError& e) {
-    code = e.code();
-  } catch (...) {
-    Abandon();
-    throw;
-  }
-  if (code != 0) {
-    SetPendingIoCode(0);
-    Abandon();
-    throw EInOutError(code);
+    Fail(e.code(), e.failure());
   }
   Abandon();  // only the descriptor is left to release
+}
+
+void OutputFile::Fail(int code, const IoFailure& failure) {
+  if (code == 0) return;
+  SetPendingIoCode(0);
+  Abandon();
+  throw EInOutError(code, failure);
 }
 
 void OutputFile::Abandon() noexcept {
@@ -281,9 +314,10 @@ void OutputFile::Abandon() noexcept {
   // what is still buffered: nothing of an abandoned run reaches a device or
   // pipe either. A code another operation left pending stays pending.
   const int pending = PendingIoCode();
+  const IoFailure failure = PendingIoFailure();
   std::destroy_at(&text_);
   std::construct_at(&text_);
-  SetPendingIoCode(pending);
+  SetPendingIoCode(pending, failure);
   if (file_fd_ >= 0) ::close(file_fd_);  // an unnamed file goes with it
   file_fd_ = -1;
   if (!temp_.empty()) ::unlink(temp_.c_str());
@@ -292,6 +326,7 @@ void OutputFile::Abandon() noexcept {
   temp_.clear();
   kind_ = Kind::kDirect;
   open_ = false;
+  flushed_ = false;
 }
 
 }  // namespace pelmoro

@@ -16,10 +16,15 @@
 
 namespace pelmoro {
 
-// The output cannot fit on its disk; nothing has been written.
+// The output cannot fit on its disk; nothing has been written. file() is
+// the output's target.
 class ENotEnoughSpace : public Exception {
  public:
   ENotEnoughSpace(std::uint64_t needed, std::uint64_t free, const std::string& target);
+  const std::string& file() const { return file_; }
+
+ private:
+  std::string file_;
 };
 
 class OutputFile {
@@ -34,6 +39,9 @@ class OutputFile {
   // creating the target itself would: 3 for a missing folder, 5 for a
   // target or folder that cannot be written; ELOOP's code for a link loop.
   void Create(const std::string& target);
+  // Writes directly to a copy of an open descriptor (standard output),
+  // which stays open after the commit; name is used for messages.
+  void CreateOnDescriptor(int fd, const std::string& name);
   TextFile& text() { return text_; }
   // Raises ENotEnoughSpace when the filesystem the output goes to has fewer
   // than bytes free (bytes: what the output will hold at least). Devices and
@@ -44,6 +52,10 @@ class OutputFile {
   // about every 10 ms meanwhile (a window keeps handling its messages); what
   // it raises passes out, and the output is then abandoned.
   void Commit(const std::function<void()>& while_waiting = {});
+  // The two halves of Commit, for committing several outputs together:
+  // every file reaches the disk first, and only then do the names change.
+  void Flush(const std::function<void()>& while_waiting = {});
+  void Publish();
   // Closes and drops the temporary file; never throws.
   void Abandon() noexcept;
   const std::string& target() const { return target_; }
@@ -56,7 +68,9 @@ class OutputFile {
  private:
   enum class Kind { kDirect, kUnnamed, kNamed };
   void CreateReplacement(const struct OutputTarget& resolved);
+  void AttachDuplicate(int fd);
   void LinkIntoPlace();
+  void Fail(int code, const IoFailure& failure = {});  // abandons and raises code, unless it is 0
 
   TextFile text_;
   Kind kind_ = Kind::kDirect;
@@ -66,6 +80,7 @@ class OutputFile {
   int temp_slot_ = -1;       // its entry among the files removed at an abrupt end
   int file_fd_ = -1;         // the file itself, for fsync, linking and its free space
   bool open_ = false;
+  bool flushed_ = false;  // closed and on the disk, not yet given its name
 };
 
 }  // namespace pelmoro

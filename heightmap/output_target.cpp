@@ -61,7 +61,7 @@ OutputTarget HeldDescriptor(int fd, const std::string& name) {
   target.kind = OutputKind::kDescriptor;
   target.descriptor = fd;
   if (::fcntl(fd, F_GETFD) < 0 || ::fstat(fd, &target.st) != 0) {
-    throw EInOutError(IoCodeFromErrno(EBADF, name));
+    throw IoErrorFromErrno(IoOperation::kCreate, EBADF, name);
   }
   return target;
 }
@@ -116,7 +116,7 @@ OutputTarget ResolveOutputTarget(const std::string& name) {
     }
     std::string link;
     if (!ReadLinkText(current, link) || link.empty()) {
-      throw EInOutError(IoCodeFromErrno(errno != 0 ? errno : EINVAL, name));
+      throw IoErrorFromErrno(IoOperation::kCreate, errno != 0 ? errno : EINVAL, name);
     }
     if (link.front() != '/' && IsMagicLink(current)) {
       // "pipe:[...]" of another process's descriptor: only the system can
@@ -131,7 +131,7 @@ OutputTarget ResolveOutputTarget(const std::string& name) {
     current = link.front() == '/' ? link : FolderOf(current) + "/" + link;
   }
   // Replacing the link by a file would break the loop the user made.
-  throw EInOutError(IoCodeFromErrno(ELOOP, name));
+  throw IoErrorFromErrno(IoOperation::kCreate, ELOOP, name);
 }
 
 }  // namespace pelmoro

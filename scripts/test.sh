@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the normal build
-# (window included, headless), then the engine's tests under ASan and UBSan.
+# (window included, headless), then the engine's tests under ASan and UBSan,
+# then the Debian package: built by package.sh, checked by check-package.sh.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -12,3 +13,6 @@ bash "$root/scripts/build.sh" "$root/build-asan" -DPELMORO_SANITIZE=ON -DPELMORO
   -DPELMORO_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
 (cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure -j"$jobs")
+
+bash "$root/scripts/package.sh" "$root/build-package"
+bash "$root/scripts/check-package.sh" "$root/build-package" "$root/build/cli/stl2hzm"

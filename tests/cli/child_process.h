@@ -26,6 +26,7 @@ struct Launch {
   std::vector<std::string> env;
   rlim_t file_size_limit = RLIM_INFINITY;  // RLIMIT_FSIZE, in bytes
   StandardError standard_error = StandardError::kCaptured;
+  std::string stdin_file;  // empty: the test's own standard input
 };
 
 struct Outcome {

@@ -78,7 +78,8 @@ TEST(CliStreamsTest, LinkLoopAsOutputIsAnErrorAndStaysALoop) {
   ASSERT_EQ(::symlink("loop.hzm", dir.File("loop.hzm").c_str()), 0);
   const Outcome r = RunStl2hzm({{"-o", dir.File("loop.hzm"), TestData("worked_example.stl")}});
   EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.err.rfind(dir.File("loop.hzm") + ": ", 0), 0u) << r.err;
+  EXPECT_EQ(r.err, "cannot create " + dir.File("loop.hzm") +
+                       ": Too many levels of symbolic links\n");
   EXPECT_TRUE(std::filesystem::is_symlink(dir.File("loop.hzm")));
   EXPECT_EQ(ListFolder(dir.path()), Names{"loop.hzm"});
 }

@@ -128,7 +128,6 @@ TEST(RunConversionTest, StopDuringTheScanEndsWithThatRow) {
   GeometryStore store;
   FakeDriver driver;
   // Pass 1 follows the triangle, passes 2 and 3 the first two rows.
-  // The request stays once made, however many passes the closing takes.
   driver.on_pass = [&](int pass) { driver.stop = driver.stop || pass == 3; };
   const ConversionRequest request{dir.Write("w.stl", kWorkedStl), dir.File("w.hzm"), 40};
   EXPECT_EQ(RunConversion(store, request, driver).outcome, RunOutcome::kStopped);
