@@ -2,8 +2,10 @@
 
 namespace pelmoro::cli {
 
-std::string HelpText() {
-  return R"(Usage: stl2hzm [--pitch MM] [--surface] [-o OUTPUT] [--quiet] [--threads N]
+namespace {
+
+// The text in three parts: what it is, the options, and how it behaves.
+constexpr char kUsageText[] = R"(Usage: stl2hzm [--pitch MM] [--surface] [-o OUTPUT] [--quiet] [--threads N]
                [--units UNIT] [--info] [--format hzm|png|asc] [--also FILE]...
                [--preview FILE.png] INPUT.stl...
 
@@ -27,7 +29,9 @@ highest. A point takes the height of the highest triangle that covers it, or
 the model's lowest z (0 when the whole model lies above z = 0) where no
 triangle does.
 
-Options:
+)";
+
+constexpr char kOptionsText[] = R"(Options:
   --pitch MM    grid spacing in millimetres, 0.025 to 6.375 (1 to 255 grid
                 units; a fraction of a unit is dropped). Written with a
                 decimal point, or the decimal separator of your locale
@@ -62,7 +66,9 @@ Options:
   -h, --help    show this text and exit
   --version     show the version and exit
 
-The PNG has 16-bit gray pixels, one per grid point: the top row is the
+)";
+
+constexpr char kBehaviourText[] = R"(The PNG has 16-bit gray pixels, one per grid point: the top row is the
 highest y, the left column the lowest x. With z low and z high the lowest
 and highest heights of the map, a pixel is z - z low (in grid units) when
 z high - z low is at most 65535, else (z - z low) x 65535 / (z high - z low)
@@ -120,6 +126,11 @@ Exit status:
   2     bad usage or a refused pitch
   130   stopped with Ctrl-C
 )";
+
+}  // namespace
+
+std::string HelpText() {
+  return std::string(kUsageText) + kOptionsText + kBehaviourText;
 }
 
 std::string VersionText() {

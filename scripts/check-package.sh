@@ -34,6 +34,7 @@ cli_files=(
   usr/bin/stl2hzm
   usr/share/man/man1/stl2hzm.1.gz
   usr/share/bash-completion/completions/stl2hzm
+  usr/share/locale/ja/LC_MESSAGES/stl2hzm.mo
 )
 window_files=(
   "${cli_files[@]}"
@@ -120,6 +121,10 @@ for package in pelmoro stl2hzm; do
   if [ -f "$tmp/reference.hzm" ] && ! cmp -s "$out" "$tmp/reference.hzm"; then
     fail "$package: its stl2hzm and $reference write different height maps"
   fi
+  # The installed catalog is found: a Japanese user reads the system's text.
+  said=$(LC_ALL=ja_JP.UTF-8 "$program" -q "$tmp/missing.stl" 2>&1) || true
+  grep -q "ファイルが見つかりません" <<<"$said" ||
+    fail "$package: stl2hzm finds no Japanese catalog: $said"
 done
 
 if [ "$problems" -ne 0 ]; then
