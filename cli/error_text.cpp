@@ -9,9 +9,6 @@
 
 namespace pelmoro::cli {
 
-namespace {
-
-// Line breaks of the messages are CR LF; the terminal wants LF.
 std::string ForTerminal(const std::string& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -20,6 +17,8 @@ std::string ForTerminal(const std::string& text) {
   }
   return out;
 }
+
+namespace {
 
 std::string Place(const std::string& file, std::int64_t line) {
   return line > 0 ? file + ":" + std::to_string(line) + ": " : file + ": ";

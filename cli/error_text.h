@@ -11,6 +11,10 @@
 
 namespace pelmoro::cli {
 
+// The text with its CR LF line breaks (the program's own messages) as the
+// terminal wants them, LF.
+std::string ForTerminal(const std::string& text);
+
 // One line without its line end. file is the input or output the error
 // concerns as the user named it. An error inside an input is placed in the
 // GNU form "FILE:LINE: message"; a failed file operation says what could

@@ -37,16 +37,6 @@ constexpr int kExitStopped = 130;  // 128 + SIGINT, as a shell reports Ctrl-C
 
 enum class FileOutcome { kConverted, kFailed, kStopped, kTerminated };
 
-// Line breaks of the messages are CR LF; the terminal wants LF.
-std::string ForTerminal(const std::string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    out += text[i];
-  }
-  return out;
-}
-
 void PrintError(const std::string& file, const std::string& message) {
   std::fprintf(stderr, "%s: %s\n", file.c_str(), ForTerminal(ErrorBoxText(message)).c_str());
 }

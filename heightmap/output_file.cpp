@@ -32,17 +32,6 @@ namespace {
 constexpr int kMaxTempAttempts = 100;
 constexpr std::size_t kMaxBaseInTempName = 200;  // keeps the temp name below NAME_MAX
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string BaseOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string RandomTag() {
   static std::atomic<unsigned> counter{0};
   unsigned value = 0;

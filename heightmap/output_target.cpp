@@ -18,17 +18,6 @@ namespace {
 constexpr int kMaxLinks = 40;  // as the kernel's own limit on link chains
 constexpr std::size_t kMaxLinkText = std::size_t{1} << 20;
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string BaseOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 bool IsNumber(const std::string& text) {
   if (text.empty() || text.size() > 9) return false;
   for (const char c : text) {
@@ -132,6 +121,17 @@ OutputTarget ResolveOutputTarget(const std::string& name) {
   }
   // Replacing the link by a file would break the loop the user made.
   throw IoErrorFromErrno(IoOperation::kCreate, ELOOP, name);
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace pelmoro

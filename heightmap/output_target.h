@@ -23,6 +23,11 @@ struct OutputTarget {
   struct stat st {};        // what is there (kDescriptor, an existing kFile)
 };
 
+// The folder of a path ("." for a bare name, "/" at the root) and its last
+// component.
+std::string FolderOf(const std::string& path);
+std::string BaseOf(const std::string& path);
+
 // Resolves the output name. Raises EInOutError for a chain of symbolic
 // links that never ends (ELOOP) and for a descriptor name this process does
 // not hold (EBADF).
