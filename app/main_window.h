@@ -55,6 +55,7 @@ class TForm1 : public QWidget, public RunDriver {
   void PhaseStarted(RunPhase phase, std::int64_t total) override;
   void SetProgress(int position, std::int64_t done) override;
   void ProcessMessages() override;
+  void WhileWaiting() override;
   bool StopRequested() override;
   bool FirstCoveringWanted() override;
 
@@ -84,6 +85,7 @@ class TForm1 : public QWidget, public RunDriver {
   void EnterRunning();
   void ReturnToIdle();
   bool RunUnderWay() const;
+  void DispatchPending();
   void EndIfCloseRequested();
 
   GeometryStore& store_;

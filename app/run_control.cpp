@@ -130,7 +130,13 @@ void TForm1::SetProgress(int position, std::int64_t) {
   ProgressBar1->setValue(std::clamp(position, 0, 100));
 }
 
-void TForm1::ProcessMessages() {
+void TForm1::ProcessMessages() { DispatchPending(); }
+
+// The window keeps painting and taking clicks while the run waits for a
+// worker thread or for the disk.
+void TForm1::WhileWaiting() { DispatchPending(); }
+
+void TForm1::DispatchPending() {
   if (last_dispatch_.isValid() && last_dispatch_.elapsed() < message_interval_.count()) return;
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   last_dispatch_.start();

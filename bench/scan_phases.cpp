@@ -7,7 +7,7 @@
 
 #include "bench/bench_support.h"
 #include "engine/lattice.h"
-#include "engine/stl_reader.h"
+#include "engine/stl_model_reader.h"
 #include "foundation/text_file.h"
 #include "heightmap/hzm_writer.h"
 
@@ -17,7 +17,7 @@ double TimeRead(GeometryStore& store, const std::string& model, std::int32_t* co
   NullDriver driver;
   const Clock::time_point start = Clock::now();
   store.ResetBounds();
-  *count = ReadStlVertices(store, model, driver);
+  *count = ReadStlModel(store, model, driver).triangles;
   return SecondsSince(start);
 }
 

@@ -32,8 +32,9 @@ class CliDriver : public RunDriver {
 
   void PhaseStarted(RunPhase phase, std::int64_t total) override;
   void SetProgress(int position, std::int64_t done) override;
-  // Raises RunTerminated once SIGTERM or SIGHUP arrived.
+  // Both raise RunTerminated once SIGTERM or SIGHUP arrived.
   void ProcessMessages() override;
+  void WhileWaiting() override { ProcessMessages(); }
   // True once Ctrl-C (SIGINT) arrived.
   bool StopRequested() override;
   bool FirstCoveringWanted() override { return first_covering_; }

@@ -3,11 +3,21 @@
 namespace pelmoro::cli {
 
 std::string HelpText() {
-  return R"(Usage: stl2hzm [--pitch MM] [--surface] [-o OUTPUT] [--quiet] [--threads N] INPUT.stl...
+  return R"(Usage: stl2hzm [--pitch MM] [--surface] [-o OUTPUT] [--quiet] [--threads N]
+               [--units UNIT] [--info] [--format hzm|png|asc] [--also FILE]...
+               [--preview FILE.png] INPUT.stl...
 
-Turns ASCII STL models into HZM height maps. A square grid is laid over the
-model in plan view, and for every grid point the height map gives the height
-of the model's surface above that point.
+Turns STL models, ASCII or binary, into HZM height maps. A square grid is
+laid over the model in plan view, and for every grid point the height map
+gives the height of the model's surface above that point.
+
+Each input's kind is told from the file itself: a binary STL has exactly
+84 + 50 n bytes for the n triangles its header counts (even when the header
+begins with "solid"); a file that begins with "solid" and holds facet or
+vertex lines is ASCII whatever its size, and so is any file with vertex
+lines. Anything else (an OBJ model, an image, an archive, plain text, a
+binary STL cut short or with bytes after its last triangle) is refused with
+a message that says what it looks like, and no height map is written.
 
 The height map is a text file (CR LF line ends): seven header lines, then
 one line "x,y,z" per grid point and a line "S" after each row. All numbers
@@ -19,8 +29,9 @@ triangle does.
 
 Options:
   --pitch MM    grid spacing in millimetres, 0.025 to 6.375 (1 to 255 grid
-                units; a fraction of a unit is dropped). Written with the
-                decimal separator of your locale (LC_NUMERIC). Default 0.1.
+                units; a fraction of a unit is dropped). Written with a
+                decimal point, or the decimal separator of your locale
+                (LC_NUMERIC). Default 0.1.
   --surface     take the first covering triangle in file order instead of
                 the highest one
   -o OUTPUT     the output file (for one input), or an existing folder that
@@ -32,27 +43,70 @@ Options:
   -q, --quiet   no progress bar and no summary lines; errors are still shown
   --threads N   worker threads for the scan, N >= 1 (default: one per
                 processor core); the height map is the same for every N
+  --units UNIT  the unit the model files are written in: mm (default), cm,
+                m, in or ft. Coordinates are scaled as they are read (1 in
+                is 1016 grid units, exactly). The window always reads mm.
+  --info        read each model and print, on stdout, its format, triangles,
+                bounds in mm, the lattice at the pitch and the exact size of
+                its height map in bytes; nothing is written
+  --format F    the format of the output: hzm, png or asc. Without it the
+                output's name decides: ".png" a PNG, ".asc" an ESRI ASCII
+                grid, any other name a height map. A name made after the
+                input then ends in ".png" or ".asc".
+  --also FILE   a further output from the same reading and scan, in the
+                format its name says; may be given several times (one input)
+  --preview FILE.png
+                also a picture for a person: 8-bit gray shaded relief, lit
+                from the upper left, higher parts lighter, its longer side at
+                most 1024 pixels (one input)
   -h, --help    show this text and exit
   --version     show the version and exit
+
+The PNG has 16-bit gray pixels, one per grid point: the top row is the
+highest y, the left column the lowest x. With z low and z high the lowest
+and highest heights of the map, a pixel is z - z low (in grid units) when
+z high - z low is at most 65535, else (z - z low) x 65535 / (z high - z low)
+rounded half up. Its text chunks give pitch_mm, z_mm_at_0 and z_mm_at_65535
+(the heights of pixel values 0 and 65535) and x_mm, y_mm (the lower-left
+grid point), all in millimetres: pixel p is the height z_mm_at_0 + p x
+(z_mm_at_65535 - z_mm_at_0) / 65535.
+
+The ESRI ASCII grid has the lines ncols, nrows, xllcenter, yllcenter and
+cellsize, then one line per row from the highest y down. Its values are the
+heights in millimetres, each the exact decimal of its grid units / 40 with
+"." and no trailing zeros (12, 1.5, 0.025); there is no NODATA value.
 
 An existing output file is replaced without a question, but only once its
 conversion has ended: the height map is written to a hidden temporary file
 in the same folder first, so a failed conversion leaves the earlier file as
-it was. Devices and pipes (-o /dev/stdout) are written directly.
+it was. Every output of a run is created before the model is read and all
+are replaced together at the end, so one that fails leaves every earlier
+file as it was. Devices and pipes (-o /dev/stdout) are written directly.
 
 Messages go to stderr, never to stdout. While stderr is a terminal, a
 progress line shows the phase (reading, scanning), percent, triangles or
 rows done and the time taken; after each file a summary line gives its
-triangles, grid size, output and seconds.
+triangles, grid size, output and seconds. A model without triangles (an
+empty solid) is converted, with a warning that its map is flat; a model
+less than 1 mm or more than 100 m across in plan view gets a hint at the
+unit its file is probably in.
 
 Ctrl-C stops the conversion under way: while scanning, after the row in
-progress; while reading, the triangles read so far give one row. The output
-keeps every complete row, "Break !" is printed, and the inputs after it are
-not converted. SIGTERM and SIGHUP abandon the conversion under way instead:
-its output is not written and an earlier file of that name stays.
+progress; while reading, the triangles read so far give one row. Every
+output keeps every complete row (the header of a PNG or grid counts them),
+"Break !" is printed, and the inputs after it are not converted. SIGTERM
+and SIGHUP abandon the conversion under way instead: none of its outputs is
+written and earlier files of those names stay.
 
-Errors are printed as "FILE: message", FILE being the input or output the
-error concerns. The inputs after a failed one are still converted.
+An input or output "-" is standard input or output; a map read from
+standard input goes to standard output unless -o names a file.
+
+Errors name the file they concern ("cannot open part.stl: it is a
+folder"), and an error inside an input its line too, as "FILE:LINE:
+message". Messages are in English, or in Japanese under a Japanese
+LC_MESSAGES (or LANG), in the converter window's own words. Warnings
+("FILE: warning: ...") tell of a model read only in part; --quiet silences
+them, never errors. The inputs after a failed one are still converted.
 
 Exit status:
   0     every input converted
@@ -62,6 +116,8 @@ Exit status:
 )";
 }
 
-std::string VersionText() { return std::string("stl2hzm ") + PELMORO_VERSION + "\n"; }
+std::string VersionText() {
+  return std::string("stl2hzm ") + PELMORO_VERSION + "\nLicense: MIT\n";
+}
 
 }  // namespace pelmoro::cli

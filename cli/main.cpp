@@ -1,5 +1,6 @@
-// stl2hzm: converts ASCII STL models into HZM height maps from the command
-// line, one input after another, through the same run as the window.
+// stl2hzm: converts STL models (ASCII or binary) into HZM height maps from
+// the command line, one input after another, through the same run as the
+// window.
 #include <unistd.h>
 
 #include <cstdio>
@@ -8,14 +9,21 @@
 #include <string>
 #include <vector>
 
+#include "cli/catalog.h"
 #include "cli/cli_driver.h"
+#include "cli/error_text.h"
 #include "cli/help.h"
+#include "cli/model_report.h"
 #include "cli/options.h"
 #include "cli/signals.h"
 #include "cli/terminal_progress.h"
 #include "foundation/numbers.h"
+#include "engine/model_extent.h"
+#include "engine/model_units.h"
 #include "run/conversion_run.h"
+#include "run/map_outputs.h"
 #include "run/messages.h"
+#include "run/model_info.h"
 #include "run/pitch.h"
 
 namespace pelmoro::cli {
@@ -41,17 +49,49 @@ void PrintError(const std::string& file, const std::string& message) {
   std::fprintf(stderr, "%s: %s\n", file.c_str(), ForTerminal(ErrorBoxText(message)).c_str());
 }
 
+void PrintError(const std::string& file, const Exception& error) {
+  std::fprintf(stderr, "%s\n", ErrorLine(error, file).c_str());
+}
+
+// "-" stands for standard input or output, and messages call it so.
+constexpr char kStandardStream[] = "-";
+constexpr char kStandardInputPath[] = "/dev/stdin";
+
+std::string InputShown(const ConversionRequest& request) {
+  return request.input == kStandardInputPath ? "standard input" : request.input;
+}
+std::string OutputShown(const ConversionRequest& request) {
+  return request.output_descriptor >= 0 ? "standard output" : request.output;
+}
+
 void PrintSummary(const ConversionRequest& request, const ConversionResult& result,
                   double seconds) {
+  std::string outputs = OutputShown(request);
+  for (const OutputRequest& also : request.also) outputs += ", " + also.path;
   std::fprintf(stderr, "%s: %d triangles, %lld x %lld points -> %s (%.2f s)\n",
-               request.input.c_str(), static_cast<int>(result.triangles),
+               InputShown(request).c_str(), static_cast<int>(result.triangles),
                static_cast<long long>(result.lattice.columns),
-               static_cast<long long>(result.lattice.rows), request.output.c_str(), seconds);
+               static_cast<long long>(result.lattice.rows), outputs.c_str(), seconds);
+}
+
+// After the summary: what the reading left unread, or a size that suggests
+// another unit.
+void PrintModelNotes(const GeometryStore& store, const ConversionRequest& request,
+                     const ConversionResult& result) {
+  for (const std::string& line : WarningLines(InputShown(request), result.notes, result.triangles)) {
+    std::fprintf(stderr, "%s\n", line.c_str());
+  }
+  if (result.triangles == 0) return;
+  const std::string advice =
+      SizeAdvice(MeasureModelExtent(store, result.triangles), ModelUnitOf(request.units));
+  if (!advice.empty()) {
+    std::fprintf(stderr, "%s: %s\n", InputShown(request).c_str(), advice.c_str());
+  }
 }
 
 // The input for errors of the reading, the output for the others.
-const std::string& FileConcerned(const ConversionRequest& request, RunStage stage) {
-  return stage == RunStage::kReading ? request.input : request.output;
+std::string FileConcerned(const ConversionRequest& request, RunStage stage) {
+  return stage == RunStage::kReading ? InputShown(request) : OutputShown(request);
 }
 
 FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& request,
@@ -64,22 +104,60 @@ FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& request,
       std::fprintf(stderr, "%s\n", ClosingMessage(result.outcome));
       return FileOutcome::kStopped;
     }
-    if (!options.quiet) PrintSummary(request, result, driver.Seconds());
+    if (!options.quiet) {
+      PrintSummary(request, result, driver.Seconds());
+      PrintModelNotes(store, request, result);
+    }
+    return FileOutcome::kConverted;
+  } catch (const RunTerminated&) {
+    progress.Clear();
+    return FileOutcome::kTerminated;
+  } catch (const EOutputError& e) {
+    progress.Clear();
+    PrintError(e.file() == request.output ? OutputShown(request) : e.file(), e);
+  } catch (const Exception& e) {
+    progress.Clear();
+    PrintError(FileConcerned(request, driver.stage()), e);
+  } catch (const std::bad_alloc&) {
+    progress.Clear();
+    PrintError(InputShown(request), kNotEnoughMemoryMessage);
+  } catch (const std::exception& e) {  // from the system, such as a thread refused
+    progress.Clear();
+    PrintError(FileConcerned(request, driver.stage()), e.what());
+  }
+  return FileOutcome::kFailed;
+}
+
+// --info: reads the model and prints what its conversion would give.
+FileOutcome InspectOne(GeometryStore& store, const ConversionRequest& request,
+                       const CliOptions& options, TerminalProgress& progress) {
+  CliDriver driver(options.surface, progress);
+  try {  // nothing is created: every error concerns the input
+    const ModelInfo info = InspectModel(store, request, driver);
+    progress.Clear();
+    if (info.stopped) {
+      std::fprintf(stderr, "%s\n", kBreakMessage);
+      return FileOutcome::kStopped;
+    }
+    std::fputs(InfoText(InputShown(request), info, request.pitch).c_str(), stdout);
+    const std::string advice = SizeAdvice(info.extent, ModelUnitOf(request.units));
+    if (!advice.empty()) std::printf("  note: %s\n", advice.c_str());
     return FileOutcome::kConverted;
   } catch (const RunTerminated&) {
     progress.Clear();
     return FileOutcome::kTerminated;
   } catch (const Exception& e) {
     progress.Clear();
-    PrintError(FileConcerned(request, driver.stage()), e.message());
+    PrintError(InputShown(request), e);
   } catch (const std::bad_alloc&) {
     progress.Clear();
-    PrintError(request.input, kNotEnoughMemoryMessage);
+    PrintError(InputShown(request), kNotEnoughMemoryMessage);
   }
   return FileOutcome::kFailed;
 }
 
-// Converts the inputs in turn, all through one geometry store.
+// Converts the inputs in turn (or, with --info, inspects them), all through
+// one geometry store.
 int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs, int pitch) {
   TerminalProgress progress(!options.quiet && ::isatty(STDERR_FILENO));
   GeometryStore store;
@@ -91,11 +169,17 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
       return kExitStopped;
     }
     ConversionRequest request;
-    request.input = options.inputs[i];
-    request.output = outputs[i];
+    request.input = options.inputs[i] == kStandardStream ? kStandardInputPath : options.inputs[i];
+    if (!options.info) request.output = outputs[i];
+    if (request.output == kStandardStream) request.output_descriptor = STDOUT_FILENO;
     request.pitch = pitch;
     request.scan.threads = options.threads;
-    switch (ConvertOne(store, request, options, progress)) {
+    request.format = options.format.value_or(FormatOfName(request.output));
+    request.also = PlanFurtherOutputs(options);
+    request.units = FindModelUnit(options.units)->grid_units;
+    const FileOutcome outcome = options.info ? InspectOne(store, request, options, progress)
+                                             : ConvertOne(store, request, options, progress);
+    switch (outcome) {
       case FileOutcome::kConverted: break;
       case FileOutcome::kFailed: exit_code = kExitFailed; break;
       case FileOutcome::kStopped: return kExitStopped;
@@ -103,6 +187,7 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
     }
   }
   if (TerminationSignal() != 0) EndBySignal(TerminationSignal());
+  if (options.info && std::fflush(stdout) != 0) return kExitFailed;
   return exit_code;
 }
 
@@ -112,13 +197,20 @@ int UsageFailure(const std::string& why) {
   return kExitUsage;
 }
 
+// "." is always a decimal point on the command line, where scripts write
+// numbers; the locale's own separator is taken as well.
+char PitchSeparator(const std::string& text) {
+  return text.find('.') != std::string::npos ? '.' : DecimalSeparator();
+}
+
 int Main(int argc, const char* const* argv) {
+  OpenMessageCatalog();
   SetDecimalSeparator(LocaleDecimalSeparator());
   CliOptions options;
   std::vector<std::string> outputs;
   try {
     options = ParseCommandLine(argc, argv);
-    if (options.action == CliAction::kConvert) outputs = PlanOutputs(options);
+    if (options.action == CliAction::kConvert && !options.info) outputs = PlanOutputs(options);
   } catch (const UsageError& e) {
     return UsageFailure(e.what());
   }
@@ -128,7 +220,7 @@ int Main(int argc, const char* const* argv) {
   }
   int pitch = kDefaultPitch;
   if (options.pitch_given) {
-    const PitchResult parsed = ParsePitchText(options.pitch_text, DecimalSeparator());
+    const PitchResult parsed = ParsePitchText(options.pitch_text, PitchSeparator(options.pitch_text));
     if (parsed.pitch == 0) {
       std::fprintf(stderr, "%s\n", ForTerminal(parsed.message).c_str());
       return kExitUsage;

@@ -2,10 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
 #include <string_view>
 
+#include "engine/model_units.h"
 #include "run/output_name.h"
 
 namespace pelmoro::cli {
@@ -36,6 +38,11 @@ int ParseThreads(std::string_view text) {
                      ", not '" + std::string(text) + "'");
   }
   return n;
+}
+
+std::string ParseUnits(const std::string& text) {
+  if (FindModelUnit(text) != nullptr) return text;
+  throw UsageError("--units needs one of mm, cm, m, in, ft, not '" + text + "'");
 }
 
 bool IsFolder(const std::string& path) {
@@ -90,6 +97,19 @@ bool ApplyOption(CliOptions& options, const Argument& a,
     options.quiet = true;
   } else if (a.name == "--threads") {
     options.threads = ParseThreads(value());
+  } else if (a.name == "--format") {
+    const std::string text = value();
+    options.format = ParseFormatName(text);
+    if (!options.format) throw UsageError("--format takes hzm, png or asc, not '" + text + "'");
+  } else if (a.name == "--also") {
+    options.also.push_back(value());
+  } else if (a.name == "--preview") {
+    options.preview = value();
+  } else if (a.name == "--units") {
+    options.units = ParseUnits(value());
+  } else if (a.name == "--info") {
+    RefuseValue(a);
+    options.info = true;
   } else {
     throw UsageError("unknown option '" + std::string(a.name) + "'");
   }
@@ -121,23 +141,61 @@ CliOptions ParseCommandLine(int argc, const char* const* argv) {
   return options;
 }
 
+namespace {
+
+// A proposed name ("part.hzm") for the format of --format ("part.png").
+std::string InFormat(std::string name, const CliOptions& options) {
+  if (!options.format) return name;
+  return name.substr(0, name.size() - 3) + std::string(ExtensionOf(*options.format));
+}
+
+void CheckFurtherOutputs(const CliOptions& options, const std::vector<std::string>& outputs) {
+  if (options.also.empty() && options.preview.empty()) return;
+  if (options.inputs.size() > 1) {
+    throw UsageError("--also and --preview name single files; they take a single input");
+  }
+  std::vector<std::string> names = outputs;
+  for (const OutputRequest& r : PlanFurtherOutputs(options)) {
+    for (const std::string& name : names) {
+      if (name == r.path) throw UsageError("'" + name + "' is named twice as an output");
+    }
+    names.push_back(r.path);
+  }
+}
+
+}  // namespace
+
+std::vector<OutputRequest> PlanFurtherOutputs(const CliOptions& options) {
+  std::vector<OutputRequest> further;
+  for (const std::string& name : options.also) further.push_back({name, FormatOfName(name)});
+  if (!options.preview.empty()) further.push_back({options.preview, OutputFormat::kPreview});
+  return further;
+}
+
 std::vector<std::string> PlanOutputs(const CliOptions& options) {
   std::vector<std::string> outputs;
   const bool into_folder = options.output_given && IsFolder(options.output);
   if (options.output_given && !into_folder && options.inputs.size() > 1) {
     throw UsageError("-o names a single output; with several inputs it must be an existing folder");
   }
+  if (std::count(options.inputs.begin(), options.inputs.end(), "-") > 1) {
+    throw UsageError("standard input (-) can be read only once");
+  }
   for (const std::string& input : options.inputs) {
-    if (!options.output_given) {
-      outputs.push_back(ApplyRuleInFolder(ProposeOutputName(input)));
+    if (input == "-" && (!options.output_given || into_folder)) {
+      outputs.push_back("-");  // standard input has no name to give its map one
+    } else if (!options.output_given) {
+      outputs.push_back(InFormat(ApplyRuleInFolder(ProposeOutputName(input)), options));
     } else if (into_folder) {
       std::string folder = options.output;
       if (folder.back() != '/') folder += '/';
-      outputs.push_back(ApplyExtensionRule(folder + ProposeOutputName(FileNameOf(input))));
+      outputs.push_back(
+          InFormat(ApplyExtensionRule(folder + ProposeOutputName(FileNameOf(input))), options));
     } else {
       outputs.push_back(options.output);
     }
   }
+  CheckFurtherOutputs(options, outputs);
   return outputs;
 }
 

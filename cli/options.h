@@ -1,9 +1,12 @@
 // The stl2hzm command line: what it asks for, and where the outputs go.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "run/output_format.h"
 
 namespace pelmoro::cli {
 
@@ -18,6 +21,11 @@ struct CliOptions {
   std::string output;
   bool quiet = false;
   int threads = 0;  // worker threads for the scan; 0: one per core
+  std::optional<OutputFormat> format;  // --format; else the output's name decides
+  std::vector<std::string> also;       // --also: more outputs of the same scan
+  std::string preview;                 // --preview: the shaded picture, if asked for
+  std::string units = "mm";  // the unit of the model files' coordinates (--units)
+  bool info = false;  // --info: report on each model, write nothing
   std::vector<std::string> inputs;
 };
 
@@ -29,13 +37,21 @@ class UsageError : public std::runtime_error {
 
 // Reads argv[1..argc-1]. --help and --version end the reading where they
 // stand. Raises UsageError for an unknown option, a missing value, a bad
-// thread count or no input.
+// thread count, an unknown unit or no input.
 CliOptions ParseCommandLine(int argc, const char* const* argv);
 
 // Pairs each input with its output: without -o the name proposed after the
 // input with the extension rule applied; with -o naming an existing folder,
 // that name placed in the folder; otherwise -o itself, which then allows
-// only one input (UsageError).
+// only one input (UsageError). A name made after the input ends in the
+// extension of --format when that is given. --also and --preview, which
+// name single files, allow only one input, and no name twice. The input "-"
+// (standard input, allowed once) goes to "-", standard output, unless -o
+// names a file.
 std::vector<std::string> PlanOutputs(const CliOptions& options);
+
+// The further outputs of the run: --also files in the format their names
+// say, then the preview.
+std::vector<OutputRequest> PlanFurtherOutputs(const CliOptions& options);
 
 }  // namespace pelmoro::cli

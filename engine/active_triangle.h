@@ -80,6 +80,12 @@ class ActiveSet {
   std::vector<std::int32_t> tops_;
 };
 
+// The columns one call of the sweep computes, first to last (0-based);
+// heights[0] is the first's.
+struct ColumnWindow {
+  std::int64_t first, last;
+};
+
 // Where a triangle's pass along row y starts: its columns there, narrowed
 // when it is wider than a few (narrowing pays only then), the edge
 // functions at the first, and their steps from column to column.
@@ -97,9 +103,10 @@ inline bool InsideOrOn(const CoverageCoefficients& k, const std::int64_t c[3]) {
 }
 
 // Starts the pass; false when no column is left.
-inline bool StartPass(const ScanPlan& plan, const ActiveTriangle& a, std::int64_t y, RowPass& pass) {
-  pass.j_lo = a.j_lo;
-  pass.j_hi = a.j_hi;
+inline bool StartPass(const ScanPlan& plan, const ActiveTriangle& a, std::int64_t y,
+                      const ColumnWindow& window, RowPass& pass) {
+  pass.j_lo = std::max(a.j_lo, window.first);
+  pass.j_hi = std::min(a.j_hi, window.last);
   if (pass.j_hi - pass.j_lo > 4) {
     NarrowColumns(a.coverage, y, plan.lattice.x_min, plan.lattice.pitch, &pass.j_lo, &pass.j_hi);
   }

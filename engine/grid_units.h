@@ -14,8 +14,20 @@ namespace pelmoro {
 inline constexpr int kGridUnitsPerMillimetre = 40;
 
 // Refuses a coordinate whose grid value does not fit 32 bits, naming the
-// text it was read from.
-[[noreturn]] void ThrowOutsideGridRange(std::string_view text);
+// text it was read from and the range in the file's unit.
+[[noreturn]] void ThrowOutsideGridRange(std::string_view text,
+                                        int units_per_file_unit = kGridUnitsPerMillimetre);
+
+// ToGridUnits with the refused value's text made only when it is refused:
+// text_of() gives it.
+template <typename TextOf>
+inline std::int32_t ToGridUnitsNaming(Real value, int units_per_file_unit, TextOf&& text_of) {
+  const Real grid = value * units_per_file_unit + 0.5L;
+  if (!(grid > -2147483649.0L && grid < 2147483648.0L)) {
+    ThrowOutsideGridRange(text_of(), units_per_file_unit);
+  }
+  return TruncateWithinInt32(grid);
+}
 
 // TruncateReal(value * units_per_file_unit + 0.5): to the nearest grid unit,
 // halves upward, for values of zero and above (for negative ones every
@@ -26,9 +38,7 @@ inline constexpr int kGridUnitsPerMillimetre = 40;
 // from the parse on.
 inline std::int32_t ToGridUnits(Real value, std::string_view text,
                                 int units_per_file_unit = kGridUnitsPerMillimetre) {
-  const Real grid = value * units_per_file_unit + 0.5L;
-  if (!(grid > -2147483649.0L && grid < 2147483648.0L)) ThrowOutsideGridRange(text);
-  return TruncateWithinInt32(grid);
+  return ToGridUnitsNaming(value, units_per_file_unit, [text] { return text; });
 }
 
 }  // namespace pelmoro

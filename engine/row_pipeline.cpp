@@ -1,6 +1,8 @@
 #include "engine/row_pipeline.h"
 
 #include <algorithm>
+#include <chrono>
+#include <system_error>
 #include <utility>
 
 #include "engine/row_sweep.h"
@@ -9,60 +11,100 @@ namespace pelmoro {
 
 namespace {
 
+// Memory the pipeline's units may take: the slots computed ahead, and each
+// worker's own batch and sweep. Fixed, whatever the width of the rows or
+// the threads asked for.
+constexpr std::int64_t kSlotBytes = std::int64_t{32} << 20;
+constexpr std::int64_t kWorkerBytes = std::int64_t{64} << 20;
+constexpr std::int64_t kLongestBand = 32;
+constexpr std::int64_t kLongestBatch = 4;
+constexpr std::int64_t kRingBytes = std::int64_t{2} << 20;
+constexpr auto kWaitSlice = std::chrono::milliseconds(50);
+
+std::int64_t UnitBytes(const PieceLayout& layout, std::span<const RowFormatter* const> formatters) {
+  std::int64_t per_point = sizeof(std::int32_t);
+  for (const RowFormatter* f : formatters) per_point += static_cast<std::int64_t>(f->MaxBytesPerPoint());
+  return layout.piece_columns * per_point;
+}
+
+// Workers whose batches and sweeps fit the budget, at least one.
+int WorkersFor(int threads, std::int64_t unit_bytes, std::int64_t piece_columns) {
+  const std::int64_t per_worker =
+      kLongestBatch * unit_bytes + kRingBytes + piece_columns * 2 * std::int64_t{sizeof(std::int32_t)};
+  return static_cast<int>(std::clamp<std::int64_t>(kWorkerBytes / per_worker, 1, threads));
+}
+
 // Long bands share few triangles between workers; short ones keep every
-// worker busy on small lattices. The rows computed ahead, a band per worker
-// and one more, are kept within about 32 MB.
-std::int64_t BandFor(const Lattice& lattice, std::span<const RowFormatter* const> formatters,
-                     int threads) {
-  constexpr std::int64_t kLongest = 32;
-  constexpr std::int64_t kRowBytes = std::int64_t{32} << 20;
-  std::int64_t bytes_per_point = sizeof(std::int32_t);
-  for (const RowFormatter* f : formatters) {
-    bytes_per_point += static_cast<std::int64_t>(f->MaxBytesPerPoint());
-  }
-  const std::int64_t by_rows = lattice.rows / (std::int64_t{threads} * 16);
-  const std::int64_t by_memory =
-      kRowBytes / ((threads + 1) * std::max<std::int64_t>(1, lattice.columns) * bytes_per_point);
-  return std::clamp<std::int64_t>(std::min(by_rows, by_memory), 1, kLongest);
+// worker busy on small lattices. The units computed ahead, a band per
+// worker and one more, stay within kSlotBytes.
+std::int64_t BandFor(std::int64_t units, std::int64_t unit_bytes, int workers) {
+  const std::int64_t by_units = units / (std::int64_t{workers} * 16);
+  const std::int64_t by_memory = kSlotBytes / ((workers + 1) * std::max<std::int64_t>(1, unit_bytes));
+  return std::clamp<std::int64_t>(std::min(by_units, by_memory), 1, kLongestBand);
 }
 
 }  // namespace
 
 RowPipeline::RowPipeline(const ScanPlan& plan, std::span<const RowFormatter* const> formatters,
-                         int threads, bool first_covering)
+                         int threads, RunDriver& driver)
     : plan_(plan),
       formatters_(formatters),
-      rows_(plan.lattice.rows),
-      band_(BandFor(plan.lattice, formatters, threads)),
-      batch_(std::min<std::int64_t>(band_, 4)),
-      slots_(static_cast<std::size_t>((threads + 1) * band_)),
-      first_covering_(first_covering) {
-  workers_.reserve(static_cast<std::size_t>(threads));
-  for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
+      driver_(driver),
+      units_(plan.layout.units),
+      band_(BandFor(units_, UnitBytes(plan.layout, formatters),
+                    WorkersFor(threads, UnitBytes(plan.layout, formatters),
+                               plan.layout.piece_columns))),
+      batch_(std::min(band_, kLongestBatch)),
+      needed_end_(units_),
+      first_covering_(driver.FirstCoveringWanted()) {
+  const int workers =
+      WorkersFor(threads, UnitBytes(plan.layout, formatters), plan.layout.piece_columns);
+  slots_.resize(static_cast<std::size_t>((workers + 1) * band_));
+  workers_.reserve(static_cast<std::size_t>(workers));
+  for (int i = 0; i < workers; ++i) {
+    try {
+      workers_.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+      break;  // the system has no more threads for us: make do with fewer
+    }
+  }
 }
 
 RowPipeline::~RowPipeline() {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
+    needed_end_ = -1;  // whatever is under way is cancelled
   }
   work_.notify_all();
   for (std::thread& t : workers_) t.join();
 }
 
-bool RowPipeline::MayClaim() const { return next_claim_ < rows_ && HasSlot(next_claim_); }
+bool RowPipeline::MayClaim() const {
+  return next_claim_ < units_ && next_claim_ < needed_end_ && HasSlot(next_claim_);
+}
 
 void RowPipeline::Work() {
-  // Each worker keeps its own sweep and rows; the rows it claims rise,
+  try {
+    WorkUntilStopped();
+  } catch (...) {
+    std::lock_guard lock(mutex_);
+    failure_ = std::current_exception();
+    ready_.notify_one();
+  }
+}
+
+void RowPipeline::WorkUntilStopped() {
+  // Each worker keeps its own sweep and units; the units it claims rise,
   // except after a change of mode sends the claims back.
   RowSweeper sweeper(plan_);
-  std::vector<ScanRow> batch_rows(static_cast<std::size_t>(batch_));
+  std::vector<ScanRow> batch_units(static_cast<std::size_t>(batch_));
   std::unique_lock lock(mutex_);
   for (;;) {
     WaitForWork(lock, [this] { return stopping_ || MayClaim(); });
     if (stopping_) return;
     const std::int64_t first = next_claim_;
-    const std::int64_t end = std::min(rows_, first + band_);
+    const std::int64_t end = std::min(units_, first + band_);
     next_claim_ = end;
     const std::uint64_t generation = generation_;
     const bool first_covering = first_covering_;
@@ -74,56 +116,76 @@ void RowPipeline::Work() {
       if (stopping_) return;
       if (generation != generation_) break;  // the claims were sent back
       lock.unlock();
-
-      for (std::int64_t row = batch; row < batch_end; ++row) {
-        ScanRow& r = batch_rows[static_cast<std::size_t>(row - batch)];
-        // Buffers that came back from a slot not yet used are empty.
-        r.heights.resize(static_cast<std::size_t>(plan_.lattice.columns));
-        sweeper.ComputeRow(row, first_covering, r.heights);
-        r.row = row;
-        FormatScanRow(plan_.lattice, formatters_, r);
-      }
-
+      ComputeBatch(sweeper, batch_units, batch, batch_end, generation, first_covering);
       lock.lock();
       if (generation != generation_) break;  // computed in a stale mode
-      for (std::int64_t row = batch; row < batch_end; ++row) {
-        Slot& slot = SlotOf(row);
+      for (std::int64_t unit = batch; unit < batch_end; ++unit) {
+        Slot& slot = SlotOf(unit);
         slot.generation = generation;
         slot.ready = true;
         // The slot's old buffers come back for reuse.
-        std::swap(slot.data, batch_rows[static_cast<std::size_t>(row - batch)]);
+        std::swap(slot.data, batch_units[static_cast<std::size_t>(unit - batch)]);
       }
       if (driver_waits_) ready_.notify_one();
     }
   }
 }
 
-const ScanRow& RowPipeline::Row(std::int64_t row, bool first_covering) {
+void RowPipeline::ComputeBatch(RowSweeper& sweeper, std::vector<ScanRow>& batch,
+                               std::int64_t first, std::int64_t end, std::uint64_t generation,
+                               bool first_covering) {
+  for (std::int64_t unit = first; unit < end; ++unit) {
+    ScanRow& r = batch[static_cast<std::size_t>(unit - first)];
+    r.Place(plan_.layout, unit);
+    const SweepCancel cancel{&needed_end_, &generation_, unit, generation};
+    sweeper.ComputeRow(r.where.row, first_covering, r.where.first_column, r.heights, &cancel);
+    if (cancel.Cancelled()) return;  // nobody takes it: the rest of the batch neither
+    FormatScanRow(plan_.lattice, formatters_, r);
+  }
+}
+
+// Waits for unit `unit`, letting the driver stay responsive meanwhile. A
+// stop seen then leaves only the awaited row wanted.
+void RowPipeline::WaitFor(std::unique_lock<std::mutex>& lock, std::int64_t unit) {
+  Slot& slot = SlotOf(unit);
+  const auto ready = [&] {
+    return failure_ || (slot.ready && slot.data.unit == unit && slot.generation == generation_);
+  };
+  while (!ready()) {
+    if (waiting_workers_ > 0) work_.notify_all();
+    driver_waits_ = true;
+    const bool came = ready_.wait_for(lock, kWaitSlice, ready);
+    driver_waits_ = false;
+    if (came) break;
+    lock.unlock();
+    driver_.WhileWaiting();  // may raise: the destructor then cancels everything
+    const bool stop = driver_.StopRequested();
+    lock.lock();
+    if (stop) {
+      const std::int64_t row_end = (plan_.layout.Row(unit) + 1) * plan_.layout.per_row;
+      needed_end_ = std::min(needed_end_.load(), row_end);
+    }
+  }
+  if (failure_) std::rethrow_exception(failure_);
+}
+
+const ScanRow& RowPipeline::Piece(std::int64_t unit, bool first_covering) {
   std::unique_lock lock(mutex_);
   if (first_covering != first_covering_) {
     first_covering_ = first_covering;
     ++generation_;
-    next_claim_ = row;
+    next_claim_ = unit;
     for (Slot& slot : slots_) slot.ready = false;
     work_.notify_all();
   }
-  Slot& slot = SlotOf(row);
-  const auto ready = [&] {
-    return slot.ready && slot.data.row == row && slot.generation == generation_;
-  };
-  if (!ready()) {
-    if (waiting_workers_ > 0) work_.notify_all();
-    driver_waits_ = true;
-    ready_.wait(lock, ready);
-    driver_waits_ = false;
-  }
-  return slot.data;
+  WaitFor(lock, unit);
+  return SlotOf(unit).data;
 }
 
-void RowPipeline::Done(std::int64_t row) {
+void RowPipeline::Done(std::int64_t unit) {
   std::lock_guard lock(mutex_);
-  SlotOf(row).ready = false;
-  consumed_ = row + 1;
+  SlotOf(unit).ready = false;
+  consumed_ = unit + 1;
   if (waiting_workers_ > 0 && consumed_ % batch_ == 0) work_.notify_all();
 }
 

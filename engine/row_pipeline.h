@@ -2,50 +2,71 @@
 // order to the thread that drives the scan.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <mutex>
 #include <span>
 #include <thread>
 #include <vector>
 
 #include "engine/row_sink.h"
+#include "engine/run_driver.h"
 #include "engine/scan_plan.h"
 #include "engine/scan_row.h"
 
 namespace pelmoro {
 
-// How the rows move, and why nobody waits forever:
-// - Rows below consumed_ have been written. The window of slots holds the
-//   rows consumed_ .. consumed_ + slots - 1; row r lives in slot r % slots.
-// - A worker claims a band of rows (next_claim_ onward), so that each
+class RowSweeper;
+
+// How the pieces of rows (units, numbered as in PieceLayout) move, and why
+// nobody waits forever or for long:
+// - Units below consumed_ have been written. The window of slots holds the
+//   units consumed_ .. consumed_ + slots - 1; unit u lives in slot
+//   u % slots.
+// - A worker claims a band of units (next_claim_ onward), so that each
 //   prepares mostly its own triangles, and computes it a batch at a time,
 //   once the batch's slots are in the window; it publishes the batch under
 //   the lock. A batch is shorter than the window, so the batch holding the
-//   lowest row not yet written always has its slots: the driving thread
+//   lowest unit not yet written always has its slots: the driving thread
 //   never waits on a worker that waits for it.
 // - generation_ counts the changes of mode. A change sends the claims back
-//   to the row the driving thread wants and marks every slot stale; rows a
-//   worker computed in the old mode are dropped as it publishes them.
+//   to the unit the driving thread wants and marks every slot stale; units
+//   a worker computes in the old mode are cancelled and dropped.
+// - needed_end_ is the end of what the driving thread will still take: the
+//   whole lattice, then, once it has seen a stop, the end of the row it
+//   waits for, and nothing when it leaves. A sweep whose unit lies beyond
+//   it gives up at its next triangle, so a stop or an error never waits for
+//   rows nobody wants.
 // - A thread sleeps only when what it waits for has not come, and is woken
-//   when it may have: workers by every batch of rows written and by the
+//   when it may have: workers by every batch of units written and by the
 //   driving thread as it starts to wait; the driving thread by a published
-//   batch.
+//   batch or a failed worker. While it waits it wakes about every 50 ms for
+//   the driver's WhileWaiting.
+// - A worker that fails (out of memory) records why and stops; the driving
+//   thread raises it as it next waits.
 class RowPipeline {
  public:
-  // Starts `threads` workers computing rows from row 0 in the given mode.
+  // Starts up to `threads` workers (fewer when memory for their rows would
+  // pass a fixed budget, or when the system refuses a thread) computing
+  // units from unit 0 in the driver's current mode.
   RowPipeline(const ScanPlan& plan, std::span<const RowFormatter* const> formatters,
-              int threads, bool first_covering);
-  ~RowPipeline();  // stops and joins the workers
+              int threads, RunDriver& driver);
+  ~RowPipeline();  // cancels what is under way, stops and joins the workers
   RowPipeline(const RowPipeline&) = delete;
   RowPipeline& operator=(const RowPipeline&) = delete;
 
+  // The workers that could be started; with none the pipeline computes
+  // nothing.
+  int workers() const { return static_cast<int>(workers_.size()); }
   const Lattice& lattice() const { return plan_.lattice; }
-  // Row `row` (0-based) computed in the given mode; waits for it. Valid
-  // until Done(row).
-  const ScanRow& Row(std::int64_t row, bool first_covering);
-  // The caller has written row `row`; its slot may take a later row.
-  void Done(std::int64_t row);
+  const PieceLayout& layout() const { return plan_.layout; }
+  // Unit `unit` computed in the given mode; waits for it. Valid until
+  // Done(unit).
+  const ScanRow& Piece(std::int64_t unit, bool first_covering);
+  // The caller has written unit `unit`; its slot may take a later one.
+  void Done(std::int64_t unit);
 
  private:
   struct Slot {
@@ -55,6 +76,10 @@ class RowPipeline {
   };
 
   void Work();
+  void WorkUntilStopped();
+  void ComputeBatch(RowSweeper& sweeper, std::vector<ScanRow>& batch, std::int64_t first,
+                    std::int64_t end, std::uint64_t generation, bool first_covering);
+  void WaitFor(std::unique_lock<std::mutex>& lock, std::int64_t unit);
   bool MayClaim() const;
   template <typename Condition>
   void WaitForWork(std::unique_lock<std::mutex>& lock, Condition condition) {
@@ -62,27 +87,32 @@ class RowPipeline {
     work_.wait(lock, condition);
     --waiting_workers_;
   }
-  bool HasSlot(std::int64_t row) const {
-    return row < consumed_ + static_cast<std::int64_t>(slots_.size());
+  bool HasSlot(std::int64_t unit) const {
+    return unit < consumed_ + static_cast<std::int64_t>(slots_.size());
   }
-  Slot& SlotOf(std::int64_t row) { return slots_[static_cast<std::size_t>(row) % slots_.size()]; }
+  Slot& SlotOf(std::int64_t unit) {
+    return slots_[static_cast<std::size_t>(unit) % slots_.size()];
+  }
 
   const ScanPlan& plan_;
   const std::span<const RowFormatter* const> formatters_;
-  const std::int64_t rows_;
-  const std::int64_t band_;        // rows a worker claims at once
-  const std::int64_t batch_;       // rows it publishes at once
+  RunDriver& driver_;
+  const std::int64_t units_;
+  const std::int64_t band_;        // units a worker claims at once
+  const std::int64_t batch_;       // units it publishes at once
   std::mutex mutex_;
-  std::condition_variable work_;   // workers wait here for a row to claim
-  std::condition_variable ready_;  // the driving thread waits here for its row
+  std::condition_variable work_;   // workers wait here for a unit to claim
+  std::condition_variable ready_;  // the driving thread waits here for its unit
   std::vector<Slot> slots_;
   std::int64_t next_claim_ = 0;
   std::int64_t consumed_ = 0;
-  std::uint64_t generation_ = 0;
+  std::atomic<std::uint64_t> generation_{0};  // written under the lock
+  std::atomic<std::int64_t> needed_end_;      // written under the lock
   bool first_covering_;
   bool stopping_ = false;
   bool driver_waits_ = false;      // the driving thread sleeps on ready_
   int waiting_workers_ = 0;        // workers sleeping on work_
+  std::exception_ptr failure_;     // why a worker stopped
   std::vector<std::thread> workers_;
 };
 

@@ -22,7 +22,8 @@ std::int64_t RingRowsFor(std::int64_t columns) {
 
 RowSweeper::RowSweeper(const ScanPlan& plan)
     : plan_(plan),
-      ring_rows_(RingRowsFor(plan.lattice.columns)),
+      // Rows cut into pieces take no ring: it would be consumed piece by piece.
+      ring_rows_(plan.layout.per_row > 1 ? 0 : RingRowsFor(plan.lattice.columns)),
       ring_(static_cast<std::size_t>(ring_rows_ * plan.lattice.columns), plan.z_min) {}
 
 std::span<std::int32_t> RowSweeper::RingRow(std::int64_t row) {
@@ -43,7 +44,10 @@ void RowSweeper::Restart() {
 // entered again. Rows jumped over leave their ring rows empty for later
 // rows; the ring rows beyond them keep what they hold.
 void RowSweeper::MoveTo(std::int64_t row, bool surface) {
-  if (last_row_ < 0 || row <= last_row_ || surface != last_surface_) {
+  // Another piece of the row computed last needs nothing new, unless the
+  // ring (which a row takes whole) was consumed by it.
+  const bool same_row_again = row == last_row_ && ring_rows_ > 0;
+  if (last_row_ < 0 || row < last_row_ || same_row_again || surface != last_surface_) {
     Restart();
   } else if (ring_rows_ > 0) {
     const std::int64_t end = std::min(row, last_row_ + ring_rows_);
@@ -85,7 +89,10 @@ void RowSweeper::Advance(std::int64_t row, std::int64_t y, bool surface) {
     if (a.j_lo > a.j_hi || a.level_at_floor) continue;
     const std::int64_t last = (std::int64_t{t.v[0].y} - y_min) / plan_.lattice.pitch;
     if (a.simple && last - row < ring_rows_) {
-      for (std::int64_t r = row; r <= last; ++r) SweepSimple(a, y_min + r * plan_.lattice.pitch, RingRow(r));
+      const ColumnWindow whole{0, plan_.lattice.columns - 1};
+      for (std::int64_t r = row; r <= last; ++r) {
+        SweepSimple(a, y_min + r * plan_.lattice.pitch, whole, RingRow(r));
+      }
       continue;
     }
     active_.Add(a);
@@ -111,10 +118,10 @@ std::int32_t RowSweeper::PlaneHeight(const ActiveTriangle& a, std::int64_t s, st
 // 2^20 in magnitude, so q is within 2^-33 of it, while a quotient that is
 // not whole lies at least 1 / |D| >= 2^-32 from every whole number: q
 // truncates to the same whole number as N / D. Elsewhere q is not used.
-void RowSweeper::SweepSimple(const ActiveTriangle& a, std::int64_t y,
+void RowSweeper::SweepSimple(const ActiveTriangle& a, std::int64_t y, const ColumnWindow& w,
                              std::span<std::int32_t> heights) {
   RowPass pass;
-  if (!StartPass(plan_, a, y, pass)) return;
+  if (!StartPass(plan_, a, y, w, pass)) return;
   std::int64_t* const c = pass.c;
   std::int64_t n = a.z1d + a.nx * (a.x1 - pass.x) + a.ny * (a.y1 - y);
   const std::int64_t n_step = -a.nx * plan_.lattice.pitch;
@@ -127,7 +134,7 @@ void RowSweeper::SweepSimple(const ActiveTriangle& a, std::int64_t y,
     // of a covered point fits 32 bits. Covered or not is a coin toss along
     // an edge, so it selects rather than branches.
     const auto z = static_cast<std::int32_t>(static_cast<std::int64_t>(static_cast<double>(n) / d));
-    std::int32_t& h = heights[static_cast<std::size_t>(j)];
+    std::int32_t& h = heights[static_cast<std::size_t>(j - w.first)];
     h = std::max(h, 500 * sum == key ? z : INT32_MIN);
     for (int e = 0; e < 3; ++e) c[e] += pass.step[e];
     n += n_step;
@@ -135,9 +142,10 @@ void RowSweeper::SweepSimple(const ActiveTriangle& a, std::int64_t y,
 }
 
 void RowSweeper::SweepWithFullTest(const ActiveTriangle& a, std::int64_t y, bool surface,
-                                   std::span<std::int32_t> heights) {
-  for (std::int64_t j = a.j_lo; j <= a.j_hi; ++j) {
-    const auto column = static_cast<std::size_t>(j);
+                                   const ColumnWindow& w, std::span<std::int32_t> heights) {
+  const std::int64_t last = std::min(a.j_hi, w.last);
+  for (std::int64_t j = std::max(a.j_lo, w.first); j <= last; ++j) {
+    const auto column = static_cast<std::size_t>(j - w.first);
     if (surface && first_[column] < a.index) continue;  // a lower index covers it
     const auto x = static_cast<std::int32_t>(plan_.lattice.x_min + j * plan_.lattice.pitch);
     if (!TriangleCovers(plan_.store, a.index, x, static_cast<std::int32_t>(y))) continue;
@@ -152,27 +160,27 @@ void RowSweeper::SweepWithFullTest(const ActiveTriangle& a, std::int64_t y, bool
 }
 
 void RowSweeper::SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool surface,
-                               std::span<std::int32_t> heights) {
+                               const ColumnWindow& w, std::span<std::int32_t> heights) {
   // Too large for the integer decisions (whose edge functions might not
   // even fit 64 bits): every point takes the full test.
   if (!a.coverage.usable) {
-    SweepWithFullTest(a, y, surface, heights);
+    SweepWithFullTest(a, y, surface, w, heights);
     return;
   }
   if (!surface && a.simple) {
-    SweepSimple(a, y, heights);
+    SweepSimple(a, y, w, heights);
     return;
   }
   const std::int64_t p = plan_.lattice.pitch;
   RowPass pass;
-  if (!StartPass(plan_, a, y, pass)) return;
+  if (!StartPass(plan_, a, y, w, pass)) return;
   std::int64_t x = pass.x;
   std::int64_t c[3] = {pass.c[0], pass.c[1], pass.c[2]};
   const std::int64_t step[3] = {pass.step[0], pass.step[1], pass.step[2]};
   std::int64_t s = a.plane_exact ? a.nx * (a.x1 - x) + a.ny * (a.y1 - y) : 0;
   const std::int64_t s_step = -a.nx * p;
   for (std::int64_t j = pass.j_lo; j <= pass.j_hi; ++j) {
-    const auto column = static_cast<std::size_t>(j);
+    const auto column = static_cast<std::size_t>(j - w.first);
     // Seeking the highest plane: a point of the triangle (or its edges) has a
     // plane height within its vertices' z, at most one more after rounding,
     // so a triangle entirely below the height found so far changes nothing.
@@ -207,13 +215,15 @@ void RowSweeper::SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool sur
   }
 }
 
-void RowSweeper::ComputeRow(std::int64_t row, bool surface, std::span<std::int32_t> heights) {
+void RowSweeper::ComputeRow(std::int64_t row, bool surface, std::int64_t first_column,
+                            std::span<std::int32_t> heights, const SweepCancel* cancel) {
+  const ColumnWindow w{first_column, first_column + static_cast<std::int64_t>(heights.size()) - 1};
   MoveTo(row, surface);
   const std::int64_t y = plan_.lattice.Y(row);
   Advance(row, y, surface);
   if (!surface && ring_rows_ > 0) {
-    // The ring's row becomes this row, and is emptied for the row that
-    // takes its place.
+    // The ring's row (a whole row: rows in pieces take no ring) becomes
+    // this row, and is emptied for the row that takes its place.
     const std::span<std::int32_t> ring_row = RingRow(row);
     std::copy(ring_row.begin(), ring_row.end(), heights.begin());
     std::fill(ring_row.begin(), ring_row.end(), plan_.z_min);
@@ -224,7 +234,11 @@ void RowSweeper::ComputeRow(std::int64_t row, bool surface, std::span<std::int32
     first_.assign(heights.size(), INT32_MAX);
     first_z_.resize(heights.size());
   }
-  const auto sweep = [&](const ActiveTriangle& a) { SweepTriangle(a, y, surface, heights); };
+  // A piece no longer wanted is left as it stands; its triangles still
+  // leave the active set as they should.
+  const auto sweep = [&](const ActiveTriangle& a) {
+    if (cancel == nullptr || !cancel->Cancelled()) SweepTriangle(a, y, surface, w, heights);
+  };
   active_.ForEachReaching(y, sweep);
   if (!surface) return;
   level_.ForEachReaching(y, sweep);

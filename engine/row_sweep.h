@@ -2,6 +2,7 @@
 // the row and, for each, only the lattice points of its own x range.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -10,6 +11,21 @@
 #include "engine/scan_plan.h"
 
 namespace pelmoro {
+
+// Tells a sweep that the piece it computes is no longer wanted: it lies at
+// or beyond the end of what is needed, or the mode changed since it was
+// claimed. Read without a lock, once per triangle.
+struct SweepCancel {
+  const std::atomic<std::int64_t>* needed_end;
+  const std::atomic<std::uint64_t>* generation;
+  std::int64_t unit;
+  std::uint64_t claimed_generation;
+
+  bool Cancelled() const {
+    return unit >= needed_end->load(std::memory_order_relaxed) ||
+           generation->load(std::memory_order_relaxed) != claimed_generation;
+  }
+};
 
 // Sweeps rows upward for one thread; rows may also jump ahead or restart
 // lower.
@@ -22,11 +38,13 @@ class RowSweeper {
  public:
   explicit RowSweeper(const ScanPlan& plan);
 
-  // Heights of lattice row `row` (0-based, from y min) into heights
-  // (plan.lattice.columns values): the highest covering plane height or, with
-  // surface, the first covering triangle's; never below z min. Equal to the
-  // plain scan's row.
-  void ComputeRow(std::int64_t row, bool surface, std::span<std::int32_t> heights);
+  // Heights of lattice row `row` (0-based, from y min) from column
+  // first_column on into heights (one per column): the highest covering
+  // plane height or, with surface, the first covering triangle's; never
+  // below z min. Equal to the plain scan's. Once cancel says the piece is
+  // no longer wanted, the heights are left unfinished.
+  void ComputeRow(std::int64_t row, bool surface, std::int64_t first_column,
+                  std::span<std::int32_t> heights, const SweepCancel* cancel = nullptr);
 
  private:
   void MoveTo(std::int64_t row, bool surface);
@@ -34,10 +52,11 @@ class RowSweeper {
   void Advance(std::int64_t row, std::int64_t y, bool surface);
   std::span<std::int32_t> RingRow(std::int64_t row);
   void SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool surface,
-                     std::span<std::int32_t> heights);
-  void SweepSimple(const ActiveTriangle& a, std::int64_t y, std::span<std::int32_t> heights);
+                     const ColumnWindow& w, std::span<std::int32_t> heights);
+  void SweepSimple(const ActiveTriangle& a, std::int64_t y, const ColumnWindow& w,
+                   std::span<std::int32_t> heights);
   void SweepWithFullTest(const ActiveTriangle& a, std::int64_t y, bool surface,
-                         std::span<std::int32_t> heights);
+                         const ColumnWindow& w, std::span<std::int32_t> heights);
   std::int32_t PlaneHeight(const ActiveTriangle& a, std::int64_t s, std::int64_t x,
                            std::int64_t y) const;
 

@@ -6,8 +6,8 @@
 
 namespace pelmoro {
 
-// The stages of a run. While closing, the finished output reaches the disk;
-// messages are still processed, but nothing is counted.
+// The stages of a run. While closing, the finished output reaches the disk
+// (WhileWaiting runs meanwhile; nothing is counted).
 enum class RunPhase { kReading, kScanning, kClosing };
 
 class RunDriver {
@@ -22,8 +22,13 @@ class RunDriver {
   // (below 0 shows empty, above 100 full), and returns to 0 at the end.
   virtual void SetProgress(int position, std::int64_t done) = 0;
   // Lets the front end handle everything pending (clicks, repaints,
-  // signals): after every step, and now and then while closing.
+  // signals): after every step.
   virtual void ProcessMessages() = 0;
+  // Lets the front end stay responsive while the run waits (for a worker
+  // thread's row, for the disk): about every 50 ms. Not a step: progress,
+  // the mode and the stop request are read as usual after it. What it
+  // raises ends the run.
+  virtual void WhileWaiting() {}
   // True once the user has asked the run to stop.
   virtual bool StopRequested() = 0;
   // True while the user wants each point's first covering triangle in file

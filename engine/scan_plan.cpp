@@ -4,8 +4,12 @@
 
 namespace pelmoro {
 
-ScanPlan::ScanPlan(const GeometryStore& s, int p, std::int32_t n)
-    : store(s), lattice(LatticeOver(s.bounds(), p)), count(n), z_min(s.bounds().z_min) {
+ScanPlan::ScanPlan(const GeometryStore& s, int p, std::int32_t n, std::int64_t piece_columns)
+    : store(s),
+      lattice(LatticeOver(s.bounds(), p)),
+      layout(lattice, piece_columns),
+      count(n),
+      z_min(s.bounds().z_min) {
   const ModelBounds& b = s.bounds();
   // Ordered by the first lattice row each triangle reaches (its lowest y is
   // vertex 2's), index order within a row: a counting sort over the rows,

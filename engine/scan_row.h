@@ -1,7 +1,9 @@
-// One computed row on its way from the sweep to the sink: its heights and
-// what the sink's formatters made of them.
+// The units a scan computes and hands on: pieces of rows, so that no row,
+// however wide, is ever held whole; and one computed piece on its way from
+// the sweep to the sink, with what the sink's formatters made of it.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -11,15 +13,46 @@
 
 namespace pelmoro {
 
-struct ScanRow {
-  std::int64_t row = -1;
-  std::vector<std::int32_t> heights;
-  std::vector<std::string> texts;  // one per formatter
+// Rows cut into pieces of at most piece_columns columns, numbered as units
+// row after row: unit u is piece u % per_row of row u / per_row.
+struct PieceLayout {
+  PieceLayout(const Lattice& lattice, std::int64_t piece_columns)
+      : columns(lattice.columns),
+        piece_columns(std::max<std::int64_t>(1, std::min(piece_columns, lattice.columns))),
+        per_row((columns + this->piece_columns - 1) / this->piece_columns),
+        units(per_row * lattice.rows) {}
 
-  RowPiece piece() const { return RowPiece{row, 0, heights, true}; }
+  std::int64_t Row(std::int64_t unit) const { return unit / per_row; }
+  std::int64_t FirstColumn(std::int64_t unit) const { return unit % per_row * piece_columns; }
+  std::int64_t Width(std::int64_t unit) const {
+    return std::min(piece_columns, columns - FirstColumn(unit));
+  }
+  bool EndsRow(std::int64_t unit) const { return unit % per_row == per_row - 1; }
+
+  std::int64_t columns;        // of a whole row
+  std::int64_t piece_columns;  // of every piece but perhaps a row's last
+  std::int64_t per_row;        // pieces in a row
+  std::int64_t units;          // pieces in the lattice
 };
 
-// Makes the formatters' texts of a row whose heights are in place.
+struct ScanRow {
+  std::int64_t unit = -1;
+  RowPiece where;                    // row, first column, last piece or not
+  std::vector<std::int32_t> heights;
+  std::vector<std::string> texts;    // one per formatter
+
+  // Sizes the heights for a unit and says where it lies.
+  void Place(const PieceLayout& layout, std::int64_t u) {
+    unit = u;
+    where.row = layout.Row(u);
+    where.first_column = layout.FirstColumn(u);
+    where.ends_row = layout.EndsRow(u);
+    heights.resize(static_cast<std::size_t>(layout.Width(u)));
+  }
+  RowPiece piece() const { return RowPiece{where.row, where.first_column, heights, where.ends_row}; }
+};
+
+// Makes the formatters' texts of a piece whose heights are in place.
 inline void FormatScanRow(const Lattice& lattice,
                           std::span<const RowFormatter* const> formatters, ScanRow& row) {
   row.texts.resize(formatters.size());

@@ -47,17 +47,25 @@ std::string_view LastField(std::string_view rest) {
   return rest.substr(0, end);
 }
 
-std::int32_t ConvertField(std::string_view field) {
-  return ToGridUnits(ParseReal(field, kStlSeparator), field);
+bool StartsWithIgnoringCase(std::string_view line, std::string_view word) {
+  if (line.size() < word.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    if ((line[i] | 0x20) != word[i]) return false;
+  }
+  return true;
+}
+
+std::int32_t ConvertField(std::string_view field, int units) {
+  return ToGridUnits(ParseReal(field, kStlSeparator), field, units);
 }
 
 // Stores the three coordinates of a vertex line into vertex, each as soon as
 // it is converted, so a failure in a later field keeps the earlier ones.
-void ReadVertexFields(std::string_view line, Vertex& vertex) {
+void ReadVertexFields(std::string_view line, Vertex& vertex, int units) {
   std::string_view rest = StripLeading(line.substr(6));
-  vertex.x = ConvertField(NextField(rest));
-  vertex.y = ConvertField(NextField(rest));
-  vertex.z = ConvertField(LastField(rest));
+  vertex.x = ConvertField(NextField(rest), units);
+  vertex.y = ConvertField(NextField(rest), units);
+  vertex.z = ConvertField(LastField(rest), units);
 }
 
 // TruncateReal(P / B * 100), with B the file's size in text blocks and P
@@ -78,8 +86,8 @@ std::size_t ExpectedRows(std::size_t rows, std::int64_t position, std::int64_t s
 
 class InputReading {
  public:
-  InputReading(GeometryStore& store, const std::string& file_name, RunDriver& driver)
-      : store_(store), driver_(driver) {
+  InputReading(GeometryStore& store, const std::string& file_name, RunDriver& driver, int units)
+      : store_(store), driver_(driver), units_(units) {
     OpenTextForReading(file_, file_name);
     CheckIoResult();
     blocks_ = TextSizeInBlocks(file_);
@@ -87,12 +95,12 @@ class InputReading {
     store_.SetCapacity(static_cast<std::size_t>(TruncateReal(static_cast<Real>(blocks_) / 2)));
   }
 
-  std::int32_t ReadAll() {
-    while (!AtEnd()) {
-      std::string_view line = StripLeading(ReadTextLineView(file_));
-      CheckIoResult();
-      if (!IsVertexLine(line)) continue;
-      if (TakeVertex(line) && StopAfterTriangle()) break;
+  std::int32_t ReadAll(ReadingNotes& notes) {
+    try {
+      if (!ReadLines()) Note(notes);
+    } catch (Exception& e) {
+      if (e.line() == 0) e.set_line(line_);
+      throw;
     }
     CloseText(file_);
     CheckIoResult();
@@ -100,6 +108,44 @@ class InputReading {
   }
 
  private:
+  // False at the end of the data, true on a stop request.
+  bool ReadLines() {
+    while (!AtEnd()) {
+      std::string_view line = StripLeading(ReadTextLineView(file_));
+      ++line_;  // every line handed out had its own terminator (or was the last)
+      CheckIoResult();
+      if (!IsVertexLine(line)) {
+        NoteOtherLine(line);
+        continue;
+      }
+      last_vertex_line_ = line_;
+      endsolid_after_vertices_ = false;
+      if (TakeVertex(line) && StopAfterTriangle()) return true;
+    }
+    return false;
+  }
+
+  // Only lines that are no vertex lines are looked at, and mostly only at
+  // their first byte.
+  void NoteOtherLine(std::string_view line) {
+    if (line.empty()) return;
+    if ((line[0] | 0x20) == 'e') {
+      if (StartsWithIgnoringCase(line, "endsolid")) endsolid_after_vertices_ = true;
+    } else if (!solid_seen_ && StartsWithIgnoringCase(line, "solid")) {
+      solid_seen_ = true;
+    }
+  }
+
+  void Note(ReadingNotes& notes) {
+    notes.bytes_after_ctrl_z = TextBytesAfterCtrlZ(file_);
+    CheckIoResult();
+    if (notes.bytes_after_ctrl_z > 0) notes.ctrl_z_line = line_ + 1;
+    notes.leftover_vertices = slot_;
+    notes.last_vertex_line = last_vertex_line_;
+    notes.missing_endsolid = solid_seen_ && last_vertex_line_ > 0 && !endsolid_after_vertices_ &&
+                             !TextEndedAtCtrlZ(file_);
+  }
+
   bool AtEnd() {
     const bool end = TextAtEnd(file_);
     CheckIoResult();
@@ -113,7 +159,7 @@ class InputReading {
       store_.EnsureRow(row, ExpectedRows(row, TextPositionInBlocks(file_), blocks_));
     }
     Triangle& triangle = store_.triangle(row);
-    ReadVertexFields(line, triangle.v[slot_]);
+    ReadVertexFields(line, triangle.v[slot_], units_);
     store_.WidenBounds(triangle.v[slot_]);
     if (++slot_ < 3) return false;
     slot_ = 0;
@@ -130,18 +176,29 @@ class InputReading {
 
   GeometryStore& store_;
   RunDriver& driver_;
+  int units_;
   TextFile file_;  // closed by its destructor when an error leaves early
   std::int64_t blocks_ = 0;
   std::int32_t triangles_ = 0;
   int slot_ = 0;
+  std::int64_t line_ = 0;  // lines read so far
+  std::int64_t last_vertex_line_ = 0;
+  bool solid_seen_ = false;
+  bool endsolid_after_vertices_ = false;
 };
 
 }  // namespace
 
 std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
-                             RunDriver& driver) {
-  InputReading reading(store, file_name, driver);
-  return reading.ReadAll();
+                             RunDriver& driver, int units_per_file_unit) {
+  ReadingNotes notes;
+  return ReadStlVertices(store, file_name, driver, units_per_file_unit, notes);
+}
+
+std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
+                             RunDriver& driver, int units_per_file_unit, ReadingNotes& notes) {
+  InputReading reading(store, file_name, driver, units_per_file_unit);
+  return reading.ReadAll(notes);
 }
 
 }  // namespace pelmoro

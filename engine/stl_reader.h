@@ -4,20 +4,31 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/grid_units.h"
+#include "engine/reading_notes.h"
 #include "engine/run_driver.h"
 #include "foundation/geometry_store.h"
 
 namespace pelmoro {
 
-// Reads the vertex lines of an ASCII STL file (coordinates in millimetres)
-// into the store as grid units, groups them by threes into triangles in
+// Reads the vertex lines of an ASCII STL file (coordinates in millimetres,
+// or the unit of which a grid unit is 1 / units_per_file_unit) into the
+// store as grid units, groups them by threes into triangles in
 // file order, orders each triangle by y and stores its metrics, and widens
 // the bounds with every vertex. Expects the bounds to be reset. Once per
 // complete triangle it sets the progress (blocks read / blocks in the file),
 // processes pending messages and returns early on a stop request.
 // Returns the number of complete triangles. Raises EInOutError,
-// EConvertError or ERangeError; the input is closed in every case.
+// EConvertError or ERangeError, with the line they arose in set
+// (Exception::line(), lines counted as ReadTextLine ends them); the input is
+// closed in every case.
 std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
-                             RunDriver& driver);
+                             RunDriver& driver,
+                             int units_per_file_unit = kGridUnitsPerMillimetre);
+// The same, and tells in notes what a reading that was not stopped left
+// unread: bytes after a Ctrl-Z, the vertices of an incomplete last triangle,
+// a missing "endsolid" line.
+std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
+                             RunDriver& driver, int units_per_file_unit, ReadingNotes& notes);
 
 }  // namespace pelmoro

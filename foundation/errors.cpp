@@ -1,6 +1,7 @@
 #include "foundation/errors.h"
 
 #include <string>
+#include <utility>
 
 namespace pelmoro {
 
@@ -25,7 +26,8 @@ std::string IoErrorMessage(int code) {
   }
 }
 
-EInOutError::EInOutError(int code) : Exception(IoErrorMessage(code)), code_(code) {}
+EInOutError::EInOutError(int code, IoFailure failure)
+    : Exception(IoErrorMessage(code)), code_(code), failure_(std::move(failure)) {}
 
 EInvalidOp::EInvalidOp() : EMathError("不正な浮動小数点数演算命令") {}
 

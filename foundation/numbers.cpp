@@ -22,7 +22,7 @@ std::atomic<char> g_decimal_separator{'.'};
   // Folding a huge digit string may have overflowed before the syntax error
   // showed up; nothing of that may stay behind.
   ClearFpErrors();
-  throw EConvertError(QuotedText(text, " は浮動小数点数ではありません"));
+  throw EConvertError(QuotedText(text, " は浮動小数点数ではありません"), text);
 }
 
 bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }

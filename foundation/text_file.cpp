@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "foundation/errors.h"
 #include "foundation/text_file_access.h"
@@ -14,6 +15,7 @@ namespace pelmoro {
 namespace {
 
 thread_local int pending_io_code = 0;
+thread_local IoFailure pending_io_failure;
 
 bool ParentFolderExists(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
@@ -101,12 +103,25 @@ void CheckIoResult() {
   const int code = pending_io_code;
   if (code == 0) return;
   pending_io_code = 0;
-  throw EInOutError(code);
+  throw EInOutError(code, std::move(pending_io_failure));
 }
 
 int PendingIoCode() { return pending_io_code; }
 
-void SetPendingIoCode(int code) { pending_io_code = code; }
+IoFailure PendingIoFailure() { return pending_io_failure; }
+
+void SetPendingIoCode(int code, IoFailure failure) {
+  pending_io_code = code;
+  pending_io_failure = std::move(failure);
+}
+
+void SetPendingIoFailure(IoOperation operation, int error, const std::string& path) {
+  SetPendingIoCode(IoCodeFromErrno(error, path), IoFailure{operation, error, path});
+}
+
+EInOutError IoErrorFromErrno(IoOperation operation, int error, const std::string& path) {
+  return EInOutError(IoCodeFromErrno(error, path), IoFailure{operation, error, path});
+}
 
 // ---- opening and closing -------------------------------------------------
 
@@ -114,8 +129,9 @@ namespace {
 
 // Opens name with flags; the descriptor, or -1 with the code left pending.
 int OpenDescriptor(const std::string& name, int flags, struct stat& st) {
+  const IoOperation operation = (flags & O_WRONLY) != 0 ? IoOperation::kCreate : IoOperation::kOpen;
   if (name.find('\0') != std::string::npos) {  // the system would see a shorter name
-    SetPendingIoCode(3);
+    SetPendingIoCode(3, IoFailure{operation, 0, name});
     return -1;
   }
   int fd;
@@ -123,13 +139,13 @@ int OpenDescriptor(const std::string& name, int flags, struct stat& st) {
     fd = ::open(name.c_str(), flags, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
-    SetPendingIoCode(IoCodeFromErrno(errno, name));
+    SetPendingIoFailure(operation, errno, name);
     return -1;
   }
   if (::fstat(fd, &st) != 0) {
     const int error = errno;
     ::close(fd);
-    SetPendingIoCode(IoCodeFromErrno(error, name));
+    SetPendingIoFailure(operation, error, name);
     return -1;
   }
   return fd;
@@ -145,7 +161,7 @@ void TextFileAccess::OpenForReading(TextFile& file, const std::string& name) {
   if (fd < 0) return;
   if (S_ISDIR(st.st_mode)) {  // Linux opens a folder for reading; it is no text file
     ::close(fd);
-    SetPendingIoCode(5);
+    SetPendingIoFailure(IoOperation::kOpen, EISDIR, name);
     return;
   }
   Start(file, fd, TextMode::kReading, st, file.read_chunk_);
@@ -165,7 +181,7 @@ void TextFileAccess::Attach(TextFile& file, int fd, const std::string& name) {
   file.name_ = name;
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
-    SetPendingIoCode(IoCodeFromErrno(errno, name));
+    SetPendingIoFailure(IoOperation::kCreate, errno, name);
     return;
   }
   Start(file, fd, TextMode::kWriting, st, kTextWriteBuffer);
@@ -180,7 +196,9 @@ void TextFileAccess::Close(TextFile& file) {
   // nothing stays open; the write's code stays the one reported.
   const int error = CloseDescriptor(file.fd_);
   file.fd_ = -1;
-  if (error != 0 && !file.write_failed_) SetPendingIoCode(IoCodeFromErrno(error, file.name_));
+  if (error != 0 && !file.write_failed_) {
+    SetPendingIoFailure(IoOperation::kClose, error, file.name_);
+  }
   Release(file);
 }
 
@@ -192,7 +210,7 @@ std::int64_t TextFileAccess::SizeInBlocks(TextFile& file) {
   if (file.is_regular_) {
     struct stat st {};
     if (::fstat(file.fd_, &st) != 0) {
-      SetPendingIoCode(IoCodeFromErrno(errno, file.name_));
+      SetPendingIoFailure(IoOperation::kRead, errno, file.name_);
       return 0;
     }
     bytes = static_cast<std::uint64_t>(st.st_size);

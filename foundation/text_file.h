@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/errors.h"
+
 namespace pelmoro {
 
 inline constexpr int kTextBlock = 128;
@@ -82,6 +84,12 @@ void AttachTextForWriting(TextFile& file, int fd, const std::string& name);
 // failed read leaves its code and counts as the end. Consumes nothing.
 // Not open for reading: true, pending 103 or 104.
 bool TextAtEnd(TextFile& file);
+// After TextAtEnd gave true: whether a Ctrl-Z ended the data (rather than
+// the physical end), and how many bytes follow that Ctrl-Z unread. For a
+// pipe or device those bytes are read to the end to be counted. A failed
+// read leaves its code. Consume nothing that a later line could take.
+bool TextEndedAtCtrlZ(TextFile& file);
+std::uint64_t TextBytesAfterCtrlZ(TextFile& file);
 // The next line without its terminator, which is consumed: LF, CR LF, or a
 // CR not followed by LF. A last line without terminator comes whole; at the
 // end the text is empty. A Ctrl-Z inside a line is an ordinary character.
@@ -113,12 +121,18 @@ void WriteTextLine(TextFile& file, std::string_view text);
 // pending. A failed close leaves its code. Not open: pending 103.
 void CloseText(TextFile& file);
 
-// Raises EInOutError for the pending code and clears it; else does nothing.
+// Raises EInOutError for the pending code, with what the system said, and
+// clears it; else does nothing.
 void CheckIoResult();
-// The pending code (0 for none), left pending.
+// The pending code (0 for none) and the system's side of it, left pending.
 int PendingIoCode();
+IoFailure PendingIoFailure();
 // Leaves code pending (replacing one already pending); 0 clears.
-void SetPendingIoCode(int code);
+void SetPendingIoCode(int code, IoFailure failure = {});
+// Leaves pending the code IoCodeFromErrno gives for error on path.
+void SetPendingIoFailure(IoOperation operation, int error, const std::string& path);
+// The error a failed operation on path raises at once.
+EInOutError IoErrorFromErrno(IoOperation operation, int error, const std::string& path);
 
 // The I/O code for an errno value of a failed file operation on path:
 // 2 missing file, 3 missing folder, 4 too many open files, 5 access denied,

@@ -55,6 +55,8 @@ struct TextFileAccess {
   static void Attach(TextFile& file, int fd, const std::string& name);
   static void Close(TextFile& file);
   static bool AtEnd(TextFile& file);
+  static bool EndedAtCtrlZ(const TextFile& file);
+  static std::uint64_t BytesAfterCtrlZ(TextFile& file);
   static std::string_view ReadLineView(TextFile& file);
   static std::int64_t SizeInBlocks(TextFile& file);
   static std::int64_t PositionInBlocks(TextFile& file);

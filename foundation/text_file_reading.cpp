@@ -1,7 +1,9 @@
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "foundation/text_file.h"
 #include "foundation/text_file_access.h"
@@ -20,7 +22,7 @@ bool TextFileAccess::Fill(TextFile& f) {
   while (f.end_ < want) {
     const ssize_t got = ::read(f.fd_, f.buffer_.data() + f.end_, want - f.end_);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0 && errno != EPIPE) SetPendingIoCode(IoCodeFromErrno(errno, f.name_));
+    if (got < 0 && errno != EPIPE) SetPendingIoFailure(IoOperation::kRead, errno, f.name_);
     if (got <= 0) {
       f.at_physical_end_ = true;
       break;
@@ -49,6 +51,36 @@ bool TextFileAccess::AtEnd(TextFile& file) {
   if (file.begin_ == file.end_ && !Fill(file)) return true;
   Examine(file, OffsetAfter(file, file.begin_));
   return file.buffer_[file.begin_] == kCtrlZ;
+}
+
+bool TextFileAccess::EndedAtCtrlZ(const TextFile& file) {
+  return file.mode_ == TextMode::kReading && file.begin_ < file.end_ &&
+         file.buffer_[file.begin_] == kCtrlZ;
+}
+
+std::uint64_t TextFileAccess::BytesAfterCtrlZ(TextFile& file) {
+  if (!EndedAtCtrlZ(file)) return 0;
+  const std::uint64_t ctrl_z_at = file.delivered_ - (file.end_ - file.begin_);
+  if (file.is_regular_) {
+    struct stat st {};
+    if (::fstat(file.fd_, &st) != 0) {
+      SetPendingIoFailure(IoOperation::kRead, errno, file.name_);
+      return 0;
+    }
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    return size > ctrl_z_at + 1 ? size - ctrl_z_at - 1 : 0;
+  }
+  // A pipe cannot tell its size: what is left is read, and only counted.
+  std::uint64_t bytes = file.end_ - file.begin_ - 1;
+  std::vector<char> scratch(kTextReadChunk);
+  while (!file.at_physical_end_) {
+    const ssize_t got = ::read(file.fd_, scratch.data(), scratch.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && errno != EPIPE) SetPendingIoFailure(IoOperation::kRead, errno, file.name_);
+    if (got <= 0) break;
+    bytes += static_cast<std::uint64_t>(got);
+  }
+  return bytes;
 }
 
 std::string_view TextFileAccess::TakeLine(TextFile& f) {
@@ -97,6 +129,8 @@ std::string_view TextFileAccess::ReadLineView(TextFile& file) {
 std::string ReadTextLine(TextFile& file) { return std::string(ReadTextLineView(file)); }
 
 bool TextAtEnd(TextFile& file) { return TextFileAccess::AtEnd(file); }
+bool TextEndedAtCtrlZ(TextFile& file) { return TextFileAccess::EndedAtCtrlZ(file); }
+std::uint64_t TextBytesAfterCtrlZ(TextFile& file) { return TextFileAccess::BytesAfterCtrlZ(file); }
 std::string_view ReadTextLineView(TextFile& file) { return TextFileAccess::ReadLineView(file); }
 
 }  // namespace pelmoro

@@ -18,7 +18,7 @@ void TextFileAccess::Flush(TextFile& f) {
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) {
       const int error = put < 0 ? errno : ENOSPC;  // a write that takes nothing: no room
-      SetPendingIoCode(IoCodeFromErrno(error, f.name_));
+      SetPendingIoFailure(IoOperation::kWrite, error, f.name_);
       f.write_failed_ = true;
       break;
     }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/row_sink.h"
+#include "heightmap/map_output.h"
 #include "foundation/text_file.h"
 
 namespace pelmoro {
@@ -39,6 +40,26 @@ class HzmWriter : public RowSink {
   TextFile& out_;
   HzmFormatter format_;
   const RowFormatter* const formatter_ = &format_;
+};
+
+// A whole HZM file as one output of a run: the header at the start, then
+// the rows as they come.
+class HzmOutput : public MapOutput {
+ public:
+  explicit HzmOutput(TextFile& out) : out_(out), writer_(out) {}
+
+  std::span<const RowFormatter* const> formatters() const override {
+    return writer_.formatters();
+  }
+  void Start(const Lattice&, const ModelBounds&) override { WriteHeightMapHeader(out_); }
+  void WritePiece(const RowPiece& piece, std::span<const std::string> texts) override {
+    writer_.WritePiece(piece, texts);
+  }
+  void Finish() override {}
+
+ private:
+  TextFile& out_;
+  HzmWriter writer_;
 };
 
 }  // namespace pelmoro

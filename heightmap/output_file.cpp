@@ -12,6 +12,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <system_error>
 
 #include "foundation/errors.h"
 
@@ -74,9 +75,9 @@ void CheckWritable(const std::string& destination, const std::string& target,
                    const struct stat& st) {
   // A folder in the target's place cannot be replaced by a file: the system
   // the format comes from calls that "access denied".
-  if (S_ISDIR(st.st_mode)) throw EInOutError(IoCodeFromErrno(EACCES, target));
+  if (S_ISDIR(st.st_mode)) throw IoErrorFromErrno(IoOperation::kCreate, EISDIR, target);
   const int fd = ::open(destination.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) throw EInOutError(IoCodeFromErrno(errno, target));
+  if (fd < 0) throw IoErrorFromErrno(IoOperation::kCreate, errno, target);
   ::close(fd);
 }
 
@@ -90,7 +91,7 @@ int OpenTemporary(const std::string& destination, std::string& path) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd >= 0) return fd;
     if (errno != EEXIST || attempt >= kMaxTempAttempts) {
-      throw EInOutError(IoCodeFromErrno(errno, path));
+      throw IoErrorFromErrno(IoOperation::kCreate, errno, path);
     }
   }
 }
@@ -130,10 +131,22 @@ void OutputFile::Create(const std::string& target) {
   temp_ = path;
   open_ = true;
   if (const int code = PendingIoCode(); code != 0) {
+    const IoFailure failure = PendingIoFailure();
     SetPendingIoCode(0);
     Abandon();
-    throw EInOutError(code);
+    throw EInOutError(code, failure);
   }
+}
+
+void OutputFile::CreateOnDescriptor(int fd, const std::string& name) {
+  Abandon();
+  target_ = name;
+  const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (copy < 0) throw IoErrorFromErrno(IoOperation::kCreate, errno, name);
+  AttachTextForWriting(text_, copy, name);
+  temp_.clear();
+  open_ = true;
+  Fail(PendingIoCode(), PendingIoFailure());
 }
 
 namespace {
@@ -143,11 +156,17 @@ namespace {
 int FlushToDisk(const std::string& path, const std::function<void()>& while_waiting) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return 0;
-  auto flushed = std::async(std::launch::async, [fd] {
+  const auto flush = [fd] {
     const int result = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
     ::close(fd);
     return result;
-  });
+  };
+  std::future<int> flushed;
+  try {
+    flushed = std::async(std::launch::async, flush);
+  } catch (const std::system_error&) {
+    return flush();  // no thread to be had: flush here, the front end waits
+  }
   if (while_waiting) {
     try {
       while (flushed.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
@@ -164,26 +183,44 @@ int FlushToDisk(const std::string& path, const std::function<void()>& while_wait
 }  // namespace
 
 void OutputFile::Commit(const std::function<void()>& while_waiting) {
-  if (!open_) return;
+  Flush(while_waiting);
+  Publish();
+}
+
+void OutputFile::Flush(const std::function<void()>& while_waiting) {
+  if (!open_ || flushed_) return;
   CloseText(text_);
   int code = PendingIoCode();
+  IoFailure failure = PendingIoFailure();
+  // The data must be on the disk before the name points at it, or a crash
+  // right after the rename could leave an empty target.
   if (code == 0 && !temp_.empty()) {
-    // The data must be on the disk before the name points at it, or a crash
-    // right after the rename could leave an empty target.
     if (const int error = FlushToDisk(temp_, while_waiting); error != 0) {
       code = IoCodeFromErrno(error, target_);
-    }
-    if (code == 0 && ::rename(temp_.c_str(), destination_.c_str()) != 0) {
-      code = IoCodeFromErrno(errno, target_);
+      failure = IoFailure{IoOperation::kWrite, error, target_};
     }
   }
-  if (code != 0) {
-    SetPendingIoCode(0);
-    Abandon();
-    throw EInOutError(code);
+  Fail(code, failure);
+  flushed_ = true;
+}
+
+void OutputFile::Publish() {
+  if (!open_) return;
+  Flush();
+  if (!temp_.empty() && ::rename(temp_.c_str(), destination_.c_str()) != 0) {
+    const int error = errno;
+    Fail(IoCodeFromErrno(error, target_), IoFailure{IoOperation::kCreate, error, target_});
   }
   temp_.clear();
   open_ = false;
+  flushed_ = false;
+}
+
+void OutputFile::Fail(int code, const IoFailure& failure) {
+  if (code == 0) return;
+  SetPendingIoCode(0);
+  Abandon();
+  throw EInOutError(code, failure);
 }
 
 void OutputFile::Abandon() noexcept {
@@ -192,12 +229,14 @@ void OutputFile::Abandon() noexcept {
   // what is still buffered: nothing of an abandoned run reaches a device or
   // pipe either. A code another operation left pending stays pending.
   const int pending = PendingIoCode();
+  const IoFailure failure = PendingIoFailure();
   std::destroy_at(&text_);
   std::construct_at(&text_);
-  SetPendingIoCode(pending);
+  SetPendingIoCode(pending, failure);
   if (!temp_.empty()) ::unlink(temp_.c_str());
   temp_.clear();
   open_ = false;
+  flushed_ = false;
 }
 
 }  // namespace pelmoro

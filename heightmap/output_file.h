@@ -22,12 +22,19 @@ class OutputFile {
   // the device). Raises EInOutError as creating the target itself would:
   // 3 for a missing folder, 5 for a target or folder that cannot be written.
   void Create(const std::string& target);
+  // Writes directly to a copy of an open descriptor (standard output),
+  // which stays open after the commit; name is used for messages.
+  void CreateOnDescriptor(int fd, const std::string& name);
   TextFile& text() { return text_; }
   // Closes the text (raising its I/O error), waits until it is on the disk
   // and moves it over the target. while_waiting, when given, is called about
   // every 10 ms meanwhile (a window keeps handling its messages); what it
   // raises passes out, and the output is then abandoned.
   void Commit(const std::function<void()>& while_waiting = {});
+  // The two halves of Commit, for committing several outputs together:
+  // every file reaches the disk first, and only then do the names change.
+  void Flush(const std::function<void()>& while_waiting = {});
+  void Publish();
   // Closes and removes the temporary file; never throws.
   void Abandon() noexcept;
   const std::string& target() const { return target_; }
@@ -39,6 +46,9 @@ class OutputFile {
   std::string destination_;  // the target with symbolic links followed
   std::string temp_;  // empty when writing the target directly
   bool open_ = false;
+  bool flushed_ = false;  // closed and on the disk, not yet renamed
+
+  void Fail(int code, const IoFailure& failure = {});  // abandons and raises code, unless it is 0
 };
 
 }  // namespace pelmoro

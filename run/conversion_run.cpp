@@ -2,9 +2,8 @@
 
 #include <sys/stat.h>
 
-#include "engine/stl_reader.h"
-#include "heightmap/hzm_writer.h"
-#include "heightmap/output_file.h"
+#include "engine/stl_model_reader.h"
+#include "run/map_outputs.h"
 
 namespace pelmoro {
 
@@ -21,27 +20,38 @@ void RefuseOutputThatIsInput(const std::string& input, const std::string& output
   if (in.st_dev == out.st_dev && in.st_ino == out.st_ino) throw EOutputIsInput(output);
 }
 
+// The main output first, then the others in the order given.
+std::vector<OutputRequest> OutputsOf(const ConversionRequest& request) {
+  std::vector<OutputRequest> outputs{{request.output, request.format, request.output_descriptor}};
+  outputs.insert(outputs.end(), request.also.begin(), request.also.end());
+  return outputs;
+}
+
 }  // namespace
 
 ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& request,
                                RunDriver& driver) {
   store.ResetBounds();
-  RefuseOutputThatIsInput(request.input, request.output);
-  OutputFile output;  // abandoned by its destructor if anything below raises
-  output.Create(request.output);
+  const std::vector<OutputRequest> requests = OutputsOf(request);
+  for (const OutputRequest& r : requests) {
+    if (r.descriptor < 0) RefuseOutputThatIsInput(request.input, r.path);
+  }
+  MapOutputs outputs(requests);  // abandoned by its destructor if anything below raises
 
   ConversionResult result;
   driver.PhaseStarted(RunPhase::kReading, 0);
-  result.triangles = ReadStlVertices(store, request.input, driver);
+  const StlReading reading = ReadStlModel(store, request.input, driver, request.units);
+  result.format = reading.format;
+  result.triangles = reading.triangles;
+  result.notes = reading.notes;
   result.lattice = LatticeOver(store.bounds(), request.pitch);
   driver.PhaseStarted(RunPhase::kScanning, result.lattice.rows);
-  WriteHeightMapHeader(output.text());
-  HzmWriter writer(output.text());
-  ScanHeightMap(store, request.pitch, result.triangles, driver, writer, request.scan);
-  // Getting a large map onto the disk takes a while: the front end keeps
-  // handling its messages meanwhile.
+  outputs.Start(result.lattice, store.bounds());
+  ScanHeightMap(store, request.pitch, result.triangles, driver, outputs.sink(), request.scan);
+  // Getting a large map onto the disk takes a while: the front end stays
+  // responsive meanwhile.
   driver.PhaseStarted(RunPhase::kClosing, 0);
-  output.Commit([&driver] { driver.ProcessMessages(); });
+  outputs.Commit([&driver] { driver.WhileWaiting(); });
 
   result.outcome = driver.StopRequested() ? RunOutcome::kStopped : RunOutcome::kComplete;
   return result;

@@ -5,13 +5,18 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "engine/grid_units.h"
 #include "engine/height_map_scan.h"
 #include "engine/lattice.h"
+#include "engine/reading_notes.h"
 #include "engine/run_driver.h"
+#include "engine/stl_format.h"
 #include "foundation/errors.h"
 #include "foundation/geometry_store.h"
 #include "run/messages.h"
+#include "run/output_format.h"
 
 namespace pelmoro {
 
@@ -26,19 +31,31 @@ struct ConversionRequest {
   std::string output;          // height-map file, extension rule already applied
   int pitch = kDefaultPitch;   // grid units, 1..255
   ScanOptions scan = {};       // threads, or the plain reference scan
+  OutputFormat format = OutputFormat::kHzm;  // the format of output
+  std::vector<OutputRequest> also = {};      // further outputs of the same scan
+  int units = kGridUnitsPerMillimetre;  // grid units per unit of the model file
+  // When >= 0, the map is written to this open descriptor (standard
+  // output) instead, directly; output only names it.
+  int output_descriptor = -1;
 };
 
 struct ConversionResult {
   RunOutcome outcome = RunOutcome::kComplete;
+  StlFormat format = StlFormat::kAscii;
   std::int32_t triangles = 0;  // complete triangles read
   Lattice lattice;             // the lattice of a complete scan
+  ReadingNotes notes;          // what the reading left unread
 };
 
 // Runs one conversion. The driver hears of each phase as it starts: the
 // reading once the output exists (the window shows "Stop" from then on),
-// the scan, and the closing while the map reaches the disk. Errors pass out
+// the scan, and the closing while the map reaches the disk. The input may
+// be an ASCII or a binary STL file; anything else is refused (ENotStlFile,
+// ETruncatedStl) before it is read. Errors pass out
 // after the output has been abandoned: an existing target is left as it
-// was and no temporary file remains.
+// was and no temporary file remains. Every output is created before the
+// reading and all are committed together at the end; an I/O error of one
+// of them raises EOutputError, which names it.
 ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& request,
                                RunDriver& driver);
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what pelmoro needs to build, test and benchmark on Debian 12.
+# Installs what pelmoro needs to build, test, benchmark and package on Debian 12.
 # Idempotent: when every package is present it only checks and returns.
 set -euo pipefail
 
@@ -8,8 +8,15 @@ packages=(
   clang-14 libclang-rt-14-dev llvm-14  # the fuzz targets: libFuzzer, the sanitizers, llvm-symbolizer
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  libpng-dev
   fonts-ipafont-gothic
+<<<<<<< HEAD
+  locales gettext
+=======
   locales
+  python3 scdoc dpkg-dev file
+  lintian appstream desktop-file-utils bash-completion
+>>>>>>> main
 )
 
 missing=()
@@ -20,8 +27,10 @@ for p in "${packages[@]}"; do
 done
 
 # A locale whose decimal separator is a comma, for the tests of the pitch
-# as users with such a locale type it.
-need_locale() { ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; }
+# as users with such a locale type it, and a Japanese one, for the tests of
+# stl2hzm's messages in Japanese.
+has_locale() { locale -a 2>/dev/null | grep -qi "^$1\.utf-\?8\$"; }
+need_locale() { ! has_locale de_DE || ! has_locale ja_JP; }
 
 if [ ${#missing[@]} -eq 0 ] && ! need_locale; then
   exit 0
@@ -36,6 +45,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-if need_locale; then
-  "${sudo_cmd[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8
-fi
+for name in de_DE ja_JP; do
+  if ! has_locale "$name"; then
+    "${sudo_cmd[@]}" localedef -i "$name" -f UTF-8 "$name.UTF-8"
+  fi
+done

@@ -48,11 +48,14 @@ Child::Child(const Launch& launch) {
   args.insert(args.end(), launch.args.begin(), launch.args.end());
   std::vector<std::string> env = ChildEnvironment(launch.env);
   std::vector<char*> argv = Pointers(args), envp = Pointers(env);
+  const int in = launch.stdin_file.empty() ? -1 : ::open(launch.stdin_file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (!launch.stdin_file.empty() && in < 0) throw std::runtime_error("stdin file");
   int out[2], err[2];
   if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
   pid_ = ::fork();
   if (pid_ == 0) {
     // Only async-signal-safe calls between fork and exec.
+    if (in >= 0) ::dup2(in, STDIN_FILENO);
     ::dup2(out[1], STDOUT_FILENO);
     ::dup2(err[1], STDERR_FILENO);
     if (!launch.cwd.empty() && ::chdir(launch.cwd.c_str()) != 0) ::_exit(126);
@@ -61,6 +64,7 @@ Child::Child(const Launch& launch) {
     ::execve(argv[0], argv.data(), envp.data());
     ::_exit(127);
   }
+  if (in >= 0) ::close(in);
   ::close(out[1]);
   ::close(err[1]);
   out_fd_ = out[0];

@@ -21,6 +21,7 @@ struct Launch {
   // variables are replaced by LC_ALL=C.UTF-8 first.
   std::vector<std::string> env;
   rlim_t file_size_limit = RLIM_INFINITY;  // RLIMIT_FSIZE, in bytes
+  std::string stdin_file;  // empty: the test's own standard input
 };
 
 struct Outcome {

@@ -91,7 +91,7 @@ TEST(CliRunsTest, MissingInputIsReportedAndTheOthersStillConvert) {
   const Outcome r = RunStl2hzm({{"-q", "--pitch", "1", "a.stl", "b.stl", "c.stl"},
                                 dir.path().string()});
   EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.err, "b.stl: ファイルが見つかりません.\n");
+  EXPECT_EQ(r.err, "cannot open b.stl: no such file\n");
   EXPECT_EQ(ListFolder(dir.path()), (Names{"a.hzm", "a.stl", "c.hzm", "c.stl"}));
 }
 
@@ -101,7 +101,7 @@ TEST(CliRunsTest, BadNumberHalfWayKeepsTheEarlierTarget) {
   dir.Write("bad.hzm", kOldTarget);
   const Outcome r = RunStl2hzm({{"bad.stl"}, dir.path().string()});
   EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.err.rfind("bad.stl: '", 0), 0u) << r.err;
+  EXPECT_EQ(r.err, "bad.stl:4: 'x' is not a number\n");
   EXPECT_EQ(ReadFileBytes(dir.File("bad.hzm")), kOldTarget);
   EXPECT_EQ(ListFolder(dir.path()), (Names{"bad.hzm", "bad.stl"}));
 }
@@ -121,7 +121,7 @@ TEST(CliRunsTest, MissingOutputFolderFailsBeforeReading) {
   const std::string target = dir.File("gone/out.hzm");
   const Outcome r = RunStl2hzm({{"-o", target, TestData("worked_example.stl")}});
   EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.err, target + ": 不正なファイル名です.\n");
+  EXPECT_EQ(r.err, "cannot create " + target + ": folder does not exist\n");
   EXPECT_TRUE(ListFolder(dir.path()).empty());
 }
 
@@ -135,7 +135,7 @@ TEST(CliRunsTest, FileSizeLimitLeavesTheEarlierTargetAndNoTemporary) {
   const Outcome r = RunStl2hzm(launch);
   EXPECT_EQ(r.signal, 0);
   EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.err.rfind(target + ": I/O エラー (", 0), 0u) << r.err;
+  EXPECT_EQ(r.err, "cannot write " + target + ": File too large\n");
   EXPECT_EQ(ReadFileBytes(target), kOldTarget);
   EXPECT_EQ(ListFolder(dir.path()), (Names{"relief.hzm", "relief.stl"}));
 }

@@ -86,6 +86,11 @@ INSTANTIATE_TEST_SUITE_P(Info, CliInfoTest,
                                            InfoCase{"Version", "--version", "stl2hzm 1."}),
                          [](const auto& info) { return std::string(info.param.label); });
 
+TEST(CliTest, VersionEndsWithTheLicence) {
+  const Outcome r = RunStl2hzm({{"--version"}});
+  EXPECT_EQ(r.out.substr(r.out.find('\n')), "\nLicense: MIT\n") << r.out;
+}
+
 struct UsageCase {
   const char* label;
   std::vector<std::string> args;  // "@" stands for the worked example
@@ -115,7 +120,15 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"ZeroThreads", {"--threads", "0", "@"}},
                       UsageCase{"ThreadsNotANumber", {"--threads=two", "@"}},
                       UsageCase{"FlagWithValue", {"--surface=yes", "@"}},
-                      UsageCase{"OneOutputFileForTwoInputs", {"-o", "x.hzm", "@", "@"}}),
+                      UsageCase{"OneOutputFileForTwoInputs", {"-o", "x.hzm", "@", "@"}},
+                      UsageCase{"StandardInputTwice", {"-", "@", "-"}},
+                      UsageCase{"UnknownFormat", {"--format", "bmp", "@"}},
+                      UsageCase{"FormatInUpperCase", {"--format=PNG", "@"}},
+                      UsageCase{"AlsoWithoutValue", {"@", "--also"}},
+                      UsageCase{"AlsoForTwoInputs", {"--also", "x.png", "@", "@"}},
+                      UsageCase{"PreviewForTwoInputs", {"--preview", "x.png", "@", "@"}},
+                      UsageCase{"OutputNamedTwice", {"-o", "x.png", "--also", "x.png", "@"}},
+                      UsageCase{"PreviewOverTheOutput", {"-o", "x.png", "--preview", "x.png", "@"}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 struct PitchCase {
@@ -144,7 +157,8 @@ INSTANTIATE_TEST_SUITE_P(Pitch, CliPitchTest,
                                            PitchCase{"Negative", "-1", kPitchRange},
                                            PitchCase{"Letters", "fine", kPitchRange},
                                            PitchCase{"Empty", "", kPitchRange},
-                                           PitchCase{"CommaInPointLocale", "1,0", kPitchRange}),
+                                           PitchCase{"CommaInPointLocale", "1,0", kPitchRange},
+                                           PitchCase{"PointAndComma", "1.0,5", kPitchRange}),
                          [](const auto& info) { return std::string(info.param.label); });
 
 TEST(CliTest, PitchFollowsTheLocalesDecimalSeparator) {
@@ -156,8 +170,11 @@ TEST(CliTest, PitchFollowsTheLocalesDecimalSeparator) {
                      "", {"LC_ALL=de_DE.UTF-8"}};
   EXPECT_EQ(RunStl2hzm(comma).exit_code, 0);
   EXPECT_EQ(ReadFileBytes(dir.File("w.hzm")), WorkedHzm());
-  const Launch point{{"--pitch", "1.0", Worked()}, "", {"LC_ALL=de_DE.UTF-8"}};
-  EXPECT_EQ(RunStl2hzm(point).err, kPitchRange);
+  // A decimal point is always one on the command line.
+  const Launch point{{"-q", "--pitch", "1.0", "-o", dir.File("p.hzm"), Worked()},
+                     "", {"LC_ALL=de_DE.UTF-8"}};
+  EXPECT_EQ(RunStl2hzm(point).exit_code, 0);
+  EXPECT_EQ(ReadFileBytes(dir.File("p.hzm")), WorkedHzm());
 }
 
 }  // namespace

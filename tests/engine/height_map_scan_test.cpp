@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <condition_variable>
+#include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -161,6 +164,77 @@ TEST(ScanHeightMapTest, ProgressBeyondTheIntRangeIsHeld) {
   EXPECT_EQ(ScanProgress(-2147483648LL, 1), INT_MIN);
   EXPECT_EQ(ScanProgress(2147483647LL, 1), INT_MAX);
   EXPECT_EQ(ScanProgress(-40, 0), 0);
+}
+
+// A sink whose formatter holds row `held` until the driving thread has
+// waited for it (WhileWaiting), or fails on it.
+class HoldingSink : public RowSink, public RowFormatter {
+ public:
+  HoldingSink(std::int64_t held, bool fail) : held_(held), fail_(fail) {}
+  std::span<const RowFormatter* const> formatters() const override { return {&self_, 1}; }
+  void FormatPiece(const Lattice&, const RowPiece& piece, std::string& out) const override {
+    if (piece.row != held_) return;
+    if (fail_) throw std::bad_alloc();
+    std::unique_lock lock(mutex_);
+    released_.wait(lock, [this] { return released; });
+    out = "held";
+  }
+  std::size_t MaxBytesPerPoint() const override { return 4; }
+  void WritePiece(const RowPiece& piece, std::span<const std::string> texts) override {
+    if (piece.ends_row) rows.push_back(texts.front());
+  }
+  void Release() {
+    std::lock_guard lock(mutex_);
+    released = true;
+    released_.notify_all();
+  }
+  std::vector<std::string> rows;
+  bool released = false;
+
+ private:
+  std::int64_t held_;
+  bool fail_;
+  const RowFormatter* const self_ = this;
+  mutable std::mutex mutex_;
+  mutable std::condition_variable released_;
+};
+
+// The scan waits for a worker's row without freezing its front end: the
+// driver hears WhileWaiting, and a stop seen there ends the output with
+// the row waited for.
+TEST(RowPipelineTest, StopWhileWaitingEndsWithTheAwaitedRow) {
+  GeometryStore store;
+  FillStore(store, {Triangle{{{0, 0, 5}, {400, 0, 5}, {0, 400, 5}}}});
+  FakeDriver driver;
+  HoldingSink sink(3, false);
+  struct Waiting : FakeDriver {
+    HoldingSink* sink;
+    void WhileWaiting() override {
+      ++waits;
+      stop = true;
+      sink->Release();
+    }
+  } waiting;
+  waiting.sink = &sink;
+  ScanHeightMap(store, 10, 1, waiting, sink, {2, false});
+  EXPECT_GE(waiting.waits, 1);
+  ASSERT_EQ(sink.rows.size(), 4u);  // rows 0 to 3, the one waited for last
+  EXPECT_EQ(sink.rows.back(), "held");
+}
+
+// A worker that runs out of memory ends the scan with that error (neither
+// an abort nor a wait for ever), on one thread and on several.
+TEST(RowPipelineTest, FailureOfAWorkerEndsTheScan) {
+  GeometryStore store;
+  FillStore(store, {Triangle{{{0, 0, 5}, {400, 0, 5}, {0, 400, 5}}}});
+  for (int threads : {1, 2, 3}) {
+    FakeDriver driver;
+    HoldingSink sink(7, true);
+    EXPECT_THROW(ScanHeightMap(store, 10, 1, driver, sink, {threads, false}), std::bad_alloc)
+        << threads << " threads";
+    // Rows before the failed one may or may not have been written by then.
+    EXPECT_LE(sink.rows.size(), 7u) << threads << " threads";
+  }
 }
 
 }  // namespace

@@ -96,10 +96,14 @@ void ExpectPlainScanRows(const GeometryStore& store, int pitch, std::int32_t cou
   for (bool surface : {false, true}) {
     const std::string plain = Scan(store, pitch, count, {0, true}, flips, surface);
     for (int threads : thread_counts) {
-      EXPECT_EQ(FirstDifference(Scan(store, pitch, count, {threads, false}, flips, surface), plain),
-                "same")
-          << (flips.empty() ? "" : "flipping, ") << "threads " << threads << " surface "
-          << surface;
+      // Whole rows, and rows cut into pieces of 5 columns (and 1 past it).
+      for (std::int64_t piece : {std::int64_t{1} << 16, std::int64_t{5}}) {
+        EXPECT_EQ(FirstDifference(
+                      Scan(store, pitch, count, {threads, false, piece}, flips, surface), plain),
+                  "same")
+            << (flips.empty() ? "" : "flipping, ") << "threads " << threads << " surface "
+            << surface << " piece " << piece;
+      }
     }
   }
 }

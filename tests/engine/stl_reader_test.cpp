@@ -17,9 +17,10 @@ namespace {
 using testing::FakeDriver;
 using testing::TempDir;
 
-std::int32_t Read(GeometryStore& store, const std::string& path, FakeDriver& driver) {
+std::int32_t Read(GeometryStore& store, const std::string& path, FakeDriver& driver,
+                  int units = kGridUnitsPerMillimetre) {
   store.ResetBounds();
-  return ReadStlVertices(store, path, driver);
+  return ReadStlVertices(store, path, driver, units);
 }
 
 // One vertex line read alone: it stays in slot 0 of row 0, uncounted.
@@ -27,6 +28,7 @@ struct FieldCase {
   std::string name;
   std::string line;
   Vertex expected;
+  int units = kGridUnitsPerMillimetre;  // grid units per file unit
 };
 
 class VertexFieldsTest : public ::testing::TestWithParam<FieldCase> {};
@@ -35,7 +37,7 @@ TEST_P(VertexFieldsTest, ConvertsToGridUnits) {
   TempDir dir;
   GeometryStore store;
   FakeDriver driver;
-  EXPECT_EQ(Read(store, dir.Write("one.stl", GetParam().line + "\n"), driver), 0);
+  EXPECT_EQ(Read(store, dir.Write("one.stl", GetParam().line + "\n"), driver, GetParam().units), 0);
   const Vertex& v = store.triangle(0).v[0];
   EXPECT_EQ(v.x, GetParam().expected.x);
   EXPECT_EQ(v.y, GetParam().expected.y);
@@ -57,13 +59,20 @@ INSTANTIATE_TEST_SUITE_P(
                       FieldCase{"ThreeDigitExponent", "vertex 3.422440e+000 -1e+001 0",
                                 {137, -399, 0}},
                       FieldCase{"LargestGridValues", "vertex 53687091.1 -53687091.2 0",
-                                {2147483644, -2147483647, 0}}),
+                                {2147483644, -2147483647, 0}},
+                      FieldCase{"Centimetres", "vertex 0.1 -0.1 2.5", {40, -39, 1000}, 400},
+                      FieldCase{"Metres", "vertex 0.001 -0.0000125 1.5", {40, 0, 60000}, 40000},
+                      FieldCase{"Inches", "vertex 1 -0.5 0.25", {1016, -507, 254}, 1016},
+                      FieldCase{"Feet", "vertex 1 0.1 -2", {12192, 1219, -24383}, 12192},
+                      FieldCase{"LargestInMetres", "vertex 53687.09 -53687.09 0",
+                                {2147483600, -2147483599, 0}, 40000}),
     [](const auto& info) { return info.param.name; });
 
 struct ErrorCase {
   std::string name;
   std::string line;
   std::string message;
+  int units = kGridUnitsPerMillimetre;
 };
 
 class VertexFieldErrorTest : public ::testing::TestWithParam<ErrorCase> {};
@@ -74,7 +83,7 @@ TEST_P(VertexFieldErrorTest, RefusedWithItsText) {
   FakeDriver driver;
   const std::string path = dir.Write("bad.stl", "solid s\n" + GetParam().line + "\nendsolid\n");
   try {
-    Read(store, path, driver);
+    Read(store, path, driver, GetParam().units);
     FAIL() << "no error";
   } catch (const Exception& e) {
     EXPECT_EQ(e.message(), GetParam().message);
@@ -95,7 +104,16 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"BeyondGridRangeBelow", "vertex 0 -53687091.25 0",
                   "'-53687091.25' is outside the coordinate range of -53687091 to 53687091 mm"},
         ErrorCase{"BeyondExtendedRange", "vertex 0 0 1e4931",
-                  "'1e4931' is outside the coordinate range of -53687091 to 53687091 mm"}),
+                  "'1e4931' is outside the coordinate range of -53687091 to 53687091 mm"},
+        ErrorCase{"BeyondRangeInCentimetres", "vertex 5368709.12 0 0",
+                  "'5368709.12' is outside the coordinate range of -5368709.1 to 5368709.1 cm", 400},
+        ErrorCase{"BeyondRangeInMetres", "vertex 0 -53687.0913 0",
+                  "'-53687.0913' is outside the coordinate range of -53687.09 to 53687.09 m", 40000},
+        ErrorCase{"BeyondRangeInInches", "vertex 0 0 2113665.01",
+                  "'2113665.01' is outside the coordinate range of -2113665 to 2113665 in", 1016},
+        ErrorCase{"BeyondRangeInFeet", "vertex 176138.76 0 0",
+                  "'176138.76' is outside the coordinate range of -176138.75 to 176138.75 ft",
+                  12192}),
     [](const auto& info) { return info.param.name; });
 
 std::string Facet(const std::string& a, const std::string& b, const std::string& c) {

@@ -6,11 +6,14 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <limits>
 #include <string>
+#include <vector>
 
 #include "foundation/errors.h"
 #include "foundation/text_file.h"
 #include "tests/support/fake_driver.h"
+#include "tests/support/stl_files.h"
 #include "tests/support/test_support.h"
 
 namespace pelmoro {
@@ -36,6 +39,43 @@ const char kWorkedHzm[] =
     "0,0,0\r\n40,0,0\r\n80,0,0\r\nS\r\n"
     "0,40,0\r\n40,40,40\r\n80,40,0\r\nS\r\n"
     "0,80,0\r\n40,80,0\r\n80,80,0\r\nS\r\n";
+
+// A small relief of multiples of 1/8 mm, exact in float32 and in decimal,
+// with some faces that overlap in plan view.
+std::vector<testing::FloatTriangle> EighthsRelief() {
+  std::vector<testing::FloatTriangle> model;
+  for (int i = 0; i < 6; ++i) {
+    for (int j = 0; j < 6; ++j) {
+      const float x = 0.5f * i - 1.0f, y = 0.5f * j - 0.25f;
+      const float z0 = 0.125f * ((i * j) % 5), z1 = 0.125f * ((i + j) % 4) - 0.25f;
+      model.push_back({x, y, z0, x + 0.5f, y, z1, x, y + 0.625f, z1});
+      model.push_back({x + 0.5f, y, z1, x + 0.5f, y + 0.5f, z0, x - 0.125f, y + 0.375f, z0});
+    }
+  }
+  return model;
+}
+
+TEST(RunConversionTest, BinaryAndAsciiGiveTheSameMap) {
+  TempDir dir;
+  const std::string ascii = dir.Write("a.stl", testing::AsciiStl(EighthsRelief()));
+  const std::string binary = dir.Write("b.stl", testing::BinaryStl(EighthsRelief(), "solid b"));
+  for (bool surface : {false, true}) {
+    for (int threads : {1, 0}) {
+      GeometryStore store;
+      FakeDriver a, b;
+      a.surface = b.surface = surface;
+      const ConversionRequest from_ascii{ascii, dir.File("a.hzm"), 1, ScanOptions{threads}};
+      const ConversionRequest from_binary{binary, dir.File("b.hzm"), 1, ScanOptions{threads}};
+      EXPECT_EQ(RunConversion(store, from_ascii, a).format, StlFormat::kAscii);
+      const ConversionResult result = RunConversion(store, from_binary, b);
+      EXPECT_EQ(result.format, StlFormat::kBinary);
+      EXPECT_EQ(result.triangles, 72);
+      const std::string map = ReadFileBytes(dir.File("b.hzm"));
+      EXPECT_EQ(map, ReadFileBytes(dir.File("a.hzm"))) << surface << " " << threads;
+      EXPECT_NE(map.find(",15\r\n"), std::string::npos);  // a point 0.375 mm high
+    }
+  }
+}
 
 TEST(RunConversionTest, WorkedExample) {
   TempDir dir;
@@ -88,7 +128,7 @@ TEST(RunConversionTest, StopDuringTheScanEndsWithThatRow) {
   GeometryStore store;
   FakeDriver driver;
   // Pass 1 follows the triangle, passes 2 and 3 the first two rows.
-  driver.on_pass = [&](int pass) { driver.stop = pass == 3; };
+  driver.on_pass = [&](int pass) { driver.stop = driver.stop || pass == 3; };
   const ConversionRequest request{dir.Write("w.stl", kWorkedStl), dir.File("w.hzm"), 40};
   EXPECT_EQ(RunConversion(store, request, driver).outcome, RunOutcome::kStopped);
   const std::string bytes = ReadFileBytes(request.output);
@@ -99,9 +139,10 @@ TEST(RunConversionTest, StopDuringTheScanEndsWithThatRow) {
 // Every failing run leaves an earlier target as it was and nothing else.
 struct FailureCase {
   std::string name;
-  std::string input_text;  // empty: the input does not exist
+  std::string input_text;  // empty: the input does not exist (unless input_exists)
   std::string output;      // relative to the folder
   std::string message;
+  bool input_exists = false;  // an empty input_text is an empty file
 };
 
 class RunFailureTest : public ::testing::TestWithParam<FailureCase> {};
@@ -110,7 +151,8 @@ TEST_P(RunFailureTest, LeavesTheTargetIntact) {
   TempDir dir;
   const FailureCase& c = GetParam();
   const std::string input =
-      c.input_text.empty() ? dir.File("missing.stl") : dir.Write("in.stl", c.input_text);
+      c.input_text.empty() && !c.input_exists ? dir.File("missing.stl")
+                                              : dir.Write("in.stl", c.input_text);
   const std::string output = c.output == "=input" ? input : dir.File(c.output);
   if (c.output == "old.hzm") dir.Write("old.hzm", "earlier work\r\n");
   const auto before = testing::ListFolder(dir.path());
@@ -142,7 +184,24 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"OutputIsInput", kWorkedStl, "=input", ""},
         FailureCase{"BadNumberHalfWay",
                     std::string(kWorkedStl) + "vertex 1 2 3\nvertex 1 two 3\n", "old.hzm",
-                    "'two' は浮動小数点数ではありません"}),
+                    "'two' は浮動小数点数ではありません"},
+        FailureCase{"EmptyFile", std::string(), "old.hzm", "not an STL file: the file is empty",
+                    true},
+        FailureCase{"PlainText", "a shopping list\nbread\n", "old.hzm",
+                    "not an STL file: plain text without a \"solid\" line or vertex lines"},
+        FailureCase{"ObjModel", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", "old.hzm",
+                    "not an STL file: it looks like an OBJ model (\"v\" and \"f\" lines); "
+                    "convert it to STL"},
+        FailureCase{"PngImage", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "old.hzm",
+                    "not an STL file: it begins like a PNG image"},
+        FailureCase{"TruncatedBinary",
+                    testing::BinaryStl({{0, 0, 0, 1, 0, 0, 0, 1, 0}}, "solid x", 2), "old.hzm",
+                    "truncated binary STL: the header promises 2 triangles, the file holds 1"},
+        FailureCase{"NanInBinary",
+                    testing::BinaryStl({{0, 0, 0, 1, 0, 0, 0, 1, 0},
+                                        {0, 0, 0, 1, std::numeric_limits<float>::quiet_NaN(), 0,
+                                         0, 1, 0}}),
+                    "old.hzm", "triangle 2: vertex 2 y is not a number (nan)"}),
     [](const auto& info) { return info.param.name; });
 
 TEST(RunConversionTest, OutputIsInputMessageNamesTheFile) {

@@ -24,6 +24,7 @@ class FakeDriver : public RunDriver {
     ++passes;
     if (on_pass) on_pass(passes);
   }
+  void WhileWaiting() override { ++waits; }
   bool StopRequested() override { return stop; }
   bool FirstCoveringWanted() override {
     ++surface_reads;
@@ -34,6 +35,7 @@ class FakeDriver : public RunDriver {
   std::vector<int> progress;
   std::vector<std::int64_t> steps;  // the steps done, with every progress
   int passes = 0;
+  int waits = 0;  // calls of WhileWaiting
   int surface_reads = 0;
   bool stop = false;
   bool surface = false;

@@ -16,14 +16,24 @@ void PointListFormatter::FormatPiece(const Lattice& lattice, const RowPiece& pie
 }
 
 void RecordingSink::WritePiece(const RowPiece& piece, std::span<const std::string> texts) {
-  rows.push_back(texts.front());
-  const std::int64_t where[2] = {piece.row, piece.first_column};
-  heights.append(reinterpret_cast<const char*>(where), sizeof where);
+  if (piece.first_column != next_column_) ++out_of_place;
+  if (piece.first_column == 0) {
+    heights.append(reinterpret_cast<const char*>(&piece.row), sizeof piece.row);
+  } else {
+    row_text_ += ' ';
+  }
   heights.append(reinterpret_cast<const char*>(piece.heights.data()), piece.heights.size_bytes());
+  row_text_ += texts.front();
+  next_column_ = piece.first_column + static_cast<std::int64_t>(piece.heights.size());
+  if (!piece.ends_row) return;
+  rows.push_back(std::move(row_text_));
+  row_text_.clear();
+  next_column_ = 0;
 }
 
 std::string RecordingSink::Everything() const {
   std::string all = heights;
+  if (out_of_place > 0) all += "\npieces out of place: " + std::to_string(out_of_place);
   for (const std::string& row : rows) (all += '\n') += row;
   return all;
 }

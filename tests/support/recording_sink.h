@@ -25,16 +25,22 @@ class RecordingSink : public RowSink {
   std::span<const RowFormatter* const> formatters() const override { return {&formatter_, 1}; }
   void WritePiece(const RowPiece& piece, std::span<const std::string> texts) override;
 
-  // The formatter's text of every piece, in order of arrival.
+  // The formatter's text of every row, its pieces' texts joined by spaces,
+  // in order of arrival.
   std::vector<std::string> rows;
-  // Every piece's row, first column and heights, as raw bytes, in order.
+  // Every row's index and heights, as raw bytes, in order; however the rows
+  // were cut into pieces, the same bytes.
   std::string heights;
+  // Pieces that did not continue their row where the last one ended.
+  int out_of_place = 0;
   // Both, for comparing two scans at once.
   std::string Everything() const;
 
  private:
   PointListFormatter format_;
   const RowFormatter* const formatter_ = &format_;
+  std::string row_text_;
+  std::int64_t next_column_ = 0;
 };
 
 // "same", or where two recordings of heights first differ.

@@ -1,5 +1,6 @@
 #include "tests/support/test_support.h"
 
+#include <locale.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -84,5 +85,16 @@ fs::path ScratchBase() {
 }
 
 bool RunningAsRoot() { return ::geteuid() == 0; }
+
+}  // namespace pelmoro::testing
+
+namespace pelmoro::testing {
+
+bool HasLocale(const char* name) {
+  locale_t locale = ::newlocale(LC_ALL_MASK, name, nullptr);
+  if (locale == nullptr) return false;
+  ::freelocale(locale);
+  return true;
+}
 
 }  // namespace pelmoro::testing

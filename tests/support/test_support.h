@@ -44,4 +44,7 @@ std::filesystem::path ScratchBase();
 // True when running as root, where permission bits deny nothing.
 bool RunningAsRoot();
 
+// True when the system has the locale (such as "ja_JP.UTF-8").
+bool HasLocale(const char* name);
+
 }  // namespace pelmoro::testing

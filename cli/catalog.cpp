@@ -1,0 +1,54 @@
+#include "cli/catalog.h"
+
+#include <libintl.h>
+#include <locale.h>
+#include <unistd.h>
+
+#include <climits>
+#include <string>
+
+namespace pelmoro::cli {
+
+namespace {
+
+std::string ExecutableFolder() {
+  char path[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return ".";
+  const std::string exe(path, static_cast<std::size_t>(n));
+  const std::size_t slash = exe.rfind('/');
+  return slash == std::string::npos ? "." : exe.substr(0, slash);
+}
+
+std::string Fill(std::string text, Fields fields) {
+  for (const auto& [name, value] : fields) {
+    const std::string key = "{" + std::string(name) + "}";
+    for (std::size_t at = text.find(key); at != std::string::npos;
+         at = text.find(key, at + value.size())) {
+      text.replace(at, key.size(), value);
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+void OpenMessageCatalog() {
+  ::setlocale(LC_MESSAGES, "");
+  const std::string folder = ExecutableFolder() + "/../share/locale";
+  ::bindtextdomain(kTextDomain, folder.c_str());
+  ::bind_textdomain_codeset(kTextDomain, "UTF-8");
+}
+
+std::string Translate(const char* english, Fields fields) {
+  return Fill(::dgettext(kTextDomain, english), fields);
+}
+
+std::string TranslatePlural(const char* one, const char* other, std::uint64_t count,
+                            Fields fields) {
+  const std::string number = std::to_string(count);
+  std::string text = Fill(::dngettext(kTextDomain, one, other, count), fields);
+  return Fill(std::move(text), {{"count", number}});
+}
+
+}  // namespace pelmoro::cli

@@ -1,0 +1,32 @@
+// The command line's messages in the user's language: English texts, looked
+// up in the stl2hzm gettext catalog of the LC_MESSAGES locale.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace pelmoro::cli {
+
+inline constexpr char kTextDomain[] = "stl2hzm";
+
+// Takes the message locale from the environment (LC_ALL, LC_MESSAGES, LANG,
+// as setlocale does; no other category is touched) and binds the catalog
+// folder: share/locale beside the executable's folder, which is the build
+// tree's layout and the installed one's alike. Catalogs are read as UTF-8
+// whatever LC_CTYPE says.
+void OpenMessageCatalog();
+
+using Fields = std::initializer_list<std::pair<std::string_view, std::string_view>>;
+
+// The translation of an English message, each "{name}" in it replaced by
+// the field of that name. A translation may leave fields out.
+std::string Translate(const char* english, Fields fields = {});
+// The same for a message about count things: one for 1, other otherwise
+// (as the language's plural rule says); "{count}" is filled in.
+std::string TranslatePlural(const char* one, const char* other, std::uint64_t count,
+                            Fields fields = {});
+
+}  // namespace pelmoro::cli

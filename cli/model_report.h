@@ -1,0 +1,24 @@
+// What the command line says about a model beyond the summary: the empty
+// model warning, advice on a size that suggests another unit, and --info.
+#pragma once
+
+#include <string>
+
+#include "engine/model_extent.h"
+#include "engine/model_units.h"
+#include "run/model_info.h"
+
+namespace pelmoro::cli {
+
+// Grid units as millimetres, exactly: "-0.075", "12.5", "3".
+std::string FormatMillimetres(std::int64_t grid_units);
+
+// "" for a model whose plan view measures 1 mm to 100 m; otherwise a line
+// that gives its size and, when one gives a sensible size, the unit its
+// file is probably written in.
+std::string SizeAdvice(const ModelExtent& extent, const ModelUnit& unit);
+
+// The lines of --info for one model (each ends in "\n").
+std::string InfoText(const std::string& input, const ModelInfo& info, int pitch);
+
+}  // namespace pelmoro::cli

@@ -1,0 +1,28 @@
+// Reading a model from an STL file of either kind.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/grid_units.h"
+#include "engine/reading_notes.h"
+#include "engine/run_driver.h"
+#include "engine/stl_format.h"
+#include "foundation/geometry_store.h"
+
+namespace pelmoro {
+
+struct StlReading {
+  StlFormat format = StlFormat::kAscii;
+  std::int32_t triangles = 0;  // complete triangles stored
+  ReadingNotes notes;          // what an ASCII reading left unread
+};
+
+// Decides the file's kind (DetectStlFormat) and reads it with the ASCII or
+// the binary reader, in the given unit. Expects the bounds to be reset.
+// Raises ENotStlFile or ETruncatedStl before anything is stored for a file
+// that is no STL file, and whatever the reader raises.
+StlReading ReadStlModel(GeometryStore& store, const std::string& file_name, RunDriver& driver,
+                        int units_per_file_unit = kGridUnitsPerMillimetre);
+
+}  // namespace pelmoro

@@ -1,0 +1,74 @@
+#include "heightmap/height_rows.h"
+
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+
+namespace pelmoro {
+
+namespace {
+constexpr std::int64_t kLargestOffset = 65535;
+}  // namespace
+
+void HeightRows::Start(std::int64_t columns, std::int32_t floor, std::int64_t points) {
+  columns_ = std::max<std::int64_t>(columns, 1);
+  floor_ = low_ = high_ = floor;
+  count_ = 0;
+  // Reserving all of it at once keeps growth from ever copying; the pages
+  // a stopped scan never reaches are never touched.
+  try {
+    offsets_.reserve(static_cast<std::size_t>(points));
+  } catch (const std::bad_alloc&) {
+    spill_.Open(near_);
+  } catch (const std::length_error&) {
+    spill_.Open(near_);
+  }
+}
+
+void HeightRows::Append(std::span<const std::int32_t> heights) {
+  if (count_ == 0 && !heights.empty()) low_ = high_ = heights.front();
+  for (std::int32_t z : heights) {
+    low_ = std::min(low_, z);
+    high_ = std::max(high_, z);
+  }
+  if (in_memory() && (low_ < floor_ || high_ - static_cast<std::int64_t>(floor_) > kLargestOffset)) {
+    MoveToSpill();
+  }
+  if (!in_memory()) {
+    Spill(heights);
+  } else {
+    for (std::int32_t z : heights) offsets_.push_back(static_cast<std::uint16_t>(z - floor_));
+  }
+  count_ += static_cast<std::int64_t>(heights.size());
+}
+
+void HeightRows::Spill(std::span<const std::int32_t> heights) {
+  spill_.Append({reinterpret_cast<const char*>(heights.data()), heights.size_bytes()});
+}
+
+void HeightRows::MoveToSpill() {
+  spill_.Open(near_);
+  std::vector<std::int32_t> part;
+  for (std::size_t done = 0; done < offsets_.size();) {
+    const std::size_t end = std::min(offsets_.size(), done + 65536);
+    part.clear();
+    for (std::size_t k = done; k < end; ++k) part.push_back(floor_ + offsets_[k]);
+    Spill(part);
+    done = end;
+  }
+  std::vector<std::uint16_t>().swap(offsets_);
+}
+
+void HeightRows::ReadRow(std::int64_t row, std::vector<std::int32_t>& out) {
+  const auto columns = static_cast<std::size_t>(columns_);
+  out.resize(columns);
+  const std::size_t first = static_cast<std::size_t>(row) * columns;
+  if (in_memory()) {
+    for (std::size_t k = 0; k < columns; ++k) out[k] = floor_ + offsets_[first + k];
+    return;
+  }
+  spill_.ReadAt(first * sizeof(std::int32_t), reinterpret_cast<char*>(out.data()),
+                columns * sizeof(std::int32_t));
+}
+
+}  // namespace pelmoro

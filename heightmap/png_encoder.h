@@ -1,0 +1,43 @@
+// Gray PNG images written through libpng into an output's text file, one
+// row at a time from the top.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "foundation/text_file.h"
+
+namespace pelmoro {
+
+// A tEXt chunk: keyword and value.
+using PngText = std::pair<std::string, std::string>;
+
+class PngEncoder {
+ public:
+  // Starts an image of width x height pixels of bit_depth 8 or 16, with the
+  // text chunks before the pixels. Raises EInOutError for a failed write,
+  // Exception for anything libpng refuses.
+  PngEncoder(TextFile& out, std::uint32_t width, std::uint32_t height, int bit_depth,
+             const std::vector<PngText>& texts);
+  ~PngEncoder();
+  PngEncoder(const PngEncoder&) = delete;
+  PngEncoder& operator=(const PngEncoder&) = delete;
+
+  // One row of width pixels: 1 byte each at depth 8, 2 bytes big-endian at
+  // depth 16.
+  void WriteRow(std::span<const std::uint8_t> row);
+  // Ends the image after its last row.
+  void Finish();
+
+ private:
+  struct Png;
+  // chunks: libpng's png_text array, count entries.
+  static bool WriteHeader(Png& p, std::uint32_t width, std::uint32_t height, int bit_depth,
+                          void* chunks, int count);
+  Png* png_;
+};
+
+}  // namespace pelmoro

@@ -1,0 +1,44 @@
+// An unnamed scratch file for what an output must hold until the scan ends
+// but need not keep in memory. It has no name from the start, so nothing is
+// left behind however the run ends.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelmoro {
+
+class SpillFile {
+ public:
+  SpillFile() = default;
+  ~SpillFile();
+  SpillFile(const SpillFile&) = delete;
+  SpillFile& operator=(const SpillFile&) = delete;
+
+  // Opens the file in the folder of near (where the output goes, so the
+  // space it takes is counted where the user expects it), else in the
+  // system's temporary folder. Raises EInOutError for `near` when neither
+  // works.
+  void Open(const std::string& near);
+  bool is_open() const { return fd_ >= 0; }
+  // Appends bytes; raises EInOutError for a failed write.
+  void Append(std::string_view bytes);
+  // Bytes appended so far.
+  std::uint64_t size() const { return size_; }
+  // Reads size bytes from offset into out (written out first if needed).
+  void ReadAt(std::uint64_t offset, char* out, std::size_t size);
+
+ private:
+  void WriteOut();
+
+  int fd_ = -1;
+  std::string near_;       // for error messages
+  std::vector<char> buffer_;
+  std::size_t held_ = 0;   // bytes in buffer_ not yet written
+  std::uint64_t size_ = 0;
+};
+
+}  // namespace pelmoro

@@ -1,0 +1,35 @@
+// Which file formats a run writes, and how a name chooses one.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pelmoro {
+
+enum class OutputFormat {
+  kHzm,      // the HZM height map
+  kPng,      // 16-bit grayscale PNG of the heights
+  kAsc,      // ESRI ASCII grid in millimetres
+  kPreview,  // 8-bit shaded relief picture
+};
+
+// PNG for a name ending in ".png", the ESRI grid for ".asc" (either in any
+// case), the HZM height map for every other name.
+OutputFormat FormatOfName(std::string_view name);
+
+// "hzm", "png" or "asc"; nothing for any other text.
+std::optional<OutputFormat> ParseFormatName(std::string_view text);
+
+// The extension, without the ".", that names a file of the format.
+std::string_view ExtensionOf(OutputFormat format);
+
+struct OutputRequest {
+  std::string path;
+  OutputFormat format = OutputFormat::kHzm;
+  // When >= 0, written to this open descriptor (standard output) directly;
+  // path only names it.
+  int descriptor = -1;
+};
+
+}  // namespace pelmoro

@@ -1,0 +1,217 @@
+// What stl2hzm says about a failed file, in English and, under a Japanese
+// locale, in the converter's own words; where in the input; and what it
+// warns about.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "tests/cli/child_process.h"
+#include "tests/support/test_support.h"
+
+namespace pelmoro::testing {
+namespace {
+
+const std::string kGood = "solid g\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\nendsolid g\n";
+
+enum class Language { kEnglish, kJapanese };
+
+// LANG alone decides, as on a desktop: LC_ALL and LANGUAGE are emptied.
+std::vector<std::string> LocaleOf(Language language) {
+  return {"LC_ALL=", "LANGUAGE=",
+          language == Language::kEnglish ? "LANG=C.UTF-8" : "LANG=ja_JP.UTF-8"};
+}
+
+void SkipWithoutJapanese(Language language) {
+  if (language == Language::kJapanese && !HasLocale("ja_JP.UTF-8")) {
+    GTEST_SKIP() << "no ja_JP.UTF-8 locale here (scripts/install-deps.sh makes it)";
+  }
+}
+
+struct ErrorCase {
+  const char* label;
+  std::vector<std::pair<std::string, std::string>> files;  // name, bytes; "/" ends a folder
+  std::vector<std::string> args;
+  std::string english;
+  std::string japanese;
+};
+
+void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.label; }
+
+class CliErrorMessageTest : public ::testing::TestWithParam<std::tuple<ErrorCase, Language>> {};
+
+TEST_P(CliErrorMessageTest, SaysWhatHappenedInTheUsersLanguage) {
+  const auto& [c, language] = GetParam();
+  SkipWithoutJapanese(language);
+  TempDir dir;
+  for (const auto& [name, bytes] : c.files) {
+    if (name.back() == '/') {
+      std::filesystem::create_directories(dir.path() / name);
+    } else {
+      dir.Write(name, bytes);
+    }
+  }
+  std::vector<std::string> args{"-q"};
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  const Outcome r = RunStl2hzm({args, dir.path().string(), LocaleOf(language)});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err, (language == Language::kEnglish ? c.english : c.japanese) + "\n");
+}
+
+const std::string kOutOfRange =
+    "'1e12' is outside the coordinate range of -53687091 to 53687091 mm.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, CliErrorMessageTest,
+    ::testing::Combine(
+        ::testing::Values(
+            ErrorCase{"MissingInput", {}, {"gone.stl"},
+                      "cannot open gone.stl: no such file",
+                      "gone.stl: ファイルが見つかりません."},
+            ErrorCase{"InputIsAFolder", {{"part.stl/", ""}}, {"part.stl"},
+                      "cannot open part.stl: it is a folder",
+                      "part.stl: ファイルへのアクセスが拒否されました."},
+            ErrorCase{"MissingOutputFolder", {{"g.stl", kGood}}, {"-o", "x/y.hzm", "g.stl"},
+                      "cannot create x/y.hzm: folder does not exist",
+                      "x/y.hzm: 不正なファイル名です."},
+            ErrorCase{"OutputPathThroughAFile", {{"g.stl", kGood}}, {"-o", "g.stl/y.hzm", "g.stl"},
+                      "cannot create g.stl/y.hzm: a part of its path is not a folder",
+                      "g.stl/y.hzm: 不正なファイル名です."},
+            ErrorCase{"DiskFull", {{"g.stl", kGood}}, {"-o", "/dev/full", "g.stl"},
+                      "disk full while writing /dev/full (No space left on device)",
+                      "/dev/full: I/O エラー (112)"},
+            ErrorCase{"BadNumberOnTheFirstLine", {{"b.stl", "vertex x 0 0\nvertex 1 0 0\n"}},
+                      {"b.stl"}, "b.stl:1: 'x' is not a number",
+                      "b.stl:1: 'x' は浮動小数点数ではありません."},
+            ErrorCase{"BadNumberOnAMiddleLine",
+                      {{"b.stl", "solid b\r\nfacet normal 0 0 1\r\nouter loop\r\nvertex 0 0 0\r\n"
+                                 "vertex 1 2..5 0\r\nvertex 0 1 0\r\nendloop\r\nendsolid b\r\n"}},
+                      {"b.stl"}, "b.stl:5: '2..5' is not a number",
+                      "b.stl:5: '2..5' は浮動小数点数ではありません."},
+            ErrorCase{"BadNumberOnTheLastLineWithoutLineEnd",
+                      {{"b.stl", "vertex 0 0 0\n\nvertex 1 0 0\rvertex 0 1 1,5"}}, {"b.stl"},
+                      "b.stl:4: '1,5' is not a number",
+                      "b.stl:4: '1,5' は浮動小数点数ではありません."},
+            // The converter's own English messages read the same in every language.
+            ErrorCase{"CoordinateOutOfRange", {{"r.stl", "\n\nvertex 1e12 0 0\n"}}, {"r.stl"},
+                      "r.stl:3: " + kOutOfRange, "r.stl:3: " + kOutOfRange},
+            ErrorCase{"NotAnStlFile", {{"n.stl", "remember the milk\n"}}, {"n.stl"},
+                      "n.stl: not an STL file: plain text without a \"solid\" line or vertex "
+                      "lines.",
+                      "n.stl: not an STL file: plain text without a \"solid\" line or vertex "
+                      "lines."}),
+        ::testing::Values(Language::kEnglish, Language::kJapanese)),
+    [](const auto& info) {
+      return std::string(std::get<0>(info.param).label) +
+             (std::get<1>(info.param) == Language::kEnglish ? "_C" : "_ja");
+    });
+
+struct WarningCase {
+  const char* label;
+  std::string stl;
+  std::vector<std::string> warnings;  // the lines of stderr that warn, in order
+};
+
+void PrintTo(const WarningCase& c, std::ostream* os) { *os << c.label; }
+
+std::vector<std::string> WarningLinesOf(const std::string& err) {
+  std::vector<std::string> lines;
+  std::istringstream in(err);
+  for (std::string line; std::getline(in, line);) {
+    if (line.find("warning:") != std::string::npos) lines.push_back(line);
+  }
+  return lines;
+}
+
+class CliWarningTest : public ::testing::TestWithParam<WarningCase> {};
+
+TEST_P(CliWarningTest, WarnsOnStderrAndStillSucceeds) {
+  TempDir dir;
+  dir.Write("m.stl", GetParam().stl);
+  const Outcome r = RunStl2hzm({{"-o", "-", "m.stl"}, dir.path().string()});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(WarningLinesOf(r.err), GetParam().warnings) << r.err;
+  EXPECT_EQ(r.out.rfind("VERSION=6\r\n", 0), 0u);
+}
+
+TEST_P(CliWarningTest, QuietSilencesEveryWarning) {
+  TempDir dir;
+  dir.Write("m.stl", GetParam().stl);
+  const Outcome r = RunStl2hzm({{"-q", "-o", "-", "m.stl"}, dir.path().string()});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.err, "");
+}
+
+const std::string kFacet =
+    "facet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\nendloop\n"
+    "endfacet\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Warnings, CliWarningTest,
+    ::testing::Values(
+        WarningCase{"CleanFile", "solid m\n" + kFacet + "endsolid m\n", {}},
+        WarningCase{"BareVerticesNeedNoEndsolid", "vertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n",
+                    {}},
+        WarningCase{"CtrlZAsTheLastByte", "solid m\n" + kFacet + "endsolid m\n\x1a", {}},
+        WarningCase{"CtrlZWithDataAfterIt",
+                    "solid m\n" + kFacet + "\x1a" + kFacet + "endsolid m\n",  // 86 + 11 after it
+                    {"m.stl:9: warning: reading ended at a Ctrl-Z byte; the 97 bytes after it "
+                     "were not read"}},
+        WarningCase{"CtrlZWithOneByteAfterIt", "solid m\n" + kFacet + "endsolid m\n\x1a\n",
+                    {"m.stl:10: warning: reading ended at a Ctrl-Z byte; the 1 byte after it "
+                     "was not read"}},
+        WarningCase{"OneVertexLeftOver", "solid m\n" + kFacet + "vertex 5 5 5\nendsolid m\n",
+                    {"m.stl:9: warning: the input ends with 1 vertex of an incomplete "
+                     "triangle, which was left out"}},
+        WarningCase{"TwoVerticesLeftOverAtTheCut",
+                    "solid m\n" + kFacet + "facet normal 0 0 1\nouter loop\nvertex 5 5 5\n"
+                    "vertex 6 5 5",
+                    {"m.stl:12: warning: the input ends with 2 vertices of an incomplete "
+                     "triangle, which were left out",
+                     "m.stl: warning: no \"endsolid\" line after the last facet; the file is "
+                     "probably truncated"}},
+        WarningCase{"NoEndsolidAfterTheLastFacet",
+                    "solid m\n" + kFacet + "endsolid m\nsolid n\n" + kFacet,
+                    {"m.stl: warning: no \"endsolid\" line after the last facet; the file is "
+                     "probably truncated"}},
+        WarningCase{"EmptySolid", "solid nothing\nendsolid nothing\n",
+                    {"m.stl: warning: no triangles in this model; its height map is flat"}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(CliStandardStreamsTest, DashReadsStandardInputAndWritesStandardOutput) {
+  TempDir dir;
+  Launch launch{{"-q", "--pitch", "1", "-"}, dir.path().string()};
+  launch.stdin_file = TestData("worked_example.stl");
+  const Outcome r = RunStl2hzm(launch);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, ReadFileBytes(TestData("worked_example.hzm")));
+  EXPECT_TRUE(ListFolder(dir.path()).empty());
+}
+
+TEST(CliStandardStreamsTest, DashAsOutputWritesStandardOutputAndNamesItSo) {
+  TempDir dir;
+  const Outcome r = RunStl2hzm(
+      {{"--pitch", "1", "-o", "-", TestData("worked_example.stl")}, dir.path().string()});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, ReadFileBytes(TestData("worked_example.hzm")));
+  EXPECT_NE(r.err.find("3 x 3 points -> standard output"), std::string::npos) << r.err;
+  EXPECT_TRUE(ListFolder(dir.path()).empty());
+}
+
+TEST(CliStandardStreamsTest, ErrorsOnStandardInputNameIt) {
+  TempDir dir;
+  Launch launch{{"-q", "-o", "-", "-"}, dir.path().string()};
+  launch.stdin_file = dir.Write("bad.stl", "vertex 0 0 0\nvertex 0 y 0\n");
+  const Outcome r = RunStl2hzm(launch);
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err, "standard input:2: 'y' is not a number\n");
+  EXPECT_EQ(r.out, "");
+}
+
+}  // namespace
+}  // namespace pelmoro::testing

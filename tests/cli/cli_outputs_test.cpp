@@ -1,0 +1,106 @@
+// stl2hzm writing PNGs, ESRI grids and previews: the format each name or
+// --format chooses, and the golden files of a small model of our own.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tests/cli/child_process.h"
+#include "tests/support/map_readers.h"
+#include "tests/support/test_support.h"
+
+namespace pelmoro::testing {
+namespace {
+
+using Names = std::vector<std::string>;
+
+// The format a file's first bytes show.
+std::string FormatOfFile(const std::string& path) {
+  const std::string bytes = ReadFileBytes(path);
+  if (bytes.rfind("\x89PNG\r\n\x1a\n", 0) == 0) return "png";
+  if (bytes.rfind("ncols ", 0) == 0) return "asc";
+  if (bytes.rfind("VERSION=6\r\n", 0) == 0) return "hzm";
+  return "unknown";
+}
+
+struct FormatCase {
+  const char* label;
+  std::vector<std::string> args;  // before the input, worked.stl
+  const char* file;               // the one output
+  const char* format;
+};
+
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.label; }
+
+class CliFormatTest : public ::testing::TestWithParam<FormatCase> {};
+
+TEST_P(CliFormatTest, NameOrFormatOptionChoosesTheFormat) {
+  const FormatCase& c = GetParam();
+  TempDir dir;
+  dir.Write("worked.stl", ReadFileBytes(TestData("worked_example.stl")));
+  std::vector<std::string> args = {"-q", "--pitch", "1"};
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  args.push_back("worked.stl");
+  const Outcome r = RunStl2hzm({args, dir.path().string()});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(ListFolder(dir.path()), (Names{c.file, "worked.stl"}));
+  EXPECT_EQ(FormatOfFile(dir.File(c.file)), c.format);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, CliFormatTest,
+    ::testing::Values(FormatCase{"PngByName", {"-o", "m.png"}, "m.png", "png"},
+                      FormatCase{"AscByNameInAnyCase", {"-o", "m.ASC"}, "m.ASC", "asc"},
+                      FormatCase{"OtherNamesAreHeightMaps", {"-o", "m.dat"}, "m.dat", "hzm"},
+                      FormatCase{"OptionOverridesTheName", {"--format", "asc", "-o", "m.txt"},
+                                 "m.txt", "asc"},
+                      FormatCase{"HzmOptionOverPngName", {"--format=hzm", "-o", "m.png"},
+                                 "m.png", "hzm"},
+                      FormatCase{"OptionNamesTheProposal", {"--format", "png"}, "worked.png",
+                                 "png"},
+                      FormatCase{"DefaultStaysTheHeightMap", {}, "worked.hzm", "hzm"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(CliOutputsTest, OneRunWritesEveryFormatAndMatchesTheGoldenFiles) {
+  TempDir dir;
+  const Outcome r = RunStl2hzm({{"--pitch", "0.5", "-o", "r.hzm", "--also", "r.png", "--also",
+                                 "r.asc", "--preview", "p.png", TestData("ramp.stl")},
+                                dir.path().string()});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.err.find("7 x 5 points -> r.hzm, r.png, r.asc, p.png"), std::string::npos) << r.err;
+  EXPECT_EQ(ListFolder(dir.path()), (Names{"p.png", "r.asc", "r.hzm", "r.png"}));
+  EXPECT_EQ(ReadFileBytes(dir.File("r.hzm")), ReadFileBytes(TestData("ramp.hzm")));
+  EXPECT_EQ(ReadFileBytes(dir.File("r.asc")), ReadFileBytes(TestData("ramp.asc")));
+  // PNGs compare by what they hold: another zlib may pack the same pixels
+  // into other bytes.
+  for (const auto& [made, golden] : {std::pair{"r.png", "ramp.png"},
+                                     std::pair{"p.png", "ramp_preview.png"}}) {
+    const DecodedPng a = DecodePng(dir.File(made));
+    const DecodedPng b = DecodePng(TestData(golden));
+    EXPECT_EQ(a.width, b.width) << made;
+    EXPECT_EQ(a.height, b.height) << made;
+    EXPECT_EQ(a.bit_depth, b.bit_depth) << made;
+    EXPECT_EQ(a.pixels, b.pixels) << made;
+    EXPECT_EQ(a.texts, b.texts) << made;
+  }
+  // The goldens themselves agree with their height map.
+  const auto points = ParseHzm(ReadFileBytes(TestData("ramp.hzm")));
+  EXPECT_EQ(PngAgainstHzm(DecodePng(TestData("ramp.png")), points), "same");
+  EXPECT_EQ(AscAgainstHzm(ParseAsc(ReadFileBytes(TestData("ramp.asc"))), points), "same");
+}
+
+TEST(CliOutputsTest, FailingFurtherOutputNamesItselfAndKeepsTheEarlierFiles) {
+  TempDir dir;
+  dir.Write("r.hzm", "earlier\r\n");
+  const Outcome r = RunStl2hzm({{"-q", "--pitch", "0.5", "-o", "r.hzm", "--also", "gone/r.png",
+                                 TestData("ramp.stl")},
+                                dir.path().string()});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err, "cannot create gone/r.png: folder does not exist\n");
+  EXPECT_EQ(ReadFileBytes(dir.File("r.hzm")), "earlier\r\n");
+  EXPECT_EQ(ListFolder(dir.path()), Names{"r.hzm"});
+}
+
+}  // namespace
+}  // namespace pelmoro::testing

@@ -1,0 +1,120 @@
+#include "engine/stl_format.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "foundation/errors.h"
+#include "tests/support/stl_files.h"
+#include "tests/support/test_support.h"
+
+namespace pelmoro {
+namespace {
+
+using testing::AsciiStl;
+using testing::BinaryStl;
+using testing::FloatTriangle;
+using testing::TempDir;
+
+const std::vector<FloatTriangle> kTwo = {{0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 0, 1, 2, 0, 1, 0, 2, 1}};
+
+// An ASCII STL whose solid line holds, at bytes 80..83, the count of a
+// binary file of exactly its size: 84 + 50 * 3 bytes with two facets.
+std::string AsciiOfBinarySize() {
+  std::string text = "solid " + std::string(74, 'n');
+  text += std::string("\x03\x00\x00\x00", 4) + "\n";
+  text += "facet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n"
+          "endloop\nendfacet\n";
+  text += "facet normal 0 0 1\nouter loop\nvertex 0 0 1\nvertex 2 0 1\nvertex 0 2 1\n"
+          "endloop\nendfacet\n";
+  text += "endsolid";
+  text.resize(84 + 50 * 3, ' ');
+  return text;
+}
+
+std::string Cut(std::string bytes, std::size_t lost) {
+  bytes.resize(bytes.size() - lost);
+  return bytes;
+}
+
+struct FormatCase {
+  std::string name;
+  std::string bytes;
+  // "ascii" or "binary", or the message of the refusal.
+  std::string verdict;
+};
+
+class DetectStlFormatTest : public ::testing::TestWithParam<FormatCase> {};
+
+TEST_P(DetectStlFormatTest, TellsTheKind) {
+  TempDir dir;
+  const std::string path = dir.Write("model.stl", GetParam().bytes);
+  std::string verdict;
+  try {
+    verdict = DetectStlFormat(path) == StlFormat::kBinary ? "binary" : "ascii";
+  } catch (const Exception& e) {
+    verdict = e.message();
+  }
+  EXPECT_EQ(verdict, GetParam().verdict);
+}
+
+const std::string kText = "This is a note about the model.\nIt has two lines.\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, DetectStlFormatTest,
+    ::testing::Values(
+        FormatCase{"BinaryArbitraryHeader", BinaryStl(kTwo, "Exported by a CAD system"), "binary"},
+        FormatCase{"BinaryHeaderBeginsWithSolid", BinaryStl(kTwo, "solid part"), "binary"},
+        // A header that even names the keywords, but not at a line start.
+        FormatCase{"BinarySolidHeaderNamingFacets", BinaryStl(kTwo, "solid facets vertex"), "binary"},
+        FormatCase{"BinaryWithoutTriangles", BinaryStl({}, "solid empty"), "binary"},
+        FormatCase{"AsciiWithSolid", AsciiStl(kTwo), "ascii"},
+        FormatCase{"AsciiWithoutSolid", "vertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n", "ascii"},
+        FormatCase{"AsciiCapitalsIndented", "  SOLID X\r\n FACET NORMAL 0 0 1\r\n", "ascii"},
+        FormatCase{"AsciiOfTheSizeOfABinary", AsciiOfBinarySize(), "ascii"},
+        FormatCase{"AsciiSolidWithoutFacets", "solid nothing\nendsolid nothing\n", "ascii"},
+        FormatCase{"AsciiVertexLinesAfterTheHead",
+                   std::string(kStlHeadBytes + 100, 'c') + "\nvertex 0 0 0\n", "ascii"},
+        FormatCase{"ZeroBytes", "", "not an STL file: the file is empty"},
+        FormatCase{"TruncatedBinary", Cut(BinaryStl(kTwo, "model"), 30),
+                   "truncated binary STL: the header promises 2 triangles, the file holds 1"},
+        FormatCase{"TruncatedBinarySolidHeader", Cut(BinaryStl(kTwo, "solid model"), 1),
+                   "truncated binary STL: the header promises 2 triangles, the file holds 1"},
+        FormatCase{"HeaderPromisesMillions", BinaryStl(kTwo, "model", 5'000'000),
+                   "truncated binary STL: the header promises 5000000 triangles, the file holds 2"},
+        FormatCase{"BinaryWithTrailingBytes", BinaryStl(kTwo, "solid model") + std::string("\0\0ab", 4),
+                   "not an STL file: binary data of 188 bytes, where a binary STL of 2 triangles "
+                   "(its header's count) has 184"},
+        FormatCase{"ShortBinary", std::string("\x01\x02\x03", 3),
+                   "not an STL file: binary data of 3 bytes, too short for a binary STL header"},
+        FormatCase{"Png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + std::string(200, '\0'),
+                   "not an STL file: it begins like a PNG image"},
+        FormatCase{"Jpeg", std::string("\xFF\xD8\xFF\xE0\0\x10JFIF", 10),
+                   "not an STL file: it begins like a JPEG image"},
+        FormatCase{"Zip", std::string("PK\x03\x04\x14\0\0\0", 8) + std::string(300, 'z'),
+                   "not an STL file: it begins like a ZIP archive (a 3MF model is one)"},
+        FormatCase{"Pdf", "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n1 0 obj\n",
+                   "not an STL file: it begins like a PDF document"},
+        FormatCase{"Obj", "# cube\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nf 1 2 3\n",
+                   "not an STL file: it looks like an OBJ model (\"v\" and \"f\" lines); "
+                   "convert it to STL"},
+        FormatCase{"PlainText", kText,
+                   "not an STL file: plain text without a \"solid\" line or vertex lines"},
+        FormatCase{"LongPlainText", std::string(3 * kStlHeadBytes, 't') + "\n" + kText,
+                   "not an STL file: plain text without a \"solid\" line or vertex lines"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(DetectStlFormatTest, MissingFileIsAnInputError) {
+  TempDir dir;
+  try {
+    DetectStlFormat(dir.File("absent.stl"));
+    FAIL() << "no error";
+  } catch (const EInOutError& e) {
+    EXPECT_EQ(e.code(), 2);
+  }
+  EXPECT_THROW(DetectStlFormat(dir.path().string()), EInOutError);
+}
+
+}  // namespace
+}  // namespace pelmoro

@@ -1,0 +1,176 @@
+// One run writing the height map together with the PNG, the ESRI grid and
+// the preview: every file from the same scan, all kept or all abandoned.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "run/conversion_run.h"
+#include "run/map_outputs.h"
+#include "tests/support/fake_driver.h"
+#include "tests/support/map_readers.h"
+#include "tests/support/test_support.h"
+
+namespace pelmoro {
+namespace {
+
+using testing::FakeDriver;
+using testing::ReadFileBytes;
+using testing::TempDir;
+using Names = std::vector<std::string>;
+
+std::string Facet(const std::string& a, const std::string& b, const std::string& c) {
+  return "vertex " + a + "\nvertex " + b + "\nvertex " + c + "\n";
+}
+
+// The request for m.hzm with m.png, m.asc and the preview p.png beside it.
+ConversionRequest AllFormats(const TempDir& dir, const std::string& input, int pitch) {
+  ConversionRequest request{input, dir.File("m.hzm"), pitch};
+  request.also = {{dir.File("m.png"), OutputFormat::kPng},
+                  {dir.File("m.asc"), OutputFormat::kAsc},
+                  {dir.File("p.png"), OutputFormat::kPreview}};
+  return request;
+}
+
+struct ModelCase {
+  const char* label;
+  std::string stl;
+  int pitch;
+  // The text chunks the PNG must carry.
+  std::string pitch_mm, z_mm_at_0, z_mm_at_65535, x_mm, y_mm;
+};
+
+void PrintTo(const ModelCase& c, std::ostream* os) { *os << c.label; }
+
+class AllFormatsTest : public ::testing::TestWithParam<ModelCase> {};
+
+TEST_P(AllFormatsTest, EveryOutputHoldsTheHeightMapsHeights) {
+  const ModelCase& c = GetParam();
+  TempDir dir;
+  GeometryStore store;
+  FakeDriver driver;
+  const ConversionRequest request = AllFormats(dir, dir.Write("m.stl", c.stl), c.pitch);
+  const ConversionResult result = RunConversion(store, request, driver);
+  EXPECT_EQ(result.outcome, RunOutcome::kComplete);
+  // One reading and one scan for all four files.
+  EXPECT_EQ(driver.phases.size(), 3u);
+  EXPECT_EQ(testing::ListFolder(dir.path()), (Names{"m.asc", "m.hzm", "m.png", "m.stl", "p.png"}));
+
+  const auto points = testing::ParseHzm(ReadFileBytes(dir.File("m.hzm")));
+  ASSERT_EQ(static_cast<std::int64_t>(points.size()), result.lattice.points());
+  const testing::DecodedPng png = testing::DecodePng(dir.File("m.png"));
+  EXPECT_EQ(testing::PngAgainstHzm(png, points), "same");
+  EXPECT_EQ(png.texts.at("pitch_mm"), c.pitch_mm);
+  EXPECT_EQ(png.texts.at("z_mm_at_0"), c.z_mm_at_0);
+  EXPECT_EQ(png.texts.at("z_mm_at_65535"), c.z_mm_at_65535);
+  EXPECT_EQ(png.texts.at("x_mm"), c.x_mm);
+  EXPECT_EQ(png.texts.at("y_mm"), c.y_mm);
+
+  const testing::AscGrid grid = testing::ParseAsc(ReadFileBytes(dir.File("m.asc")));
+  EXPECT_EQ(testing::AscAgainstHzm(grid, points), "same");
+  EXPECT_EQ(grid.header.at("xllcenter"), c.x_mm);
+  EXPECT_EQ(grid.header.at("yllcenter"), c.y_mm);
+  EXPECT_EQ(grid.header.at("cellsize"), c.pitch_mm);
+
+  const testing::DecodedPng preview = testing::DecodePng(dir.File("p.png"));
+  EXPECT_EQ(preview.bit_depth, 8);
+  EXPECT_EQ(preview.width, result.lattice.columns);
+  EXPECT_EQ(preview.height, result.lattice.rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Models, AllFormatsTest,
+    ::testing::Values(
+        ModelCase{"WorkedExample", Facet("0.1 0.1 1", "2.1 0.1 1", "0.1 2.1 1"), 40,
+                  "1", "0", "1638.375", "0", "0"},
+        // Below zero and to the lower left of the origin; uneven rows.
+        ModelCase{"BelowAndLeftOfTheOrigin",
+                  Facet("-2 -1 -3", "4 -1 5", "-2 3 2") + Facet("4 -1 5", "4 3 -1", "-2 3 2"),
+                  // The reader takes negative millimetres to the grid unit
+                  // towards zero (-3 mm is -119 units).
+                  20, "0.5", "-2.975", "1635.4", "-1.975", "-0.975"},
+        // Range 65535 units: pixel = z - z low still.
+        ModelCase{"RangeJustFits",
+                  Facet("0 0 0", "3 0 1638.375", "0 3 819") + Facet("3 0 1638.375", "3 3 0", "0 3 819"),
+                  40, "1", "0", "1638.375", "0", "0"},
+        // Range 65536 units: scaled, half rounding up.
+        ModelCase{"RangeJustOver",
+                  Facet("0 0 0", "3 0 1638.4", "0 3 819") + Facet("3 0 1638.4", "3 3 0", "0 3 819"),
+                  40, "1", "0", "1638.4", "0", "0"},
+        // 0 to 2000 mm in 0.1 mm steps: 80,000 units over 21 x 21 points.
+        ModelCase{"TallRamp", Facet("0 0 0", "2 0 2000", "0 2 1000") + Facet("2 0 2000", "2 2 0", "0 2 1000"),
+                  4, "0.1", "0", "2000", "0", "0"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(AllFormatsTest, StoppedRunHoldsTheRowsScannedInEveryOutput) {
+  TempDir dir;
+  GeometryStore store;
+  FakeDriver driver;
+  // Passes 1 and 2 follow the triangles, passes 3 and 4 the first two rows.
+  driver.on_pass = [&](int pass) { driver.stop = driver.stop || pass == 4; };
+  const std::string stl = Facet("0 0 0", "2 0 4", "0 2 1") + Facet("2 0 4", "2 2 3", "0 2 1");
+  const ConversionRequest request = AllFormats(dir, dir.Write("m.stl", stl), 20);
+  EXPECT_EQ(RunConversion(store, request, driver).outcome, RunOutcome::kStopped);
+  const auto points = testing::ParseHzm(ReadFileBytes(dir.File("m.hzm")));
+  ASSERT_EQ(points.size(), 2u * 5u);
+  const testing::DecodedPng png = testing::DecodePng(dir.File("m.png"));
+  EXPECT_EQ(png.height, 2u);
+  EXPECT_EQ(testing::PngAgainstHzm(png, points), "same");
+  const testing::AscGrid grid = testing::ParseAsc(ReadFileBytes(dir.File("m.asc")));
+  EXPECT_EQ(grid.header.at("nrows"), "2");
+  EXPECT_EQ(testing::AscAgainstHzm(grid, points), "same");
+  EXPECT_EQ(testing::DecodePng(dir.File("p.png")).height, 2u);
+}
+
+// A failing output leaves every earlier file as it was, and no temporary.
+struct OutputFailureCase {
+  const char* label;
+  std::vector<std::string> outputs;  // in the folder; the first is the main output
+  std::string failing;               // the output the error names
+};
+
+void PrintTo(const OutputFailureCase& c, std::ostream* os) { *os << c.label; }
+
+class OutputFailureTest : public ::testing::TestWithParam<OutputFailureCase> {};
+
+TEST_P(OutputFailureTest, LeavesEveryEarlierFileAsItWas) {
+  const OutputFailureCase& c = GetParam();
+  TempDir dir;
+  const std::string input = dir.Write("m.stl", Facet("0 0 0", "2 0 4", "0 2 1"));
+  std::filesystem::create_directory(dir.path() / "folder.png");
+  for (const char* name : {"m.hzm", "m.png", "m.asc"}) dir.Write(name, "earlier work\r\n");
+  const auto before = testing::ListFolder(dir.path());
+  ConversionRequest request{input, dir.File(c.outputs.front()), 20};
+  request.format = FormatOfName(c.outputs.front());
+  for (std::size_t k = 1; k < c.outputs.size(); ++k) {
+    request.also.push_back({dir.File(c.outputs[k]), FormatOfName(c.outputs[k])});
+  }
+  GeometryStore store;
+  FakeDriver driver;
+  try {
+    RunConversion(store, request, driver);
+    FAIL() << "no error";
+  } catch (const EOutputError& e) {
+    EXPECT_EQ(e.file(), dir.File(c.failing));
+  }
+  EXPECT_EQ(testing::ListFolder(dir.path()), before);
+  for (const char* name : {"m.hzm", "m.png", "m.asc"}) {
+    EXPECT_EQ(ReadFileBytes(dir.File(name)), "earlier work\r\n") << name;
+  }
+  EXPECT_TRUE(driver.phases.empty()) << "the model was read";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, OutputFailureTest,
+    ::testing::Values(
+        OutputFailureCase{"ThirdInMissingFolder", {"m.hzm", "m.png", "gone/m.asc"}, "gone/m.asc"},
+        OutputFailureCase{"SecondIsAFolder", {"m.hzm", "folder.png", "m.asc"}, "folder.png"},
+        OutputFailureCase{"MainInMissingFolder", {"gone/m.hzm", "m.png"}, "gone/m.hzm"},
+        OutputFailureCase{"PngMainWithGridInMissingFolder", {"m.png", "m.asc", "no/m.asc"},
+                          "no/m.asc"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace
+}  // namespace pelmoro

@@ -1,0 +1,52 @@
+// Reading back what the outputs wrote, independently of the writers: PNG
+// through libpng, the HZM and ESRI grid texts by plain parsing.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace pelmoro::testing {
+
+struct DecodedPng {
+  std::uint32_t width = 0, height = 0;
+  int bit_depth = 0;
+  int color_type = -1;
+  std::vector<std::uint32_t> pixels;  // row after row from the top
+  std::map<std::string, std::string> texts;
+  std::uint32_t At(std::uint32_t column, std::uint32_t row_from_top) const {
+    return pixels[static_cast<std::size_t>(row_from_top) * width + column];
+  }
+};
+
+// Decodes a gray PNG file; throws std::runtime_error when libpng refuses it.
+DecodedPng DecodePng(const std::string& path);
+
+struct MapPoint {
+  std::int64_t x, y, z;
+};
+
+// The points of an HZM file in file order (bottom row first); throws when
+// the header or a line is not as the format says.
+std::vector<MapPoint> ParseHzm(const std::string& bytes);
+
+struct AscGrid {
+  std::map<std::string, std::string> header;  // ncols ... cellsize
+  // Values in grid units (the millimetres times 40, which must be whole),
+  // row after row from the top.
+  std::vector<std::vector<std::int64_t>> rows;
+};
+
+// Parses an ESRI ASCII grid with CR LF line ends; throws for a value that
+// is not an exact decimal of at most three places.
+AscGrid ParseAsc(const std::string& bytes);
+
+// "same", or where the PNG first departs from the HZM's points: its size,
+// or a pixel other than the range rule gives for its point's z (computed
+// here in extended precision, not as the writer does).
+std::string PngAgainstHzm(const DecodedPng& png, const std::vector<MapPoint>& points);
+// "same", or where the grid first departs from the HZM's points.
+std::string AscAgainstHzm(const AscGrid& grid, const std::vector<MapPoint>& points);
+
+}  // namespace pelmoro::testing
