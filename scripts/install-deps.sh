@@ -10,13 +10,9 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libpng-dev
   fonts-ipafont-gothic
-<<<<<<< HEAD
   locales gettext
-=======
-  locales
   python3 scdoc dpkg-dev file
   lintian appstream desktop-file-utils bash-completion
->>>>>>> main
 )
 
 missing=()
