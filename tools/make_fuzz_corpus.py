@@ -6,6 +6,7 @@ of their own). Run it again after changing a seed, and commit the result.
     python3 tools/make_fuzz_corpus.py
 """
 import os
+import struct
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "fuzz", "corpus")
 
@@ -18,6 +19,18 @@ def stl(triangles, end="\n", case=str.lower):
         lines += ["    endloop", "  endfacet"]
     lines.append("endsolid seed")
     return (end.join(lines) + end).encode()
+
+
+def binary_stl(triangles, count=None):
+    """A binary STL file of the triangles (vertices as float32)."""
+    data = b"seed binary".ljust(80, b" ")
+    data += struct.pack("<I", len(triangles) if count is None else count)
+    for tri in triangles:
+        data += struct.pack("<3f", 0, 0, 1)
+        for v in tri:
+            data += struct.pack("<3f", *(float(c) for c in v))
+        data += b"\0\0"
+    return data
 
 
 TENT = [
@@ -48,15 +61,23 @@ SEEDS = {
         "cr_at_block_edge": b"\x00\x0f" + b"z" * 127 + b"\r\nnext\r",
         "empty_lines": b"\x03\x00\r\n\r\n\n\r\r",
     },
+    # First byte: the reader (% 3: ASCII, binary, either) and the unit (/ 3).
     "stl_reader": {
-        "tent": stl(TENT),
-        "crlf_upper_case": stl(TENT, end="\r\n", case=str.upper),
-        "lone_cr": stl(STEEP, end="\r"),
-        "incomplete_triangle": stl(TENT)[:-40],
-        "bad_number": b"vertex 1 2 x\n",
-        "fourth_field": b"vertex 1 2 3 4\nvertex 0 0 0\nvertex 1 0 0\n",
-        "out_of_range": b"vertex 1e8 0 0\nvertex 0 0 0\nvertex 1 0 0\n",
-        "no_blank": b"vertex1 2 3\nVeRtEx\t4\t5\t6\nvertex 7 8 9\x1a\n",
+        "tent": b"\x00" + stl(TENT),
+        "crlf_upper_case_in_inches": b"\x09" + stl(TENT, end="\r\n", case=str.upper),
+        "lone_cr": b"\x00" + stl(STEEP, end="\r"),
+        "incomplete_triangle": b"\x00" + stl(TENT)[:-40],
+        "bad_number": b"\x00vertex 1 2 x\n",
+        "fourth_field": b"\x00vertex 1 2 3 4\nvertex 0 0 0\nvertex 1 0 0\n",
+        "out_of_range": b"\x00vertex 1e8 0 0\nvertex 0 0 0\nvertex 1 0 0\n",
+        "no_blank": b"\x00vertex1 2 3\nVeRtEx\t4\t5\t6\nvertex 7 8 9\x1a\n",
+        "binary_tent": b"\x01" + binary_stl(TENT),
+        "binary_out_of_range": b"\x01" + binary_stl([[("1e9", "0", "0")] * 3]),
+        "binary_nan": b"\x01" + binary_stl([[("nan", "0", "0")] * 3]),
+        "either_ascii": b"\x02" + stl(STEEP),
+        "either_binary_in_cm": b"\x05" + binary_stl(TENT + STEEP),
+        "either_truncated_binary": b"\x02" + binary_stl(TENT, count=3),
+        "either_no_stl": b"\x02" + bytes(range(256)),
     },
     "conversion": {
         "tent_highest": bytes([0, 0, 0, 0]) + stl(TENT),
@@ -65,6 +86,7 @@ SEEDS = {
         "stop_while_scanning": bytes([60, 0, 0, 6]) + stl(STEEP),
         "stop_while_reading": bytes([0, 1, 0, 1]) + stl(TENT),
         "refused_model": bytes([7, 2, 0, 0]) + b"vertex 1 2 three\n",
+        "binary_model": bytes([1, 2, 2, 0]) + binary_stl(TENT + STEEP),
         "empty_model": bytes([215, 5, 0, 0]),
     },
 }

@@ -1,10 +1,18 @@
-// The STL reader on any file: it returns or raises one of the program's
+// The STL readers on any file: each returns or raises one of the program's
 // errors, never crashes, closes the input, and stores what it counts with
 // bounds around every vertex and each triangle's vertices ordered by y.
+// Input: a byte choosing the reader and the model unit, then the file. The
+// readers: the ASCII one, the binary one (with the triangle count at byte
+// 80 set to what the file holds, so that most inputs get past the size
+// check), and the reading that first tells the kinds apart.
 #include <cstdint>
+#include <cstring>
 #include <string>
 
+#include "engine/binary_stl_reader.h"
+#include "engine/model_units.h"
 #include "engine/run_driver.h"
+#include "engine/stl_model_reader.h"
 #include "engine/stl_reader.h"
 #include "foundation/errors.h"
 #include "foundation/geometry_store.h"
@@ -49,16 +57,52 @@ void CheckStore(const GeometryStore& store, std::int32_t count) {
 }  // namespace
 }  // namespace pelmoro
 
+namespace pelmoro {
+namespace {
+
+// The file as the binary reader expects it: 84 + 50 n bytes with n at byte 80.
+std::string AsBinaryStl(std::string_view bytes) {
+  std::string file(
+      bytes.substr(0, bytes.size() < 84 ? bytes.size() : bytes.size() - (bytes.size() - 84) % 50));
+  if (file.size() < 84) return file;
+  const auto n = static_cast<std::uint32_t>((file.size() - 84) / 50);
+  const unsigned char count[4] = {static_cast<unsigned char>(n), static_cast<unsigned char>(n >> 8),
+                                  static_cast<unsigned char>(n >> 16),
+                                  static_cast<unsigned char>(n >> 24)};
+  std::memcpy(file.data() + 80, count, 4);
+  return file;
+}
+
+std::int32_t Read(int reader, GeometryStore& store, const std::string& path, RunDriver& driver,
+                  int units) {
+  switch (reader) {
+    case 0:
+      return ReadStlVertices(store, path, driver, units);
+    case 1:
+      return ReadBinaryStlVertices(store, path, driver, units);
+    default:
+      return ReadStlModel(store, path, driver, units).triangles;
+  }
+}
+
+}  // namespace
+}  // namespace pelmoro
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace pelmoro;
+  if (size < 1) return 0;
   static testing::MemoryFile input;
-  input.Fill(testing::AsText(data, size));
+  const int reader = data[0] % 3;
+  const auto units = ModelUnits();
+  const int unit = units[(data[0] / 3u) % units.size()].grid_units;
+  const std::string_view bytes = testing::AsText(data + 1, size - 1);
+  input.Fill(reader == 1 ? AsBinaryStl(bytes) : std::string(bytes));
   const int descriptors = testing::OpenDescriptorCount();
   GeometryStore store;
   store.ResetBounds();
   QuietDriver driver;
   try {
-    const std::int32_t count = ReadStlVertices(store, input.path(), driver);
+    const std::int32_t count = Read(reader, store, input.path(), driver, unit);
     FuzzCheck(count >= 0, "a triangle count");
     CheckStore(store, count);
   } catch (const Exception&) {
