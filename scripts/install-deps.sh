@@ -5,17 +5,14 @@ set -euo pipefail
 
 packages=(
   g++ cmake make git
+  clang-14 libclang-rt-14-dev llvm-14  # the fuzz targets: libFuzzer, the sanitizers, llvm-symbolizer
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libpng-dev
   fonts-ipafont-gothic
-<<<<<<< HEAD
   locales gettext
-=======
-  locales
   python3 scdoc dpkg-dev file
   lintian appstream desktop-file-utils bash-completion
->>>>>>> main
 )
 
 missing=()

@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the normal build
 # (window included, headless), then the engine's tests under ASan and UBSan,
-# then the Debian package: built by package.sh, checked by check-package.sh.
+# then the Debian package: built by package.sh, checked by check-package.sh;
+# then the threaded code's tests under TSan, and last the fuzz targets, each
+# for a fixed time (PELMORO_FUZZ_SECONDS, default 30) and then over its
+# corpus. Warnings are errors in every build here.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
+strict=(-DPELMORO_WERROR=ON)
 
-bash "$root/scripts/build.sh" "$root/build"
+bash "$root/scripts/build.sh" "$root/build" "${strict[@]}"
 (cd "$root/build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs")
 
 bash "$root/scripts/build.sh" "$root/build-asan" -DPELMORO_SANITIZE=ON -DPELMORO_WITH_QT=OFF \
-  -DPELMORO_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  -DPELMORO_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo "${strict[@]}"
 (cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure -j"$jobs")
 
 bash "$root/scripts/package.sh" "$root/build-package"
 bash "$root/scripts/check-package.sh" "$root/build-package" "$root/build/cli/stl2hzm"
+
+bash "$root/scripts/test-tsan.sh"
+bash "$root/scripts/test-fuzz.sh"

@@ -2,7 +2,6 @@
 // reader working through a 128-byte buffer would show.
 #include "foundation/text_file.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,11 +11,13 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/block_reader.h"
 #include "tests/support/test_support.h"
 
 namespace pelmoro {
 namespace {
 
+using testing::BlockReader;
 using testing::TempDir;
 
 struct LineCase {
@@ -147,44 +148,6 @@ TEST(TextFileBlocks, ThreeHundredByteFileStepsByBlock) {
   }
   EXPECT_EQ(positions, (std::vector<std::int64_t>{0, 1, 2, 2}));
 }
-
-// The reader the block counts are defined by: it asks the system for 128
-// bytes at a time, and only when it must look at a byte it does not hold.
-class BlockReader {
- public:
-  explicit BlockReader(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY)) {}
-  ~BlockReader() { ::close(fd_); }
-  bool AtEnd() { return !Have() || buf_[pos_] == 26; }
-  std::string ReadLine() {
-    std::string line;
-    while (Have()) {
-      const char c = buf_[pos_++];
-      if (c == '\n') break;
-      if (c == '\r') {
-        if (Have() && buf_[pos_] == '\n') ++pos_;
-        break;
-      }
-      line += c;
-    }
-    return line;
-  }
-  std::int64_t Position() const { return taken_ / 128; }
-
- private:
-  bool Have() {
-    if (pos_ < fill_) return true;
-    const ssize_t got = ::read(fd_, buf_, 128);
-    if (got <= 0) return false;
-    fill_ = got;
-    pos_ = 0;
-    taken_ += got;
-    return true;
-  }
-  int fd_;
-  char buf_[128];
-  ssize_t pos_ = 0, fill_ = 0;
-  std::int64_t taken_ = 0;
-};
 
 std::string RandomText(std::mt19937& rng) {
   static const char* const kEnds[] = {"\n", "\r\n", "\r"};

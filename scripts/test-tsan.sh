@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# The tests that run the threaded code, built with ThreadSanitizer (g++) into
+# build-tsan/: the scan's worker threads (engine/row_pipeline.cpp) and the
+# output file's fsync thread (heightmap/output_file.cpp), alone and in whole
+# conversions, in process and through stl2hzm. Any report fails its test.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build-tsan"
+jobs=$(nproc)
+suites=(engine heightmap run cli)
+
+bash "$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELMORO_TSAN=ON \
+  -DPELMORO_WITH_QT=OFF -DPELMORO_BENCH=OFF -DPELMORO_WERROR=ON >/dev/null
+cmake --build "$build" -j"$jobs" --target "${suites[@]/%/_tests}"
+label="^($(IFS='|'; echo "${suites[*]}"))\$"
+(cd "$build" && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --output-on-failure -j"$jobs" -L "$label")
