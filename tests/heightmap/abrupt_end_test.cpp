@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
         AbruptEndCase{"NamedExit", false, [] { std::exit(3); }, 0, 3}),
     [](const auto& info) { return std::string(info.param.label); });
 
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 // A real fault: the handler returns, the instruction faults again and the
 // default action ends the process. (A sanitizer reports faults itself.)
 TEST(AbruptEndFaultTest, NamedTemporaryGoesOnAFault) {

@@ -67,10 +67,10 @@ bool ParsePoint(std::string_view line, long long v[3]) {
   return ::testing::AssertionSuccess();
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-// Under the sanitizer, lattices of tens of millions of points take minutes;
-// the normal build checks them.
-constexpr long long kLargestLattice = 20'000'000;
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+// Under a sanitizer, lattices of millions of points take minutes; the normal
+// build checks them.
+constexpr long long kLargestLattice = 2'000'000;
 #else
 constexpr long long kLargestLattice = 1'000'000'000;
 #endif
