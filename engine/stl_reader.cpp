@@ -1,72 +1,20 @@
 #include "engine/stl_reader.h"
 
-#include <string_view>
+#include <algorithm>
+#include <thread>
+#include <vector>
 
-#include "engine/grid_units.h"
+#include "engine/chunk_parsers.h"
+#include "engine/line_chunker.h"
+#include "engine/stl_chunk.h"
 #include "engine/triangle_metrics.h"
 #include "foundation/errors.h"
-#include "foundation/numbers.h"
 #include "foundation/real.h"
-#include "foundation/text.h"
 #include "foundation/text_file.h"
 
 namespace pelmoro {
 
 namespace {
-
-// Numbers in STL files are always written with a decimal point, whatever
-// the user's locale.
-constexpr char kStlSeparator = '.';
-
-bool IsSeparatorByte(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-// A vertex line begins, after blanks and control characters, with "vertex"
-// in any letter case; no blank is needed before the first number.
-bool IsVertexLine(std::string_view line) {
-  return line.size() >= 6 && (line[0] | 0x20) == 'v' && (line[1] | 0x20) == 'e' &&
-         (line[2] | 0x20) == 'r' && (line[3] | 0x20) == 't' && (line[4] | 0x20) == 'e' &&
-         (line[5] | 0x20) == 'x';
-}
-
-// Cuts the next field off rest: the bytes up to the next blank or control
-// character; rest keeps what follows, without its leading blanks.
-std::string_view NextField(std::string_view& rest) {
-  std::size_t end = 0;
-  while (end < rest.size() && !IsSeparatorByte(rest[end])) ++end;
-  std::string_view field = rest.substr(0, end);
-  rest = StripLeading(rest.substr(end));
-  return field;
-}
-
-// The last field is everything that is left, less trailing blanks and
-// control characters; anything inside it that is not part of the number
-// (a fourth field) makes it refused under its whole text.
-std::string_view LastField(std::string_view rest) {
-  std::size_t end = rest.size();
-  while (end > 0 && IsSeparatorByte(rest[end - 1])) --end;
-  return rest.substr(0, end);
-}
-
-bool StartsWithIgnoringCase(std::string_view line, std::string_view word) {
-  if (line.size() < word.size()) return false;
-  for (std::size_t i = 0; i < word.size(); ++i) {
-    if ((line[i] | 0x20) != word[i]) return false;
-  }
-  return true;
-}
-
-std::int32_t ConvertField(std::string_view field, int units) {
-  return ToGridUnits(ParseReal(field, kStlSeparator), field, units);
-}
-
-// Stores the three coordinates of a vertex line into vertex, each as soon as
-// it is converted, so a failure in a later field keeps the earlier ones.
-void ReadVertexFields(std::string_view line, Vertex& vertex, int units) {
-  std::string_view rest = StripLeading(line.substr(6));
-  vertex.x = ConvertField(NextField(rest), units);
-  vertex.y = ConvertField(NextField(rest), units);
-  vertex.z = ConvertField(LastField(rest), units);
-}
 
 // TruncateReal(P / B * 100), with B the file's size in text blocks and P
 // the blocks taken so far. A file under one block has no quotient; it shows
@@ -84,83 +32,106 @@ std::size_t ExpectedRows(std::size_t rows, std::int64_t position, std::int64_t s
   return static_cast<std::size_t>(per_block * static_cast<double>(size) * 1.05) + 16;
 }
 
+int ReadingThreads(int threads) {
+  if (threads > 0) return threads;
+  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
 class InputReading {
  public:
-  InputReading(GeometryStore& store, const std::string& file_name, RunDriver& driver, int units)
-      : store_(store), driver_(driver), units_(units) {
+  InputReading(GeometryStore& store, const std::string& file_name, RunDriver& driver,
+               const StlReadOptions& options)
+      : store_(store), driver_(driver), options_(options), file_(kTextBlock) {
     OpenTextForReading(file_, file_name);
     CheckIoResult();
     blocks_ = TextSizeInBlocks(file_);
+    CheckIoResult();
+    if (file_.is_regular()) size_ = static_cast<std::uint64_t>(TextSizeInBytes(file_));
     CheckIoResult();
     store_.SetCapacity(static_cast<std::size_t>(TruncateReal(static_cast<Real>(blocks_) / 2)));
   }
 
   std::int32_t ReadAll(ReadingNotes& notes) {
-    try {
-      if (!ReadLines()) Note(notes);
-    } catch (Exception& e) {
-      if (e.line() == 0) e.set_line(line_);
-      throw;
-    }
+    LineChunker chunker(file_, options_.chunk_bytes);
+    const int threads = ReadingThreads(options_.threads);
+    const bool ahead = threads > 1 && file_.is_regular() && size_ > 2 * options_.chunk_bytes;
+    const bool stopped = ahead ? ReadAhead(chunker, threads) : ReadInTurn(chunker);
+    if (!stopped) Note(notes, chunker);
     CloseText(file_);
     CheckIoResult();
     return triangles_;
   }
 
  private:
-  // False at the end of the data, true on a stop request.
-  bool ReadLines() {
-    while (!AtEnd()) {
-      std::string_view line = StripLeading(ReadTextLineView(file_));
-      ++line_;  // every line handed out had its own terminator (or was the last)
-      CheckIoResult();
-      if (!IsVertexLine(line)) {
-        NoteOtherLine(line);
-        continue;
-      }
-      last_vertex_line_ = line_;
-      endsolid_after_vertices_ = false;
-      if (TakeVertex(line) && StopAfterTriangle()) return true;
+  // Each chunk read, parsed and stored in turn. True on a stop request.
+  bool ReadInTurn(LineChunker& chunker) {
+    StlChunk chunk;
+    while (!ended_at_ctrl_z_ && chunker.Next(chunk)) {
+      ParseStlChunk(chunk, options_.units);
+      if (Take(chunk)) return true;
     }
     return false;
   }
 
-  // Only lines that are no vertex lines are looked at, and mostly only at
-  // their first byte.
-  void NoteOtherLine(std::string_view line) {
-    if (line.empty()) return;
-    if ((line[0] | 0x20) == 'e') {
-      if (StartsWithIgnoringCase(line, "endsolid")) endsolid_after_vertices_ = true;
-    } else if (!solid_seen_ && StartsWithIgnoringCase(line, "solid")) {
-      solid_seen_ = true;
+  // Chunks read here and parsed ahead by workers, in a ring of a few per
+  // worker; they are stored in file order as each is parsed.
+  bool ReadAhead(LineChunker& chunker, int threads) {
+    const std::size_t ring = 2 * static_cast<std::size_t>(threads) + 2;
+    std::vector<StlChunk> chunks(ring);
+    ChunkParsers parsers(threads, options_.units, ring);
+    if (parsers.workers() == 0) return ReadInTurn(chunker);
+    std::size_t submitted = 0;
+    bool more = true;
+    for (std::size_t taken = 0; !ended_at_ctrl_z_; ++taken) {
+      while (more && submitted - taken < ring) {
+        StlChunk& chunk = chunks[submitted % ring];
+        more = chunker.Next(chunk);
+        if (more) {
+          parsers.Submit(chunk);
+          ++submitted;
+        }
+      }
+      if (taken == submitted) break;
+      StlChunk& chunk = chunks[taken % ring];
+      parsers.Await(chunk, [this] { driver_.WhileWaiting(); });
+      if (Take(chunk)) return true;
     }
+    return false;
   }
 
-  void Note(ReadingNotes& notes) {
-    notes.bytes_after_ctrl_z = TextBytesAfterCtrlZ(file_);
-    CheckIoResult();
-    if (notes.bytes_after_ctrl_z > 0) notes.ctrl_z_line = line_ + 1;
-    notes.leftover_vertices = slot_;
-    notes.last_vertex_line = last_vertex_line_;
-    notes.missing_endsolid = solid_seen_ && last_vertex_line_ > 0 && !endsolid_after_vertices_ &&
-                             !TextEndedAtCtrlZ(file_);
-  }
-
-  bool AtEnd() {
-    const bool end = TextAtEnd(file_);
-    CheckIoResult();
-    return end;
+  // Stores a parsed chunk's vertices; true on a stop request. Then raises
+  // what ended its parsing, if anything did.
+  bool Take(const StlChunk& chunk) {
+    for (const VertexRecord& record : chunk.vertices) {
+      if (TakeVertex(record) && StopAfterTriangle(record.end)) return true;
+    }
+    if (chunk.last_vertex_line > 0) {
+      last_vertex_line_ = lines_ + chunk.last_vertex_line;
+      endsolid_after_vertices_ = chunk.endsolid_after_vertices;
+    } else {
+      endsolid_after_vertices_ = endsolid_after_vertices_ || chunk.endsolid_after_vertices;
+    }
+    solid_seen_ = solid_seen_ || chunk.solid_seen;
+    if (chunk.refusal) Refuse(chunk);
+    if (chunk.failure) std::rethrow_exception(chunk.failure);
+    lines_ += chunk.lines;
+    if (chunk.read_error) RaiseAtLine(chunk.read_error, lines_ + 1);
+    if (chunk.ctrl_z) {
+      ended_at_ctrl_z_ = true;
+      ctrl_z_offset_ = chunk.offset + chunk.ctrl_z_at;
+      bytes_after_ctrl_z_ = chunk.length - chunk.ctrl_z_at - 1;
+    }
+    return false;
   }
 
   // Stores one vertex; true when it completed a triangle.
-  bool TakeVertex(std::string_view line) {
+  bool TakeVertex(const VertexRecord& record) {
     const std::size_t row = static_cast<std::size_t>(triangles_);
     if (row >= store_.capacity()) {
-      store_.EnsureRow(row, ExpectedRows(row, TextPositionInBlocks(file_), blocks_));
+      store_.EnsureRow(row, ExpectedRows(row, BlocksTaken(record.end), blocks_));
     }
-    Triangle& triangle = store_.triangle(row);
-    ReadVertexFields(line, triangle.v[slot_], units_);
-    store_.WidenBounds(triangle.v[slot_]);
+    store_.triangle(row).v[slot_] = record.v;
+    store_.WidenBounds(record.v);
     if (++slot_ < 3) return false;
     slot_ = 0;
     StoreTriangle(store_, row);
@@ -168,23 +139,83 @@ class InputReading {
     return true;
   }
 
-  bool StopAfterTriangle() {
-    driver_.SetProgress(ReadingProgress(TextPositionInBlocks(file_), blocks_), triangles_);
+  // A refused vertex line: the fields converted before the refusal are kept
+  // in the row, as a line reader that stores each field at once leaves them.
+  [[noreturn]] void Refuse(const StlChunk& chunk) {
+    const std::size_t row = static_cast<std::size_t>(triangles_);
+    store_.EnsureRow(row, row + 1);
+    Vertex& v = store_.triangle(row).v[slot_];
+    if (chunk.partial_fields > 0) v.x = chunk.partial.x;
+    if (chunk.partial_fields > 1) v.y = chunk.partial.y;
+    RaiseAtLine(chunk.refusal, lines_ + chunk.refusal_line);
+  }
+
+  [[noreturn]] static void RaiseAtLine(const std::exception_ptr& error, std::int64_t line) {
+    try {
+      std::rethrow_exception(error);
+    } catch (Exception& e) {
+      if (e.line() == 0) e.set_line(line);
+      throw;
+    }
+  }
+
+  // The blocks a reader taking 128 bytes at a time would have taken once it
+  // had looked at the bytes before `end`.
+  std::int64_t BlocksTaken(std::uint64_t end) const {
+    const std::uint64_t rounded = (end + kTextBlock - 1) / kTextBlock * kTextBlock;
+    return static_cast<std::int64_t>(std::min(rounded, size_) / kTextBlock);
+  }
+
+  bool StopAfterTriangle(std::uint64_t end) {
+    // The bar moves once per block taken; the quotient is taken only then.
+    const std::int64_t block = BlocksTaken(end);
+    if (block != last_block_) {
+      last_block_ = block;
+      progress_ = ReadingProgress(block, blocks_);
+    }
+    driver_.SetProgress(progress_, triangles_);
     driver_.ProcessMessages();
     return driver_.StopRequested();
   }
 
+  void Note(ReadingNotes& notes, LineChunker& chunker) {
+    if (ended_at_ctrl_z_) {
+      if (file_.is_regular()) {
+        const std::int64_t size = TextSizeInBytes(file_);
+        CheckIoResult();
+        bytes_after_ctrl_z_ = static_cast<std::uint64_t>(size) > ctrl_z_offset_ + 1
+                                  ? static_cast<std::uint64_t>(size) - ctrl_z_offset_ - 1
+                                  : 0;
+      } else {
+        bytes_after_ctrl_z_ += chunker.CountRest();
+        CheckIoResult();
+      }
+      notes.bytes_after_ctrl_z = bytes_after_ctrl_z_;
+      if (bytes_after_ctrl_z_ > 0) notes.ctrl_z_line = lines_ + 1;
+    }
+    notes.leftover_vertices = slot_;
+    notes.last_vertex_line = last_vertex_line_;
+    notes.missing_endsolid =
+        solid_seen_ && last_vertex_line_ > 0 && !endsolid_after_vertices_ && !ended_at_ctrl_z_;
+  }
+
   GeometryStore& store_;
   RunDriver& driver_;
-  int units_;
+  const StlReadOptions options_;
   TextFile file_;  // closed by its destructor when an error leaves early
   std::int64_t blocks_ = 0;
+  std::uint64_t size_ = 0;  // bytes of a regular file, else 0
   std::int32_t triangles_ = 0;
   int slot_ = 0;
-  std::int64_t line_ = 0;  // lines read so far
+  std::int64_t lines_ = 0;  // lines of the chunks taken so far
+  std::int64_t last_block_ = -1;
+  int progress_ = 0;
   std::int64_t last_vertex_line_ = 0;
   bool solid_seen_ = false;
   bool endsolid_after_vertices_ = false;
+  bool ended_at_ctrl_z_ = false;
+  std::uint64_t ctrl_z_offset_ = 0;
+  std::uint64_t bytes_after_ctrl_z_ = 0;
 };
 
 }  // namespace
@@ -192,12 +223,18 @@ class InputReading {
 std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
                              RunDriver& driver, int units_per_file_unit) {
   ReadingNotes notes;
-  return ReadStlVertices(store, file_name, driver, units_per_file_unit, notes);
+  return ReadStlVertices(store, file_name, driver, StlReadOptions{units_per_file_unit}, notes);
 }
 
 std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
                              RunDriver& driver, int units_per_file_unit, ReadingNotes& notes) {
-  InputReading reading(store, file_name, driver, units_per_file_unit);
+  return ReadStlVertices(store, file_name, driver, StlReadOptions{units_per_file_unit}, notes);
+}
+
+std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
+                             RunDriver& driver, const StlReadOptions& options,
+                             ReadingNotes& notes) {
+  InputReading reading(store, file_name, driver, options);
   return reading.ReadAll(notes);
 }
 

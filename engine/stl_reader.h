@@ -1,6 +1,7 @@
 // The ASCII STL reader: vertex lines into the geometry store.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -10,6 +11,18 @@
 #include "foundation/geometry_store.h"
 
 namespace pelmoro {
+
+// Bytes of whole lines read and parsed at a time.
+inline constexpr std::size_t kStlChunkBytes = std::size_t{1} << 20;
+
+struct StlReadOptions {
+  int units = kGridUnitsPerMillimetre;  // grid units per unit of the file
+  // 1 reads in turn on the calling thread; more (0: one per core) lets
+  // worker threads parse chunks of a large regular file ahead. The model,
+  // the progress, the stop and every error are the same either way.
+  int threads = 1;
+  std::size_t chunk_bytes = kStlChunkBytes;
+};
 
 // Reads the vertex lines of an ASCII STL file (coordinates in millimetres,
 // or the unit of which a grid unit is 1 / units_per_file_unit) into the
@@ -30,5 +43,8 @@ std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
 // a missing "endsolid" line.
 std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
                              RunDriver& driver, int units_per_file_unit, ReadingNotes& notes);
+std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
+                             RunDriver& driver, const StlReadOptions& options,
+                             ReadingNotes& notes);
 
 }  // namespace pelmoro

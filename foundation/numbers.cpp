@@ -5,10 +5,10 @@
 
 #include <array>
 #include <atomic>
-#include <bit>
 #include <cstring>
 #include <string>
 
+#include "foundation/digit_chunks.h"
 #include "foundation/errors.h"
 #include "foundation/numbers_detail.h"
 #include "foundation/text.h"
@@ -51,31 +51,6 @@ struct DecimalScan {
 enum class ScanOutcome { kNumber, kNotANumber, kAskReference };
 
 constexpr int kMostExactDigits = 19;  // 10^19 - 1 < 2^64
-
-constexpr std::uint64_t kIntegerPowersOfTen[9] = {
-    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
-
-static_assert(std::endian::native == std::endian::little,
-              "the digit chunks put the first character in the lowest byte");
-
-// Number of leading digit characters among the eight bytes of chunk. A byte
-// is no digit when subtracting 0x30 sets its top bit (below '0', or 0xBA and
-// up) or adding 0x46 does (above '9' up to 0xB9). Borrows and carries only
-// run toward later bytes, so the first flagged byte is the first non-digit.
-int LeadingDigitCount(std::uint64_t chunk) {
-  const std::uint64_t flagged =
-      ((chunk - 0x3030303030303030) | (chunk + 0x4646464646464646)) & 0x8080808080808080;
-  return flagged == 0 ? 8 : __builtin_ctzll(flagged) / 8;
-}
-
-// The value of the first count (1..8) digit characters of chunk: the digits
-// are moved to the top bytes and combined pairwise, 2, 4 and 8 at a time.
-std::uint64_t DigitsValue(std::uint64_t chunk, int count) {
-  chunk = (chunk << (8 * (8 - count))) & 0x0F0F0F0F0F0F0F0F;
-  chunk = (chunk * 10 + (chunk >> 8)) & 0x00FF00FF00FF00FF;
-  chunk = (chunk * 100 + (chunk >> 16)) & 0x0000FFFF0000FFFF;
-  return (chunk * 10000 + (chunk >> 32)) & 0xFFFFFFFF;
-}
 
 // The (up to) eight bytes from p on, with zero bytes in place of those past
 // the end. Loads only inside the text, in at most three reads and without a

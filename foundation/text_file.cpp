@@ -230,7 +230,7 @@ void TextFileAccess::Close(TextFile& file) {
 
 // ---- size and position -------------------------------------------------------
 
-std::int64_t TextFileAccess::SizeInBlocks(TextFile& file) {
+std::int64_t TextFileAccess::SizeInBytes(TextFile& file) {
   if (!IsOpen(file)) return -1;
   std::uint64_t bytes = file.mode_ == TextMode::kReading ? file.delivered_ : file.written_;
   if (file.is_regular_) {
@@ -241,13 +241,14 @@ std::int64_t TextFileAccess::SizeInBlocks(TextFile& file) {
     }
     bytes = static_cast<std::uint64_t>(st.st_size);
   }
-  return static_cast<std::int64_t>(bytes / kTextBlock);
+  return static_cast<std::int64_t>(bytes);
 }
 
-// While reading: a reader that takes 128 bytes at a time, and only when it
-// must look at a byte it does not hold yet, has taken the examined bytes
-// rounded up to a whole block, but never more than the file holds. Fills end
-// on block boundaries until the last, so delivered_ bounds that from above.
+std::int64_t TextFileAccess::SizeInBlocks(TextFile& file) {
+  const std::int64_t bytes = SizeInBytes(file);
+  return bytes < 0 ? bytes : bytes / kTextBlock;
+}
+
 std::int64_t TextFileAccess::PositionInBlocks(TextFile& file) {
   if (!IsOpen(file)) return -1;
   const std::uint64_t bytes = file.mode_ == TextMode::kReading
@@ -269,6 +270,7 @@ void AttachTextForWriting(TextFile& file, int fd, const std::string& name) {
 }
 void CloseText(TextFile& file) { TextFileAccess::Close(file); }
 std::int64_t TextSizeInBlocks(TextFile& file) { return TextFileAccess::SizeInBlocks(file); }
+std::int64_t TextSizeInBytes(TextFile& file) { return TextFileAccess::SizeInBytes(file); }
 std::int64_t TextPositionInBlocks(TextFile& file) { return TextFileAccess::PositionInBlocks(file); }
 
 }  // namespace pelmoro

@@ -41,6 +41,7 @@ class TextFile {
   TextMode mode() const { return mode_; }
   const std::string& name() const { return name_; }
   bool is_device() const { return is_device_; }
+  bool is_regular() const { return is_regular_; }
 
  private:
   friend struct TextFileAccess;
@@ -99,9 +100,17 @@ std::string ReadTextLine(TextFile& file);
 // the view stays valid only until the next operation on the file.
 std::string_view ReadTextLineView(TextFile& file);
 
+// Up to `bytes` raw bytes from the reading position on (what a line read
+// left buffered first), fewer only at the end of the data: a reader that
+// cuts lines itself. Reads as ReadTextLine does (a broken pipe ends the
+// data, a failed read leaves its code); the bytes count as taken.
+std::size_t ReadTextBytes(TextFile& file, char* into, std::size_t bytes);
+
 // The file's size in bytes / 128 (for a pipe or device: the bytes read or
 // written so far / 128); -1 (pending 103) when not open.
 std::int64_t TextSizeInBlocks(TextFile& file);
+// The same in bytes.
+std::int64_t TextSizeInBytes(TextFile& file);
 // Reading: the bytes a reader taking 128 bytes at a time would have taken
 // so far / 128. Writing: bytes handed to the system / 128. -1 (pending 103)
 // when not open.

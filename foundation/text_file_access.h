@@ -38,7 +38,9 @@ struct TextFileAccess {
     return false;
   }
   static bool Usable(TextFile& f, TextMode wanted);
+  static std::size_t ReadInto(TextFile& f, char* into, std::size_t want);
   static bool Fill(TextFile& f);
+  static std::size_t ReadBytes(TextFile& file, char* into, std::size_t want);
   static void Examine(TextFile& f, std::uint64_t bytes) {
     f.examined_ = std::max(f.examined_, bytes);
   }
@@ -59,6 +61,7 @@ struct TextFileAccess {
   static std::uint64_t BytesAfterCtrlZ(TextFile& file);
   static std::string_view ReadLineView(TextFile& file);
   static std::int64_t SizeInBlocks(TextFile& file);
+  static std::int64_t SizeInBytes(TextFile& file);
   static std::int64_t PositionInBlocks(TextFile& file);
   static void Put(TextFile& file, std::string_view text);
   static void EndLine(TextFile& file);

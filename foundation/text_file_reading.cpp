@@ -10,33 +10,53 @@
 
 namespace pelmoro {
 
-// Replaces the consumed buffer with the next chunk. False when no byte came:
-// the end of the data, a broken pipe, or a failed read (code pending). A
-// regular file is read until the chunk is full, so that every fill but the
-// last ends on a block boundary.
-bool TextFileAccess::Fill(TextFile& f) {
-  if (f.at_physical_end_) return false;
-  f.begin_ = f.end_ = 0;
-  f.lf_at_ = f.cr_at_ = kNotSearched;
-  const std::size_t want = f.buffer_.size();
-  while (f.end_ < want) {
+// Reads up to want bytes into `into`, counting them as delivered. False when
+// no byte came: the end of the data, a broken pipe, or a failed read (code
+// pending). A regular file is read until want bytes have come, so that
+// every read but the last ends where it was asked to; a pipe or terminal
+// gives what it has.
+std::size_t TextFileAccess::ReadInto(TextFile& f, char* into, std::size_t want) {
+  std::size_t got_total = 0;
+  while (got_total < want && !f.at_physical_end_) {
     // Asked before the read too: a signal just before it would not end it.
     if (!f.is_regular_ && GiveUpAfterInterruption(InterruptedCall::kRead)) {
       f.at_physical_end_ = true;  // the front end ends the reading here
       break;
     }
-    const ssize_t got = ::read(f.fd_, f.buffer_.data() + f.end_, want - f.end_);
+    const ssize_t got = ::read(f.fd_, into + got_total, want - got_total);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0 && errno != EPIPE) SetPendingIoFailure(IoOperation::kRead, errno, f.name_);
     if (got <= 0) {
       f.at_physical_end_ = true;
       break;
     }
-    f.end_ += static_cast<std::size_t>(got);
+    got_total += static_cast<std::size_t>(got);
     f.delivered_ += static_cast<std::uint64_t>(got);
-    if (!f.is_regular_) break;  // a pipe or terminal gives what it has
+    if (!f.is_regular_) break;
   }
+  return got_total;
+}
+
+// Replaces the consumed buffer with the next chunk. False when no byte came.
+bool TextFileAccess::Fill(TextFile& f) {
+  if (f.at_physical_end_) return false;
+  f.begin_ = f.end_ = 0;
+  f.lf_at_ = f.cr_at_ = kNotSearched;
+  f.end_ = ReadInto(f, f.buffer_.data(), f.buffer_.size());
   return f.end_ > 0;
+}
+
+std::size_t TextFileAccess::ReadBytes(TextFile& file, char* into, std::size_t want) {
+  if (!Usable(file, TextMode::kReading)) return 0;
+  std::size_t done = 0;
+  if (file.begin_ < file.end_) {  // what the buffer holds comes first
+    done = std::min(want, file.end_ - file.begin_);
+    std::memcpy(into, file.buffer_.data() + file.begin_, done);
+    file.begin_ += done;
+  }
+  done += ReadInto(file, into + done, want - done);
+  Examine(file, file.delivered_ - (file.end_ - file.begin_));
+  return done;
 }
 
 // Buffer index of the next c at or after begin_, end_ when there is none.
@@ -137,5 +157,8 @@ bool TextAtEnd(TextFile& file) { return TextFileAccess::AtEnd(file); }
 bool TextEndedAtCtrlZ(TextFile& file) { return TextFileAccess::EndedAtCtrlZ(file); }
 std::uint64_t TextBytesAfterCtrlZ(TextFile& file) { return TextFileAccess::BytesAfterCtrlZ(file); }
 std::string_view ReadTextLineView(TextFile& file) { return TextFileAccess::ReadLineView(file); }
+std::size_t ReadTextBytes(TextFile& file, char* into, std::size_t bytes) {
+  return TextFileAccess::ReadBytes(file, into, bytes);
+}
 
 }  // namespace pelmoro

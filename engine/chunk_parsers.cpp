@@ -1,0 +1,77 @@
+#include "engine/chunk_parsers.h"
+
+#include <algorithm>
+#include <chrono>
+#include <system_error>
+
+namespace pelmoro {
+
+namespace {
+constexpr auto kWaitSlice = std::chrono::milliseconds(50);
+}  // namespace
+
+ChunkParsers::ChunkParsers(int threads, int units_per_file_unit, std::size_t in_flight)
+    : units_(units_per_file_unit) {
+  done_.reserve(in_flight);  // a worker's push_back never allocates
+  workers_.reserve(static_cast<std::size_t>(std::max(threads, 0)));
+  for (int i = 0; i < threads; ++i) {
+    try {
+      workers_.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+      break;  // the system has no more threads for us: make do with fewer
+    }
+  }
+}
+
+ChunkParsers::~ChunkParsers() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+    queue_.clear();
+  }
+  work_.notify_all();
+  for (std::thread& t : workers_) t.join();
+}
+
+void ChunkParsers::Submit(StlChunk& chunk) {
+  {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(&chunk);
+  }
+  work_.notify_one();
+}
+
+void ChunkParsers::Await(StlChunk& chunk, const std::function<void()>& while_waiting) {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    const auto done = std::find(done_.begin(), done_.end(), &chunk);
+    if (done != done_.end()) {
+      done_.erase(done);
+      return;
+    }
+    if (!parsed_.wait_for(lock, kWaitSlice, [&] {
+          return std::find(done_.begin(), done_.end(), &chunk) != done_.end();
+        })) {
+      lock.unlock();
+      while_waiting();
+      lock.lock();
+    }
+  }
+}
+
+void ChunkParsers::Work() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    work_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+    if (stopping_) return;
+    StlChunk& chunk = *queue_.front();
+    queue_.pop_front();
+    lock.unlock();
+    ParseStlChunk(chunk, units_);
+    lock.lock();
+    done_.push_back(&chunk);
+    parsed_.notify_all();
+  }
+}
+
+}  // namespace pelmoro

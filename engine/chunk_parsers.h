@@ -1,0 +1,50 @@
+// Worker threads that parse chunks of an ASCII STL file ahead of the thread
+// that stores the model.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "engine/stl_chunk.h"
+
+namespace pelmoro {
+
+// Chunks are handed in (Submit) and taken back (Await) by one driving
+// thread; a worker takes the oldest chunk handed in and parses it outside
+// the lock. A chunk belongs to the workers from Submit until it is listed
+// as parsed, and to the driving thread otherwise; the queue and the list
+// change only under the lock. The destructor drops what is still queued and
+// waits only for the chunks being parsed, each a bounded piece of work.
+class ChunkParsers {
+ public:
+  // Starts up to `threads` workers (fewer when the system refuses one),
+  // for at most `in_flight` chunks handed in and not yet awaited.
+  ChunkParsers(int threads, int units_per_file_unit, std::size_t in_flight);
+  ~ChunkParsers();
+  ChunkParsers(const ChunkParsers&) = delete;
+  ChunkParsers& operator=(const ChunkParsers&) = delete;
+
+  int workers() const { return static_cast<int>(workers_.size()); }
+  void Submit(StlChunk& chunk);
+  // Waits until the chunk is parsed, calling while_waiting about every
+  // 50 ms meanwhile; what it raises passes out.
+  void Await(StlChunk& chunk, const std::function<void()>& while_waiting);
+
+ private:
+  void Work();
+
+  const int units_;
+  std::mutex mutex_;
+  std::condition_variable work_;    // workers wait here for a chunk
+  std::condition_variable parsed_;  // the driving thread waits here
+  std::deque<StlChunk*> queue_;
+  std::vector<const StlChunk*> done_;  // parsed, not yet awaited
+  bool stopping_ = false;
+  std::vector<std::thread> workers_;
+};
+
+}  // namespace pelmoro

@@ -1,0 +1,69 @@
+// A run of whole lines of an ASCII STL file, and what reading its lines
+// found: the vertices in grid units, the lines counted, and the first
+// refusal. Chunks are read one after the other and may be parsed on any
+// thread; the thread that stores the model takes them in file order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <vector>
+
+#include "foundation/geometry_store.h"
+
+namespace pelmoro {
+
+// Bytes kept readable after a chunk's lines, holding line feeds: the
+// fast readers look ahead without testing for the end.
+inline constexpr std::size_t kChunkPadding = 64;
+
+struct VertexRecord {
+  Vertex v;
+  // The file offset just past the bytes a line reader has looked at once it
+  // has this line: its terminator, and after a CR that is not part of CR LF
+  // the byte after it. Progress is counted from it.
+  std::uint64_t end = 0;
+};
+
+struct StlChunk {
+  // What the reading fills in.
+  std::vector<char> bytes;     // the lines, then kChunkPadding line feeds
+  std::size_t length = 0;      // bytes of whole lines
+  std::uint64_t offset = 0;    // file offset of bytes[0]
+  bool ends_data = false;      // nothing follows (the last line may lack its end)
+  std::exception_ptr read_error;  // the read after these bytes failed
+
+  // What parsing finds. Lines are counted as the line reader hands them
+  // out, 1-based within the chunk.
+  std::vector<VertexRecord> vertices;
+  std::int64_t lines = 0;             // lines read, a refused one included
+  std::int64_t last_vertex_line = 0;  // 0 when the chunk has no vertex line
+  bool solid_seen = false;            // a line begins with "solid"
+  // An "endsolid" line after the chunk's last vertex line (after its start
+  // when it has none).
+  bool endsolid_after_vertices = false;
+  // The data ended at a Ctrl-Z where a line would begin, at this index.
+  bool ctrl_z = false;
+  std::size_t ctrl_z_at = 0;
+  // The first vertex line refused (parsing stops there), with the fields
+  // converted before the refusal, which the reading keeps.
+  std::exception_ptr refusal;
+  std::int64_t refusal_line = 0;
+  Vertex partial;
+  int partial_fields = 0;
+  // Anything else that stopped the parsing (out of memory).
+  std::exception_ptr failure;
+
+  // Empties the chunk for the next run of lines, keeping its memory.
+  void Clear();
+};
+
+// Reads the chunk's lines as the ASCII reader does: lines end at LF, CR LF
+// or a CR not followed by LF; a Ctrl-Z where a line would begin ends the
+// data; a line is a vertex line when, stripped of its leading bytes of code
+// 0 to 32, it begins with "vertex" in any letter case. Each vertex line
+// becomes a record in file order; other lines are only looked at for
+// "solid" and "endsolid". Never raises: refusals and failures are recorded.
+void ParseStlChunk(StlChunk& chunk, int units_per_file_unit);
+
+}  // namespace pelmoro
