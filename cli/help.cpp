@@ -45,8 +45,10 @@ constexpr char kOptionsText[] = R"(Options:
                 added unless that name already ends in "." and three
                 characters.
   -q, --quiet   no progress bar and no summary lines; errors are still shown
-  --threads N   worker threads for the scan, N >= 1 (default: one per
-                processor core); the height map is the same for every N
+  --threads N   worker threads for reading an ASCII model and for the
+                scan, N >= 1 (default: one per processor core); with 1 the
+                model is read in turn. The height map is the same for
+                every N
   --units UNIT  the unit the model files are written in: mm (default), cm,
                 m, in or ft. Coordinates are scaled as they are read (1 in
                 is 1016 grid units, exactly). The window always reads mm.

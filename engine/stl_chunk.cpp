@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "engine/grid_field.h"
+#include "engine/triangle_metrics.h"
 #include "engine/vertex_line.h"
 #include "foundation/digit_chunks.h"
 
@@ -18,7 +19,10 @@ void StlChunk::Clear() {
   offset = 0;
   ends_data = false;
   read_error = nullptr;
+  first_slot = -1;
   vertices.clear();
+  triangles.clear();
+  metrics.clear();
   lines = 0;
   last_vertex_line = 0;
   solid_seen = endsolid_after_vertices = ctrl_z = false;
@@ -103,10 +107,23 @@ class ChunkParser {
         p = VertexLine(start);
         if (p == nullptr) return;  // refused
       } else {
+        if (vertices_before_facet_lines_ < 0) {
+          vertices_before_facet_lines_ = static_cast<int>(chunk_.vertices.size());
+        }
         NoteOtherLine(start);
         p = NextLine(FindLineEnd(start, end_));
       }
     }
+  }
+
+  // The slot of the first vertex as a well-formed file has it: the
+  // vertices before the chunk's first other line (an "endloop", say)
+  // complete a triangle begun in the chunk before.
+  int GuessedFirstSlot() const {
+    const int lead = vertices_before_facet_lines_ < 0
+                         ? static_cast<int>(chunk_.vertices.size())
+                         : vertices_before_facet_lines_;
+    return (3 - lead % 3) % 3;
   }
 
  private:
@@ -192,15 +209,37 @@ class ChunkParser {
   const char* const end_;
   const int units_;
   std::uint64_t end_offset_ = 0;
+  int vertices_before_facet_lines_ = -1;  // -1 until a line that is no vertex line
 };
+
+// Orders and measures every triangle that lies wholly in the chunk.
+void CompleteTriangles(StlChunk& chunk) {
+  const std::size_t lead = LeadingVertices(chunk);
+  const std::size_t count =
+      chunk.vertices.size() > lead ? (chunk.vertices.size() - lead) / 3 : 0;
+  chunk.triangles.resize(count);
+  chunk.metrics.resize(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    const VertexRecord* r = &chunk.vertices[lead + 3 * k];
+    Triangle& t = chunk.triangles[k];
+    t = Triangle{{r[0].v, r[1].v, r[2].v}};
+    OrderTriangleVertices(t);
+    chunk.metrics[k] = ComputeTriangleMetrics(t);
+  }
+}
 
 }  // namespace
 
 void ParseStlChunk(StlChunk& chunk, int units_per_file_unit) {
   try {
-    ChunkParser(chunk, units_per_file_unit).Run();
-  } catch (...) {  // only the records' memory can fail here
+    ChunkParser parser(chunk, units_per_file_unit);
+    parser.Run();
+    if (chunk.first_slot < 0) chunk.first_slot = parser.GuessedFirstSlot();
+    CompleteTriangles(chunk);
+  } catch (...) {  // only memory can fail here
     chunk.failure = std::current_exception();
+    chunk.triangles.clear();
+    chunk.metrics.clear();
   }
 }
 

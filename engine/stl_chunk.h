@@ -33,9 +33,20 @@ struct StlChunk {
   bool ends_data = false;      // nothing follows (the last line may lack its end)
   std::exception_ptr read_error;  // the read after these bytes failed
 
+  // The vertex slot (0, 1, 2) of the triangle that the chunk's first vertex
+  // line fills, when the reading knows it; -1 lets parsing guess it from
+  // the facet lines (a triangle begins after an "outer loop" line).
+  int first_slot = -1;
+
   // What parsing finds. Lines are counted as the line reader hands them
   // out, 1-based within the chunk.
   std::vector<VertexRecord> vertices;
+  // The triangles complete within the chunk when its first vertex fills
+  // slot `first_slot` (as guessed, if it was not known): vertices[lead],
+  // [lead + 1], [lead + 2] make triangles[0], and so on, with lead =
+  // (3 - first_slot) % 3. Each is ordered by y, with its metrics.
+  std::vector<Triangle> triangles;
+  std::vector<TriangleMetrics> metrics;
   std::int64_t lines = 0;             // lines read, a refused one included
   std::int64_t last_vertex_line = 0;  // 0 when the chunk has no vertex line
   bool solid_seen = false;            // a line begins with "solid"
@@ -63,7 +74,13 @@ struct StlChunk {
 // data; a line is a vertex line when, stripped of its leading bytes of code
 // 0 to 32, it begins with "vertex" in any letter case. Each vertex line
 // becomes a record in file order; other lines are only looked at for
-// "solid" and "endsolid". Never raises: refusals and failures are recorded.
+// "solid" and "endsolid". Then completes the triangles that lie wholly in
+// the chunk. Never raises: refusals and failures are recorded.
 void ParseStlChunk(StlChunk& chunk, int units_per_file_unit);
+
+// The index of the chunk's first vertex that begins a triangle.
+inline std::size_t LeadingVertices(const StlChunk& chunk) {
+  return static_cast<std::size_t>((3 - chunk.first_slot) % 3);
+}
 
 }  // namespace pelmoro

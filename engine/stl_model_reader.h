@@ -19,10 +19,11 @@ struct StlReading {
 };
 
 // Decides the file's kind (DetectStlFormat) and reads it with the ASCII or
-// the binary reader, in the given unit. Expects the bounds to be reset.
+// the binary reader, in the given unit; an ASCII file with up to `threads`
+// worker threads (0: one per core). Expects the bounds to be reset.
 // Raises ENotStlFile or ETruncatedStl before anything is stored for a file
 // that is no STL file, and whatever the reader raises.
 StlReading ReadStlModel(GeometryStore& store, const std::string& file_name, RunDriver& driver,
-                        int units_per_file_unit = kGridUnitsPerMillimetre);
+                        int units_per_file_unit = kGridUnitsPerMillimetre, int threads = 1);
 
 }  // namespace pelmoro

@@ -67,6 +67,7 @@ class InputReading {
   bool ReadInTurn(LineChunker& chunker) {
     StlChunk chunk;
     while (!ended_at_ctrl_z_ && chunker.Next(chunk)) {
+      chunk.first_slot = slot_;
       ParseStlChunk(chunk, options_.units);
       if (Take(chunk)) return true;
     }
@@ -102,8 +103,19 @@ class InputReading {
   // Stores a parsed chunk's vertices; true on a stop request. Then raises
   // what ended its parsing, if anything did.
   bool Take(const StlChunk& chunk) {
-    for (const VertexRecord& record : chunk.vertices) {
-      if (TakeVertex(record) && StopAfterTriangle(record.end)) return true;
+    const std::vector<VertexRecord>& records = chunk.vertices;
+    std::size_t next = 0;
+    if (chunk.first_slot == slot_) {  // the triangles made ahead are the file's
+      const std::size_t lead = std::min(LeadingVertices(chunk), records.size());
+      for (; next < lead; ++next) {
+        if (TakeVertex(records[next]) && StopAfterTriangle(records[next].end)) return true;
+      }
+      for (std::size_t k = 0; k < chunk.triangles.size(); ++k, next += 3) {
+        if (TakeTriangle(chunk, k, &records[next])) return true;
+      }
+    }
+    for (; next < records.size(); ++next) {
+      if (TakeVertex(records[next]) && StopAfterTriangle(records[next].end)) return true;
     }
     if (chunk.last_vertex_line > 0) {
       last_vertex_line_ = lines_ + chunk.last_vertex_line;
@@ -137,6 +149,20 @@ class InputReading {
     StoreTriangle(store_, row);
     ++triangles_;
     return true;
+  }
+
+  // Stores a triangle completed ahead, made of the three records; true on
+  // a stop request.
+  bool TakeTriangle(const StlChunk& chunk, std::size_t k, const VertexRecord* records) {
+    const std::size_t row = static_cast<std::size_t>(triangles_);
+    if (row >= store_.capacity()) {
+      store_.EnsureRow(row, ExpectedRows(row, BlocksTaken(records[2].end), blocks_));
+    }
+    for (int i = 0; i < 3; ++i) store_.WidenBounds(records[i].v);
+    store_.triangle(row) = chunk.triangles[k];
+    store_.metrics(row) = chunk.metrics[k];
+    ++triangles_;
+    return StopAfterTriangle(records[2].end);
   }
 
   // A refused vertex line: the fields converted before the refusal are kept

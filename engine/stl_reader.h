@@ -13,7 +13,7 @@
 namespace pelmoro {
 
 // Bytes of whole lines read and parsed at a time.
-inline constexpr std::size_t kStlChunkBytes = std::size_t{1} << 20;
+inline constexpr std::size_t kStlChunkBytes = std::size_t{128} << 10;
 
 struct StlReadOptions {
   int units = kGridUnitsPerMillimetre;  // grid units per unit of the file

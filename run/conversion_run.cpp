@@ -40,7 +40,8 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
 
   ConversionResult result;
   driver.PhaseStarted(RunPhase::kReading, 0);
-  const StlReading reading = ReadStlModel(store, request.input, driver, request.units);
+  const StlReading reading =
+      ReadStlModel(store, request.input, driver, request.units, request.scan.threads);
   result.format = reading.format;
   result.triangles = reading.triangles;
   result.notes = reading.notes;

@@ -9,7 +9,8 @@ ModelInfo InspectModel(GeometryStore& store, const ConversionRequest& request, R
   store.ResetBounds();
   ModelInfo info;
   driver.PhaseStarted(RunPhase::kReading, 0);
-  const StlReading reading = ReadStlModel(store, request.input, driver, request.units);
+  const StlReading reading =
+      ReadStlModel(store, request.input, driver, request.units, request.scan.threads);
   info.format = reading.format;
   info.triangles = reading.triangles;
   info.extent = MeasureModelExtent(store, reading.triangles);
