@@ -26,9 +26,18 @@ RowSweeper::RowSweeper(const ScanPlan& plan)
       ring_rows_(plan.layout.per_row > 1 ? 0 : RingRowsFor(plan.lattice.columns)),
       ring_(static_cast<std::size_t>(ring_rows_ * plan.lattice.columns), plan.z_min) {}
 
-std::span<std::int32_t> RowSweeper::RingRow(std::int64_t row) {
+std::span<std::int32_t> RowSweeper::RowOf(std::vector<std::int32_t>& ring, std::int64_t row) {
   const auto columns = static_cast<std::size_t>(plan_.lattice.columns);
-  return {ring_.data() + static_cast<std::size_t>(row & (ring_rows_ - 1)) * columns, columns};
+  return {ring.data() + static_cast<std::size_t>(row & (ring_rows_ - 1)) * columns, columns};
+}
+
+void RowSweeper::EmptyRingRow(std::int64_t row) {
+  const std::span<std::int32_t> heights = RingRow(row);
+  std::fill(heights.begin(), heights.end(), plan_.z_min);
+  if (!ring_first_.empty()) {
+    const std::span<std::int32_t> first = RingFirstRow(row);
+    std::fill(first.begin(), first.end(), INT32_MAX);
+  }
 }
 
 void RowSweeper::Restart() {
@@ -36,6 +45,7 @@ void RowSweeper::Restart() {
   active_.Clear();
   level_.Clear();
   std::fill(ring_.begin(), ring_.end(), plan_.z_min);
+  std::fill(ring_first_.begin(), ring_first_.end(), INT32_MAX);
 }
 
 // The next row is the one after the last, in the same mode, or the sweep
@@ -47,14 +57,14 @@ void RowSweeper::MoveTo(std::int64_t row, bool surface) {
   // Another piece of the row computed last needs nothing new, unless the
   // ring (which a row takes whole) was consumed by it.
   const bool same_row_again = row == last_row_ && ring_rows_ > 0;
+  if (surface && ring_first_.size() != ring_.size()) {
+    ring_first_.assign(ring_.size(), INT32_MAX);  // the first covering triangle's ring
+  }
   if (last_row_ < 0 || row < last_row_ || same_row_again || surface != last_surface_) {
     Restart();
   } else if (ring_rows_ > 0) {
     const std::int64_t end = std::min(row, last_row_ + ring_rows_);
-    for (std::int64_t skipped = last_row_ + 1; skipped < end; ++skipped) {
-      const std::span<std::int32_t> ring_row = RingRow(skipped);
-      std::fill(ring_row.begin(), ring_row.end(), plan_.z_min);
-    }
+    for (std::int64_t skipped = last_row_ + 1; skipped < end; ++skipped) EmptyRingRow(skipped);
   }
   last_row_ = row;
   last_surface_ = surface;
@@ -71,31 +81,37 @@ void RowSweeper::Advance(std::int64_t row, std::int64_t y, bool surface) {
     // A triangle of area key 0 never covers anything, nor one lying
     // between two columns.
     if (t.v[0].y < y || store.metrics(static_cast<std::size_t>(i)).area_key == 0.0) continue;
-    if (surface) {
+    const ActiveTriangle& a = active_.Prepare(plan_, i);
+    if (a.j_lo > a.j_hi || (!surface && a.level_at_floor)) {
+      // The highest plane never needs a level floor (the sweep starts over
+      // if the mode changes).
+      active_.DropLast();
+      continue;
+    }
+    const std::int64_t last = (std::int64_t{t.v[0].y} - y_min) / plan_.lattice.pitch;
+    if (a.simple && !a.level_at_floor && last - row < ring_rows_) {
+      SweepIntoRing(a, row, last, surface);
+      active_.DropLast();
+    } else if (surface && a.level_at_floor) {
       // Level floors go to their own set, swept last, when lower indices
       // have mostly covered their columns.
-      const ActiveTriangle& a = active_.Prepare(plan_, i);
-      if (a.j_lo > a.j_hi) {
-        active_.DropLast();
-      } else if (a.level_at_floor) {
-        level_.Add(a);
-        active_.DropLast();
-      }
-      continue;
+      level_.Add(a);
+      active_.DropLast();
     }
-    // The highest plane never needs a level floor (the sweep starts over if
-    // the mode changes).
-    const ActiveTriangle a(plan_, i);
-    if (a.j_lo > a.j_hi || a.level_at_floor) continue;
-    const std::int64_t last = (std::int64_t{t.v[0].y} - y_min) / plan_.lattice.pitch;
-    if (a.simple && last - row < ring_rows_) {
-      const ColumnWindow whole{0, plan_.lattice.columns - 1};
-      for (std::int64_t r = row; r <= last; ++r) {
-        SweepSimple(a, y_min + r * plan_.lattice.pitch, whole, RingRow(r));
-      }
-      continue;
+  }
+}
+
+void RowSweeper::SweepIntoRing(const ActiveTriangle& a, std::int64_t row, std::int64_t last,
+                               bool surface) {
+  const ColumnWindow whole{0, plan_.lattice.columns - 1};
+  const std::int64_t y_min = plan_.store.bounds().y_min;
+  for (std::int64_t r = row; r <= last; ++r) {
+    const std::int64_t y = y_min + r * plan_.lattice.pitch;
+    if (surface) {
+      SweepSimpleFirst(a, y, whole, RingFirstRow(r), RingRow(r));
+    } else {
+      SweepSimple(a, y, whole, RingRow(r));
     }
-    active_.Add(a);
   }
 }
 
@@ -136,6 +152,30 @@ void RowSweeper::SweepSimple(const ActiveTriangle& a, std::int64_t y, const Colu
     const auto z = static_cast<std::int32_t>(static_cast<std::int64_t>(static_cast<double>(n) / d));
     std::int32_t& h = heights[static_cast<std::size_t>(j - w.first)];
     h = std::max(h, 500 * sum == key ? z : INT32_MIN);
+    for (int e = 0; e < 3; ++e) c[e] += pass.step[e];
+    n += n_step;
+  }
+}
+
+// The same loop seeking the first covering triangle: a covered point takes
+// this triangle's index and height when no lower index covers it yet.
+void RowSweeper::SweepSimpleFirst(const ActiveTriangle& a, std::int64_t y, const ColumnWindow& w,
+                                  std::span<std::int32_t> first, std::span<std::int32_t> first_z) {
+  RowPass pass;
+  if (!StartPass(plan_, a, y, w, pass)) return;
+  std::int64_t* const c = pass.c;
+  std::int64_t n = a.z1d + a.nx * (a.x1 - pass.x) + a.ny * (a.y1 - y);
+  const std::int64_t n_step = -a.nx * plan_.lattice.pitch;
+  const auto d = static_cast<double>(a.d);
+  const std::int64_t key = a.coverage.key;
+  for (std::int64_t j = pass.j_lo; j <= pass.j_hi; ++j) {
+    const std::int64_t sum = (c[0] < 0 ? -c[0] : c[0]) + (c[1] < 0 ? -c[1] : c[1]) +
+                             (c[2] < 0 ? -c[2] : c[2]);
+    const auto z = static_cast<std::int32_t>(static_cast<std::int64_t>(static_cast<double>(n) / d));
+    const auto column = static_cast<std::size_t>(j - w.first);
+    const bool take = 500 * sum == key && a.index < first[column];
+    first[column] = take ? a.index : first[column];
+    first_z[column] = take ? z : first_z[column];
     for (int e = 0; e < 3; ++e) c[e] += pass.step[e];
     n += n_step;
   }
@@ -221,19 +261,24 @@ void RowSweeper::ComputeRow(std::int64_t row, bool surface, std::int64_t first_c
   MoveTo(row, surface);
   const std::int64_t y = plan_.lattice.Y(row);
   Advance(row, y, surface);
-  if (!surface && ring_rows_ > 0) {
-    // The ring's row (a whole row: rows in pieces take no ring) becomes
-    // this row, and is emptied for the row that takes its place.
+  // The ring's row (a whole row: rows in pieces take no ring) becomes this
+  // row, and is emptied for the row that takes its place.
+  if (surface) {
+    std::fill(heights.begin(), heights.end(), plan_.z_min);
+    if (ring_rows_ > 0) {
+      first_.assign(RingFirstRow(row).begin(), RingFirstRow(row).end());
+      first_z_.assign(RingRow(row).begin(), RingRow(row).end());
+    } else {
+      first_.assign(heights.size(), INT32_MAX);
+      first_z_.resize(heights.size());
+    }
+  } else if (ring_rows_ > 0) {
     const std::span<std::int32_t> ring_row = RingRow(row);
     std::copy(ring_row.begin(), ring_row.end(), heights.begin());
-    std::fill(ring_row.begin(), ring_row.end(), plan_.z_min);
   } else {
     std::fill(heights.begin(), heights.end(), plan_.z_min);
   }
-  if (surface) {
-    first_.assign(heights.size(), INT32_MAX);
-    first_z_.resize(heights.size());
-  }
+  if (ring_rows_ > 0) EmptyRingRow(row);
   // A piece no longer wanted is left as it stands; its triangles still
   // leave the active set as they should.
   const auto sweep = [&](const ActiveTriangle& a) {

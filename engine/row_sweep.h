@@ -30,10 +30,11 @@ struct SweepCancel {
 // Sweeps rows upward for one thread; rows may also jump ahead or restart
 // lower.
 //
-// Seeking the highest plane, a small triangle (one taking the branch-free
-// loop and spanning fewer rows than the ring holds) is swept over all its
-// rows as it enters, into a ring of the rows ahead; only the others stay
-// in the active set from row to row.
+// A small triangle (one taking the branch-free loop and spanning fewer
+// rows than the ring holds) is swept over all its rows as it enters, into
+// a ring of the rows ahead: the highest height so far of each point, or,
+// seeking the first covering triangle, the lowest covering index so far and
+// its height. Only the others stay in the active set from row to row.
 class RowSweeper {
  public:
   explicit RowSweeper(const ScanPlan& plan);
@@ -50,11 +51,17 @@ class RowSweeper {
   void MoveTo(std::int64_t row, bool surface);
   void Restart();
   void Advance(std::int64_t row, std::int64_t y, bool surface);
-  std::span<std::int32_t> RingRow(std::int64_t row);
+  std::span<std::int32_t> RingRow(std::int64_t row) { return RowOf(ring_, row); }
+  std::span<std::int32_t> RingFirstRow(std::int64_t row) { return RowOf(ring_first_, row); }
+  std::span<std::int32_t> RowOf(std::vector<std::int32_t>& ring, std::int64_t row);
+  void EmptyRingRow(std::int64_t row);
   void SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool surface,
                      const ColumnWindow& w, std::span<std::int32_t> heights);
   void SweepSimple(const ActiveTriangle& a, std::int64_t y, const ColumnWindow& w,
                    std::span<std::int32_t> heights);
+  void SweepSimpleFirst(const ActiveTriangle& a, std::int64_t y, const ColumnWindow& w,
+                        std::span<std::int32_t> first, std::span<std::int32_t> first_z);
+  void SweepIntoRing(const ActiveTriangle& a, std::int64_t row, std::int64_t last, bool surface);
   void SweepWithFullTest(const ActiveTriangle& a, std::int64_t y, bool surface,
                          const ColumnWindow& w, std::span<std::int32_t> heights);
   std::int32_t PlaneHeight(const ActiveTriangle& a, std::int64_t s, std::int64_t x,
@@ -67,7 +74,11 @@ class RowSweeper {
   ActiveSet active_;
   ActiveSet level_;  // level at z min, kept for the first covering triangle only
   std::int64_t ring_rows_;  // rows the ring holds, a power of two (0: no ring)
-  std::vector<std::int32_t> ring_;  // highest heights so far of the rows ahead
+  // The rows ahead: highest heights so far, or, seeking the first covering
+  // triangle, the lowest covering index so far (INT32_MAX: none) and its
+  // height.
+  std::vector<std::int32_t> ring_;
+  std::vector<std::int32_t> ring_first_;
   std::vector<std::int32_t> first_;  // surface: lowest covering index per column
   std::vector<std::int32_t> first_z_;  // and its plane height there
 };
