@@ -106,6 +106,10 @@ void ReadPhase(Run& r) {
   Put("file_mb", mb);
   Put("read_s", seconds);
   Put("read_mb_s", mb / seconds);
+  const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const double all = BestOf(r.s.repeat, [&] { return TimeRead(r.store, r.s.model, &r.count, cores); });
+  Put("read_nt_s", all);
+  Put("read_nt_mb_s", mb / all);
   const Lattice lattice = LatticeOver(r.store.bounds(), r.pitch);
   r.columns = lattice.columns;
   r.rows = lattice.rows;

@@ -31,7 +31,7 @@ build() {
   cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DPELMORO_WITH_QT=OFF \
     -DPELMORO_BENCH=ON -DPELMORO_TESTS=OFF >"$RAW/cmake.log"
   cmake --build "$BUILD" -j"$CORES" --target stl2hzm make_bench_models bench_scan \
-    bench_gui_gaps micro_bench >"$RAW/build.log"
+    bench_gui_gaps micro_bench baseline_converter >"$RAW/build.log"
   if [[ $BENCH_QT == 0 ]]; then return; fi
   log "building the window's gap measurement in $QT_BUILD"
   if cmake -S "$ROOT" -B "$QT_BUILD" -DCMAKE_BUILD_TYPE=Release -DPELMORO_WITH_QT=ON \
@@ -66,6 +66,25 @@ end_to_end() {  # model pitch threads
   echo "e2e_${threads}_rss_kib=$rss"
 }
 
+# The yardstick, the same way: best of 5 fresh runs, after its map has been
+# checked against stl2hzm's, whole.
+baseline() {  # model pitch
+  local model=$1 pitch=$2 units best="" run s
+  units=$(awk -v p="$pitch" 'BEGIN { printf "%d", p * 40 + 0.5 }')
+  "$BUILD/cli/stl2hzm" --pitch "$pitch" --threads 1 --quiet -o "$OUT/ours.hzm" "$MODELS/$model.stl"
+  "$BUILD/bench/baseline_converter" "$MODELS/$model.stl" "$units" "$OUT/yardstick.hzm" >/dev/null
+  if cmp -s "$OUT/ours.hzm" "$OUT/yardstick.hzm"; then echo "baseline_same=yes"; else echo "baseline_same=NO"; fi
+  rm -f "$OUT/ours.hzm" "$OUT/yardstick.hzm"
+  for _ in 1 2 3 4 5; do
+    run=$("$BUILD/bench/bench_scan" exec "$BUILD/bench/baseline_converter" "$MODELS/$model.stl" \
+      "$units" "$OUT/yardstick.hzm")
+    rm -f "$OUT/yardstick.hzm"
+    s=$(sed -n 's/^seconds=//p' <<<"$run")
+    best=$(awk -v a="$best" -v b="$s" 'BEGIN { print (a == "" || b < a) ? b : a }')
+  done
+  echo "baseline_s=$best"
+}
+
 measure() {
   local model pitch f
   for model in "${MODEL_NAMES[@]}"; do
@@ -74,7 +93,8 @@ measure() {
       log "$model at $pitch mm: end to end"
       # Each measurement starts with nothing left to write back from the last.
       sync
-      { end_to_end "$model" "$pitch" 1; end_to_end "$model" "$pitch" "$CORES"; } >"$f"
+      { end_to_end "$model" "$pitch" 1; end_to_end "$model" "$pitch" "$CORES"
+        baseline "$model" "$pitch"; } >"$f"
       log "$model at $pitch mm: phases"
       local repeat=5
       [[ $pitch == 0.025 ]] && repeat=3

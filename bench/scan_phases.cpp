@@ -13,11 +13,12 @@
 
 namespace pelmoro::bench {
 
-double TimeRead(GeometryStore& store, const std::string& model, std::int32_t* count) {
+double TimeRead(GeometryStore& store, const std::string& model, std::int32_t* count,
+                int threads) {
   NullDriver driver;
   const Clock::time_point start = Clock::now();
   store.ResetBounds();
-  *count = ReadStlModel(store, model, driver).triangles;
+  *count = ReadStlModel(store, model, driver, kGridUnitsPerMillimetre, threads).triangles;
   return SecondsSince(start);
 }
 

@@ -13,8 +13,10 @@
 namespace pelmoro::bench {
 
 // Reads the model into the store (bounds reset first) through a driver that
-// does nothing; returns the seconds taken and sets *count to the triangles.
-double TimeRead(GeometryStore& store, const std::string& model, std::int32_t* count);
+// does nothing, with the given reading threads; returns the seconds taken
+// and sets *count to the triangles.
+double TimeRead(GeometryStore& store, const std::string& model, std::int32_t* count,
+                int threads = 1);
 
 // Header, every row, close: the height map of the store written to `out`
 // by ScanHeightMap with the given options. Returns seconds.

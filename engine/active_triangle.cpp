@@ -66,8 +66,7 @@ ActiveTriangle::ActiveTriangle(const ScanPlan& plan, std::int32_t i)
   PreparePlane(t, x_hi - x_lo, *this);
   // Level (Nx = Ny = 0, so S = 0) and D != 0: N = z1 D exactly, and N / D is
   // z1 exactly.
-  level_at_floor =
-      plane_exact && d != 0 && nx == 0 && ny == 0 && t.v[1].z <= plan.store.bounds().z_min;
+  level_at_floor = LevelAtFloor(t, plan.z_min);
   // plane_exact bounds |D| by 2^32 and |Nx| w + |Ny| h by 2^62, so the sum
   // below cannot overflow.
   constexpr std::int64_t kSmallHeight = std::int64_t{1} << 20;

@@ -94,8 +94,9 @@ void RowSweeper::Advance(std::int64_t row, std::int64_t y, bool surface) {
       active_.DropLast();
     } else if (surface && a.level_at_floor) {
       // Level floors go to their own set, swept last, when lower indices
-      // have mostly covered their columns.
-      level_.Add(a);
+      // have mostly covered their columns; one after the last triangle that
+      // raises a height changes nothing.
+      if (a.index < plan_.last_raising) level_.Add(a);
       active_.DropLast();
     }
   }

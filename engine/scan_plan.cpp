@@ -2,7 +2,20 @@
 
 #include <algorithm>
 
+#include "engine/plane.h"
+#include "foundation/wide_int.h"
+
 namespace pelmoro {
+
+// Level at z min: Nx = Ny = 0 and every z is z min. Exact plane terms, as
+// ActiveTriangle takes them: |D| below 2^32, and |D| (|z| + 1) below 2^53.
+bool LevelAtFloor(const Triangle& t, std::int32_t z_min) {
+  if (t.v[0].z != z_min || t.v[1].z != z_min || t.v[2].z != z_min) return false;
+  const Int128 d = ComputePlaneNormal<Int128>(t).d;
+  const Int128 magnitude = d < 0 ? -d : d;
+  const Int128 z_far = (z_min < 0 ? -Int128{z_min} : Int128{z_min}) + 1;
+  return d != 0 && magnitude < (Int128{1} << 32) && magnitude * z_far < (Int128{1} << 53);
+}
 
 ScanPlan::ScanPlan(const GeometryStore& s, int p, std::int32_t n, std::int64_t piece_columns)
     : store(s),
@@ -11,6 +24,10 @@ ScanPlan::ScanPlan(const GeometryStore& s, int p, std::int32_t n, std::int64_t p
       count(n),
       z_min(s.bounds().z_min) {
   const ModelBounds& b = s.bounds();
+  for (std::int32_t i = n - 1; i >= 0 && last_raising < 0; --i) {
+    const auto row = static_cast<std::size_t>(i);
+    if (s.metrics(row).area_key != 0.0 && !LevelAtFloor(s.triangle(row), z_min)) last_raising = i;
+  }
   // Ordered by the first lattice row each triangle reaches (its lowest y is
   // vertex 2's), index order within a row: a counting sort over the rows,
   // or a plain sort when rows far outnumber the triangles.

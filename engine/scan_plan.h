@@ -23,6 +23,15 @@ struct ScanPlan {
   std::int32_t count;
   std::int32_t z_min;
   std::vector<std::int32_t> order;  // triangle indices by (first row reached, index)
+  // The highest index of a triangle that can give a point a height above
+  // z min (-1: none): one that covers points (area key not 0) and is no
+  // level floor at z min. A level floor after it in file order is never the
+  // first covering triangle where a height would change.
+  std::int32_t last_raising = -1;
 };
+
+// A triangle level at z min (every vertex there) whose plane terms are
+// exact in whole numbers: wherever it covers, its height is z min.
+bool LevelAtFloor(const Triangle& t, std::int32_t z_min);
 
 }  // namespace pelmoro
