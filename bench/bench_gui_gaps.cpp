@@ -86,8 +86,9 @@ class GapClock {
   long longest_at_ = 0, before_closing_at_ = 0;
 };
 
-// Passes everything to the front end it wraps and times the calls of
-// ProcessMessages.
+// Passes everything to the front end it wraps and times the message
+// passes: the calls of ProcessMessages, and of WhileWaiting while the run
+// waits for a worker or for the disk.
 class GapDriver : public RunDriver {
  public:
   explicit GapDriver(RunDriver& inner) : inner_(inner) {}
@@ -97,6 +98,10 @@ class GapDriver : public RunDriver {
   void ProcessMessages() override {
     gaps.Mark(stage);
     inner_.ProcessMessages();
+  }
+  void WhileWaiting() override {
+    gaps.Mark(stage);
+    inner_.WhileWaiting();
   }
   bool StopRequested() override { return inner_.StopRequested(); }
   bool FirstCoveringWanted() override { return inner_.FirstCoveringWanted(); }
@@ -182,6 +187,7 @@ class StageTracker : public RunDriver {
     window_.SetProgress(position, done);
   }
   void ProcessMessages() override { window_.ProcessMessages(); }
+  void WhileWaiting() override { window_.WhileWaiting(); }
   bool StopRequested() override { return window_.StopRequested(); }
   bool FirstCoveringWanted() override { return window_.FirstCoveringWanted(); }
   void PhaseStarted(RunPhase p, std::int64_t total) override {

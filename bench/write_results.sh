@@ -144,7 +144,7 @@ gaps_section() {
   local f=$RAW/gaps.txt
   echo "## Window responsiveness (relief, 0.025 mm, $(value threads "$f") threads)"
   echo
-  echo "- Engine: longest time between two calls of ProcessMessages, from the start of the run to its" \
+  echo "- Engine: longest time between two message passes (ProcessMessages, or WhileWaiting while the run waits), from the start of the run to its" \
     "return: $(calc "$(value engine_longest_gap_ms "$f")" %.1f) ms, ending in $(value engine_longest_gap_stage "$f")" \
     "(pass $(value engine_longest_gap_at_pass "$f") of $(value engine_passes "$f"); run $(calc "$(value engine_run_s "$f")" %.2f) s);" \
     "before the closing of the output: $(calc "$(value engine_longest_gap_before_closing_ms "$f")" %.1f) ms."
