@@ -120,7 +120,7 @@ targets() {
   ratio=$(value scan_vs_write_only "$f"); speed=$(value read_mb_s "$f")
   surface=$(value scan_vs_write_only "$s")
   rss=$(value e2e_1_rss_kib "$f"); tri=$(value triangles "$f")
-  rss=$(calc "$rss > $(value "e2e_${CORES}_rss_kib" "$f") ? $rss : $(value "e2e_${CORES}_rss_kib" "$f")" %d)
+  rss=$(calc "($rss > $(value "e2e_${CORES}_rss_kib" "$f")) ? $rss : $(value "e2e_${CORES}_rss_kib" "$f")" %d)
   limit=$(calc "(80 * $tri + 64 * 1048576) / 1048576" %.1f)
   gap=$(value window_longest_gap_ms "$gaps"); gap=${gap:-$(value engine_longest_gap_ms "$gaps")}
   echo "## Targets (relief, 0.1 mm, one thread, unless stated)"
