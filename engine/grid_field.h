@@ -45,24 +45,27 @@ struct ByteClasses {
   std::uint32_t ends;
 };
 
+inline ByteClasses ClassifyBytes16(const char* p) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i offset = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
+  // Unsigned comparisons by way of the unsigned minimum: x <= k exactly
+  // when min(x, k) == x.
+  const __m128i nine = _mm_set1_epi8(9), space = _mm_set1_epi8(32);
+  return ByteClasses{
+      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(offset, nine), offset))),
+      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(bytes, space), bytes)))};
+}
+
+// A number ends at the first byte of code 0 to 32 at the latest: when the
+// first sixteen bytes hold one, the next sixteen are not needed.
 inline ByteClasses ClassifyBytes(const char* p) {
-  const __m128i zero_char = _mm_set1_epi8('0');
-  const __m128i nine = _mm_set1_epi8(9);
-  const __m128i space = _mm_set1_epi8(32);
-  std::uint32_t digits = 0, ends = 0;
-  for (int half = 0; half < 2; ++half) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * half));
-    const __m128i offset = _mm_sub_epi8(bytes, zero_char);
-    // Unsigned comparisons by way of the unsigned minimum: x <= k exactly
-    // when min(x, k) == x.
-    const auto low_digits =
-        static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(offset, nine), offset)));
-    const auto low_ends =
-        static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(bytes, space), bytes)));
-    digits |= low_digits << (16 * half);
-    ends |= low_ends << (16 * half);
+  ByteClasses classes = ClassifyBytes16(p);
+  if (classes.ends == 0) {
+    const ByteClasses high = ClassifyBytes16(p + 16);
+    classes.digits |= high.digits << 16;
+    classes.ends = high.ends << 16;
   }
-  return ByteClasses{digits, ends};
+  return classes;
 }
 
 // Index of the first byte at or after `from` that is no digit (32 when
@@ -144,9 +147,10 @@ inline bool GridValueByDouble(std::uint64_t m, int n, bool negative, int units, 
     end = detail::DigitRunEnd(classes.digits, exponent_start);
     const int exponent_digits = end - exponent_start;
     if (exponent_digits > 3) return nullptr;
-    if (exponent_digits > 0) {
-      exponent = static_cast<int>(DigitsValue(LoadEightBytes(p + exponent_start), exponent_digits));
-    }
+    const char* e = p + exponent_start;
+    if (exponent_digits == 1) exponent = e[0] - '0';
+    if (exponent_digits == 2) exponent = (e[0] - '0') * 10 + (e[1] - '0');
+    if (exponent_digits == 3) exponent = (e[0] - '0') * 100 + (e[1] - '0') * 10 + (e[2] - '0');
     if (exponent_negative) exponent = -exponent;
   }
   if (end >= 32 || ((classes.ends >> end) & 1) == 0) return nullptr;
