@@ -20,17 +20,21 @@ std::size_t PageSize() {
   return size;
 }
 
-std::size_t RoundUpToPage(std::size_t bytes) {
-  const std::size_t page = PageSize();
-  return (bytes + page - 1) / page * page;
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+// The bytes a table's mapping takes: whole pages, and from 1 MiB on whole
+// huge pages, so that it can be made of them.
+std::size_t MappedBytes(std::size_t bytes) {
+  const std::size_t unit = bytes >= kHugePage / 2 ? kHugePage : PageSize();
+  return (bytes + unit - 1) / unit * unit;
 }
 
-// Fresh memory is costly to touch page by page here; large tables ask for
-// huge pages, which take far fewer faults. The advice covers the whole
-// mapping: advising part of it would split it, and mremap works only on
-// one undivided mapping.
+// Fresh memory is costly to touch page by page here; tables of a huge page
+// or more ask for huge pages, which take far fewer faults. The advice
+// covers the whole mapping: advising part of it would split it, and mremap
+// works only on one undivided mapping.
 void AdviseHugePages(void* start, std::size_t bytes) {
-  if (bytes >= (std::size_t{4} << 20)) ::madvise(start, bytes, MADV_HUGEPAGE);
+  if (bytes >= kHugePage) ::madvise(start, bytes, MADV_HUGEPAGE);
 }
 
 // Resizes a table held in its own anonymous mapping. Growing remaps the
@@ -38,8 +42,8 @@ void AdviseHugePages(void* start, std::size_t bytes) {
 // pages come zero-filled; only the tail of the last old page, which may
 // still hold rows from before a shrink, is cleared by hand.
 void* ResizeTable(void* table, std::size_t old_bytes, std::size_t new_bytes) {
-  const std::size_t old_mapped = RoundUpToPage(old_bytes);
-  const std::size_t new_mapped = RoundUpToPage(new_bytes);
+  const std::size_t old_mapped = MappedBytes(old_bytes);
+  const std::size_t new_mapped = MappedBytes(new_bytes);
   void* result = table;
   if (new_mapped == 0) {
     if (table != nullptr) ::munmap(table, old_mapped);
