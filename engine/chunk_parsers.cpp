@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <system_error>
+
+#include "engine/worker_threads.h"
 
 namespace pelmoro {
 
@@ -13,14 +14,7 @@ constexpr auto kWaitSlice = std::chrono::milliseconds(50);
 ChunkParsers::ChunkParsers(int threads, int units_per_file_unit, std::size_t in_flight)
     : units_(units_per_file_unit) {
   done_.reserve(in_flight);  // a worker's push_back never allocates
-  workers_.reserve(static_cast<std::size_t>(std::max(threads, 0)));
-  for (int i = 0; i < threads; ++i) {
-    try {
-      workers_.emplace_back([this] { Work(); });
-    } catch (const std::system_error&) {
-      break;  // the system has no more threads for us: make do with fewer
-    }
-  }
+  StartWorkers(workers_, threads, [this] { Work(); });
 }
 
 ChunkParsers::~ChunkParsers() {

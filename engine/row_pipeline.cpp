@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <system_error>
 #include <utility>
 
 #include "engine/row_sweep.h"
+#include "engine/worker_threads.h"
 
 namespace pelmoro {
 
@@ -60,14 +60,7 @@ RowPipeline::RowPipeline(const ScanPlan& plan, std::span<const RowFormatter* con
   const int workers =
       WorkersFor(threads, UnitBytes(plan.layout, formatters), plan.layout.piece_columns);
   slots_.resize(static_cast<std::size_t>((workers + 1) * band_));
-  workers_.reserve(static_cast<std::size_t>(workers));
-  for (int i = 0; i < workers; ++i) {
-    try {
-      workers_.emplace_back([this] { Work(); });
-    } catch (const std::system_error&) {
-      break;  // the system has no more threads for us: make do with fewer
-    }
-  }
+  StartWorkers(workers_, workers, [this] { Work(); });
 }
 
 RowPipeline::~RowPipeline() {

@@ -135,51 +135,49 @@ std::int32_t RowSweeper::PlaneHeight(const ActiveTriangle& a, std::int64_t s, st
 // 2^20 in magnitude, so q is within 2^-33 of it, while a quotient that is
 // not whole lies at least 1 / |D| >= 2^-32 from every whole number: q
 // truncates to the same whole number as N / D. Elsewhere q is not used.
-void RowSweeper::SweepSimple(const ActiveTriangle& a, std::int64_t y, const ColumnWindow& w,
-                             std::span<std::int32_t> heights) {
+//
+// Calls take(column, covered, z) for each column of the triangle's pass
+// along row y; column counts from the window's first. Covered or not is a
+// coin toss along an edge, so callers select rather than branch on it.
+template <typename Take>
+void SimplePass(const ScanPlan& plan, const ActiveTriangle& a, std::int64_t y,
+                const ColumnWindow& w, Take take) {
   RowPass pass;
-  if (!StartPass(plan_, a, y, w, pass)) return;
+  if (!StartPass(plan, a, y, w, pass)) return;
   std::int64_t* const c = pass.c;
   std::int64_t n = a.z1d + a.nx * (a.x1 - pass.x) + a.ny * (a.y1 - y);
-  const std::int64_t n_step = -a.nx * plan_.lattice.pitch;
+  const std::int64_t n_step = -a.nx * plan.lattice.pitch;
   const auto d = static_cast<double>(a.d);
   const std::int64_t key = a.coverage.key;
   for (std::int64_t j = pass.j_lo; j <= pass.j_hi; ++j) {
     const std::int64_t sum = (c[0] < 0 ? -c[0] : c[0]) + (c[1] < 0 ? -c[1] : c[1]) +
                              (c[2] < 0 ? -c[2] : c[2]);
     // Below 2^53 in magnitude, so the conversion is defined; the height
-    // of a covered point fits 32 bits. Covered or not is a coin toss along
-    // an edge, so it selects rather than branches.
+    // of a covered point fits 32 bits.
     const auto z = static_cast<std::int32_t>(static_cast<std::int64_t>(static_cast<double>(n) / d));
-    std::int32_t& h = heights[static_cast<std::size_t>(j - w.first)];
-    h = std::max(h, 500 * sum == key ? z : INT32_MIN);
+    take(static_cast<std::size_t>(j - w.first), 500 * sum == key, z);
     for (int e = 0; e < 3; ++e) c[e] += pass.step[e];
     n += n_step;
   }
 }
 
-// The same loop seeking the first covering triangle: a covered point takes
-// this triangle's index and height when no lower index covers it yet.
+void RowSweeper::SweepSimple(const ActiveTriangle& a, std::int64_t y, const ColumnWindow& w,
+                             std::span<std::int32_t> heights) {
+  SimplePass(plan_, a, y, w, [heights](std::size_t column, bool covered, std::int32_t z) {
+    heights[column] = std::max(heights[column], covered ? z : INT32_MIN);
+  });
+}
+
+// Seeking the first covering triangle: a covered point takes this
+// triangle's index and height when no lower index covers it yet.
 void RowSweeper::SweepSimpleFirst(const ActiveTriangle& a, std::int64_t y, const ColumnWindow& w,
                                   std::span<std::int32_t> first, std::span<std::int32_t> first_z) {
-  RowPass pass;
-  if (!StartPass(plan_, a, y, w, pass)) return;
-  std::int64_t* const c = pass.c;
-  std::int64_t n = a.z1d + a.nx * (a.x1 - pass.x) + a.ny * (a.y1 - y);
-  const std::int64_t n_step = -a.nx * plan_.lattice.pitch;
-  const auto d = static_cast<double>(a.d);
-  const std::int64_t key = a.coverage.key;
-  for (std::int64_t j = pass.j_lo; j <= pass.j_hi; ++j) {
-    const std::int64_t sum = (c[0] < 0 ? -c[0] : c[0]) + (c[1] < 0 ? -c[1] : c[1]) +
-                             (c[2] < 0 ? -c[2] : c[2]);
-    const auto z = static_cast<std::int32_t>(static_cast<std::int64_t>(static_cast<double>(n) / d));
-    const auto column = static_cast<std::size_t>(j - w.first);
-    const bool take = 500 * sum == key && a.index < first[column];
-    first[column] = take ? a.index : first[column];
+  const std::int32_t index = a.index;
+  SimplePass(plan_, a, y, w, [=](std::size_t column, bool covered, std::int32_t z) {
+    const bool take = covered && index < first[column];
+    first[column] = take ? index : first[column];
     first_z[column] = take ? z : first_z[column];
-    for (int e = 0; e < 3; ++e) c[e] += pass.step[e];
-    n += n_step;
-  }
+  });
 }
 
 void RowSweeper::SweepWithFullTest(const ActiveTriangle& a, std::int64_t y, bool surface,
