@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The bash completion of stl2hzm, driven as readline drives it: options from
 # --help, STL inputs whatever the case of their extension, files and folders
-# for -o, nothing for free values, the listed words for fixed ones.
+# for -o, nothing for free values, the listed words for fixed ones (and each
+# of those words one that stl2hzm accepts).
 #
 #   completion_test.sh STL2HZM COMPLETION_FILE
 set -uo pipefail
@@ -15,7 +16,8 @@ help=$(help_options "$binary")
 PATH=$(dirname "$binary"):$PATH
 
 folder=$(mktemp -d)
-trap 'rm -rf "$folder"' EXIT
+probe=$(mktemp -d)  # a model to try values on, away from the files completed
+trap 'rm -rf "$folder" "$probe"' EXIT
 cd "$folder" || exit 1
 touch part.stl BIG.STL Mixed.Stl notes.txt ./-odd.stl
 mkdir models
@@ -57,8 +59,60 @@ expect "output: any file"              "stl2hzm -o n"               "notes.txt"
 expect "output: files and folders"     "stl2hzm part.stl -o "       "-odd.stl BIG.STL Mixed.Stl models notes.txt part.stl"
 expect "pitch: a number, no files"     "stl2hzm --pitch "           ""
 expect "threads given with ="          "stl2hzm --threads="         ""
-expect "a fixed set of values"         "stl2hzm --units c"          "cm"
+expect "output: --output too"          "stl2hzm --output n"         "notes.txt"
 expect "after --, files only"          "stl2hzm -- -"               "-odd.stl"
+
+# The options with a fixed set of values: every value, by prefix, after "=".
+#   option     | typed        | offered
+fixed=(
+  --units      ""             "cm ft in m mm"
+  --units      "m"            "m mm"
+  --units      "c"            "cm"
+  --units=     "i"            "in"
+  --units      "yd"           ""
+  --format     ""             "asc hzm png"
+  --format     "p"            "png"
+  --format=    "h"            "hzm"
+  --format=    ""             "asc hzm png"
+  --format     "stl"          ""
+)
+for ((i = 0; i < ${#fixed[@]}; i += 3)); do
+  option=${fixed[i]} typed=${fixed[i + 1]}
+  separator=" "
+  [[ $option == *= ]] && separator=""
+  expect "the values of ${option%=}" "stl2hzm $option$separator$typed" "${fixed[i + 2]}"
+done
+
+# Whatever the completion offers as a value, stl2hzm takes; a word outside
+# the set it refuses as bad usage (status 2), so the probe can tell them apart.
+model=$probe/model.stl
+printf 'solid a\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\nendloop\nendfacet\nendsolid a\n' >"$model"
+accepts() { "$binary" --info "$1" "$2" "$model" >/dev/null 2>&1; }
+#   option     | a word outside its set
+probes=(
+  --units      yd
+  --format     stl
+)
+for ((i = 0; i < ${#probes[@]}; i += 2)); do
+  option=${probes[i]}
+  offered=$(complete_line "stl2hzm $option ")
+  [ -n "$offered" ] || { echo "FAIL: nothing offered after $option" >&2; failures=$((failures + 1)); }
+  for word in $offered; do
+    accepts "$option" "$word" || {
+      echo "FAIL: the completion offers $option $word, stl2hzm refuses it" >&2
+      failures=$((failures + 1))
+    }
+  done
+  if accepts "$option" "${probes[i + 1]}"; then
+    echo "FAIL: stl2hzm takes $option ${probes[i + 1]}, so the probe cannot tell" >&2
+    failures=$((failures + 1))
+  fi
+done
+# --output, which --help does not list, is one more name of -o.
+accepts --output "$probe/out.hzm" || {
+  echo "FAIL: the completion knows --output, stl2hzm refuses it" >&2
+  failures=$((failures + 1))
+}
 
 # Every option that --help gives a value must be known to the completion:
 # after it, the completion must not offer the STL inputs.
