@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian packages: a Release tree of the two programs (no tests,
-# no benchmarks) with Debian's hardening flags, then CPack's DEB generator.
+# no benchmarks) with Debian's hardening flags and warnings as errors, as in
+# every build of scripts/test.sh, then CPack's DEB generator.
 #
 #   scripts/package.sh [BUILD_DIR]     default build-package/; the packages are
 #                                      BUILD_DIR/pelmoro_VERSION_ARCH.deb (the
@@ -22,7 +23,7 @@ cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
 ldflags=$(dpkg-buildflags --get LDFLAGS)
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPELMORO_TESTS=OFF -DPELMORO_BENCH=OFF \
-  -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" >/dev/null
+  -DPELMORO_WERROR=ON -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 rm -f "$build"/pelmoro_*.deb "$build"/stl2hzm_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
