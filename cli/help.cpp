@@ -20,6 +20,9 @@ vertex lines is ASCII whatever its size, and so is any file with vertex
 lines. Anything else (an OBJ model, an image, an archive, plain text, a
 binary STL cut short or with bytes after its last triangle) is refused with
 a message that says what it looks like, and no height map is written.
+Standard input and other pipes, which cannot be measured, are told by
+their first bytes: text is ASCII, binary data is a binary STL whose records
+must end the data exactly.
 
 The height map is a text file (CR LF line ends): seven header lines, then
 one line "x,y,z" per grid point and a line "S" after each row. All numbers

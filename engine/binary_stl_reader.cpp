@@ -57,25 +57,78 @@ int BlockProgress(std::uint64_t bytes_taken, std::uint64_t size) {
       TruncateReal(static_cast<Real>(taken) / static_cast<Real>(blocks) * 100));
 }
 
+// Where the bytes come from: a file of known size, or a stream (a pipe, a
+// device) whose first bytes were read already to tell its kind.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Up to `bytes` bytes, fewer only at the end of the data.
+  virtual std::size_t Read(char* into, std::size_t bytes) = 0;
+  // The size in bytes, or 0 when it cannot be known beforehand.
+  virtual std::uint64_t size() const = 0;
+};
+
+class FileSource : public ByteSource {
+ public:
+  explicit FileSource(const std::string& name) : input_(name) {}
+  std::size_t Read(char* into, std::size_t bytes) override { return input_.Read(into, bytes); }
+  std::uint64_t size() const override { return input_.size(); }
+
+ private:
+  BinaryInput input_;
+};
+
+class StreamSource : public ByteSource {
+ public:
+  StreamSource(TextFile& file, std::string_view head) : file_(file), head_(head) {}
+  std::size_t Read(char* into, std::size_t bytes) override {
+    std::size_t done = std::min(bytes, head_.size());
+    std::memcpy(into, head_.data(), done);
+    head_.remove_prefix(done);
+    while (done < bytes) {
+      const std::size_t got = ReadTextBytes(file_, into + done, bytes - done);
+      CheckIoResult();
+      if (got == 0) break;
+      done += got;
+    }
+    return done;
+  }
+  std::uint64_t size() const override { return 0; }
+
+ private:
+  TextFile& file_;
+  std::string_view head_;
+};
+
 class BinaryReading {
  public:
-  BinaryReading(GeometryStore& store, const std::string& file_name, RunDriver& driver, int units)
-      : store_(store), driver_(driver), input_(file_name), units_(units) {}
+  BinaryReading(GeometryStore& store, ByteSource& source, RunDriver& driver, int units)
+      : store_(store), driver_(driver), source_(source), units_(units) {}
 
   std::int32_t ReadAll() {
     const std::uint32_t count = ReadHeader();
-    store_.SetCapacity(count);
+    // A stream's count cannot be checked against its size: its rows come as
+    // its records do.
+    if (source_.size() > 0) store_.SetCapacity(count);
     std::vector<char> chunk(kRecordsPerChunk * kBinaryStlRecordBytes);
     std::uint32_t done = 0;
     while (done < count) {
       const std::size_t records = std::min<std::size_t>(kRecordsPerChunk, count - done);
       const std::size_t bytes = records * kBinaryStlRecordBytes;
-      if (input_.Read(chunk.data(), bytes) < bytes) throw ETruncatedStl(count, done);
-      for (std::size_t r = 0; r < records; ++r) {
+      const std::size_t got = source_.Read(chunk.data(), bytes);
+      const std::size_t whole = got / kBinaryStlRecordBytes;
+      for (std::size_t r = 0; r < whole; ++r) {
+        if (done >= store_.capacity()) store_.EnsureRow(done);
         TakeTriangle(chunk.data() + r * kBinaryStlRecordBytes, done);
         ++done;
         if (StopAfterTriangle(done)) return static_cast<std::int32_t>(done);
       }
+      if (got < bytes) throw ETruncatedStl(count, done);
+    }
+    char extra = 0;
+    if (source_.size() == 0 && source_.Read(&extra, 1) > 0) {
+      throw ENotStlFile("binary data with bytes after the last of the " + std::to_string(count) +
+                        " triangles its header counts");
     }
     return static_cast<std::int32_t>(done);
   }
@@ -83,10 +136,14 @@ class BinaryReading {
  private:
   std::uint32_t ReadHeader() {
     char header[kBinaryStlHeaderBytes];
-    const std::size_t got = input_.Read(header, sizeof header);
+    const std::size_t got = source_.Read(header, sizeof header);
     std::uint32_t count = 0;
     if (got == sizeof header) std::memcpy(&count, header + 80, sizeof count);  // little-endian
-    CheckBinaryStlSize(count, input_.size());
+    if (source_.size() > 0) {
+      CheckBinaryStlSize(count, source_.size());
+    } else if (got < sizeof header) {
+      CheckBinaryStlSize(count, got);  // too short for a header
+    }
     if (count > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) {
       throw ERangeError("a binary STL of " + std::to_string(count) +
                         " triangles is more than the 2147483647 that can be converted");
@@ -114,7 +171,7 @@ class BinaryReading {
     const std::uint64_t block = (taken + kTextBlock - 1) / kTextBlock;
     if (block != last_block_ || done == 1) {
       last_block_ = block;
-      progress_ = BlockProgress(taken, input_.size());
+      progress_ = BlockProgress(taken, source_.size());
     }
     driver_.SetProgress(progress_, done);
     driver_.ProcessMessages();
@@ -123,7 +180,7 @@ class BinaryReading {
 
   GeometryStore& store_;
   RunDriver& driver_;
-  BinaryInput input_;
+  ByteSource& source_;
   int units_;
   std::uint64_t last_block_ = 0;
   int progress_ = 0;
@@ -133,8 +190,14 @@ class BinaryReading {
 
 std::int32_t ReadBinaryStlVertices(GeometryStore& store, const std::string& file_name,
                                    RunDriver& driver, int units_per_file_unit) {
-  BinaryReading reading(store, file_name, driver, units_per_file_unit);
-  return reading.ReadAll();
+  FileSource source(file_name);
+  return BinaryReading(store, source, driver, units_per_file_unit).ReadAll();
+}
+
+std::int32_t ReadBinaryStlVertices(GeometryStore& store, TextFile& stream, std::string_view head,
+                                   RunDriver& driver, int units_per_file_unit) {
+  StreamSource source(stream, head);
+  return BinaryReading(store, source, driver, units_per_file_unit).ReadAll();
 }
 
 }  // namespace pelmoro

@@ -3,10 +3,12 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "engine/grid_units.h"
 #include "engine/run_driver.h"
 #include "foundation/geometry_store.h"
+#include "foundation/text_file.h"
 
 namespace pelmoro {
 
@@ -26,5 +28,13 @@ namespace pelmoro {
 std::int32_t ReadBinaryStlVertices(GeometryStore& store, const std::string& file_name,
                                    RunDriver& driver,
                                    int units_per_file_unit = kGridUnitsPerMillimetre);
+
+// The same from a stream open for reading (a pipe, a device), whose first
+// bytes, head, were read already. Its size cannot be known beforehand: the
+// tables grow as records come, the progress stays at 0, a stream that ends
+// before the count's last record raises ETruncatedStl and one with bytes
+// after it ENotStlFile, once the triangles before have been read.
+std::int32_t ReadBinaryStlVertices(GeometryStore& store, TextFile& stream, std::string_view head,
+                                   RunDriver& driver, int units_per_file_unit);
 
 }  // namespace pelmoro

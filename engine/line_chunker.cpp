@@ -21,8 +21,10 @@ std::size_t CutAfterLastLine(const char* bytes, std::size_t length) {
 
 }  // namespace
 
-LineChunker::LineChunker(TextFile& file, std::size_t chunk_bytes)
-    : file_(file), chunk_bytes_(std::max<std::size_t>(chunk_bytes, 1)) {}
+LineChunker::LineChunker(TextFile& file, std::size_t chunk_bytes, std::string_view already_read)
+    : file_(file),
+      chunk_bytes_(std::max<std::size_t>(chunk_bytes, 1)),
+      carry_(already_read.begin(), already_read.end()) {}
 
 // Reads more into the chunk after its first length bytes, growing it when
 // it is full. False once nothing more came.

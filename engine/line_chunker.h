@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "engine/stl_chunk.h"
@@ -13,8 +14,9 @@ namespace pelmoro {
 class LineChunker {
  public:
   // Chunks of about chunk_bytes (more when a line is longer) from an open
-  // file, from its reading position on.
-  LineChunker(TextFile& file, std::size_t chunk_bytes);
+  // file: the bytes read from it already, then the rest from its reading
+  // position on.
+  LineChunker(TextFile& file, std::size_t chunk_bytes, std::string_view already_read = {});
 
   // Clears chunk and fills in the next run of whole lines: they end with a
   // LF, or with a CR that the byte after it shows not to be part of CR LF,

@@ -127,6 +127,18 @@ HeadVerdict JudgeStlHead(std::string_view head, std::uint64_t size) {
   return HeadVerdict::kNotStl;
 }
 
+HeadVerdict JudgeStreamHead(std::string_view head, bool at_end) {
+  for (const Signature& s : kSignatures) {
+    if (head.rfind(s.bytes, 0) == 0) return HeadVerdict::kNotStl;
+  }
+  const bool binary_bytes = HasBinaryByte(head);
+  if (BeginsWithSolid(head) && (!binary_bytes || HasKeywordLine(head))) return HeadVerdict::kAscii;
+  int state = 0;
+  if (FindVertexLine(head, state)) return HeadVerdict::kAscii;
+  if (binary_bytes) return HeadVerdict::kBinary;
+  return at_end ? HeadVerdict::kNotStl : HeadVerdict::kTextWithoutVertices;
+}
+
 void RefuseNonStl(std::string_view head, std::uint64_t size) {
   if (size == 0) throw ENotStlFile("the file is empty");
   for (const Signature& s : kSignatures) {

@@ -62,6 +62,19 @@ enum class HeadVerdict {
 //      after its last triangle; both are refused.
 HeadVerdict JudgeStlHead(std::string_view head, std::uint64_t size);
 
+// The verdict on the first bytes of an input whose size cannot be known
+// beforehand (a pipe, a device): head holds its first kStlHeadBytes, or all
+// of it when at_end.
+//   1. The signature of another kind of file: no STL file.
+//   2. Begins with "solid" and holds a keyword line or no binary byte, or
+//      holds a vertex line: ASCII.
+//   3. Holds a binary byte: binary (the records must then end the data
+//      exactly, which the reading checks as it goes).
+//   4. Text without either: kTextWithoutVertices while more may come (the
+//      reading refuses it at the end if no vertex line came), else no STL
+//      file (an empty input included).
+HeadVerdict JudgeStreamHead(std::string_view head, bool at_end);
+
 // Refuses a binary STL whose size is not the 84 + 50 n bytes its count n
 // asks for: ETruncatedStl when it is shorter, ENotStlFile when longer.
 // Returns quietly when the size is right.
@@ -77,7 +90,8 @@ bool FindVertexLine(std::string_view bytes, int& state);
 
 // Opens the file and decides its kind by the rules above, reading past the
 // head only for text without vertex lines so far. A file that is no regular
-// file (a pipe, a device) cannot be looked at twice and is taken as ASCII.
+// file (a pipe, a device) cannot be looked at twice: it is not opened, and
+// is taken as ASCII (ReadStlModel reads such inputs by JudgeStreamHead).
 // Raises EInOutError when the file cannot be opened or read, ENotStlFile or
 // ETruncatedStl when it is no STL file.
 StlFormat DetectStlFormat(const std::string& file_name);

@@ -22,7 +22,10 @@ struct StlReading {
 // the binary reader, in the given unit; an ASCII file with up to `threads`
 // worker threads (0: one per core). Expects the bounds to be reset.
 // Raises ENotStlFile or ETruncatedStl before anything is stored for a file
-// that is no STL file, and whatever the reader raises.
+// that is no STL file, and whatever the reader raises. A pipe or device is
+// opened once and told by its first bytes (JudgeStreamHead); what they
+// leave open is refused once read: text without a vertex line, a binary
+// STL whose records do not end the data.
 StlReading ReadStlModel(GeometryStore& store, const std::string& file_name, RunDriver& driver,
                         int units_per_file_unit = kGridUnitsPerMillimetre, int threads = 1);
 

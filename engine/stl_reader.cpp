@@ -39,12 +39,12 @@ int ReadingThreads(int threads) {
 
 class InputReading {
  public:
-  InputReading(GeometryStore& store, const std::string& file_name, RunDriver& driver,
+  // file: open for reading; head: its first bytes, read already.
+  InputReading(GeometryStore& store, TextFile& file, std::string_view head, RunDriver& driver,
                const StlReadOptions& options)
-      : store_(store), driver_(driver), options_(options), file_(kTextBlock) {
-    OpenTextForReading(file_, file_name);
-    CheckIoResult();
-    blocks_ = TextSizeInBlocks(file_);
+      : store_(store), driver_(driver), options_(options), file_(file), head_(head) {
+    // A pipe's size is not known: its bar stays empty.
+    blocks_ = file_.is_regular() ? TextSizeInBlocks(file_) : 0;
     CheckIoResult();
     if (file_.is_regular()) size_ = static_cast<std::uint64_t>(TextSizeInBytes(file_));
     CheckIoResult();
@@ -52,7 +52,7 @@ class InputReading {
   }
 
   std::int32_t ReadAll(ReadingNotes& notes) {
-    LineChunker chunker(file_, options_.chunk_bytes);
+    LineChunker chunker(file_, options_.chunk_bytes, head_);
     const int threads = ReadingThreads(options_.threads);
     const bool ahead = threads > 1 && file_.is_regular() && size_ > 2 * options_.chunk_bytes;
     const bool stopped = ahead ? ReadAhead(chunker, threads) : ReadInTurn(chunker);
@@ -228,7 +228,8 @@ class InputReading {
   GeometryStore& store_;
   RunDriver& driver_;
   const StlReadOptions options_;
-  TextFile file_;  // closed by its destructor when an error leaves early
+  TextFile& file_;  // closed by its owner's destructor when an error leaves early
+  std::string_view head_;
   std::int64_t blocks_ = 0;
   std::uint64_t size_ = 0;  // bytes of a regular file, else 0
   std::int32_t triangles_ = 0;
@@ -260,8 +261,16 @@ std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
 std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
                              RunDriver& driver, const StlReadOptions& options,
                              ReadingNotes& notes) {
-  InputReading reading(store, file_name, driver, options);
-  return reading.ReadAll(notes);
+  TextFile file(kTextBlock);  // the reading takes whole chunks past the buffer
+  OpenTextForReading(file, file_name);
+  CheckIoResult();
+  return InputReading(store, file, {}, driver, options).ReadAll(notes);
+}
+
+std::int32_t ReadStlVertices(GeometryStore& store, TextFile& stream, std::string_view head,
+                             RunDriver& driver, const StlReadOptions& options,
+                             ReadingNotes& notes) {
+  return InputReading(store, stream, head, driver, options).ReadAll(notes);
 }
 
 }  // namespace pelmoro

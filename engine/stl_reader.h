@@ -4,11 +4,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "engine/grid_units.h"
 #include "engine/reading_notes.h"
 #include "engine/run_driver.h"
 #include "foundation/geometry_store.h"
+#include "foundation/text_file.h"
 
 namespace pelmoro {
 
@@ -44,6 +46,11 @@ std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
 std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
                              RunDriver& driver, int units_per_file_unit, ReadingNotes& notes);
 std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
+                             RunDriver& driver, const StlReadOptions& options,
+                             ReadingNotes& notes);
+// The same from a file open for reading (a pipe, say) whose first bytes,
+// head, were read already; the file is closed at the end.
+std::int32_t ReadStlVertices(GeometryStore& store, TextFile& stream, std::string_view head,
                              RunDriver& driver, const StlReadOptions& options,
                              ReadingNotes& notes);
 

@@ -135,20 +135,28 @@ class RunTest : public QObject {
     QTest::addColumn<bool>("surface");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("written");
-    QTest::newRow("initial pitch, highest triangle") << "0.1" << false << "out" << "out.hzm";
-    QTest::newRow("Surface ticked") << "0.1" << true << "out.hzm" << "out.hzm";
-    QTest::newRow("coarse pitch") << "0.75" << false << "out.hzm" << "out.hzm";
-    QTest::newRow("three-letter extension kept") << "0.5" << false << "out.txt" << "out.txt";
-    QTest::newRow("two-letter extension") << "0.5" << false << "out.hz" << "out.hz.hzm";
-    QTest::newRow("longer extension") << "0.5" << false << "out.hzml" << "out.hzml.hzm";
+    QTest::addColumn<QString>("model");  // a model of tests/data; empty: a relief made here
+    QTest::newRow("initial pitch, highest triangle") << "0.1" << false << "out" << "out.hzm" << "";
+    QTest::newRow("Surface ticked") << "0.1" << true << "out.hzm" << "out.hzm" << "";
+    QTest::newRow("coarse pitch") << "0.75" << false << "out.hzm" << "out.hzm" << "";
+    QTest::newRow("three-letter extension kept") << "0.5" << false << "out.txt" << "out.txt" << "";
+    QTest::newRow("two-letter extension") << "0.5" << false << "out.hz" << "out.hz.hzm" << "";
+    QTest::newRow("longer extension") << "0.5" << false << "out.hzml" << "out.hzml.hzm" << "";
+    QTest::newRow("binary STL") << "0.25" << false << "out" << "out.hzm" << "binary_relief.stl";
+    QTest::newRow("binary STL, Surface ticked")
+        << "0.25" << true << "out" << "out.hzm" << "binary_relief.stl";
   }
   void CompleteRunMatchesTheCommandLine() {
     QFETCH(QString, pitch);
     QFETCH(bool, surface);
     QFETCH(QString, typed);
     QFETCH(QString, written);
+    QFETCH(QString, model);
     RunHarness run;
-    const QString input = run.Write("model.stl", ReliefStl(12, 5.0));
+    const QString input =
+        run.Write("model.stl", model.isEmpty() ? ReliefStl(12, 5.0)
+                                               : pelmoro::testing::ReadFile(
+                                                     QStringLiteral(PELMORO_TEST_DATA_DIR "/") + model));
     const QByteArray expected = run.Reference(input, pitch, surface);
     QVERIFY(!expected.isEmpty());
     run.form().CheckBox1->setChecked(surface);
@@ -281,14 +289,22 @@ class RunTest : public QObject {
   void ErrorBoxThenIdle_data() {
     QTest::addColumn<QByteArray>("model");  // empty: the input does not exist
     QTest::addColumn<QString>("ends_with");
+    QTest::addColumn<bool>("reading");  // the reading gets under way
     QByteArray bad = ReliefStl(10, 4.0, 150);
     bad.replace(bad.lastIndexOf("vertex "), 20, "vertex 1.0 1x0 2.0\n");
-    QTest::newRow("missing input") << QByteArray() << QString("ファイルが見つかりません.");
-    QTest::newRow("bad number after 149 triangles") << bad << QString("ではありません.");
+    QByteArray truncated = pelmoro::testing::ReadFile(PELMORO_TEST_DATA_DIR "/binary_relief.stl");
+    truncated.chop(60);
+    QTest::newRow("missing input") << QByteArray() << QString("ファイルが見つかりません.") << false;
+    QTest::newRow("bad number after 149 triangles") << bad << QString("ではありません.") << true;
+    QTest::newRow("not an STL file")
+        << QByteArray("remember the milk\n") << QString("vertex lines.") << false;
+    QTest::newRow("truncated binary STL")
+        << truncated << QString("the file holds 95.") << false;
   }
   void ErrorBoxThenIdle() {
     QFETCH(QByteArray, model);
     QFETCH(QString, ends_with);
+    QFETCH(bool, reading);
     RunHarness run;
     const QString input =
         model.isEmpty() ? run.Path("missing.stl") : run.Write("bad.stl", model);
@@ -303,7 +319,7 @@ class RunTest : public QObject {
     QVERIFY2(box.text.endsWith(ends_with), qPrintable(box.text));
     const std::string message = WindowlessError(input, run.Path("other.hzm"));
     QCOMPARE(box.text, QString::fromStdString(pelmoro::ErrorBoxText(message)));
-    if (!model.isEmpty()) QVERIFY(bar_during_run > 0);
+    if (reading) QVERIFY(bar_during_run > 0);
     QVERIFY(run.Idle());
     // The abandoned output leaves nothing behind.
     QCOMPARE(run.Files(), model.isEmpty() ? QStringList() : QStringList{"bad.stl"});

@@ -1,6 +1,7 @@
 // stl2hzm on binary STL files, on inputs that are no STL files, and with
 // --units and --info.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <string>
 #include <vector>
@@ -44,17 +45,70 @@ INSTANTIATE_TEST_SUITE_P(
                                  "binary_relief_surface.hzm"}),
     [](const auto& info) { return info.param.name; });
 
-TEST(CliBinaryTest, NotAnStlFileFailsAndKeepsTheEarlierMap) {
+// An input of these bytes, given as a file and through a pipe (which tells
+// its kind by its first bytes alone, as it cannot be read twice): both
+// convert to the same map, or both are refused, keep the earlier map and
+// leave nothing behind.
+struct InputCase {
+  std::string name;
+  std::string bytes;
+  std::string file_error;  // after "in.stl: "; empty: it converts
+  std::string pipe_error;  // after "standard input: "
+};
+
+class CliInputKindTest : public ::testing::TestWithParam<InputCase> {};
+
+TEST_P(CliInputKindTest, FileAndPipeAgree) {
   TempDir dir;
-  dir.Write("notes.stl", "remember the milk\n");
-  dir.Write("notes.hzm", "an earlier height map\r\n");
-  const Outcome r = RunStl2hzm({{"notes.stl"}, dir.path().string()});
-  EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.err,
-            "notes.stl: not an STL file: plain text without a \"solid\" line or vertex lines.\n");
-  EXPECT_EQ(ReadFileBytes(dir.File("notes.hzm")), "an earlier height map\r\n");
-  EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"notes.hzm", "notes.stl"}));
+  const InputCase& c = GetParam();
+  dir.Write("in.stl", c.bytes);
+  for (const char* name : {"file.hzm", "pipe.hzm"}) dir.Write(name, "an earlier map\r\n");
+  const std::string cd = "cd '" + dir.path().string() + "' && ";
+  const int by_file = RunShell(cd + "\"$STL2HZM\" -q -o file.hzm in.stl 2> file.err");
+  const int by_pipe = RunShell(cd + "cat in.stl | \"$STL2HZM\" -q -o pipe.hzm - 2> pipe.err");
+  ASSERT_TRUE(WIFEXITED(by_file) && WIFEXITED(by_pipe));
+  const int expected = c.file_error.empty() ? 0 : 1;
+  EXPECT_EQ(WEXITSTATUS(by_file), expected);
+  EXPECT_EQ(WEXITSTATUS(by_pipe), expected);
+  if (c.file_error.empty()) {
+    EXPECT_NE(ReadFileBytes(dir.File("file.hzm")), "an earlier map\r\n");
+    EXPECT_EQ(ReadFileBytes(dir.File("pipe.hzm")), ReadFileBytes(dir.File("file.hzm")));
+    return;
+  }
+  EXPECT_EQ(ReadFileBytes(dir.File("file.err")), "in.stl: " + c.file_error + "\n");
+  EXPECT_EQ(ReadFileBytes(dir.File("pipe.err")), "standard input: " + c.pipe_error + "\n");
+  for (const char* name : {"file.hzm", "pipe.hzm"}) {
+    EXPECT_EQ(ReadFileBytes(dir.File(name)), "an earlier map\r\n") << name;
+  }
+  EXPECT_EQ(ListFolder(dir.path()).size(), 5u);  // in.stl, two maps, two messages
 }
+
+std::string BinaryRelief() { return ReadFileBytes(TestData("binary_relief.stl")); }
+
+const std::string kPlainText = "not an STL file: plain text without a \"solid\" line or vertex lines.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, CliInputKindTest,
+    ::testing::Values(
+        InputCase{"BinaryRelief", BinaryRelief(), "", ""},
+        InputCase{"BinaryWithSolidHeader", "solid" + BinaryRelief().substr(5), "", ""},
+        InputCase{"AsciiModel", ReadFileBytes(TestData("worked_example.stl")), "", ""},
+        InputCase{"PlainText", "remember the milk\n", kPlainText, kPlainText},
+        InputCase{"LongPlainText", std::string(20000, 'x') + "\n", kPlainText, kPlainText},
+        InputCase{"Empty", "", "not an STL file: the file is empty.",
+                  "not an STL file: the file is empty."},
+        InputCase{"PngImage", ReadFileBytes(TestData("ramp.png")),
+                  "not an STL file: it begins like a PNG image.",
+                  "not an STL file: it begins like a PNG image."},
+        InputCase{"TruncatedBinary", BinaryRelief().substr(0, 200),
+                  "truncated binary STL: the header promises 97 triangles, the file holds 2.",
+                  "truncated binary STL: the header promises 97 triangles, the file holds 2."},
+        InputCase{"BinaryWithBytesAfter", BinaryRelief() + "xyz\n",
+                  "not an STL file: binary data of 4938 bytes, where a binary STL of 97 triangles "
+                  "(its header's count) has 4934.",
+                  "not an STL file: binary data with bytes after the last of the 97 triangles its "
+                  "header counts."}),
+    [](const auto& info) { return info.param.name; });
 
 TEST(CliBinaryTest, EmptySolidIsWarnedAboutUnlessQuiet) {
   TempDir dir;
