@@ -164,5 +164,45 @@ TEST(CliBinaryTest, TinyModelGetsAUnitHint) {
       << r.err;
 }
 
+// --info reads the model and tells what a conversion would write, exactly,
+// and writes nothing itself.
+struct ModelInfoCase {
+  std::string name;
+  std::string model;  // a file of tests/data or tests/golden
+  std::string pitch;
+  std::string lines;  // stdout after "MODEL: "
+};
+
+class CliModelInfoTest : public ::testing::TestWithParam<ModelInfoCase> {};
+
+TEST_P(CliModelInfoTest, TellsTheSizeOfTheMapWithoutWritingIt) {
+  TempDir dir;
+  const std::string model = dir.Write("model.stl", ReadFileBytes(GetParam().model));
+  const Outcome info = RunStl2hzm({{"--info", "--pitch", GetParam().pitch, "model.stl"},
+                                   dir.path().string()});
+  EXPECT_EQ(info.exit_code, 0) << info.err;
+  EXPECT_EQ(info.out, "model.stl: " + GetParam().lines);
+  EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"model.stl"}));
+  const Outcome run = RunStl2hzm({{"-q", "--pitch", GetParam().pitch, "model.stl"},
+                                  dir.path().string()});
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  const std::string bytes = std::to_string(ReadFileBytes(dir.File("model.hzm")).size());
+  EXPECT_NE(info.out.find("height map: " + bytes + " bytes\n"), std::string::npos) << bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Models, CliModelInfoTest,
+    ::testing::Values(
+        ModelInfoCase{"Ascii", TestData("worked_example.stl"), "0.1",
+                 "ASCII STL, 1 triangles\n  bounds (mm): x 0.1 to 2.1, y 0.1 to 2.1, z 1 to 1\n"
+                 "  lattice at 0.1 mm: 22 x 22 points\n  height map: 4550 bytes\n"},
+        ModelInfoCase{"Binary", TestData("binary_relief.stl"), "0.25",
+                 "binary STL, 97 triangles\n  bounds (mm): x -0.275 to 3.9, y 0.1 to 3.1, z 0.4 to "
+                 "3.1\n  lattice at 0.25 mm: 17 x 13 points\n  height map: 2362 bytes\n"},
+        ModelInfoCase{"Empty", std::string(PELMORO_GOLDEN_DIR) + "/empty.stl", "0.25",
+                 "ASCII STL, 0 triangles\n  bounds: none (no triangles)\n"
+                 "  lattice at 0.25 mm: 1 x 1 points\n  height map: 39 bytes\n"}),
+    [](const auto& info) { return info.param.name; });
+
 }  // namespace
 }  // namespace pelmoro::testing
