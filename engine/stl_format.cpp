@@ -177,8 +177,9 @@ StlFormat DetectStlFormat(const std::string& file_name) {
   BinaryInput input(file_name);
   if (!input.is_regular()) return StlFormat::kAscii;
   const std::uint64_t size = input.size();
-  std::vector<char> buffer(kTextReadChunk);
-  const std::string_view head(buffer.data(), input.Read(buffer.data(), kStlHeadBytes));
+  // The head is all most files need; fresh memory is not free.
+  char head_bytes[kStlHeadBytes];
+  const std::string_view head(head_bytes, input.Read(head_bytes, kStlHeadBytes));
   switch (JudgeStlHead(head, size)) {
     case HeadVerdict::kAscii: return StlFormat::kAscii;
     case HeadVerdict::kBinary: return StlFormat::kBinary;
@@ -187,11 +188,11 @@ StlFormat DetectStlFormat(const std::string& file_name) {
   }
   int state = 0;
   FindVertexLine(head, state);
-  const std::string kept(head);
+  std::vector<char> buffer(kTextReadChunk);
   for (std::size_t n; (n = input.Read(buffer.data(), buffer.size())) > 0;) {
     if (FindVertexLine({buffer.data(), n}, state)) return StlFormat::kAscii;
   }
-  RefuseNonStl(kept, size);
+  RefuseNonStl(head, size);
 }
 
 }  // namespace pelmoro
