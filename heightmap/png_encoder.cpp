@@ -56,11 +56,12 @@ bool PngEncoder::WriteHeader(Png& p, std::uint32_t width, std::uint32_t height, 
                              void* chunks, int count) {
   if (setjmp(png_jmpbuf(p.png))) return false;
   png_set_write_fn(p.png, p.out, WriteToText, FlushText);
+  // The lattice sets the size, not a file from elsewhere: PNG's own limits
+  // are the only ones. png_set_IHDR checks the size against these limits
+  // (1,000,000 pixels a side unless raised), so they are raised first.
+  png_set_user_limits(p.png, 0x7fffffff, 0x7fffffff);
   png_set_IHDR(p.png, p.info, width, height, bit_depth, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  // The lattice sets the size, not a file from elsewhere: PNG's own limits
-  // are the only ones.
-  png_set_user_limits(p.png, 0x7fffffff, 0x7fffffff);
   png_set_compression_level(p.png, kZlibLevel);
   png_set_filter(p.png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
   png_set_text(p.png, p.info, static_cast<png_text*>(chunks), count);
