@@ -10,18 +10,13 @@
 
 #include "foundation/errors.h"
 #include "foundation/text_file.h"
+#include "heightmap/output_target.h"
 
 namespace pelmoro {
 
 namespace {
 
 constexpr std::size_t kSpillBuffer = 1 << 20;
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 int OpenUnnamed(const std::string& folder) {
   return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
@@ -36,11 +31,14 @@ SpillFile::~SpillFile() {
 void SpillFile::Open(const std::string& near) {
   near_ = near;
   fd_ = OpenUnnamed(FolderOf(near));
+  // What went wrong in the output's own folder is what the user is told:
+  // the system's temporary folder is only a second chance.
+  const int error = errno;
   if (fd_ < 0) {
     const char* tmp = std::getenv("TMPDIR");
     fd_ = OpenUnnamed(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp");
   }
-  if (fd_ < 0) throw EInOutError(IoCodeFromErrno(errno, near_));
+  if (fd_ < 0) throw IoErrorFromErrno(IoOperation::kCreate, error, near_);
   buffer_.resize(kSpillBuffer);
 }
 
@@ -60,7 +58,8 @@ void SpillFile::WriteOut() {
   while (done < held_) {
     const ssize_t n = ::write(fd_, buffer_.data() + done, held_ - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw EInOutError(IoCodeFromErrno(n < 0 ? errno : ENOSPC, near_));
+    // A write that takes nothing without an error has found the disk full.
+    if (n <= 0) throw IoErrorFromErrno(IoOperation::kWrite, n < 0 ? errno : ENOSPC, near_);
     done += static_cast<std::size_t>(n);
   }
   held_ = 0;
@@ -72,7 +71,7 @@ void SpillFile::ReadAt(std::uint64_t offset, char* out, std::size_t size) {
   while (done < size) {
     const ssize_t n = ::pread(fd_, out + done, size - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw EInOutError(IoCodeFromErrno(n < 0 ? errno : EIO, near_));
+    if (n <= 0) throw IoErrorFromErrno(IoOperation::kRead, n < 0 ? errno : EIO, near_);
     done += static_cast<std::size_t>(n);
   }
 }

@@ -20,15 +20,18 @@ class SpillFile {
 
   // Opens the file in the folder of near (where the output goes, so the
   // space it takes is counted where the user expects it), else in the
-  // system's temporary folder. Raises EInOutError for `near` when neither
-  // works.
+  // system's temporary folder. Every error names `near` with the operation
+  // and errno behind it (IoErrorFromErrno): when neither folder works, the
+  // creation in near's folder.
   void Open(const std::string& near);
   bool is_open() const { return fd_ >= 0; }
-  // Appends bytes; raises EInOutError for a failed write.
+  // Appends bytes; raises EInOutError for a failed write (ENOSPC for a
+  // write that took nothing).
   void Append(std::string_view bytes);
   // Bytes appended so far.
   std::uint64_t size() const { return size_; }
-  // Reads size bytes from offset into out (written out first if needed).
+  // Reads size bytes from offset into out (written out first if needed);
+  // raises EInOutError for a failed write or read.
   void ReadAt(std::uint64_t offset, char* out, std::size_t size);
 
  private:

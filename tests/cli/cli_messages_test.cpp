@@ -2,8 +2,11 @@
 // locale, in the converter's own words; where in the input; and what it
 // warns about.
 #include <gtest/gtest.h>
+#include <sys/statvfs.h>
+#include <sys/vfs.h>
 
 #include <filesystem>
+#include <limits>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "tests/cli/child_process.h"
+#include "tests/support/stl_files.h"
 #include "tests/support/test_support.h"
 
 namespace pelmoro::testing {
@@ -39,7 +43,20 @@ struct ErrorCase {
   std::vector<std::string> args;
   std::string english;
   std::string japanese;
+  rlim_t file_size_limit = RLIM_INFINITY;  // for the child, in bytes
+  // When given: whether this system can show the case at all.
+  bool (*possible_here)() = nullptr;
 };
+
+// sysfs lets nobody create a file, root included, while it is mounted
+// read-write (read-only, it would say so instead).
+bool SysfsWritable() {
+  constexpr long kSysfsMagic = 0x62656572;
+  struct statfs fs {};
+  struct statvfs vfs {};
+  return ::statfs("/sys", &fs) == 0 && fs.f_type == kSysfsMagic &&
+         ::statvfs("/sys", &vfs) == 0 && (vfs.f_flag & ST_RDONLY) == 0;
+}
 
 void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.label; }
 
@@ -48,6 +65,7 @@ class CliErrorMessageTest : public ::testing::TestWithParam<std::tuple<ErrorCase
 TEST_P(CliErrorMessageTest, SaysWhatHappenedInTheUsersLanguage) {
   const auto& [c, language] = GetParam();
   SkipWithoutJapanese(language);
+  if (c.possible_here != nullptr && !c.possible_here()) GTEST_SKIP() << "not on this system";
   TempDir dir;
   for (const auto& [name, bytes] : c.files) {
     if (name.back() == '/') {
@@ -58,13 +76,25 @@ TEST_P(CliErrorMessageTest, SaysWhatHappenedInTheUsersLanguage) {
   }
   std::vector<std::string> args{"-q"};
   args.insert(args.end(), c.args.begin(), c.args.end());
-  const Outcome r = RunStl2hzm({args, dir.path().string(), LocaleOf(language)});
+  Launch launch{args, dir.path().string(), LocaleOf(language)};
+  launch.file_size_limit = c.file_size_limit;
+  const Outcome r = RunStl2hzm(launch);
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.err, (language == Language::kEnglish ? c.english : c.japanese) + "\n");
 }
 
 const std::string kOutOfRange =
     "'1e12' is outside the coordinate range of -53687091 to 53687091 mm.";
+
+// 401 x 401 points at 0.025 mm: the grid's text and the PNG's heights (over
+// 65,535 units, so kept on the disk) take some hundred kilobytes of scratch
+// file each, written out when the scan has ended; the limit strikes there.
+const std::string kScratchModel = "vertex 0 0 0\nvertex 10 0 2000\nvertex 0 10 1000\n";
+constexpr rlim_t kScratchLimit = 64 * 1024;
+
+const std::string kNanInSecondTriangle =
+    BinaryStl({{0, 0, 1, 1, 0, 0, 0, 1, 0},
+               {0, 0, 1, 1, 0, 0, 0, 1, std::numeric_limits<float>::quiet_NaN()}});
 
 INSTANTIATE_TEST_SUITE_P(
     Errors, CliErrorMessageTest,
@@ -85,6 +115,19 @@ INSTANTIATE_TEST_SUITE_P(
             ErrorCase{"DiskFull", {{"g.stl", kGood}}, {"-o", "/dev/full", "g.stl"},
                       "disk full while writing /dev/full (No space left on device)",
                       "/dev/full: I/O エラー (112)"},
+            ErrorCase{"OutputWhereNobodyMayCreateAFile", {{"g.stl", kGood}},
+                      {"-o", "/sys/m.hzm", "g.stl"},
+                      "cannot create /sys/m.hzm: permission denied",
+                      "/sys/m.hzm: ファイルへのアクセスが拒否されました.", RLIM_INFINITY,
+                      SysfsWritable},
+            ErrorCase{"GridScratchFileOverTheSizeLimit", {{"s.stl", kScratchModel}},
+                      {"--pitch", "0.025", "-o", "big.asc", "s.stl"},
+                      "cannot write big.asc: File too large", "big.asc: I/O エラー (27)",
+                      kScratchLimit},
+            ErrorCase{"PngScratchFileOverTheSizeLimit", {{"s.stl", kScratchModel}},
+                      {"--pitch", "0.025", "-o", "big.png", "s.stl"},
+                      "cannot write big.png: File too large", "big.png: I/O エラー (27)",
+                      kScratchLimit},
             ErrorCase{"BadNumberOnTheFirstLine", {{"b.stl", "vertex x 0 0\nvertex 1 0 0\n"}},
                       {"b.stl"}, "b.stl:1: 'x' is not a number",
                       "b.stl:1: 'x' は浮動小数点数ではありません."},
@@ -97,6 +140,10 @@ INSTANTIATE_TEST_SUITE_P(
                       {{"b.stl", "vertex 0 0 0\n\nvertex 1 0 0\rvertex 0 1 1,5"}}, {"b.stl"},
                       "b.stl:4: '1,5' is not a number",
                       "b.stl:4: '1,5' は浮動小数点数ではありません."},
+            // A binary file's errors name the triangle and its field.
+            ErrorCase{"NanInABinaryTriangle", {{"n.stl", kNanInSecondTriangle}}, {"n.stl"},
+                      "n.stl: triangle 2: vertex 3 z is not a number (nan)",
+                      "n.stl: triangle 2: vertex 3 z is not a number (nan)"},
             // The converter's own English messages read the same in every language.
             ErrorCase{"CoordinateOutOfRange", {{"r.stl", "\n\nvertex 1e12 0 0\n"}}, {"r.stl"},
                       "r.stl:3: " + kOutOfRange, "r.stl:3: " + kOutOfRange},
