@@ -22,7 +22,9 @@ std::string ExecutableFolder() {
 
 std::string Fill(std::string text, Fields fields) {
   for (const auto& [name, value] : fields) {
-    const std::string key = "{" + std::string(name) + "}";
+    std::string key = "{";  // appended: "{" + a temporary trips GCC 12's -Wrestrict at -O3
+    key += name;
+    key += '}';
     for (std::size_t at = text.find(key); at != std::string::npos;
          at = text.find(key, at + value.size())) {
       text.replace(at, key.size(), value);

@@ -20,7 +20,12 @@ namespace fs = std::filesystem;
 std::string OutputIdentity(const std::string& output) {
   struct stat st {};
   if (::stat(output.c_str(), &st) == 0) {
-    return "@" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+    // Built by appending: "@" + a temporary trips GCC 12's -Wrestrict at -O3.
+    std::string identity = "@";
+    identity += std::to_string(st.st_dev);
+    identity += ':';
+    identity += std::to_string(st.st_ino);
+    return identity;
   }
   fs::path destination = output;
   try {
