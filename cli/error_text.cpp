@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/catalog.h"
+#include "run/map_outputs.h"
 #include "run/messages.h"
 
 namespace pelmoro::cli {
@@ -91,6 +92,9 @@ const char* MathText(const Exception& error) {
 }  // namespace
 
 std::string ErrorLine(const Exception& error, const std::string& file) {
+  if (const auto* output = dynamic_cast<const EOutputError*>(&error)) {
+    if (output->io_error() != nullptr) return IoErrorLine(*output->io_error(), file);
+  }
   if (const auto* io = dynamic_cast<const EInOutError*>(&error)) return IoErrorLine(*io, file);
   const std::string place = Place(file, error.line());
   const auto* convert = dynamic_cast<const EConvertError*>(&error);

@@ -1,5 +1,6 @@
 #include "run/map_outputs.h"
 
+#include <exception>
 #include <utility>
 
 #include "heightmap/asc_output.h"
@@ -26,7 +27,12 @@ std::unique_ptr<MapOutput> MakeOutput(OutputFormat format, TextFile& text,
 
 }  // namespace
 
-// One output and its file. An I/O error of either is raised naming the
+EOutputError::EOutputError(std::string file, const Exception& cause)
+    : Exception(cause.message()), file_(std::move(file)) {
+  if (const auto* io = dynamic_cast<const EInOutError*>(&cause)) io_error_ = *io;
+}
+
+// One output and its file. Whatever either raises is raised naming the
 // output's target.
 class OutputEntry : public RowSink {
  public:
@@ -55,8 +61,27 @@ class OutputEntry : public RowSink {
     Guard([&] { output_->Start(lattice, bounds); });
   }
   void Finish() { Guard([&] { output_->Finish(); }); }
+  // What while_waiting raises (a termination, say) is the caller's own, not
+  // a failure of this output: it passes out as it was raised.
   void Flush(const std::function<void()>& while_waiting) {
-    Guard([&] { file_.Flush(while_waiting); });
+    std::exception_ptr callers;
+    std::function<void()> relay;
+    if (while_waiting) {
+      relay = [&] {
+        try {
+          while_waiting();
+        } catch (...) {
+          callers = std::current_exception();
+          throw;
+        }
+      };
+    }
+    try {
+      Guard([&] { file_.Flush(relay); });
+    } catch (const EOutputError&) {
+      if (callers) std::rethrow_exception(callers);
+      throw;
+    }
   }
   void Publish() { Guard([&] { file_.Publish(); }); }
 
@@ -67,8 +92,8 @@ class OutputEntry : public RowSink {
       step();
     } catch (const EOutputError&) {
       throw;
-    } catch (const EInOutError& e) {
-      throw EOutputError(e.code(), target_, e.failure());
+    } catch (const Exception& e) {
+      throw EOutputError(target_, e);
     }
   }
 

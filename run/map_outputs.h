@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,15 +19,20 @@
 
 namespace pelmoro {
 
-// An I/O error of one output, naming its target.
-class EOutputError : public EInOutError {
+// A failure of one output, naming its target: an I/O error of its file or
+// scratch file, or anything else its format raised (an image libpng
+// refused). The message is the cause's own.
+class EOutputError : public Exception {
  public:
-  EOutputError(int code, std::string file, IoFailure failure = {})
-      : EInOutError(code, std::move(failure)), file_(std::move(file)) {}
+  EOutputError(std::string file, const Exception& cause);
   const std::string& file() const { return file_; }
+  // The I/O error behind the failure (its code, what the system said);
+  // nullptr when the cause was no I/O error.
+  const EInOutError* io_error() const { return io_error_ ? &*io_error_ : nullptr; }
 
  private:
   std::string file_;
+  std::optional<EInOutError> io_error_;
 };
 
 class OutputEntry;
@@ -35,7 +41,8 @@ class MapOutputs {
  public:
   // Creates each output's temporary file (or opens its device), in order.
   // Raises EOutputError for the first that fails; those created before it
-  // are abandoned.
+  // are abandoned. Every later step raises EOutputError, naming the output,
+  // for whatever an output or its file raises.
   explicit MapOutputs(const std::vector<OutputRequest>& requests);
   ~MapOutputs();  // abandons whatever was not committed
   MapOutputs(const MapOutputs&) = delete;

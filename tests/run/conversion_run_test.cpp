@@ -12,6 +12,7 @@
 
 #include "foundation/errors.h"
 #include "foundation/text_file.h"
+#include "run/map_outputs.h"
 #include "tests/support/fake_driver.h"
 #include "tests/support/stl_files.h"
 #include "tests/support/test_support.h"
@@ -232,8 +233,8 @@ TEST(RunConversionTest, FullDiskKeepsTheEarlierTarget) {
     FakeDriver driver;
     try {
       RunConversion(store, {input, output, 4}, driver);
-    } catch (const EInOutError& e) {
-      ::_exit(e.code() == 27 ? 0 : 2);
+    } catch (const EOutputError& e) {
+      ::_exit(e.file() == output && e.io_error() != nullptr && e.io_error()->code() == 27 ? 0 : 2);
     }
     ::_exit(1);
   }

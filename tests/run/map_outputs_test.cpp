@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "run/conversion_run.h"
@@ -170,6 +171,88 @@ INSTANTIATE_TEST_SUITE_P(
         OutputFailureCase{"MainInMissingFolder", {"gone/m.hzm", "m.png"}, "gone/m.hzm"},
         OutputFailureCase{"PngMainWithGridInMissingFolder", {"m.png", "m.asc", "no/m.asc"},
                           "no/m.asc"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// Rows handed on to every output directly, as a scan would: three points
+// a row.
+void HandOnRows(MapOutputs& outputs, const Lattice& lattice) {
+  static const std::int32_t kHeights[3] = {1, 2, 3};
+  for (std::int64_t row = 0; row < lattice.rows; ++row) {
+    const RowPiece piece{row, 0, kHeights, true};
+    std::vector<std::string> texts;
+    for (const RowFormatter* f : outputs.sink().formatters()) {
+      f->FormatPiece(lattice, piece, texts.emplace_back());
+    }
+    outputs.sink().WritePiece(piece, texts);
+  }
+}
+
+// Whatever fails in an output as the run ends names that output, an I/O
+// error or an error of its format, and every output is abandoned with it.
+struct FinishFailureCase {
+  const char* label;
+  // The first is the main output; a name without "/" lies in the folder.
+  std::vector<std::pair<std::string, OutputFormat>> outputs;
+  std::int64_t rows;    // handed on before the commit
+  std::string failing;  // the output the error names
+  int io_code;          // 0 for an error of the format
+  std::string message;  // the format's error (I/O errors carry their code's)
+};
+
+void PrintTo(const FinishFailureCase& c, std::ostream* os) { *os << c.label; }
+
+class FinishFailureTest : public ::testing::TestWithParam<FinishFailureCase> {};
+
+TEST_P(FinishFailureTest, NamesTheOutputThatFailedAndKeepsEveryEarlierFile) {
+  const FinishFailureCase& c = GetParam();
+  TempDir dir;
+  std::vector<OutputRequest> requests;
+  for (const auto& [name, format] : c.outputs) {
+    const bool in_folder = name.find('/') == std::string::npos;
+    if (in_folder) dir.Write(name, "earlier work\r\n");
+    requests.push_back({in_folder ? dir.File(name) : name, format});
+  }
+  const auto before = testing::ListFolder(dir.path());
+  Lattice lattice;
+  lattice.columns = 3;
+  lattice.rows = c.rows;
+  try {
+    MapOutputs outputs(requests);
+    outputs.Start(lattice, ModelBounds{});
+    HandOnRows(outputs, lattice);
+    outputs.Commit({});
+    FAIL() << "no error";
+  } catch (const EOutputError& e) {
+    const bool in_folder = c.failing.find('/') == std::string::npos;
+    EXPECT_EQ(e.file(), in_folder ? dir.File(c.failing) : c.failing);
+    EXPECT_EQ(e.io_error() != nullptr ? e.io_error()->code() : 0, c.io_code);
+    EXPECT_EQ(e.message(), c.io_code != 0 ? IoErrorMessage(c.io_code) : c.message);
+  }
+  EXPECT_EQ(testing::ListFolder(dir.path()), before);
+  for (const std::string& name : before) {
+    EXPECT_EQ(ReadFileBytes(dir.File(name)), "earlier work\r\n") << name;
+  }
+}
+
+// libpng refuses an image of no rows, which a run never asks for, but
+// which makes an error of the format that is no I/O error.
+const std::string kNoRows = "PNG: Invalid IHDR data";
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, FinishFailureTest,
+    ::testing::Values(
+        FinishFailureCase{"PngAfterTheHeightMap",
+                          {{"m.hzm", OutputFormat::kHzm}, {"m.png", OutputFormat::kPng}},
+                          0, "m.png", 0, kNoRows},
+        FinishFailureCase{"PngAsTheMainOutput",
+                          {{"m.png", OutputFormat::kPng}, {"m.asc", OutputFormat::kAsc}},
+                          0, "m.png", 0, kNoRows},
+        FinishFailureCase{"PreviewAfterTheGrid",
+                          {{"m.asc", OutputFormat::kAsc}, {"p.png", OutputFormat::kPreview}},
+                          0, "p.png", 0, kNoRows},
+        FinishFailureCase{"GridOnAFullDevice",
+                          {{"m.hzm", OutputFormat::kHzm}, {"/dev/full", OutputFormat::kAsc}},
+                          2, "/dev/full", 112, ""}),
     [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
