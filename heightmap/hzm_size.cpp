@@ -9,8 +9,9 @@ namespace {
 
 constexpr std::uint64_t kHeaderBytes = 29;  // "VERSION=6" and six one-letter lines, CR LF each
 constexpr std::uint64_t kRowEndBytes = 3;   // "S" CR LF
-// Two commas, a one-character z, CR LF.
-constexpr std::uint64_t kPointBytesBesideXY = 5;
+constexpr std::uint64_t kPointPunctuation = 4;  // two commas, CR LF
+// A point line beside its x and y: the punctuation and a one-character z.
+constexpr std::uint64_t kPointBytesBesideXY = kPointPunctuation + 1;
 constexpr int kMaxDigits = 10;  // of a 32-bit coordinate
 
 constexpr std::uint64_t kSaturated = std::numeric_limits<std::uint64_t>::max();
@@ -25,17 +26,13 @@ std::uint64_t Multiply(std::uint64_t a, std::uint64_t b) {
   return __builtin_mul_overflow(a, b, &product) ? kSaturated : product;
 }
 
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
-  return a / b - (a % b != 0 && (a < 0) != (b < 0) ? 1 : 0);
-}
-
-std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return -FloorDiv(-a, b); }
-
 // How many of first + k * step, k = 0 .. count - 1, lie in [lo, hi].
 std::uint64_t CountIn(std::int64_t first, int step, std::int64_t count, std::int64_t lo,
                       std::int64_t hi) {
-  const std::int64_t k_lo = std::max<std::int64_t>(0, CeilDiv(lo - first, step));
-  const std::int64_t k_hi = std::min<std::int64_t>(count - 1, FloorDiv(hi - first, step));
+  // |lo - first| and |hi - first| stay below 2^35, well within what
+  // CeilByPitch and FloorByPitch take.
+  const std::int64_t k_lo = std::max<std::int64_t>(0, CeilByPitch(lo - first, step));
+  const std::int64_t k_hi = std::min<std::int64_t>(count - 1, FloorByPitch(hi - first, step));
   return k_hi >= k_lo ? static_cast<std::uint64_t>(k_hi - k_lo + 1) : 0;
 }
 
@@ -54,6 +51,15 @@ std::uint64_t SumOfTextLengths(std::int64_t first, int step, std::int64_t count)
   return total;
 }
 
+// The characters of n in decimal, a minus sign included.
+std::uint64_t DecimalLength(std::int64_t n) {
+  std::uint64_t magnitude =
+      n < 0 ? 0ULL - static_cast<std::uint64_t>(n) : static_cast<std::uint64_t>(n);
+  std::uint64_t length = n < 0 ? 2 : 1;
+  for (; magnitude >= 10; magnitude /= 10) ++length;
+  return length;
+}
+
 }  // namespace
 
 // Every point of a row: x text + y text + 5; so the body is
@@ -68,6 +74,17 @@ std::uint64_t HzmSizeLowerBound(const Lattice& lattice) {
   total = Add(total, Multiply(rows, x_texts));
   total = Add(total, Multiply(columns, y_texts));
   return total;
+}
+
+HzmByteCounter::HzmByteCounter(const Lattice& lattice) : lattice_(lattice), bytes_(kHeaderBytes) {}
+
+void HzmByteCounter::WritePiece(const RowPiece& piece, std::span<const std::string>) {
+  const std::uint64_t y_length = DecimalLength(lattice_.Y(piece.row));
+  for (std::size_t i = 0; i < piece.heights.size(); ++i) {
+    const std::int64_t x = lattice_.X(piece.first_column + static_cast<std::int64_t>(i));
+    bytes_ += DecimalLength(x) + y_length + DecimalLength(piece.heights[i]) + kPointPunctuation;
+  }
+  if (piece.ends_row) bytes_ += kRowEndBytes;
 }
 
 }  // namespace pelmoro

@@ -10,12 +10,6 @@
 
 namespace pelmoro {
 
-// Bytes of the seven header lines.
-inline constexpr std::uint64_t kHeightMapHeaderBytes = 29;
-
-// Bytes of "x,y,z" CR LF.
-std::uint64_t PointLineBytes(std::int64_t x, std::int64_t y, std::int32_t z);
-
 // The exact size in bytes of the height map that a complete conversion of
 // the store writes over the lattice: the scan runs (with the driver's
 // progress, messages and stop request) into a sink that counts the bytes
