@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "engine/grid_field.h"
 #include "engine/stl_format.h"
 #include "engine/triangle_metrics.h"
 #include "foundation/binary_input.h"
@@ -39,6 +40,10 @@ std::int32_t ConvertCoordinate(float value, std::uint64_t triangle, int field, i
     throw EConvertError(FieldName(triangle, field) + " is not a finite number (" +
                         (value > 0 ? "inf" : "-inf") + ")");
   }
+  // A float32 times a whole number of units below 2^16 is exact in double
+  // precision; adding 0.5 rounds once, well within SettleGridValue's bound.
+  std::int32_t grid = 0;
+  if (detail::SettleGridValue(static_cast<double>(value) * units + 0.5, grid)) return grid;
   try {
     return ToGridUnitsNaming(value, units, [value] { return ValueText(value); });
   } catch (const ERangeError& e) {

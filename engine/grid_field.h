@@ -75,24 +75,15 @@ inline int DigitRunEnd(std::uint32_t digits, int from) {
   return __builtin_ctzll(others);
 }
 
-// The scaled value's grid value when a double computation settles it.
-// Exact values: m < 2^53 and 10^|n| (|n| <= 22) are doubles. The double
-// result d of ((m op 10^|n|) * units) + 0.5, three correctly rounded steps,
-// lies within (|a| + 1) * 2^-51 of the exact v = a + 0.5 (a the exact
-// product); the extended computation lies within (|a| + 1) * 2^-62 of v.
-// When d is farther than (|d| + 1) * 2^-47 from every whole number, which is
-// more than both errors together, d, v and the extended result lie strictly
+// The grid value TruncateReal(v) of a value v = x * units + 0.5 computed in
+// double precision as d, within (|v| + 1) * 2^-51 of it, when d settles it:
+// the extended computation lies within (|v| + 1) * 2^-62 of v, so when d is
+// farther than (|d| + 1) * 2^-47 from every whole number, which is more
+// than both errors together, d, v and the extended result lie strictly
 // between the same two whole numbers and all truncate alike. Otherwise
-// (halves such as 0.0125 mm, which make v whole) false.
-inline bool GridValueByDouble(std::uint64_t m, int n, bool negative, int units, std::int32_t& out) {
-  static constexpr double kPowers[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  if (m >= (std::uint64_t{1} << 53) || n < -22 || n > 22) return false;
-  double value = static_cast<double>(m);
-  value = n >= 0 ? value * kPowers[n] : value / kPowers[-n];
-  if (negative) value = -value;
-  const double d = value * units + 0.5;
+// (halves of a grid unit, which make v whole, and values near the range's
+// ends) false.
+inline bool SettleGridValue(double d, std::int32_t& out) {
   const double magnitude = std::fabs(d);
   if (!(magnitude < 2147483647.0)) return false;
   const auto whole = static_cast<std::int32_t>(d);  // toward zero
@@ -102,6 +93,20 @@ inline bool GridValueByDouble(std::uint64_t m, int n, bool negative, int units, 
   if (!(fraction > margin && fraction < 1 - margin)) return false;
   out = whole;
   return true;
+}
+
+// A decimal m * 10^n: m < 2^53 and 10^|n| (|n| <= 22) are doubles, and
+// ((m op 10^|n|) * units) + 0.5 takes three correctly rounded steps, so d
+// lies within (|v| + 1) * 2^-51 of the exact v.
+inline bool GridValueByDouble(std::uint64_t m, int n, bool negative, int units, std::int32_t& out) {
+  static constexpr double kPowers[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (m >= (std::uint64_t{1} << 53) || n < -22 || n > 22) return false;
+  double value = static_cast<double>(m);
+  value = n >= 0 ? value * kPowers[n] : value / kPowers[-n];
+  if (negative) value = -value;
+  return SettleGridValue(value * units + 0.5, out);
 }
 
 }  // namespace detail

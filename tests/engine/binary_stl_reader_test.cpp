@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "engine/stl_format.h"
 #include "engine/stl_reader.h"
+#include "engine/triangle_metrics.h"
 #include "foundation/errors.h"
 #include "tests/support/fake_driver.h"
 #include "tests/support/stl_files.h"
@@ -122,6 +125,44 @@ std::vector<FloatTriangle> EighthsModel() {
     model.push_back({a, b, 0.25f * i, a + 3.5f, b - 0.875f, 2.0f, a - 1.125f, b + 2.5f, -0.625f});
   }
   return model;
+}
+
+// Every coordinate of many random triangles, in every unit: the value
+// TruncateReal(v * units + 0.5) in extended precision gives, whether the
+// reader settles it in double precision or not. Values cluster near
+// halves of a grid unit, where the two would part if the settling were
+// careless.
+TEST(ReadBinaryStlVerticesTest, EveryCoordinateAsExtendedArithmeticGivesIt) {
+  std::mt19937 random(17);
+  std::uniform_real_distribution<double> spread(-2000, 2000);
+  std::uniform_int_distribution<int> ulps(-3, 3);
+  for (const int units : {40, 400, 40000, 1016, 12192}) {
+    std::vector<FloatTriangle> triangles(3000);
+    for (FloatTriangle& t : triangles) {
+      for (float& v : t) {
+        const double half = (std::floor(spread(random) * units) + 0.5) / units;  // near a half
+        v = random() % 2 ? static_cast<float>(spread(random) / (units / 40.0))
+                         : std::nextafter(static_cast<float>(half), ulps(random) > 0 ? 1e9f : -1e9f);
+      }
+    }
+    TempDir dir;
+    GeometryStore store;
+    FakeDriver driver;
+    const auto count = ReadBinary(store, dir.Write("r.stl", BinaryStl(triangles)), driver, units);
+    ASSERT_EQ(count, static_cast<std::int32_t>(triangles.size()));
+    for (std::size_t i = 0; i < triangles.size(); ++i) {
+      Triangle expected;
+      for (int k = 0; k < 3; ++k) {
+        std::int32_t* fields[3] = {&expected.v[k].x, &expected.v[k].y, &expected.v[k].z};
+        for (int f = 0; f < 3; ++f) {
+          *fields[f] = ToGridUnits(static_cast<Real>(triangles[i][3 * k + f]), "", units);
+        }
+      }
+      OrderTriangleVertices(expected);
+      ASSERT_EQ(0, std::memcmp(&expected, &store.triangle(i), sizeof expected))
+          << "triangle " << i << " in units of 1/" << units << " mm";
+    }
+  }
 }
 
 TEST(ReadBinaryStlVerticesTest, StoresWhatTheAsciiReaderStores) {
