@@ -47,7 +47,11 @@ ascii_read=$(reader "$MODELS/relief.stl")
 binary_read=$(reader "$MODELS/relief-binary.stl")
 ascii_e2e=$(end_to_end "$MODELS/relief.stl")
 binary_e2e=$(end_to_end "$MODELS/relief-binary.stl")
+# Targets: the binary reader at least 5 x faster than the ASCII one, and
+# stl2hzm on the binary copy at least 2 x faster end to end.
 awk -v a="$ascii_read" -v b="$binary_read" -v c="$ascii_e2e" -v d="$binary_e2e" 'BEGIN {
-  printf "reader: ASCII %.3f s, binary %.3f s, %.1f x faster\n", a, b, a / b
-  printf "stl2hzm at 0.1 mm, 1 thread: ASCII %.3f s, binary %.3f s\n", c, d
+  printf "reader: ASCII %.3f s, binary %.3f s, %.1f x faster (target 5 x: %s)\n", a, b, a / b,
+    (a >= 5 * b) ? "met" : "not met"
+  printf "stl2hzm at 0.1 mm, 1 thread: ASCII %.3f s, binary %.3f s, %.1f x faster (target 2 x: %s)\n",
+    c, d, c / d, (c >= 2 * d) ? "met" : "not met"
 }'

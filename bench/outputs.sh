@@ -2,8 +2,10 @@
 # The extra outputs against the height map alone: the relief at 0.1 mm and
 # 0.025 mm, stl2hzm writing HZM only and HZM + PNG + ASC in one run, best
 # wall time of 3 fresh processes and their peak memory, with the targets:
-# the extra outputs add at most 50 % to the time, and peak memory stays
-# under 80 bytes a triangle + 64 MB + 2 bytes a point.
+# the extra outputs add at most 50 % to the scan-and-write time, and peak
+# memory stays under 80 bytes a triangle + 64 MB + 2 bytes a point. The
+# scan-and-write time is the HZM run's less the same run at 6.375 mm, whose
+# lattice is a few thousand points: what reading and starting up take.
 #
 #   bench/outputs.sh            Release build in build-bench/ (as run.sh)
 #   BUILD=build bench/outputs.sh   an existing build folder instead
@@ -40,8 +42,9 @@ best_of() {
 }
 
 triangles=$(grep -c 'outer loop' "$MODELS/relief.stl")
-echo "| pitch | points | HZM alone s | + PNG + ASC s | added | peak MB | memory target MB |"
-echo "|---|---|---|---|---|---|---|"
+read -r reading _ < <(best_of 6.375)
+echo "| pitch | points | HZM alone s | of it scan + write s | + PNG + ASC s | added to scan + write | peak MB | memory target MB |"
+echo "|---|---|---|---|---|---|---|---|"
 for pitch in 0.1 0.025; do
   read -r alone _ < <(best_of "$pitch")
   read -r all rss < <(best_of "$pitch" --also "$OUT/r.png" --also "$OUT/r.asc")
@@ -49,9 +52,10 @@ for pitch in 0.1 0.025; do
 import struct,zlib
 d=open('$OUT/r.png','rb').read(); w,h=struct.unpack('>II',d[16:24]); print(w*h)")
   awk -v p="$pitch" -v n="$points" -v a="$alone" -v b="$all" -v rss="$rss" -v t="$triangles" \
-    'BEGIN { target = (80 * t + 64 * 1048576 + 2 * n) / 1048576;
-             printf "| %s | %d | %.3f | %.3f | %+.0f %% %s | %.1f | %.1f %s |\n", p, n, a, b,
-               (b / a - 1) * 100, (b <= 1.5 * a) ? "met" : "NOT met", rss / 1024, target,
+    -v r="$reading" \
+    'BEGIN { target = (80 * t + 64 * 1048576 + 2 * n) / 1048576; sw = a - r;
+             printf "| %s | %d | %.3f | %.3f | %.3f | %+.0f %% %s | %.1f | %.1f %s |\n", p, n, a, sw, b,
+               (b - a) / sw * 100, (b - a <= 0.5 * sw) ? "met" : "NOT met", rss / 1024, target,
                (rss * 1024 <= target * 1048576) ? "met" : "NOT met" }'
   rm -f "$OUT"/r.*
 done
