@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "heightmap/byte_count.h"
 #include "heightmap/grid_millimetres.h"
 
 namespace pelmoro {
@@ -38,6 +39,21 @@ std::string AscHeader(const Lattice& lattice, std::int64_t rows) {
          "\r\nxllcenter " + FormatMillimetres(lattice.x_min) + "\r\nyllcenter " +
          FormatMillimetres(lattice.y_min) + "\r\ncellsize " + FormatMillimetres(lattice.pitch) +
          "\r\n";
+}
+
+std::uint64_t AscRowsLowerBound(const Lattice& lattice) {
+  // columns values, columns - 1 spaces and CR LF: 2 * columns + 1 a row.
+  const auto columns = static_cast<std::uint64_t>(lattice.columns);
+  return MultiplyBytes(static_cast<std::uint64_t>(lattice.rows),
+                       AddBytes(MultiplyBytes(columns, 2), 1));
+}
+
+std::uint64_t AscOutput::LeastFileBytes() const {
+  return AddBytes(AscHeader(lattice_, lattice_.rows).size(), AscRowsLowerBound(lattice_));
+}
+
+std::optional<SpaceClaim> AscOutput::ScratchClaim() const {
+  return spill_.ClaimSpace(AscRowsLowerBound(lattice_));
 }
 
 void AscOutput::Start(const Lattice& lattice, const ModelBounds&) {

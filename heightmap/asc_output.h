@@ -32,6 +32,11 @@ class AscFormatter : public RowFormatter {
 // The five header lines for `rows` rows of the lattice.
 std::string AscHeader(const Lattice& lattice, std::int64_t rows);
 
+// A lower bound, in bytes, of the values of every row of the lattice: one
+// character a value (the shortest, as "0"), a space between values and
+// CR LF after each row. Saturates at the largest uint64.
+std::uint64_t AscRowsLowerBound(const Lattice& lattice);
+
 class AscOutput : public MapOutput {
  public:
   AscOutput(TextFile& out, std::string target) : out_(out), target_(std::move(target)) {}
@@ -41,6 +46,9 @@ class AscOutput : public MapOutput {
   void WritePiece(const RowPiece& piece, std::span<const std::string> texts) override;
   // The header for the rows scanned, then those rows, the highest first.
   void Finish() override;
+  std::uint64_t LeastFileBytes() const override;
+  // The rows' text, held in the scratch file until the end.
+  std::optional<SpaceClaim> ScratchClaim() const override;
 
  private:
   TextFile& out_;

@@ -4,6 +4,8 @@
 #include <new>
 #include <stdexcept>
 
+#include "heightmap/byte_count.h"
+
 namespace pelmoro {
 
 namespace {
@@ -14,6 +16,7 @@ void HeightRows::Start(std::int64_t columns, std::int32_t floor, std::int64_t po
   columns_ = std::max<std::int64_t>(columns, 1);
   floor_ = low_ = high_ = floor;
   count_ = 0;
+  points_ = points;
   // Reserving all of it at once keeps growth from ever copying; the pages
   // a stopped scan never reaches are never touched.
   try {
@@ -23,6 +26,11 @@ void HeightRows::Start(std::int64_t columns, std::int32_t floor, std::int64_t po
   } catch (const std::length_error&) {
     spill_.Open(near_);
   }
+}
+
+std::optional<SpaceClaim> HeightRows::ScratchClaim() const {
+  return spill_.ClaimSpace(
+      MultiplyBytes(static_cast<std::uint64_t>(points_), sizeof(std::int32_t)));
 }
 
 void HeightRows::Append(std::span<const std::int32_t> heights) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -32,6 +33,9 @@ class HeightRows {
   std::int32_t low() const { return count_ == 0 ? floor_ : low_; }
   std::int32_t high() const { return count_ == 0 ? floor_ : high_; }
   bool in_memory() const { return !spill_.is_open(); }
+  // The scratch file with the 4 bytes a height it takes for every point
+  // Start was told of; nothing while the heights are in memory.
+  std::optional<SpaceClaim> ScratchClaim() const;
   // The heights of a complete row, into out (resized to the columns).
   void ReadRow(std::int64_t row, std::vector<std::int32_t>& out);
 
@@ -44,6 +48,7 @@ class HeightRows {
   std::int32_t floor_ = 0;
   std::int32_t low_ = 0, high_ = 0;
   std::int64_t count_ = 0;
+  std::int64_t points_ = 0;  // what Start was told of
   std::vector<std::uint16_t> offsets_;
   SpillFile spill_;
 };

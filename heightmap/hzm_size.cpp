@@ -1,7 +1,8 @@
 #include "heightmap/hzm_size.h"
 
 #include <algorithm>
-#include <limits>
+
+#include "heightmap/byte_count.h"
 
 namespace pelmoro {
 
@@ -13,18 +14,6 @@ constexpr std::uint64_t kPointPunctuation = 4;  // two commas, CR LF
 // A point line beside its x and y: the punctuation and a one-character z.
 constexpr std::uint64_t kPointBytesBesideXY = kPointPunctuation + 1;
 constexpr int kMaxDigits = 10;  // of a 32-bit coordinate
-
-constexpr std::uint64_t kSaturated = std::numeric_limits<std::uint64_t>::max();
-
-std::uint64_t Add(std::uint64_t a, std::uint64_t b) {
-  std::uint64_t sum;
-  return __builtin_add_overflow(a, b, &sum) ? kSaturated : sum;
-}
-
-std::uint64_t Multiply(std::uint64_t a, std::uint64_t b) {
-  std::uint64_t product;
-  return __builtin_mul_overflow(a, b, &product) ? kSaturated : product;
-}
 
 // How many of first + k * step, k = 0 .. count - 1, lie in [lo, hi].
 std::uint64_t CountIn(std::int64_t first, int step, std::int64_t count, std::int64_t lo,
@@ -70,9 +59,10 @@ std::uint64_t HzmSizeLowerBound(const Lattice& lattice) {
   const std::uint64_t x_texts = SumOfTextLengths(lattice.x_min, lattice.pitch, lattice.columns);
   const std::uint64_t y_texts = SumOfTextLengths(lattice.y_min, lattice.pitch, lattice.rows);
   std::uint64_t total = kHeaderBytes;
-  total = Add(total, Multiply(rows, Add(Multiply(columns, kPointBytesBesideXY), kRowEndBytes)));
-  total = Add(total, Multiply(rows, x_texts));
-  total = Add(total, Multiply(columns, y_texts));
+  total = AddBytes(total, MultiplyBytes(rows, AddBytes(MultiplyBytes(columns, kPointBytesBesideXY),
+                                                       kRowEndBytes)));
+  total = AddBytes(total, MultiplyBytes(rows, x_texts));
+  total = AddBytes(total, MultiplyBytes(columns, y_texts));
   return total;
 }
 

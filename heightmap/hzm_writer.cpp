@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "foundation/numbers.h"
+#include "heightmap/hzm_size.h"
 
 namespace pelmoro {
 
@@ -77,5 +78,7 @@ void HzmWriter::WritePiece(const RowPiece&, std::span<const std::string> texts) 
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
   }
 }
+
+std::uint64_t HzmOutput::LeastFileBytes() const { return HzmSizeLowerBound(lattice_); }
 
 }  // namespace pelmoro

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 
@@ -51,15 +52,20 @@ class HzmOutput : public MapOutput {
   std::span<const RowFormatter* const> formatters() const override {
     return writer_.formatters();
   }
-  void Start(const Lattice&, const ModelBounds&) override { WriteHeightMapHeader(out_); }
+  void Start(const Lattice& lattice, const ModelBounds&) override {
+    lattice_ = lattice;
+    WriteHeightMapHeader(out_);
+  }
   void WritePiece(const RowPiece& piece, std::span<const std::string> texts) override {
     writer_.WritePiece(piece, texts);
   }
   void Finish() override {}
+  std::uint64_t LeastFileBytes() const override;
 
  private:
   TextFile& out_;
   HzmWriter writer_;
+  Lattice lattice_;
 };
 
 }  // namespace pelmoro

@@ -5,9 +5,13 @@
 // first) it keeps until Finish.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 #include "engine/lattice.h"
 #include "engine/row_sink.h"
 #include "foundation/geometry_store.h"
+#include "heightmap/disk_space.h"
 
 namespace pelmoro {
 
@@ -19,6 +23,15 @@ class MapOutput : public RowSink {
   // After the last row the scan gave (all of them, or those before a stop):
   // writes the rest of the file, which then holds exactly those rows.
   virtual void Finish() = 0;
+
+  // After Start, before the rows: the bytes the file holds at least once
+  // the rows of a complete scan are written.
+  virtual std::uint64_t LeastFileBytes() const = 0;
+  // After Start, before the rows: the scratch file the output keeps until
+  // it is finished, with the bytes it holds at least by then; nothing when
+  // the output keeps none (so far: one that only a later row makes
+  // necessary is not known yet).
+  virtual std::optional<SpaceClaim> ScratchClaim() const { return std::nullopt; }
 };
 
 }  // namespace pelmoro

@@ -3,9 +3,9 @@
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -20,12 +20,6 @@
 #include "heightmap/temporary_files.h"
 
 namespace pelmoro {
-
-ENotEnoughSpace::ENotEnoughSpace(std::uint64_t needed, std::uint64_t free,
-                                 const std::string& target)
-    : Exception("the height map needs at least " + std::to_string(needed) + " bytes, only " +
-                std::to_string(free) + " are free on the disk of " + target),
-      file_(target) {}
 
 namespace {
 
@@ -199,24 +193,19 @@ void OutputFile::CreateReplacement(const OutputTarget& resolved) {
   AttachTextForWriting(text_, Duplicate(fd, target_), target_);
 }
 
-void OutputFile::RequireSpace(std::uint64_t bytes) const {
-  struct stat st {};
-  if (!open_ || file_fd_ < 0 || ::fstat(file_fd_, &st) != 0 || !S_ISREG(st.st_mode)) return;
-  struct statvfs vfs {};
-  if (::fstatvfs(file_fd_, &vfs) != 0) return;
-  // Root may use the blocks kept back for it; refusing what would fit is
-  // worse than a disk-full error later.
-  const std::uint64_t blocks = ::geteuid() == 0 ? vfs.f_bfree : vfs.f_bavail;
-  const std::uint64_t free = blocks * vfs.f_frsize;
-  // Written over a shell's file, bytes before its end need no new room.
-  std::uint64_t needed = bytes;
-  if (kind_ == Kind::kDirect && (::fcntl(file_fd_, F_GETFL) & O_APPEND) == 0) {
-    const off_t at = ::lseek(file_fd_, 0, SEEK_CUR);
-    const std::uint64_t existing =
-        at >= 0 && st.st_size > at ? static_cast<std::uint64_t>(st.st_size - at) : 0;
-    needed = bytes > existing ? bytes - existing : 0;
+std::optional<SpaceClaim> OutputFile::ClaimSpace(std::uint64_t bytes) const {
+  if (!open_) return std::nullopt;
+  std::optional<SpaceClaim> claim = ClaimSpaceOn(file_fd_, bytes, target_);
+  if (!claim || kind_ != Kind::kDirect || (::fcntl(file_fd_, F_GETFL) & O_APPEND) != 0) {
+    return claim;
   }
-  if (needed > free) throw ENotEnoughSpace(bytes, free, target_);
+  // Written over a shell's file, bytes before its end need no new room.
+  struct stat st {};
+  const off_t at = ::lseek(file_fd_, 0, SEEK_CUR);
+  if (at >= 0 && ::fstat(file_fd_, &st) == 0 && st.st_size > at) {
+    claim->bytes -= std::min(claim->bytes, static_cast<std::uint64_t>(st.st_size - at));
+  }
+  return claim;
 }
 
 void OutputFile::LinkIntoPlace() {

@@ -9,23 +9,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "foundation/errors.h"
 #include "foundation/text_file.h"
+#include "heightmap/disk_space.h"
 
 namespace pelmoro {
-
-// The output cannot fit on its disk; nothing has been written. file() is
-// the output's target.
-class ENotEnoughSpace : public Exception {
- public:
-  ENotEnoughSpace(std::uint64_t needed, std::uint64_t free, const std::string& target);
-  const std::string& file() const { return file_; }
-
- private:
-  std::string file_;
-};
 
 class OutputFile {
  public:
@@ -43,10 +34,10 @@ class OutputFile {
   // which stays open after the commit; name is used for messages.
   void CreateOnDescriptor(int fd, const std::string& name);
   TextFile& text() { return text_; }
-  // Raises ENotEnoughSpace when the filesystem the output goes to has fewer
-  // than bytes free (bytes: what the output will hold at least). Devices and
-  // pipes have no such limit.
-  void RequireSpace(std::uint64_t bytes) const;
+  // The room the output takes on its filesystem when it will hold at least
+  // `bytes` bytes (RequireSpaceFor checks it). Nothing for devices and
+  // pipes, which have no such limit.
+  std::optional<SpaceClaim> ClaimSpace(std::uint64_t bytes) const;
   // Closes the text (raising its I/O error), waits until it is on the disk
   // and gives it the target's name. while_waiting, when given, is called
   // about every 10 ms meanwhile (a window keeps handling its messages); what

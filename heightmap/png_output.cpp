@@ -32,6 +32,12 @@ std::vector<PngText> HeightMapTexts(const Lattice& lattice, const PixelScale& sc
           {"Software", "stl2hzm"}};
 }
 
+std::uint64_t PngOutput::LeastFileBytes() const {
+  return PngSizeLowerBound(static_cast<std::uint64_t>(lattice_.columns),
+                           static_cast<std::uint64_t>(lattice_.rows), 2,
+                           HeightMapTexts(lattice_, PixelScale{}));
+}
+
 void PngOutput::Start(const Lattice& lattice, const ModelBounds& bounds) {
   lattice_ = lattice;
   heights_.Start(lattice.columns, bounds.z_min, lattice.points());

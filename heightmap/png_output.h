@@ -43,6 +43,9 @@ class PngOutput : public MapOutput {
   void WritePiece(const RowPiece& piece, std::span<const std::string> texts) override;
   // Encodes the rows scanned, the highest first.
   void Finish() override;
+  std::uint64_t LeastFileBytes() const override;
+  // The heights' scratch file, when they could not be kept in memory.
+  std::optional<SpaceClaim> ScratchClaim() const override { return heights_.ScratchClaim(); }
 
  private:
   TextFile& out_;

@@ -12,6 +12,11 @@ namespace {
 
 constexpr double kShadeShare = 0.65;
 
+const std::vector<PngText>& PreviewTexts() {
+  static const std::vector<PngText> texts{{"Software", "stl2hzm"}};
+  return texts;
+}
+
 std::int32_t At(const HeightGrid& g, std::int64_t column, std::int64_t row) {
   return g.z[static_cast<std::size_t>(row * g.columns + column)];
 }
@@ -70,6 +75,12 @@ void PreviewOutput::Start(const Lattice& lattice, const ModelBounds&) {
   step_ = PreviewStep(lattice.columns, lattice.rows);
   grid_.columns = (lattice.columns + step_ - 1) / step_;
   grid_.spacing = step_ * lattice.pitch;
+  rows_ = (lattice.rows + step_ - 1) / step_;
+}
+
+std::uint64_t PreviewOutput::LeastFileBytes() const {
+  return PngSizeLowerBound(static_cast<std::uint64_t>(grid_.columns),
+                           static_cast<std::uint64_t>(rows_), 1, PreviewTexts());
 }
 
 void PreviewOutput::WritePiece(const RowPiece& piece, std::span<const std::string>) {
@@ -89,7 +100,7 @@ void PreviewOutput::WritePiece(const RowPiece& piece, std::span<const std::strin
 void PreviewOutput::Finish() {
   const std::vector<std::uint8_t> gray = ShadeRelief(grid_);
   PngEncoder png(out_, static_cast<std::uint32_t>(grid_.columns),
-                 static_cast<std::uint32_t>(grid_.rows), 8, {{"Software", "stl2hzm"}});
+                 static_cast<std::uint32_t>(grid_.rows), 8, PreviewTexts());
   for (std::int64_t r = 0; r < grid_.rows; ++r) {
     png.WriteRow(std::span(gray).subspan(static_cast<std::size_t>(r * grid_.columns),
                                          static_cast<std::size_t>(grid_.columns)));

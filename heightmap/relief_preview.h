@@ -42,10 +42,12 @@ class PreviewOutput : public MapOutput {
   void Start(const Lattice& lattice, const ModelBounds& bounds) override;
   void WritePiece(const RowPiece& piece, std::span<const std::string> texts) override;
   void Finish() override;
+  std::uint64_t LeastFileBytes() const override;
 
  private:
   TextFile& out_;
   std::int64_t step_ = 1;
+  std::int64_t rows_ = 0;  // of a complete scan
   HeightGrid grid_;
 };
 

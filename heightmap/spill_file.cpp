@@ -42,6 +42,11 @@ void SpillFile::Open(const std::string& near) {
   buffer_.resize(kSpillBuffer);
 }
 
+std::optional<SpaceClaim> SpillFile::ClaimSpace(std::uint64_t bytes) const {
+  if (fd_ < 0) return std::nullopt;
+  return ClaimSpaceOn(fd_, bytes, near_);
+}
+
 void SpillFile::Append(std::string_view bytes) {
   while (!bytes.empty()) {
     if (held_ == buffer_.size()) WriteOut();

@@ -5,9 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "heightmap/disk_space.h"
 
 namespace pelmoro {
 
@@ -30,6 +33,10 @@ class SpillFile {
   void Append(std::string_view bytes);
   // Bytes appended so far.
   std::uint64_t size() const { return size_; }
+  // The room the file takes on its filesystem when it will hold at least
+  // `bytes` bytes, for the output it was opened for; nothing when it is not
+  // open.
+  std::optional<SpaceClaim> ClaimSpace(std::uint64_t bytes) const;
   // Reads size bytes from offset into out (written out first if needed);
   // raises EInOutError for a failed write or read.
   void ReadAt(std::uint64_t offset, char* out, std::size_t size);

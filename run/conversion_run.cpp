@@ -46,10 +46,12 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
   result.triangles = reading.triangles;
   result.notes = reading.notes;
   result.lattice = LatticeOver(store.bounds(), request.pitch);
-  // Before a row is scanned: a map that cannot fit leaves the disk as it was.
-  outputs.RequireSpace(result.lattice);
-  driver.PhaseStarted(RunPhase::kScanning, result.lattice.rows);
   outputs.Start(result.lattice, store.bounds());
+  // Before a row is scanned (the outputs have only made their scratch
+  // files, which have no names): maps that cannot fit leave the disks as
+  // they were.
+  outputs.RequireSpace();
+  driver.PhaseStarted(RunPhase::kScanning, result.lattice.rows);
   ScanHeightMap(store, request.pitch, result.triangles, driver, outputs.sink(), request.scan);
   // Getting a large map onto the disk takes a while: the front end stays
   // responsive meanwhile.

@@ -47,8 +47,8 @@ struct ConversionResult {
   ReadingNotes notes;          // what the reading left unread
 };
 
-// Runs one conversion. Once the model is read, a map that cannot fit on
-// the output's disk raises ENotEnoughSpace before anything is written. The
+// Runs one conversion. Once the model is read, outputs that cannot fit on
+// their disks raise ENotEnoughSpace before anything is written. The
 // driver hears of each phase as it starts: the
 // reading once the output exists (the window shows "Stop" from then on),
 // the scan, and the closing while the map reaches the disk. The input may
@@ -56,8 +56,9 @@ struct ConversionResult {
 // ETruncatedStl) before it is read. Errors pass out
 // after the output has been abandoned: an existing target is left as it
 // was and no temporary file remains. Every output is created before the
-// reading and all are committed together at the end; an I/O error of one
-// of them raises EOutputError, which names it.
+// reading; at the end all are flushed to the disk before the first is put
+// in place. Whatever fails in one of them raises EOutputError, which names
+// it.
 ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& request,
                                RunDriver& driver);
 

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "heightmap/asc_output.h"
-#include "heightmap/hzm_size.h"
 #include "heightmap/hzm_writer.h"
 #include "heightmap/output_file.h"
 #include "heightmap/png_output.h"
@@ -36,8 +35,7 @@ EOutputError::EOutputError(std::string file, const Exception& cause)
 // output's target.
 class OutputEntry : public RowSink {
  public:
-  explicit OutputEntry(const OutputRequest& request)
-      : target_(request.path), format_(request.format) {
+  explicit OutputEntry(const OutputRequest& request) : target_(request.path) {
     Guard([&] {
       if (request.descriptor >= 0) {
         file_.CreateOnDescriptor(request.descriptor, target_);
@@ -54,8 +52,10 @@ class OutputEntry : public RowSink {
   void WritePiece(const RowPiece& piece, std::span<const std::string> texts) override {
     Guard([&] { output_->WritePiece(piece, texts); });
   }
-  void RequireSpace(const Lattice& lattice) const {
-    if (format_ == OutputFormat::kHzm) file_.RequireSpace(HzmSizeLowerBound(lattice));
+  // Once started: the room its file and its scratch file take at least.
+  void ClaimSpace(std::vector<SpaceClaim>& claims) const {
+    if (auto claim = file_.ClaimSpace(output_->LeastFileBytes())) claims.push_back(*claim);
+    if (auto claim = output_->ScratchClaim()) claims.push_back(*claim);
   }
   void Start(const Lattice& lattice, const ModelBounds& bounds) {
     Guard([&] { output_->Start(lattice, bounds); });
@@ -98,7 +98,6 @@ class OutputEntry : public RowSink {
   }
 
   std::string target_;
-  OutputFormat format_;
   OutputFile file_;
   std::unique_ptr<MapOutput> output_;
 };
@@ -114,8 +113,10 @@ MapOutputs::MapOutputs(const std::vector<OutputRequest>& requests) {
 
 MapOutputs::~MapOutputs() = default;
 
-void MapOutputs::RequireSpace(const Lattice& lattice) const {
-  for (const auto& entry : entries_) entry->RequireSpace(lattice);
+void MapOutputs::RequireSpace() const {
+  std::vector<SpaceClaim> claims;
+  for (const auto& entry : entries_) entry->ClaimSpace(claims);
+  RequireSpaceFor(claims);
 }
 
 void MapOutputs::Start(const Lattice& lattice, const ModelBounds& bounds) {

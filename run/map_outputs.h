@@ -1,7 +1,9 @@
 // Every file one run writes, fed from the same scan. All are created before
-// the model is read and committed together at the end: first every file is
-// finished and on the disk, only then are they renamed over their targets,
-// so a run that fails anywhere leaves every earlier file as it was.
+// the model is read. At the end every file is finished and flushed to the
+// disk first; only then is each put in place over its target, one after
+// the other. A run that fails before that point leaves every earlier file
+// as it was; a failure while the files are put in place leaves those
+// already in place.
 #pragma once
 
 #include <functional>
@@ -48,12 +50,13 @@ class MapOutputs {
   MapOutputs(const MapOutputs&) = delete;
   MapOutputs& operator=(const MapOutputs&) = delete;
 
-  // Once the model is read, before anything is written: raises
-  // ENotEnoughSpace for an HZM output whose disk has less room than the map
-  // takes at least.
-  void RequireSpace(const Lattice& lattice) const;
   // Once the model is read: the lattice of a complete scan, the bounds.
   void Start(const Lattice& lattice, const ModelBounds& bounds);
+  // Once started, before the rows: raises ENotEnoughSpace when the files
+  // the outputs write on one filesystem (their own and their scratch
+  // files, at the least each can hold after a complete scan) take more
+  // than it has free. Devices and pipes have no such limit.
+  void RequireSpace() const;
   // Where the scan's rows go: on to every output.
   RowSink& sink() { return *fan_out_; }
   // Finishes every output with the rows it has, gets every file onto the

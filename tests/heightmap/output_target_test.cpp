@@ -4,12 +4,18 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "foundation/errors.h"
+#include "heightmap/disk_space.h"
 #include "heightmap/output_file.h"
 #include "heightmap/output_target.h"
 #include "tests/support/test_support.h"
@@ -125,48 +131,107 @@ TEST(ReadLinkTextTest, TakesTargetsLongerThanTheirReportedSize) {
   EXPECT_EQ(text, std::string(3000, 'x'));
 }
 
+// Where an output of the space table goes: a file on the disk of the
+// system's temporary folder, one on the memory-backed disk, or a device.
+enum class Place { kFolder, kScratchDisk, kDevice };
+
+struct Claimed {
+  Place place;
+  double share_of_free;  // of its disk's free space; 0: bytes instead
+  std::uint64_t bytes = 0;
+};
+
 struct SpaceCase {
   const char* label;
-  bool device;  // /dev/null instead of a file in a folder
-  std::uint64_t bytes;
-  bool refused;
+  std::vector<Claimed> outputs;
+  std::vector<std::size_t> refused;  // the outputs the refusal names; empty: all fit
 };
 
 void PrintTo(const SpaceCase& c, std::ostream* os) { *os << c.label; }
 
 class OutputSpaceTest : public ::testing::TestWithParam<SpaceCase> {};
 
-TEST_P(OutputSpaceTest, RefusesOnlyWhatCannotFit) {
+bool SameDisk(const std::filesystem::path& a, const std::filesystem::path& b) {
+  struct stat sa {}, sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev;
+}
+
+// "the height map needs at least N bytes, only " for one output, "the
+// height maps need at least N bytes together, only " for several.
+std::string RefusalStart(std::size_t outputs, std::uint64_t bytes) {
+  return std::string(outputs == 1 ? "the height map needs" : "the height maps need") +
+         " at least " + std::to_string(bytes) +
+         (outputs == 1 ? " bytes, only " : " bytes together, only ");
+}
+
+TEST_P(OutputSpaceTest, RefusesWhatCannotFitOnOneDisk) {
+  const SpaceCase& c = GetParam();
   TempDir dir;
-  const std::string target = GetParam().device ? "/dev/null" : dir.Write("old.hzm", "earlier");
-  OutputFile out;
-  out.Create(target);
-  bool refused = false;
-  try {
-    out.RequireSpace(GetParam().bytes);
-  } catch (const ENotEnoughSpace& e) {
-    refused = true;
-    EXPECT_EQ(e.message().rfind("the height map needs at least " +
-                                    std::to_string(GetParam().bytes) + " bytes, only ",
-                                0),
-              0u)
-        << e.message();
-    EXPECT_NE(e.message().find(" are free on the disk of " + target), std::string::npos);
+  TempDir scratch(testing::ScratchBase());
+  for (const Claimed& o : c.outputs) {
+    if (o.place == Place::kScratchDisk && SameDisk(dir.path(), scratch.path())) {
+      GTEST_SKIP() << "no second disk here";
+    }
   }
-  EXPECT_EQ(refused, GetParam().refused);
-  out.Abandon();
-  if (!GetParam().device) {
-    EXPECT_EQ(ReadFileBytes(target), "earlier");
+  std::vector<std::unique_ptr<OutputFile>> outputs;
+  std::vector<std::string> targets;
+  std::vector<SpaceClaim> claims;
+  for (std::size_t k = 0; k < c.outputs.size(); ++k) {
+    const Claimed& o = c.outputs[k];
+    const std::string name = "old" + std::to_string(k) + ".hzm";
+    targets.push_back(o.place == Place::kDevice   ? "/dev/null"
+                      : o.place == Place::kFolder ? dir.Write(name, "earlier")
+                                                  : scratch.Write(name, "earlier"));
+    outputs.push_back(std::make_unique<OutputFile>());
+    outputs.back()->Create(targets.back());
+    const std::optional<SpaceClaim> room = outputs.back()->ClaimSpace(0);
+    ASSERT_EQ(room.has_value(), o.place != Place::kDevice) << k;
+    const std::uint64_t bytes =
+        o.share_of_free > 0 ? static_cast<std::uint64_t>(o.share_of_free * room->free) : o.bytes;
+    if (auto claim = outputs.back()->ClaimSpace(bytes)) claims.push_back(*claim);
+  }
+  std::vector<std::string> named;
+  try {
+    RequireSpaceFor(claims);
+  } catch (const ENotEnoughSpace& e) {
+    named = e.targets();
+    std::uint64_t sum = 0;
+    for (const SpaceClaim& claim : claims) {
+      if (std::find(named.begin(), named.end(), claim.target) != named.end()) sum += claim.bytes;
+    }
+    EXPECT_EQ(e.message().rfind(RefusalStart(named.size(), sum), 0), 0u) << e.message();
+    EXPECT_NE(e.message().find(" are free on the disk of " + named.front()), std::string::npos);
+    EXPECT_EQ(e.file(), named.front());
+  }
+  std::vector<std::string> expected;
+  for (std::size_t k : c.refused) expected.push_back(targets[k]);
+  EXPECT_EQ(named, expected);
+  for (std::size_t k = 0; k < outputs.size(); ++k) {
+    outputs[k]->Abandon();
+    if (c.outputs[k].place != Place::kDevice) {
+      EXPECT_EQ(ReadFileBytes(targets[k]), "earlier");
+    }
   }
 }
 
 constexpr std::uint64_t kExabyte = std::uint64_t{1} << 60;
 
+// A share of 0.6 of a disk's free space fits alone, twice it does not.
 INSTANTIATE_TEST_SUITE_P(
     Sizes, OutputSpaceTest,
-    ::testing::Values(SpaceCase{"SmallMapFits", false, 4096, false},
-                      SpaceCase{"ExabyteDoesNot", false, kExabyte, true},
-                      SpaceCase{"DeviceHasNoLimit", true, kExabyte, false}),
+    ::testing::Values(
+        SpaceCase{"SmallMapFits", {{Place::kFolder, 0, 4096}}, {}},
+        SpaceCase{"ExabyteDoesNot", {{Place::kFolder, 0, kExabyte}}, {0}},
+        SpaceCase{"DeviceHasNoLimit", {{Place::kDevice, 0, kExabyte}}, {}},
+        SpaceCase{"TwoThatFitOnlyAlone", {{Place::kFolder, 0.6}, {Place::kFolder, 0.6}}, {0, 1}},
+        SpaceCase{"ThreeOnOneDiskBesideADevice",
+                  {{Place::kFolder, 0.4}, {Place::kDevice, 0, kExabyte}, {Place::kFolder, 0.4},
+                   {Place::kFolder, 0.4}},
+                  {0, 2, 3}},
+        SpaceCase{"OneOnEachDisk", {{Place::kFolder, 0.6}, {Place::kScratchDisk, 0.6}}, {}},
+        SpaceCase{"SecondDiskAloneTooSmall",
+                  {{Place::kFolder, 0.6}, {Place::kScratchDisk, 0.6}, {Place::kScratchDisk, 0.6}},
+                  {1, 2}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

@@ -1,6 +1,8 @@
 // One run writing the height map together with the PNG, the ESRI grid and
 // the preview: every file from the same scan, all kept or all abandoned.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <ostream>
@@ -8,6 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "heightmap/asc_output.h"
+#include "heightmap/disk_space.h"
+#include "heightmap/hzm_size.h"
 #include "run/conversion_run.h"
 #include "run/map_outputs.h"
 #include "tests/support/fake_driver.h"
@@ -253,6 +258,111 @@ INSTANTIATE_TEST_SUITE_P(
         FinishFailureCase{"GridOnAFullDevice",
                           {{"m.hzm", OutputFormat::kHzm}, {"/dev/full", OutputFormat::kAsc}},
                           2, "/dev/full", 112, ""}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// The room every output takes is checked before the scan, summed over the
+// outputs on one disk.
+struct SpaceCheckCase {
+  const char* label;
+  // The first is the main output; a name without "/" lies in the folder.
+  std::vector<std::pair<std::string, OutputFormat>> outputs;
+  // The lattice: 0 for one no disk holds in any format but the preview;
+  // else one whose text in the format of sized_by takes at least this share
+  // of the disk.
+  double share_of_free;
+  std::vector<std::string> refused;  // the outputs the refusal names; empty: it fits
+  std::uint64_t (*sized_by)(const Lattice&) = HzmSizeLowerBound;
+};
+
+void PrintTo(const SpaceCheckCase& c, std::ostream* os) { *os << c.label; }
+
+class SpaceCheckTest : public ::testing::TestWithParam<SpaceCheckCase> {};
+
+// The free space of the folder's disk as the check counts it.
+std::uint64_t FreeBytesIn(const TempDir& dir) {
+  const int fd = ::open(dir.File("probe").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  const std::optional<SpaceClaim> room = ClaimSpaceOn(fd, 0, "probe");
+  ::close(fd);
+  std::filesystem::remove(dir.File("probe"));
+  return room ? room->free : 0;
+}
+
+// The smallest square lattice whose size by `bound` is at least `bytes`.
+Lattice LatticeOfAtLeast(std::uint64_t bytes, std::uint64_t (*bound)(const Lattice&)) {
+  Lattice lattice;
+  std::int64_t low = 1, high = std::int64_t{1} << 31;
+  while (low < high) {
+    lattice.columns = lattice.rows = (low + high) / 2;
+    if (bound(lattice) < bytes) {
+      low = lattice.columns + 1;
+    } else {
+      high = lattice.columns;
+    }
+  }
+  lattice.columns = lattice.rows = low;
+  return lattice;
+}
+
+TEST_P(SpaceCheckTest, RefusesBeforeTheScanWhatCannotFit) {
+  const SpaceCheckCase& c = GetParam();
+  TempDir dir;
+  const auto path = [&dir](const std::string& name) {
+    return name.find('/') == std::string::npos ? dir.File(name) : name;
+  };
+  std::vector<OutputRequest> requests;
+  for (const auto& [name, format] : c.outputs) requests.push_back({path(name), format});
+  Lattice lattice;
+  lattice.columns = lattice.rows = std::int64_t{1} << 30;
+  if (c.share_of_free > 0) {
+    const std::uint64_t free = FreeBytesIn(dir);
+    ASSERT_GT(free, 0u);
+    lattice = LatticeOfAtLeast(static_cast<std::uint64_t>(c.share_of_free * free), c.sized_by);
+  }
+  std::vector<std::string> named;
+  {
+    MapOutputs outputs(requests);
+    outputs.Start(lattice, ModelBounds{});
+    try {
+      outputs.RequireSpace();
+    } catch (const ENotEnoughSpace& e) {
+      named = e.targets();
+    }
+  }
+  std::vector<std::string> expected;
+  for (const std::string& name : c.refused) expected.push_back(path(name));
+  EXPECT_EQ(named, expected);
+  EXPECT_TRUE(testing::ListFolder(dir.path()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, SpaceCheckTest,
+    ::testing::Values(
+        SpaceCheckCase{"HeightMap", {{"m.hzm", OutputFormat::kHzm}}, 0, {"m.hzm"}},
+        SpaceCheckCase{"PngAsTheMainOutput", {{"m.png", OutputFormat::kPng}}, 0, {"m.png"}},
+        SpaceCheckCase{"GridAlso",
+                       {{"/dev/null", OutputFormat::kHzm}, {"m.asc", OutputFormat::kAsc}}, 0,
+                       {"m.asc"}},
+        SpaceCheckCase{"PngAlso",
+                       {{"/dev/null", OutputFormat::kHzm}, {"m.png", OutputFormat::kPng}}, 0,
+                       {"m.png"}},
+        SpaceCheckCase{"PreviewStaysSmall",
+                       {{"/dev/null", OutputFormat::kHzm}, {"p.png", OutputFormat::kPreview}}, 0,
+                       {}},
+        SpaceCheckCase{"DeviceHasNoLimit", {{"/dev/null", OutputFormat::kHzm}}, 0, {}},
+        // Its scratch file is a file all the same, wherever it lies.
+        SpaceCheckCase{"GridOnADevice", {{"/dev/null", OutputFormat::kAsc}}, 0, {"/dev/null"}},
+        SpaceCheckCase{"OneHeightMapOfAThirdOfTheDisk", {{"a.hzm", OutputFormat::kHzm}}, 0.35,
+                       {}},
+        SpaceCheckCase{"TwoThatFitOnlyAlone",
+                       {{"a.hzm", OutputFormat::kHzm}, {"b.hzm", OutputFormat::kHzm}}, 0.6,
+                       {"a.hzm", "b.hzm"}},
+        // The grid's text waits in a scratch file beside it: twice its rows.
+        SpaceCheckCase{"GridAndItsScratchFileOfAThirdEach",
+                       {{"/dev/null", OutputFormat::kHzm}, {"g.asc", OutputFormat::kAsc}}, 0.35,
+                       {}, AscRowsLowerBound},
+        SpaceCheckCase{"GridAndItsScratchFileThatFitOnlyAlone",
+                       {{"/dev/null", OutputFormat::kHzm}, {"g.asc", OutputFormat::kAsc}}, 0.6,
+                       {"g.asc"}, AscRowsLowerBound}),
     [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
