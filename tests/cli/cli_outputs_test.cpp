@@ -2,6 +2,7 @@
 // --format chooses, and the golden files of a small model of our own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -101,6 +102,51 @@ TEST(CliOutputsTest, FailingFurtherOutputNamesItselfAndKeepsTheEarlierFiles) {
   EXPECT_EQ(ReadFileBytes(dir.File("r.hzm")), "earlier\r\n");
   EXPECT_EQ(ListFolder(dir.path()), Names{"r.hzm"});
 }
+
+// A model 50 km across at 0.025 mm: some 4 x 10^18 points, which no disk
+// holds in any format but the preview. The run is refused once the model
+// is read, before the scan, naming every output on the disk that is short.
+struct SpaceRefusalCase {
+  const char* label;
+  std::vector<std::string> args;  // before the input, site.stl
+  std::string named;              // "FILE" or "FILE and FILE"
+};
+
+void PrintTo(const SpaceRefusalCase& c, std::ostream* os) { *os << c.label; }
+
+class CliSpaceRefusalTest : public ::testing::TestWithParam<SpaceRefusalCase> {};
+
+TEST_P(CliSpaceRefusalTest, RefusesBeforeTheScanNamingTheOutputs) {
+  const SpaceRefusalCase& c = GetParam();
+  TempDir dir;
+  dir.Write("site.stl", "vertex 0 0 0\nvertex 50000000 0 0\nvertex 0 50000000 1\n");
+  std::vector<std::string> args = {"-q", "--pitch", "0.025"};
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  args.push_back("site.stl");
+  const Outcome r = RunStl2hzm({args, dir.path().string()});
+  EXPECT_EQ(r.exit_code, 1);
+  const std::string first = c.named.substr(0, c.named.find(' '));
+  const bool several = c.named.find(" and ") != std::string::npos;
+  EXPECT_EQ(r.err.rfind(first + (several ? ": the height maps need at least "
+                                         : ": the height map needs at least "),
+                        0),
+            0u)
+      << r.err;
+  const std::string end = " are free on the disk of " + c.named + ".\n";
+  EXPECT_EQ(r.err.substr(r.err.size() - std::min(r.err.size(), end.size())), end) << r.err;
+  EXPECT_EQ(ListFolder(dir.path()), Names{"site.stl"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, CliSpaceRefusalTest,
+    ::testing::Values(
+        SpaceRefusalCase{"Png", {"-o", "m.png"}, "m.png"},
+        SpaceRefusalCase{"GridAlsoBesideADevice", {"-o", "/dev/null", "--also", "m.asc"},
+                         "m.asc"},
+        SpaceRefusalCase{"PngAlsoBesideADevice", {"-o", "/dev/null", "--also", "m.png"},
+                         "m.png"},
+        SpaceRefusalCase{"TwoOnOneDisk", {"-o", "m.hzm", "--also", "m.png"}, "m.hzm and m.png"}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
 }  // namespace pelmoro::testing
