@@ -109,31 +109,32 @@ std::string ErrorLine(const Exception& error, const std::string& file) {
 
 std::vector<std::string> WarningLines(const std::string& file, const ReadingNotes& notes,
                                       std::int32_t triangles) {
+  struct Warning {
+    bool given;
+    std::int64_t line;  // 0: the file as a whole
+    std::string text;
+  };
+  const Warning warnings[] = {
+      {notes.bytes_after_ctrl_z > 0, notes.ctrl_z_line,
+       TranslatePlural("warning: reading ended at a Ctrl-Z byte; the {count} byte after it was "
+                       "not read",
+                       "warning: reading ended at a Ctrl-Z byte; the {count} bytes after it "
+                       "were not read",
+                       notes.bytes_after_ctrl_z)},
+      {notes.leftover_vertices > 0, notes.last_vertex_line,
+       TranslatePlural("warning: the input ends with {count} vertex of an incomplete triangle, "
+                       "which was left out",
+                       "warning: the input ends with {count} vertices of an incomplete "
+                       "triangle, which were left out",
+                       static_cast<std::uint64_t>(notes.leftover_vertices))},
+      {notes.missing_endsolid, 0,
+       Translate("warning: no \"endsolid\" line after the last facet; the file is probably "
+                 "truncated")},
+      {triangles == 0, 0, Translate("warning: no triangles in this model; its height map is flat")},
+  };
   std::vector<std::string> lines;
-  if (notes.bytes_after_ctrl_z > 0) {
-    lines.push_back(Place(file, notes.ctrl_z_line) +
-                    TranslatePlural("warning: reading ended at a Ctrl-Z byte; the {count} byte "
-                                    "after it was not read",
-                                    "warning: reading ended at a Ctrl-Z byte; the {count} bytes "
-                                    "after it were not read",
-                                    notes.bytes_after_ctrl_z));
-  }
-  if (notes.leftover_vertices > 0) {
-    lines.push_back(Place(file, notes.last_vertex_line) +
-                    TranslatePlural("warning: the input ends with {count} vertex of an "
-                                    "incomplete triangle, which was left out",
-                                    "warning: the input ends with {count} vertices of an "
-                                    "incomplete triangle, which were left out",
-                                    static_cast<std::uint64_t>(notes.leftover_vertices)));
-  }
-  if (notes.missing_endsolid) {
-    lines.push_back(Place(file, 0) +
-                    Translate("warning: no \"endsolid\" line after the last facet; the file "
-                              "is probably truncated"));
-  }
-  if (triangles == 0) {
-    lines.push_back(Place(file, 0) +
-                    Translate("warning: no triangles in this model; its height map is flat"));
+  for (const Warning& warning : warnings) {
+    if (warning.given) lines.push_back(Place(file, warning.line) + warning.text);
   }
   return lines;
 }

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "heightmap/grid_millimetres.h"
+
 namespace pelmoro::cli {
 
 namespace {
@@ -40,16 +42,6 @@ const ModelUnit* LikelyUnit(std::int64_t size, const ModelUnit& unit) {
 }
 
 }  // namespace
-
-std::string FormatMillimetres(std::int64_t grid_units) {
-  const std::int64_t magnitude = grid_units < 0 ? -grid_units : grid_units;
-  std::string text = (grid_units < 0 ? "-" : "") + std::to_string(magnitude / 40);
-  std::int64_t thousandths = magnitude % 40 * 25;
-  if (thousandths == 0) return text;
-  std::string fraction = std::to_string(1000 + thousandths).substr(1);
-  while (fraction.back() == '0') fraction.pop_back();
-  return text + "." + fraction;
-}
 
 std::string SizeAdvice(const ModelExtent& extent, const ModelUnit& unit) {
   const std::int64_t size = PlanViewSize(extent);

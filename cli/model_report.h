@@ -10,9 +10,6 @@
 
 namespace pelmoro::cli {
 
-// Grid units as millimetres, exactly: "-0.075", "12.5", "3".
-std::string FormatMillimetres(std::int64_t grid_units);
-
 // "" for a model whose plan view measures 1 mm to 100 m; otherwise a line
 // that gives its size and, when one gives a sensible size, the unit its
 // file is probably written in.

@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include "engine/stl_model_reader.h"
 #include "run/map_outputs.h"
 
 namespace pelmoro {
@@ -29,6 +28,14 @@ std::vector<OutputRequest> OutputsOf(const ConversionRequest& request) {
 
 }  // namespace
 
+ModelReading ReadRequestedModel(GeometryStore& store, const ConversionRequest& request,
+                                RunDriver& driver) {
+  driver.PhaseStarted(RunPhase::kReading, 0);
+  const StlReading reading =
+      ReadStlModel(store, request.input, driver, request.units, request.scan.threads);
+  return {reading, LatticeOver(store.bounds(), request.pitch)};
+}
+
 ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& request,
                                RunDriver& driver) {
   store.ResetBounds();
@@ -38,14 +45,12 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
   }
   MapOutputs outputs(requests);  // abandoned by its destructor if anything below raises
 
+  const ModelReading model = ReadRequestedModel(store, request, driver);
   ConversionResult result;
-  driver.PhaseStarted(RunPhase::kReading, 0);
-  const StlReading reading =
-      ReadStlModel(store, request.input, driver, request.units, request.scan.threads);
-  result.format = reading.format;
-  result.triangles = reading.triangles;
-  result.notes = reading.notes;
-  result.lattice = LatticeOver(store.bounds(), request.pitch);
+  result.format = model.reading.format;
+  result.triangles = model.reading.triangles;
+  result.notes = model.reading.notes;
+  result.lattice = model.lattice;
   outputs.Start(result.lattice, store.bounds());
   // Before a row is scanned (the outputs have only made their scratch
   // files, which have no names): maps that cannot fit leave the disks as

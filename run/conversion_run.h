@@ -13,6 +13,7 @@
 #include "engine/reading_notes.h"
 #include "engine/run_driver.h"
 #include "engine/stl_format.h"
+#include "engine/stl_model_reader.h"
 #include "foundation/errors.h"
 #include "foundation/geometry_store.h"
 #include "run/messages.h"
@@ -46,6 +47,18 @@ struct ConversionResult {
   Lattice lattice;             // the lattice of a complete scan
   ReadingNotes notes;          // what the reading left unread
 };
+
+// What a conversion and an inspection both make of the model first.
+struct ModelReading {
+  StlReading reading;
+  Lattice lattice;  // at the request's pitch, over the bounds read
+};
+
+// Reads request.input in the request's unit, with its threads; the driver
+// hears that the reading starts. Expects the bounds to be reset. Raises
+// what reading raises.
+ModelReading ReadRequestedModel(GeometryStore& store, const ConversionRequest& request,
+                                RunDriver& driver);
 
 // Runs one conversion. Once the model is read, outputs that cannot fit on
 // their disks raise ENotEnoughSpace before anything is written. The
