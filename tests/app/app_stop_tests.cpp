@@ -1,5 +1,11 @@
 // Stopping and closing during a run, the window's message passes, and
 // Enter while a run is under way.
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLineEdit>
@@ -9,9 +15,15 @@
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+#include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <fstream>
 #include <functional>
+#include <optional>
+#include <string>
+#include <thread>
 
 #include "app/termination_signals.h"
 #include "app/window_fonts.h"
@@ -76,6 +88,96 @@ bool ExecUntilLastWindowCloses(const std::function<void()>& start) {
   QApplication::exec();
   return !gave_up;
 }
+
+// The input is a FIFO that no one writes: the run waits in its open.
+constexpr int kWaitingForWriter = 0;
+
+// Sends a signal to the thread that made it whenever it finds that thread
+// waiting in an open of a FIFO for a writer. It looks at /proc for that
+// state, so the signal lands while the open waits, never before it; should
+// the open still wait a while later, the signal is sent again. If the
+// thread is still held there after a minute's worth of looks, a writer that
+// comes and goes at once ends the wait, so a fault fails the test instead of
+// hanging it.
+class SignalWhileOpenWaits {
+ public:
+  SignalWhileOpenWaits(int signal_number, const QString& fifo)
+      : signal_number_(signal_number),
+        fifo_(QFile::encodeName(fifo).toStdString()),
+        target_(::pthread_self()),
+        task_("/proc/self/task/" + std::to_string(::gettid())),
+        watcher_([this] { Watch(); }) {}
+  ~SignalWhileOpenWaits() { Finish(); }
+  SignalWhileOpenWaits(const SignalWhileOpenWaits&) = delete;
+  SignalWhileOpenWaits& operator=(const SignalWhileOpenWaits&) = delete;
+
+  // Stops watching; true when the open waited and the signal ended the wait
+  // (no writer had to).
+  bool Finish() {
+    done_ = true;
+    if (watcher_.joinable()) watcher_.join();
+    return signals_sent_ > 0 && !released_;
+  }
+
+ private:
+  static constexpr int kLooksBeforeResending = 200;
+  static constexpr int kLooksBeforeReleasing = 60000;
+
+  std::string FirstLine(const char* file) const {
+    std::ifstream in(task_ + file);
+    std::string line;
+    std::getline(in, line);
+    return line;
+  }
+
+  static bool IsOpen(const std::string& call) {
+    long number = -1;  // "running" when not in the system
+    if (std::sscanf(call.c_str(), "%ld", &number) != 1) return false;
+#ifdef SYS_open
+    if (number == SYS_open) return true;
+#endif
+    return number == SYS_openat;
+  }
+
+  // The target sleeps interruptibly in one open call: a FIFO's wait for a
+  // writer (opening a regular file sleeps, if at all, uninterruptibly).
+  bool OpenWaits() const {
+    const std::string call = FirstLine("/syscall");
+    if (!IsOpen(call)) return false;
+    const std::string stat = FirstLine("/stat");
+    const std::size_t name_end = stat.rfind(')');
+    if (name_end == std::string::npos || stat.compare(name_end, 4, ") S ") != 0) return false;
+    return FirstLine("/syscall") == call;
+  }
+
+  void Watch() {
+    int looks_in_a_row = 0;
+    int looks_in_all = 0;
+    while (!done_) {
+      if (!OpenWaits()) {
+        looks_in_a_row = 0;
+      } else if (++looks_in_all > kLooksBeforeReleasing) {
+        const int writer = ::open(fifo_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (writer >= 0) ::close(writer);
+        released_ = true;
+        return;
+      } else if (looks_in_a_row++ % kLooksBeforeResending == 0) {
+        ::pthread_kill(target_, signal_number_);
+        ++signals_sent_;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+
+  const int signal_number_;
+  const std::string fifo_;
+  const pthread_t target_;
+  const std::string task_;
+  std::atomic<bool> done_{false};
+  int signals_sent_ = 0;   // the watcher's until it is joined
+  bool released_ = false;  // likewise
+  std::thread watcher_;
+};
 
 }  // namespace
 
@@ -247,6 +349,8 @@ class StopTest : public QObject {
     QTest::newRow("SIGTERM while reading") << int{SIGTERM} << 10;
     QTest::newRow("SIGHUP while scanning") << int{SIGHUP} << kTriangles + 5;
     QTest::newRow("SIGINT while scanning") << int{SIGINT} << kTriangles + 5;
+    QTest::newRow("SIGTERM while a FIFO waits for its writer") << int{SIGTERM} << kWaitingForWriter;
+    QTest::newRow("SIGINT while a FIFO waits for its writer") << int{SIGINT} << kWaitingForWriter;
   }
   void TerminationSignalDuringARun() {
     QFETCH(int, signal_number);
@@ -255,6 +359,11 @@ class StopTest : public QObject {
     // is left beside it, and the window closes.
     const QByteArray earlier("an earlier height map\r\n");
     run_->Write("out.hzm", earlier);
+    QString input = input_;
+    if (pass == kWaitingForWriter) {
+      input = run_->Path("waiting.stl");
+      QCOMPARE(::mkfifo(QFile::encodeName(input).constData(), 0600), 0);
+    }
     const QStringList before = run_->Files();
     pelmoro::TerminationSignals termination;
     connect(&termination, &pelmoro::TerminationSignals::arrived, &run_->form(),
@@ -263,11 +372,28 @@ class StopTest : public QObject {
     run_->form().on_pass = [&](int n) {
       if (n == pass) ::raise(signal_number);
     };
+    // Watching from the moment the output is named; gone before the
+    // handlers are, so no signal comes after them.
+    std::optional<SignalWhileOpenWaits> sender;
+    std::function<void(QWidget*)> start_watching;
+    if (pass == kWaitingForWriter) {
+      start_watching = [&](QWidget*) { sender.emplace(signal_number, input); };
+    }
     ModalAnswerer answerer;
-    answerer.AcceptName(input_);
-    answerer.AcceptName(run_->Path("out.hzm"));
+    answerer.AcceptName(input);
+    answerer.AcceptName(run_->Path("out.hzm"), start_watching);
     QVERIFY(ExecUntilLastWindowCloses([&] { run_->ClickConvert(); }));
+    if (pass == kWaitingForWriter) {
+      QVERIFY2(sender && sender->Finish(), "the signal did not end the wait for a writer");
+    }
+    if (pass == kWaitingForWriter) {
+      // The open given up reads as an empty file, and the window still
+      // shows that error before it closes: its error path has yet to ask
+      // TerminationSignals::Arrived() whether a signal is the news.
+      QEXPECT_FAIL("", "the window reports the empty input before closing", Continue);
+    }
     QCOMPARE(answerer.seen().size(), std::size_t{2});
+    QVERIFY(pelmoro::TerminationSignals::Arrived());
     QCOMPARE(ReadFile(run_->Path("out.hzm")), earlier);
     QCOMPARE(run_->Files(), before);
     QVERIFY(!run_->form().isVisible());
