@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# End-to-end runs of stl2hzm that end badly: killed, short of memory, short
-# of disk, stopped. Each case asserts that no temporary file is left and that
-# an earlier height map of the same name survives (or, for a stop, that the
-# map ends with a complete row). Usage: hardening.sh PATH/TO/stl2hzm
+# End-to-end runs of stl2hzm that end badly or nearly so: killed, short of
+# memory, short of disk, short of threads, stopped. Each case asserts that no
+# temporary file is left and that an earlier height map of the same name
+# survives (or, for a stop, that the map ends with a complete row; with
+# threads refused, that the map is the one an unconstrained run writes).
+# Usage: hardening.sh PATH/TO/stl2hzm
 set -uo pipefail
 
 stl2hzm=${1:?usage: hardening.sh STL2HZM}
@@ -21,6 +23,21 @@ trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 note() { echo "NOTE: $*" >&2; }
+
+# Runs case $1, whose fault lies in stl2hzm and is not mended yet ($2 says
+# what it is): its failures are noted, not counted. Once it passes, it
+# fails here, so that it is run as an ordinary case again.
+known_fault() {
+  local before=$failures
+  "$1" 2> "$work/known.err"
+  if [ "$failures" -gt "$before" ]; then
+    failures=$before
+    note "$1 fails as known ($2): $(tr '\n' ' ' < "$work/known.err")"
+  else
+    fail "$1 passes now: run it as an ordinary case"
+  fi
+  rm -f "$work/known.err"
+}
 
 # The folder holds exactly these names (sorted), nothing else.
 expect_listing() {
@@ -113,13 +130,64 @@ case_memory() {
   echo "$earlier" > "$d/wide.hzm"
   err=$( (ulimit -v 200000; "$stl2hzm" -q --threads 2 --pitch 0.025 "$d/wide.stl") 2>&1 )
   status=$?
+  # A complete map, or the clean refusal; never an abort.
   case $status in
-    0|1) ;;
-    134) note "memory: a worker thread's bad_alloc aborts the program (nothing is left behind)" ;;
+    0) [ -z "$err" ] || fail "memory: wide rows complete, yet said '$err'" ;;
+    1) [ "$err" = "$d/wide.stl: not enough memory for this model." ] ||
+         fail "memory: wide rows message '$err'"
+       expect_content "$d/wide.hzm" "$earlier" ;;
     *) fail "memory: wide rows gave status $status ($err)" ;;
   esac
-  [ "$status" -eq 0 ] || expect_content "$d/wide.hzm" "$earlier"
   expect_listing "$d" huge.hzm huge.stl wide.hzm wide.stl
+}
+
+# Facets of about 0.1 mm side over 100 x 100 mm, one ASCII solid of $1
+# facets: megabytes to read, little to scan at 1 mm.
+small_facets() {
+  awk -v n="$1" 'BEGIN { print "solid many"
+    for (k = 0; k < n; k++) { x = (k * 7919) % 1000 / 10; y = (k * 104729) % 997 / 10;
+      z = 1 + k % 50 / 10
+      printf " facet normal 0 0 1\n  outer loop\n"
+      printf "   vertex %.2f %.2f %.1f\n   vertex %.2f %.2f %.1f\n   vertex %.2f %.2f %.1f\n",
+        x, y, z, x + 0.1, y, z, x, y + 0.1, z
+      printf "  endloop\n endfacet\n" }
+    print "endsolid many" }'
+}
+
+# Exit status of stl2hzm run with the arguments under an address-space
+# limit of $1 KiB and thread stacks of 8 MiB; the output is discarded.
+run_limited() {
+  local limit=$1; shift
+  (ulimit -s 8192; ulimit -v "$limit"; "$stl2hzm" -q "$@") >/dev/null 2>&1
+}
+
+case_threads_refused() {
+  if ldd "$stl2hzm" 2>/dev/null | grep -q libasan; then
+    note "threads refused: skipped, AddressSanitizer needs more address space than any limit leaves"
+    return
+  fi
+  local d=$work/threads; mkdir "$d"
+  small_facets 40000 > "$d/many.stl"  # about 4 MiB: read in chunks on workers
+  "$stl2hzm" -q --threads 64 --pitch 1 -o "$d/free.hzm" "$d/many.stl" ||
+    { fail "threads refused: the unconstrained run failed"; return; }
+  # The least address space a run on one thread needs, to 4 MiB.
+  local need=0 limit
+  for limit in $(seq 8192 4096 1048576); do
+    if run_limited "$limit" --threads 1 --pitch 1 -o "$d/one.hzm" "$d/many.stl"; then
+      need=$limit; break
+    fi
+  done
+  rm -f "$d/one.hzm"
+  [ "$need" -gt 0 ] || { fail "threads refused: no limit up to 1 GiB let one thread run"; return; }
+  # 48 MiB more: the read-ahead chunks and a few thread stacks, far from the
+  # 512 MiB that 64 stacks of 8 MiB take; most threads are refused.
+  echo "$earlier" > "$d/many.hzm"
+  local err
+  err=$( (ulimit -s 8192; ulimit -v $((need + 49152));
+          "$stl2hzm" -q --threads 64 --pitch 1 "$d/many.stl") 2>&1 ); status=$?
+  [ "$status" -eq 0 ] || fail "threads refused: status $status ($err) under $((need + 49152)) KiB"
+  cmp -s "$d/many.hzm" "$d/free.hzm" || fail "threads refused: the map differs from the unconstrained run's"
+  expect_listing "$d" free.hzm many.hzm many.stl
 }
 
 case_full_disk() {
@@ -154,10 +222,11 @@ case_stop() {
   local d=$work/stop; mkdir "$d"
   stacked_layers 400 > "$d/big.stl"; echo "$earlier" > "$d/big.hzm"
   # A background job starts with SIGINT ignored, which stl2hzm respects.
-  env --default-signal=INT "$stl2hzm" --threads 1 --pitch 0.025 "$d/big.stl" \
+  # All threads: rows in flight on the workers must not hold the stop up.
+  env --default-signal=INT "$stl2hzm" --pitch 0.025 "$d/big.stl" \
     2> "$work/stop.err" & child=$!
   wait_for_output_bytes "$child" "$d" || fail "stop: no output under way"
-  kill -INT "$child"; wait_guarded "$child" 50
+  kill -INT "$child"; wait_guarded "$child" 20
   [ "$status" -eq 130 ] || fail "stop: status $status"
   [ "$(tail -n 1 "$work/stop.err")" = "Break !" ] || fail "stop: $(cat "$work/stop.err")"
   expect_listing "$d" big.hzm big.stl
@@ -172,6 +241,8 @@ case_stop() {
 case_sigkill
 case_memory
 case_full_disk
+known_fault case_threads_refused \
+  "the threads that do start take the address space the reading needs"
 case_stop
 [ "$failures" -eq 0 ] && echo "hardening: all cases passed"
 exit $((failures > 0))
