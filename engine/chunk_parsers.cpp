@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 
-#include "engine/worker_threads.h"
 
 namespace pelmoro {
 
@@ -14,7 +13,7 @@ constexpr auto kWaitSlice = std::chrono::milliseconds(50);
 ChunkParsers::ChunkParsers(int threads, int units_per_file_unit, std::size_t in_flight)
     : units_(units_per_file_unit) {
   done_.reserve(in_flight);  // a worker's push_back never allocates
-  StartWorkers(workers_, threads, [this] { Work(); });
+  workers_.Start(threads, [this] { Work(); });
 }
 
 ChunkParsers::~ChunkParsers() {
@@ -24,7 +23,7 @@ ChunkParsers::~ChunkParsers() {
     queue_.clear();
   }
   work_.notify_all();
-  for (std::thread& t : workers_) t.join();
+  workers_.Join();
 }
 
 void ChunkParsers::Submit(StlChunk& chunk) {

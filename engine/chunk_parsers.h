@@ -6,10 +6,10 @@
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "engine/stl_chunk.h"
+#include "engine/worker_threads.h"
 
 namespace pelmoro {
 
@@ -28,7 +28,7 @@ class ChunkParsers {
   ChunkParsers(const ChunkParsers&) = delete;
   ChunkParsers& operator=(const ChunkParsers&) = delete;
 
-  int workers() const { return static_cast<int>(workers_.size()); }
+  int workers() const { return workers_.size(); }
   void Submit(StlChunk& chunk);
   // Waits until the chunk is parsed, calling while_waiting about every
   // 50 ms meanwhile; what it raises passes out.
@@ -44,7 +44,7 @@ class ChunkParsers {
   std::deque<StlChunk*> queue_;
   std::vector<const StlChunk*> done_;  // parsed, not yet awaited
   bool stopping_ = false;
-  std::vector<std::thread> workers_;
+  WorkerThreads workers_;
 };
 
 }  // namespace pelmoro

@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "engine/row_sweep.h"
-#include "engine/worker_threads.h"
 
 namespace pelmoro {
 
@@ -60,7 +59,7 @@ RowPipeline::RowPipeline(const ScanPlan& plan, std::span<const RowFormatter* con
   const int workers =
       WorkersFor(threads, UnitBytes(plan.layout, formatters), plan.layout.piece_columns);
   slots_.resize(static_cast<std::size_t>((workers + 1) * band_));
-  StartWorkers(workers_, workers, [this] { Work(); });
+  workers_.Start(workers, [this] { Work(); });
 }
 
 RowPipeline::~RowPipeline() {
@@ -70,7 +69,7 @@ RowPipeline::~RowPipeline() {
     needed_end_ = -1;  // whatever is under way is cancelled
   }
   work_.notify_all();
-  for (std::thread& t : workers_) t.join();
+  workers_.Join();
 }
 
 bool RowPipeline::MayClaim() const {

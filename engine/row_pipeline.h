@@ -8,13 +8,13 @@
 #include <exception>
 #include <mutex>
 #include <span>
-#include <thread>
 #include <vector>
 
 #include "engine/row_sink.h"
 #include "engine/run_driver.h"
 #include "engine/scan_plan.h"
 #include "engine/scan_row.h"
+#include "engine/worker_threads.h"
 
 namespace pelmoro {
 
@@ -59,7 +59,7 @@ class RowPipeline {
 
   // The workers that could be started; with none the pipeline computes
   // nothing.
-  int workers() const { return static_cast<int>(workers_.size()); }
+  int workers() const { return workers_.size(); }
   const Lattice& lattice() const { return plan_.lattice; }
   const PieceLayout& layout() const { return plan_.layout; }
   // Unit `unit` computed in the given mode; waits for it. Valid until
@@ -113,7 +113,7 @@ class RowPipeline {
   bool driver_waits_ = false;      // the driving thread sleeps on ready_
   int waiting_workers_ = 0;        // workers sleeping on work_
   std::exception_ptr failure_;     // why a worker stopped
-  std::vector<std::thread> workers_;
+  WorkerThreads workers_;
 };
 
 }  // namespace pelmoro

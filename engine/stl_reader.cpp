@@ -32,9 +32,12 @@ std::size_t ExpectedRows(std::size_t rows, std::int64_t position, std::int64_t s
   return static_cast<std::size_t>(per_block * static_cast<double>(size) * 1.05) + 16;
 }
 
+// Workers for reading: as many as asked (0: one per core), but no more
+// than there are cores, which more would only keep waiting with their
+// chunks in memory.
 int ReadingThreads(int threads) {
-  if (threads > 0) return threads;
-  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  return threads > 0 ? std::min(threads, cores) : cores;
 }
 
 class InputReading {
@@ -77,10 +80,12 @@ class InputReading {
   // Chunks read here and parsed ahead by workers, in a ring of a few per
   // worker; they are stored in file order as each is parsed.
   bool ReadAhead(LineChunker& chunker, int threads) {
-    const std::size_t ring = 2 * static_cast<std::size_t>(threads) + 2;
-    std::vector<StlChunk> chunks(ring);
-    ChunkParsers parsers(threads, options_.units, ring);
+    std::vector<StlChunk> chunks;  // outlives the parsers, which may hold one at a stop
+    ChunkParsers parsers(threads, options_.units, 2 * static_cast<std::size_t>(threads) + 2);
     if (parsers.workers() == 0) return ReadInTurn(chunker);
+    // A few chunks a worker that could be started.
+    const std::size_t ring = 2 * static_cast<std::size_t>(parsers.workers()) + 2;
+    chunks.resize(ring);
     std::size_t submitted = 0;
     bool more = true;
     for (std::size_t taken = 0; !ended_at_ctrl_z_; ++taken) {

@@ -1,24 +1,32 @@
-// Starting the worker threads of the reader and the scan.
+// The worker threads of the reader and the scan: started with modest
+// stacks, fewer when the system refuses one, joined together.
 #pragma once
 
-#include <system_error>
-#include <thread>
+#include <functional>
 #include <vector>
 
 namespace pelmoro {
 
-// Starts up to `count` threads running work() into threads; fewer when the
-// system refuses one (a run then makes do with those it has).
-template <typename Work>
-void StartWorkers(std::vector<std::thread>& threads, int count, Work work) {
-  threads.reserve(threads.size() + static_cast<std::size_t>(count > 0 ? count : 0));
-  for (int i = 0; i < count; ++i) {
-    try {
-      threads.emplace_back(work);
-    } catch (const std::system_error&) {
-      return;
-    }
-  }
-}
+class WorkerThreads {
+ public:
+  WorkerThreads() = default;
+  ~WorkerThreads();  // joins them: the owner has told them to stop first
+  WorkerThreads(const WorkerThreads&) = delete;
+  WorkerThreads& operator=(const WorkerThreads&) = delete;
+
+  // Starts up to `count` threads running work(); fewer when the system
+  // refuses one (no memory for its stack, no more threads), and then the
+  // run makes do with those it has. Their stacks are small (the workers keep
+  // their data on the heap), so that many threads take little address
+  // space.
+  void Start(int count, const std::function<void()>& work);
+  // Waits for every thread to end.
+  void Join();
+  int size() const { return static_cast<int>(threads_.size()); }
+
+ private:
+  std::function<void()> work_;
+  std::vector<unsigned long> threads_;  // pthread_t
+};
 
 }  // namespace pelmoro
