@@ -19,9 +19,13 @@ std::string Approximate(double millimetres) {
   return text;
 }
 
+// Exact millimetres: a grid unit is 0.025 mm, so three decimals at most.
 std::string PlanText(std::int64_t width, std::int64_t depth) {
-  return Approximate(static_cast<double>(width) / 40) + " x " +
-         Approximate(static_cast<double>(depth) / 40) + " mm";
+  std::string text = FormatMillimetres(width);
+  text += " x ";
+  text += FormatMillimetres(depth);
+  text += " mm";
+  return text;
 }
 
 // The unit that brings the plan view nearest to 100 mm within 1 mm to 100 m,
@@ -48,15 +52,25 @@ std::string SizeAdvice(const ModelExtent& extent, const ModelUnit& unit) {
   if (extent.empty || (size >= kSmallest && size <= kLargest)) return "";
   const std::int64_t width = std::int64_t{extent.max.x} - extent.min.x;
   const std::int64_t depth = std::int64_t{extent.max.y} - extent.min.y;
-  std::string text = "the model measures " + PlanText(width, depth) + " in plan view";
+  // Built by appending: "literal" + a temporary trips GCC 12's -Wrestrict at -O3.
+  std::string text = "the model measures ";
+  text += PlanText(width, depth);
+  text += " in plan view";
   const ModelUnit* likely = LikelyUnit(size, unit);
   if (likely == nullptr) {
-    return text + (size < kSmallest ? ", under 1 mm" : ", over 100 m") +
-           "; check the unit of its file (--units)";
+    text += size < kSmallest ? ", under 1 mm" : ", over 100 m";
+    text += "; check the unit of its file (--units)";
+    return text;
   }
   const double scale = static_cast<double>(likely->grid_units) / unit.grid_units;
-  return text + "; if its file is in " + std::string(likely->name) + ", try --units " +
-         std::string(likely->name) + " (" + (scale > 1 ? Approximate(scale) + " times larger" : Approximate(1 / scale) + " times smaller") + ")";
+  text += "; if its file is in ";
+  text += likely->name;
+  text += ", try --units ";
+  text += likely->name;
+  text += " (";
+  text += scale > 1 ? Approximate(scale) + " times larger" : Approximate(1 / scale) + " times smaller";
+  text += ")";
+  return text;
 }
 
 std::string InfoText(const std::string& input, const ModelInfo& info, int pitch) {

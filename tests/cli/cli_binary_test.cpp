@@ -153,16 +153,54 @@ INSTANTIATE_TEST_SUITE_P(
                       UnitCase{"Feet", "ft", kFlat, "\r\n23970,0,12192\r\n"}),
     [](const auto& info) { return info.param.name; });
 
-TEST(CliBinaryTest, TinyModelGetsAUnitHint) {
+// A model whose plan view is under 1 mm or over 100 m gets a hint about the
+// unit of its file: the one that brings it nearest to 100 mm, if any does.
+struct HintCase {
+  std::string name;
+  std::vector<std::string> options;
+  std::string width, depth;  // the triangle's legs in the file's unit
+  std::string hint;          // after "model.stl: the model measures "; empty: none
+};
+
+void PrintTo(const HintCase& c, std::ostream* os) { *os << c.name; }
+
+class CliUnitHintTest : public ::testing::TestWithParam<HintCase> {};
+
+TEST_P(CliUnitHintTest, SuggestsTheLikelyUnit) {
   TempDir dir;
-  dir.Write("flange.stl", "vertex 0 0 0\nvertex 0.05 0 0\nvertex 0 0.05 0.01\n");
-  const Outcome r = RunStl2hzm({{"flange.stl"}, dir.path().string()});
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_NE(r.err.find("flange.stl: the model measures 0.05 x 0.05 mm in plan view; if its file "
-                       "is in m, try --units m (1000 times larger)"),
-            std::string::npos)
-      << r.err;
+  dir.Write("model.stl", "vertex 0 0 0\nvertex " + GetParam().width + " 0 0\nvertex 0 " +
+                             GetParam().depth + " 1\n");
+  std::vector<std::string> args = GetParam().options;
+  args.insert(args.end(), {"--pitch", "6.375", "-o", "-", "model.stl"});
+  const Outcome r = RunStl2hzm({args, dir.path().string()});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  const std::string prefix = "model.stl: the model measures ";
+  const std::size_t at = r.err.find(prefix);
+  if (GetParam().hint.empty()) {
+    EXPECT_EQ(at, std::string::npos) << r.err;
+    return;
+  }
+  ASSERT_NE(at, std::string::npos) << r.err;
+  EXPECT_EQ(r.err.substr(at + prefix.size(), r.err.find('\n', at) - at - prefix.size()),
+            GetParam().hint);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, CliUnitHintTest,
+    ::testing::Values(
+        HintCase{"FlangeInMetres", {}, "0.05", "0.05",
+                 "0.05 x 0.05 mm in plan view; if its file is in m, try --units m (1000 times "
+                 "larger)"},
+        HintCase{"PartInFeet", {}, "0.75", "0.5",
+                 "0.75 x 0.5 mm in plan view; if its file is in ft, try --units ft (304.8 times "
+                 "larger)"},
+        HintCase{"SensibleSize", {}, "50", "20", ""},
+        HintCase{"SiteInMillimetres", {}, "200000", "1",
+                 "200000 x 1 mm in plan view, over 100 m; check the unit of its file (--units)"},
+        HintCase{"MillimetresReadAsMetres", {"--units", "m"}, "120", "0.001",
+                 "120000 x 1 mm in plan view; if its file is in mm, try --units mm (1000 times "
+                 "smaller)"}),
+    [](const auto& info) { return info.param.name; });
 
 // --info reads the model and tells what a conversion would write, exactly,
 // and writes nothing itself.
