@@ -91,10 +91,10 @@ An existing output file is replaced without a question, but only once its
 conversion has ended: the height map is written to an unnamed file in the
 same folder first (a hidden temporary file where the filesystem has no
 unnamed files), so a failed or killed conversion leaves the earlier file as
-it was. Every output of a run is created before the model is read and all
-are replaced together at the end, so one that fails leaves every earlier
-file as it was. A map that cannot fit on its disk is refused before the
-scan, and a batch in which two inputs would write one output is refused
+it was. Every output of a run is created before the model is read; at
+the end all are written to the disk first and then put in place one after
+the other, so one that fails before that leaves every earlier file as it
+was. Maps that cannot fit on their disk are refused before the scan, and a batch in which two inputs would write one output is refused
 before anything is converted. Devices, pipes and the shell's own
 descriptors (-o /dev/stdout, /dev/fd/N) are written directly, where the
 shell's file stands.
