@@ -2,8 +2,6 @@
 // as a run writes them: a PNG of any size read back through libpng with no
 // limit on its size, and the least each format's file and scratch file
 // take, known before the rows, against what the outputs then really write.
-#include <png.h>
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -21,6 +19,7 @@
 #include "heightmap/height_rows.h"
 #include "heightmap/png_output.h"
 #include "heightmap/relief_preview.h"
+#include "tests/support/map_readers.h"
 #include "tests/support/test_support.h"
 
 namespace pelmoro {
@@ -68,41 +67,6 @@ void WriteMap(Format format, const std::string& path, std::int64_t columns, std:
   CheckIoResult();
 }
 
-struct WidePng {
-  std::uint32_t width = 0, height = 0;
-  int bit_depth = 0;
-  std::vector<std::uint16_t> pixels;  // row after row from the top
-};
-
-// As testing::DecodePng, but with libpng's limit of 1,000,000 pixels a side
-// lifted, as a reader of these maps must.
-WidePng DecodeWidePng(const std::string& path) {
-  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-  if (!file) throw std::runtime_error("cannot open " + path);
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  WidePng out;
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    throw std::runtime_error("libpng refused " + path);
-  }
-  png_set_user_limits(png, 0x7fffffff, 0x7fffffff);
-  png_init_io(png, file.get());
-  png_read_info(png, info);
-  out.width = png_get_image_width(png, info);
-  out.height = png_get_image_height(png, info);
-  out.bit_depth = png_get_bit_depth(png, info);
-  std::vector<png_byte> row(png_get_rowbytes(png, info));
-  for (std::uint32_t r = 0; r < out.height; ++r) {
-    png_read_row(png, row.data(), nullptr);
-    for (std::uint32_t c = 0; c < out.width; ++c) {
-      out.pixels.push_back(static_cast<std::uint16_t>(row[2 * c] << 8 | row[2 * c + 1]));
-    }
-  }
-  png_destroy_read_struct(&png, &info, nullptr);
-  return out;
-}
-
 // Heights of up to 49,999 grid units, which differ from column to column
 // and from row to row.
 std::int32_t VaryingHeight(std::int64_t column, std::int64_t row) {
@@ -124,7 +88,7 @@ TEST_P(PngOutputSizeTest, EveryPixelIsItsPointsHeight) {
   const std::string path = dir.File("m.png");
   WriteMap(Format::kPng, path, c.columns, c.rows, VaryingHeight);
 
-  const WidePng png = DecodeWidePng(path);
+  const testing::DecodedPng png = testing::DecodePng(path);
   ASSERT_EQ(png.width, c.columns);
   ASSERT_EQ(png.height, c.rows);
   EXPECT_EQ(png.bit_depth, 16);
@@ -132,8 +96,8 @@ TEST_P(PngOutputSizeTest, EveryPixelIsItsPointsHeight) {
   std::int64_t wrong = 0;
   for (std::int64_t top = 0; top < c.rows; ++top) {
     for (std::int64_t k = 0; k < c.columns; ++k) {
-      const std::uint16_t pixel = png.pixels[static_cast<std::size_t>(top * c.columns + k)];
-      if (pixel != VaryingHeight(k, c.rows - 1 - top)) ++wrong;
+      const std::uint32_t pixel = png.pixels[static_cast<std::size_t>(top * c.columns + k)];
+      if (pixel != static_cast<std::uint32_t>(VaryingHeight(k, c.rows - 1 - top))) ++wrong;
     }
   }
   EXPECT_EQ(wrong, 0);
