@@ -36,9 +36,9 @@ StlReading ReadStlStream(GeometryStore& store, const std::string& file_name, Run
   const HeadVerdict verdict = JudgeStreamHead(head, held < kStlHeadBytes);
   switch (verdict) {
     case HeadVerdict::kNotStl:
-      // A wait for a writer given up on a stop request reads as nothing:
-      // a stopped run, not a refused file.
-      if (driver.StopRequested()) return reading;
+      // A wait for a writer given up after a signal reads as nothing: the
+      // front end has been told, and it is no refused file.
+      if (TextReadingGivenUp(stream) || driver.StopRequested()) return reading;
       RefuseNonStl(head, held);
     case HeadVerdict::kBinary:
       reading.format = StlFormat::kBinary;
@@ -52,7 +52,7 @@ StlReading ReadStlStream(GeometryStore& store, const std::string& file_name, Run
   // Text that held no vertex line after all, and no "solid" line at its
   // start, is no STL file either (a stop leaves that undecided).
   if (verdict == HeadVerdict::kTextWithoutVertices && reading.notes.last_vertex_line == 0 &&
-      !driver.StopRequested()) {
+      !TextReadingGivenUp(stream) && !driver.StopRequested()) {
     RefuseNonStl(head, held);
   }
   return reading;

@@ -48,7 +48,7 @@ void TextFileAccess::Release(TextFile& f) {
   if (f.fd_ >= 0) ::close(f.fd_);
   f.fd_ = -1;
   f.mode_ = TextMode::kClosed;
-  f.is_device_ = f.is_regular_ = f.write_failed_ = f.at_physical_end_ = false;
+  f.is_device_ = f.is_regular_ = f.write_failed_ = f.at_physical_end_ = f.given_up_ = false;
   f.begin_ = f.end_ = 0;
   f.lf_at_ = f.cr_at_ = kNotSearched;
   f.delivered_ = f.examined_ = f.written_ = 0;
@@ -180,7 +180,7 @@ void TextFileAccess::OpenForReading(TextFile& file, const std::string& name) {
     // Given up while waiting for a writer: a file with nothing in it.
     SetPendingIoCode(0);
     file.mode_ = TextMode::kReading;
-    file.at_physical_end_ = true;
+    file.at_physical_end_ = file.given_up_ = true;
     return;
   }
   if (fd < 0) return;
@@ -271,6 +271,7 @@ void AttachTextForWriting(TextFile& file, int fd, const std::string& name) {
 void CloseText(TextFile& file) { TextFileAccess::Close(file); }
 std::int64_t TextSizeInBlocks(TextFile& file) { return TextFileAccess::SizeInBlocks(file); }
 std::int64_t TextSizeInBytes(TextFile& file) { return TextFileAccess::SizeInBytes(file); }
+bool TextReadingGivenUp(const TextFile& file) { return TextFileAccess::GivenUp(file); }
 std::int64_t TextPositionInBlocks(TextFile& file) { return TextFileAccess::PositionInBlocks(file); }
 
 }  // namespace pelmoro

@@ -61,6 +61,7 @@ class TextFile {
   std::size_t lf_at_ = std::string::npos;
   std::size_t cr_at_ = std::string::npos;
   bool at_physical_end_ = false;
+  bool given_up_ = false;  // an open or read was given up after a signal
   std::uint64_t delivered_ = 0;  // bytes the OS has delivered (reading)
   std::uint64_t examined_ = 0;   // bytes of the file looked at so far (reading)
   std::uint64_t written_ = 0;    // bytes handed to the OS (writing)
@@ -158,6 +159,9 @@ using GiveUpInterruptedCall = bool (*)(InterruptedCall call);
 void SetInterruptionCheck(GiveUpInterruptedCall check);
 // True when the check says the interrupted call is given up.
 bool GiveUpAfterInterruption(InterruptedCall call);
+// True when an open or a read of this file was given up after a signal:
+// its data ended there, not at its end.
+bool TextReadingGivenUp(const TextFile& file);
 
 inline constexpr int kAbortedIoCode = 995;
 

@@ -62,6 +62,7 @@ struct TextFileAccess {
   static std::string_view ReadLineView(TextFile& file);
   static std::int64_t SizeInBlocks(TextFile& file);
   static std::int64_t SizeInBytes(TextFile& file);
+  static bool GivenUp(const TextFile& file) { return file.given_up_; }
   static std::int64_t PositionInBlocks(TextFile& file);
   static void Put(TextFile& file, std::string_view text);
   static void EndLine(TextFile& file);

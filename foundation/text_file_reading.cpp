@@ -20,7 +20,7 @@ std::size_t TextFileAccess::ReadInto(TextFile& f, char* into, std::size_t want) 
   while (got_total < want && !f.at_physical_end_) {
     // Asked before the read too: a signal just before it would not end it.
     if (!f.is_regular_ && GiveUpAfterInterruption(InterruptedCall::kRead)) {
-      f.at_physical_end_ = true;  // the front end ends the reading here
+      f.at_physical_end_ = f.given_up_ = true;  // the front end ends the reading here
       break;
     }
     const ssize_t got = ::read(f.fd_, into + got_total, want - got_total);
