@@ -20,6 +20,7 @@ Ctrl-C while stl2hzm's first write of a buffer is held up).
 """
 import os
 import re
+import struct
 import sys
 from fractions import Fraction
 
@@ -61,8 +62,23 @@ def next_field(rest):
     return rest[:end], strip_leading(rest[end:])
 
 
+def read_binary_vertices(data):
+    """The vertices of a binary STL, float32 values exact in grid units."""
+    count = struct.unpack_from("<I", data, 80)[0]
+    vertices = []
+    for i in range(count):
+        values = struct.unpack_from("<9f", data, 84 + 50 * i + 12)
+        for k in range(3):
+            vertices.append(tuple(trunc(Fraction(v) * 40 + Fraction(1, 2)) for v in values[3 * k:3 * k + 3]))
+    return vertices
+
+
 def read_vertices(data):
-    """Every vertex line's (x, y, z) in grid units, in file order."""
+    """Every vertex line's (x, y, z) in grid units, in file order; a file of
+    exactly 84 + 50 n bytes without facet lines is a binary STL."""
+    if len(data) >= 84 and len(data) == 84 + 50 * struct.unpack_from("<I", data, 80)[0] \
+            and b"facet" not in data[:1024]:
+        return read_binary_vertices(data)
     text = data.decode("latin-1")
     vertices = []
     for line in re.split(r"\r\n|\n|\r", text):
@@ -153,7 +169,8 @@ def check_case(folder, name, model, exit_code, how, args):
     except BadNumber as e:
         assert exit_code == 1, "the model has a bad number, so the run must fail"
         assert expected is None, "a failed run leaves no height map"
-        assert err.startswith("%s: '%s' " % (model, e.args[0])) and err.endswith("\n"), err
+        assert re.match(r"%s:\d+: '%s' " % (re.escape(model), re.escape(e.args[0])), err) \
+            and err.endswith("\n"), err
         return "fails on '%s' with no map" % e.args[0]
     if how == "stop":
         assert exit_code == 130 and err == "Break !\n", (exit_code, err)

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the binary STL test relief: tests/data/binary_relief.stl.
+"""Writes the binary STL test relief: tests/golden/binary_relief.stl.
 
     make_binary_relief.py [OUTPUT.stl]
 
@@ -19,7 +19,7 @@ def height(i, j):
 
 
 def main(argv):
-    out_path = argv[1] if len(argv) > 1 else "tests/data/binary_relief.stl"
+    out_path = argv[1] if len(argv) > 1 else "tests/golden/binary_relief.stl"
     nx, ny, step = 9, 7, 0.5
     triangles = []
     for i in range(nx - 1):

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the STL inputs of the golden cases into tests/golden/ (or FOLDER).
+"""Writes the STL inputs of the golden cases into tests/golden/ (or FOLDER);
+the binary relief comes from tools/make_binary_relief.py.
 The cases themselves (arguments, expected exit status) are listed in
 tests/golden/cases.txt; the expected outputs come from stl2hzm and are
 checked against the rules by tools/check_golden.py.
@@ -136,6 +137,21 @@ def tiny():
     return joined(solid("tiny", [[(-0.05, -0.05, 1.0), (0.05, -0.05, 1.25), (0.0, 0.05, 1.5)]]))
 
 
+def ramp():
+    """A 3.5 x 2 mm ramp rising 1.75 mm toward its back right corner, with a
+    small raised triangle on it: the model of the case that writes every
+    output format from one scan. Numbers as short as they can be written."""
+    def facet(vertices):
+        lines = [" facet normal 0 0 1", "  outer loop"]
+        lines += ["   vertex " + " ".join("%g" % k for k in p) for p in vertices]
+        return lines + ["  endloop", " endfacet"]
+    lines = ["solid ramp"]
+    for f in ([(-0.5, 0, 1), (3, 0, 1.5), (3, 2, 2.75)], [(-0.5, 0, 1), (3, 2, 2.75), (-0.5, 2, 0.25)],
+              [(1, 0.5, 4), (2, 0.5, 3), (1.5, 1.5, 3.5)]):
+        lines += facet(f)
+    return joined(lines + ["endsolid ramp"])
+
+
 MODELS = {
     "relief.stl": relief,
     "stop.stl": stop_model,
@@ -146,6 +162,7 @@ MODELS = {
     "line_ends.stl": line_ends,
     "pitch_fraction.stl": pitch_fraction,
     "tiny.stl": tiny,
+    "ramp.stl": ramp,
 }
 
 

@@ -135,7 +135,7 @@ class RunTest : public QObject {
     QTest::addColumn<bool>("surface");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("written");
-    QTest::addColumn<QString>("model");  // a model of tests/data; empty: a relief made here
+    QTest::addColumn<QString>("model");  // a model of tests/golden; empty: a relief made here
     QTest::newRow("initial pitch, highest triangle") << "0.1" << false << "out" << "out.hzm" << "";
     QTest::newRow("Surface ticked") << "0.1" << true << "out.hzm" << "out.hzm" << "";
     QTest::newRow("coarse pitch") << "0.75" << false << "out.hzm" << "out.hzm" << "";
@@ -156,7 +156,7 @@ class RunTest : public QObject {
     const QString input =
         run.Write("model.stl", model.isEmpty() ? ReliefStl(12, 5.0)
                                                : pelmoro::testing::ReadFile(
-                                                     QStringLiteral(PELMORO_TEST_DATA_DIR "/") + model));
+                                                     QStringLiteral(PELMORO_GOLDEN_DIR "/") + model));
     const QByteArray expected = run.Reference(input, pitch, surface);
     QVERIFY(!expected.isEmpty());
     run.form().CheckBox1->setChecked(surface);
@@ -292,7 +292,7 @@ class RunTest : public QObject {
     QTest::addColumn<bool>("reading");  // the reading gets under way
     QByteArray bad = ReliefStl(10, 4.0, 150);
     bad.replace(bad.lastIndexOf("vertex "), 20, "vertex 1.0 1x0 2.0\n");
-    QByteArray truncated = pelmoro::testing::ReadFile(PELMORO_TEST_DATA_DIR "/binary_relief.stl");
+    QByteArray truncated = pelmoro::testing::ReadFile(PELMORO_GOLDEN_DIR "/binary_relief.stl");
     truncated.chop(60);
     QTest::newRow("missing input") << QByteArray() << QString("ファイルが見つかりません.") << false;
     QTest::newRow("bad number after 149 triangles") << bad << QString("ではありません.") << true;

@@ -16,33 +16,29 @@ namespace {
 struct GoldenCase {
   std::string name;
   std::vector<std::string> options;
-  std::string golden;  // in tests/data
+  std::string golden;  // in tests/golden
 };
 
 class CliBinaryGoldenTest : public ::testing::TestWithParam<GoldenCase> {};
 
-// The binary relief (tools/make_binary_relief.py) and its ASCII twin, the
-// same float32 values printed exactly, both give the golden map.
-TEST_P(CliBinaryGoldenTest, BinaryAndAsciiTwinGiveTheGoldenMap) {
+// The ASCII twin of the binary relief (tools/make_binary_relief.py), the
+// same float32 values printed exactly, gives the binary relief's golden
+// maps (the golden cases run the binary file itself).
+TEST_P(CliBinaryGoldenTest, AsciiTwinGivesTheBinaryGoldenMap) {
   TempDir dir;
-  const std::string relief = ReadFileBytes(TestData("binary_relief.stl"));
-  dir.Write("relief.stl", relief);
-  dir.Write("twin.stl", AsciiStl(BinaryStlTriangles(relief)));
-  const std::string golden = ReadFileBytes(TestData(GetParam().golden));
-  for (const std::string input : {"relief.stl", "twin.stl"}) {
-    std::vector<std::string> args = GetParam().options;
-    args.insert(args.end(), {"-q", "-o", "out.hzm", input});
-    const Outcome r = RunStl2hzm({args, dir.path().string()});
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_TRUE(ReadFileBytes(dir.File("out.hzm")) == golden) << input;
-  }
+  dir.Write("twin.stl", AsciiStl(BinaryStlTriangles(ReadFileBytes(GoldenFile("binary_relief.stl")))));
+  std::vector<std::string> args = GetParam().options;
+  args.insert(args.end(), {"-q", "-o", "out.hzm", "twin.stl"});
+  const Outcome r = RunStl2hzm({args, dir.path().string()});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_TRUE(ReadFileBytes(dir.File("out.hzm")) == ReadFileBytes(GoldenFile(GetParam().golden)));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Relief, CliBinaryGoldenTest,
-    ::testing::Values(GoldenCase{"Highest", {"--pitch", "0.25"}, "binary_relief.hzm"},
+    ::testing::Values(GoldenCase{"Highest", {"--pitch", "0.25"}, "binary_highest.hzm"},
                       GoldenCase{"Surface", {"--pitch", "0.25", "--surface", "--threads", "1"},
-                                 "binary_relief_surface.hzm"}),
+                                 "binary_surface.hzm"}),
     [](const auto& info) { return info.param.name; });
 
 // An input of these bytes, given as a file and through a pipe (which tells
@@ -83,7 +79,7 @@ TEST_P(CliInputKindTest, FileAndPipeAgree) {
   EXPECT_EQ(ListFolder(dir.path()).size(), 5u);  // in.stl, two maps, two messages
 }
 
-std::string BinaryRelief() { return ReadFileBytes(TestData("binary_relief.stl")); }
+std::string BinaryRelief() { return ReadFileBytes(GoldenFile("binary_relief.stl")); }
 
 const std::string kPlainText = "not an STL file: plain text without a \"solid\" line or vertex lines.";
 
@@ -97,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
         InputCase{"LongPlainText", std::string(20000, 'x') + "\n", kPlainText, kPlainText},
         InputCase{"Empty", "", "not an STL file: the file is empty.",
                   "not an STL file: the file is empty."},
-        InputCase{"PngImage", ReadFileBytes(TestData("ramp.png")),
+        InputCase{"PngImage", ReadFileBytes(GoldenFile("ramp_formats.also.png")),
                   "not an STL file: it begins like a PNG image.",
                   "not an STL file: it begins like a PNG image."},
         InputCase{"TruncatedBinary", BinaryRelief().substr(0, 200),
@@ -234,10 +230,10 @@ INSTANTIATE_TEST_SUITE_P(
         ModelInfoCase{"Ascii", TestData("worked_example.stl"), "0.1",
                  "ASCII STL, 1 triangles\n  bounds (mm): x 0.1 to 2.1, y 0.1 to 2.1, z 1 to 1\n"
                  "  lattice at 0.1 mm: 22 x 22 points\n  height map: 4550 bytes\n"},
-        ModelInfoCase{"Binary", TestData("binary_relief.stl"), "0.25",
+        ModelInfoCase{"Binary", GoldenFile("binary_relief.stl"), "0.25",
                  "binary STL, 97 triangles\n  bounds (mm): x -0.275 to 3.9, y 0.1 to 3.1, z 0.4 to "
                  "3.1\n  lattice at 0.25 mm: 17 x 13 points\n  height map: 2362 bytes\n"},
-        ModelInfoCase{"Empty", std::string(PELMORO_GOLDEN_DIR) + "/empty.stl", "0.25",
+        ModelInfoCase{"Empty", GoldenFile("empty.stl"), "0.25",
                  "ASCII STL, 0 triangles\n  bounds: none (no triangles)\n"
                  "  lattice at 0.25 mm: 1 x 1 points\n  height map: 39 bytes\n"}),
     [](const auto& info) { return info.param.name; });

@@ -1,6 +1,8 @@
 // stl2hzm against the golden files of tests/golden/: every case of
 // cases.txt runs the built program in a fresh folder, and its height map,
-// stderr and exit status must match byte for byte. With
+// its further outputs (--also, --preview), stderr and exit status must
+// match byte for byte (PNGs by what they hold: another zlib may pack the
+// same pixels into other bytes). With
 // PELMORO_REGENERATE_GOLDEN=1 the expected files are written from the
 // program's output instead (see tests/golden/README.md).
 #include <fcntl.h>
@@ -21,6 +23,7 @@
 
 #include "foundation/text_file.h"
 #include "tests/cli/child_process.h"
+#include "tests/support/map_readers.h"
 #include "tests/support/test_support.h"
 
 namespace pelmoro::testing {
@@ -38,6 +41,9 @@ struct GoldenCase {
   int exit_code = 0;
   How how = How::kRun;
   std::vector<std::string> args;
+  // The further outputs the arguments name (--also F, --preview F); F is
+  // expected as NAME.F.
+  std::vector<std::string> further;
 };
 
 void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.name; }
@@ -61,7 +67,12 @@ std::vector<GoldenCase> ReadGoldenCases() {
     GoldenCase c;
     std::string exit_text, how;
     fields >> c.name >> c.input >> exit_text >> how;
-    for (std::string arg; fields >> arg;) c.args.push_back(arg);
+    for (std::string arg; fields >> arg;) {
+      if (!c.args.empty() && (c.args.back() == "--also" || c.args.back() == "--preview")) {
+        c.further.push_back(arg);
+      }
+      c.args.push_back(arg);
+    }
     if (c.name.empty()) continue;
     c.exit_code = std::atoi(exit_text.c_str());
     c.how = how == "stop" ? How::kStop : How::kRun;
@@ -107,6 +118,22 @@ struct GoldenRun {
   bool has_output = false;
   std::string output;
 };
+
+// A further output against its golden file.
+::testing::AssertionResult SameOutput(const std::string& made, const fs::path& golden) {
+  if (!fs::exists(made)) return ::testing::AssertionFailure() << made << " was not written";
+  if (golden.extension() != ".png") {
+    if (ReadFileBytes(made) == ReadFileBytes(golden.string())) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << made << " differs from " << golden;
+  }
+  const DecodedPng a = DecodePng(made);
+  const DecodedPng b = DecodePng(golden.string());
+  if (a.width == b.width && a.height == b.height && a.bit_depth == b.bit_depth &&
+      a.pixels == b.pixels && a.texts == b.texts) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << made << " holds another picture than " << golden;
+}
 
 GoldenRun RunCase(const GoldenCase& c, const TempDir& dir) {
   std::vector<std::string> args = c.args;
@@ -204,6 +231,10 @@ TEST_P(GoldenFileTest, MatchesTheExpectedFiles) {
   if (Regenerating()) {
     WriteOrRemove(expected_map, run.has_output, run.output);
     WriteOrRemove(expected_err, !run.outcome.err.empty(), run.outcome.err);
+    for (const std::string& f : c.further) {
+      const bool made = fs::exists(dir.File(f));
+      WriteOrRemove(GoldenDir() / (c.name + "." + f), made, made ? ReadFileBytes(dir.File(f)) : "");
+    }
     // The exit status is the manifest's; a changed one is for a person to judge.
     EXPECT_EQ(run.outcome.exit_code, c.exit_code) << "edit cases.txt if this is right";
     GTEST_SKIP() << "regenerated " << expected_map << " and " << expected_err;
@@ -217,6 +248,11 @@ TEST_P(GoldenFileTest, MatchesTheExpectedFiles) {
   // no temporary file, and no map at all after an error.
   std::vector<std::string> names{c.input};
   if (fs::exists(expected_map) || c.how == How::kStop) names.push_back(OutputNameOf(c.input));
+  for (const std::string& f : c.further) {
+    if (!fs::exists(expected_map)) break;  // a failed run writes none of them
+    names.push_back(f);
+    EXPECT_TRUE(SameOutput(dir.File(f), GoldenDir() / (c.name + "." + f)));
+  }
   std::sort(names.begin(), names.end());
   EXPECT_EQ(ListFolder(dir.path()), names);
   if (!fs::exists(expected_map)) {
@@ -245,6 +281,7 @@ TEST(GoldenManifestTest, EveryGoldenFileBelongsToACase) {
       EXPECT_TRUE(fs::exists(GoldenDir() / (c.name + ".hzm"))) << c.name << ": no expected map";
     }
     known.insert(known.end(), {c.input, c.name + ".hzm", c.name + ".err"});
+    for (const std::string& f : c.further) known.push_back(c.name + "." + f);
   }
   for (const std::string& name : ListFolder(GoldenDir())) {
     EXPECT_TRUE(std::find(known.begin(), known.end(), name) != known.end())

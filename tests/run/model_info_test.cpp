@@ -13,13 +13,14 @@ namespace {
 
 struct InfoCase {
   std::string name;
-  std::string model;  // in tests/data, or "corpus:" and a corpus file name
+  std::string model;  // in tests/data, "golden:" and a golden model, or "corpus:" and a corpus file
   int pitch;
   bool surface;
   int units = kGridUnitsPerMillimetre;
 };
 
 std::string ModelPath(const std::string& model) {
+  if (model.rfind("golden:", 0) == 0) return testing::GoldenFile(model.substr(7));
   if (model.rfind("corpus:", 0) != 0) return testing::TestData(model);
   return (std::filesystem::path(PELMORO_CORPUS_DIR) / model.substr(7)).string();
 }
@@ -51,9 +52,9 @@ TEST_P(InspectModelTest, MapSizeIsTheSizeOfTheConversion) {
 INSTANTIATE_TEST_SUITE_P(
     Models, InspectModelTest,
     ::testing::Values(InfoCase{"Worked", "worked_example.stl", 1, false},
-                      InfoCase{"BinaryReliefFine", "binary_relief.stl", 1, false},
-                      InfoCase{"BinaryReliefSurface", "binary_relief.stl", 10, true},
-                      InfoCase{"BinaryReliefInInches", "binary_relief.stl", 255, false, 1016},
+                      InfoCase{"BinaryReliefFine", "golden:binary_relief.stl", 1, false},
+                      InfoCase{"BinaryReliefSurface", "golden:binary_relief.stl", 10, true},
+                      InfoCase{"BinaryReliefInInches", "golden:binary_relief.stl", 255, false, 1016},
                       InfoCase{"Cube", "corpus:numpy-stl-cube.stl", 3, false},
                       InfoCase{"NegativeZ", "corpus:trimesh-tray-bottom.stl", 40, true},
                       InfoCase{"FlangeInMetres", "corpus:openfoam-flange.stl", 20, false, 40000},
@@ -65,7 +66,7 @@ TEST(InspectModelTest, WritesNothing) {
   GeometryStore store;
   testing::FakeDriver driver;
   const ModelInfo info =
-      InspectModel(store, {testing::TestData("binary_relief.stl"), dir.File("x.hzm"), 4}, driver);
+      InspectModel(store, {testing::GoldenFile("binary_relief.stl"), dir.File("x.hzm"), 4}, driver);
   EXPECT_EQ(info.format, StlFormat::kBinary);
   EXPECT_EQ(info.triangles, 97);
   EXPECT_EQ(info.extent.min.x, -11);

@@ -74,6 +74,10 @@ std::vector<fs::path> CorpusFiles() {
   return files;
 }
 
+std::string GoldenFile(std::string_view name) {
+  return (fs::path(PELMORO_GOLDEN_DIR) / name).string();
+}
+
 std::string TestData(std::string_view name) {
   return (fs::path(PELMORO_TEST_DATA_DIR) / name).string();
 }

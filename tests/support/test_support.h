@@ -36,6 +36,8 @@ std::vector<std::string> ListFolder(const std::filesystem::path& folder);
 std::vector<std::filesystem::path> CorpusFiles();
 // Path of one of the project's own test models.
 std::string TestData(std::string_view name);
+// Path of a file of the golden cases (tests/golden).
+std::string GoldenFile(std::string_view name);
 
 // A memory-backed folder for large scratch files (/dev/shm), or the
 // system's temporary folder when there is none.
