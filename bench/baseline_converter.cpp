@@ -29,6 +29,7 @@
 #include "engine/lattice.h"
 #include "foundation/text_file.h"
 #include "heightmap/hzm_writer.h"
+#include "tests/support/mapped_file.h"
 
 namespace {
 
@@ -39,32 +40,6 @@ struct Tri {
   Point3 v[3];
 };
 using Bounds = pelmoro::ModelBounds;  // all five start at 0
-
-// The input file, mapped read-only for the life of the object.
-class MappedInput {
- public:
-  explicit MappedInput(const char* path) {
-    const int fd = ::open(path, O_RDONLY);
-    if (fd < 0) throw std::runtime_error(std::string("cannot open ") + path);
-    struct stat st {};
-    if (::fstat(fd, &st) == 0) size_ = static_cast<std::size_t>(st.st_size);
-    void* p = size_ > 0 ? ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0) : nullptr;
-    ::close(fd);
-    if (p == MAP_FAILED) throw std::runtime_error(std::string("cannot map ") + path);
-    if (p != nullptr) ::madvise(p, size_, MADV_SEQUENTIAL);
-    data_ = static_cast<const char*>(p);
-  }
-  ~MappedInput() {
-    if (data_ != nullptr) ::munmap(const_cast<char*>(data_), size_);
-  }
-  MappedInput(const MappedInput&) = delete;
-  MappedInput& operator=(const MappedInput&) = delete;
-  std::string_view bytes() const { return {data_, size_}; }
-
- private:
-  const char* data_ = nullptr;
-  std::size_t size_ = 0;
-};
 
 // Exact intermediate values of the decimal conversion.
 __extension__ typedef __int128 Wide;
@@ -327,7 +302,10 @@ int main(int argc, char** argv) {
     Bounds bounds;
     std::vector<Tri> triangles;
     {
-      const MappedInput input(argv[1]);
+      const pelmoro::testing::MappedFile input(argv[1]);  // empty when it cannot be mapped
+      if (input.bytes().empty() && ::access(argv[1], R_OK) != 0) {
+        throw std::runtime_error(std::string("cannot open ") + argv[1]);
+      }
       triangles = ReadTriangles(input.bytes(), bounds);
     }
     const pelmoro::Lattice lat = LatticeFor(bounds, pitch);
