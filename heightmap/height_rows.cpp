@@ -1,6 +1,9 @@
 #include "heightmap/height_rows.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <new>
 #include <stdexcept>
 
@@ -10,6 +13,16 @@ namespace pelmoro {
 
 namespace {
 constexpr std::int64_t kLargestOffset = 65535;
+
+// The machine's memory: more heights than fit in it go to the disk at once
+// rather than being asked of the allocator (which may then only fail late,
+// or, under a sanitizer, end the process).
+std::uint64_t PhysicalMemoryBytes() {
+  const long pages = ::sysconf(_SC_PHYS_PAGES);
+  const long page = ::sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || page <= 0) return UINT64_MAX;
+  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page);
+}
 }  // namespace
 
 void HeightRows::Start(std::int64_t columns, std::int32_t floor, std::int64_t points) {
@@ -19,6 +32,11 @@ void HeightRows::Start(std::int64_t columns, std::int32_t floor, std::int64_t po
   points_ = points;
   // Reserving all of it at once keeps growth from ever copying; the pages
   // a stopped scan never reaches are never touched.
+  if (MultiplyBytes(static_cast<std::uint64_t>(points), sizeof(std::uint16_t)) >
+      PhysicalMemoryBytes()) {
+    spill_.Open(near_);
+    return;
+  }
   try {
     offsets_.reserve(static_cast<std::size_t>(points));
   } catch (const std::bad_alloc&) {
