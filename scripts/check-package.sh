@@ -84,7 +84,7 @@ dpkg-deb -x "$cli_deb" "$tmp/stl2hzm"
 usr=$tmp/pelmoro/usr
 
 for n in "${sizes[@]}"; do
-  file -b "$usr/share/icons/hicolor/${n}x${n}/apps/pelmoro.png" | grep -q "^PNG image data, $n x $n," ||
+  grep -q "^PNG image data, $n x $n," <<<"$(file -b "$usr/share/icons/hicolor/${n}x${n}/apps/pelmoro.png")" ||
     fail "the ${n}x${n} icon is not a $n x $n PNG"
 done
 for page in "$usr/share/man/man1/"*.gz; do
