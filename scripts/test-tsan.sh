@@ -18,7 +18,7 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAG
   -DPELMORO_WITH_QT=OFF -DPELMORO_BENCH=OFF -DPELMORO_WERROR=ON >/dev/null
 cmake --build "$build" -j"$jobs" --target "${suites[@]/%/_tests}"
 label="^($(IFS='|'; echo "${suites[*]}"))\$"
-slow='Corpus|WideLattice|LongThinFan|NarrowColumns|SliversAndDegenerates'
+slow='Corpus|WideLattice|LongThinFan|NarrowColumns|SliversAndDegenerates|PlainScan/Pitch[12] '
 
 (cd "$build" && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --output-on-failure -j"$jobs" -L "$label" -E "$slow")
