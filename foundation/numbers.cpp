@@ -210,44 +210,6 @@ Real ParseRealReference(std::string_view whole_text, char separator) {
 
 }  // namespace detail
 
-namespace {
-
-// "00" "01" ... "99": two digits per division keeps FormatIntegerTo short.
-constexpr std::array<char, 200> kDigitPairs = [] {
-  std::array<char, 200> pairs{};
-  for (int i = 0; i < 100; ++i) {
-    pairs[2 * i] = static_cast<char>('0' + i / 10);
-    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-  }
-  return pairs;
-}();
-
-}  // namespace
-
-int FormatIntegerTo(char* out, std::int32_t n) {
-  // Unsigned negation takes -2147483648 to 2147483648 without overflow.
-  std::uint32_t magnitude =
-      n < 0 ? 0u - static_cast<std::uint32_t>(n) : static_cast<std::uint32_t>(n);
-  char digits[10];
-  char* p = digits + sizeof digits;
-  while (magnitude >= 100) {
-    p -= 2;
-    std::memcpy(p, &kDigitPairs[2 * (magnitude % 100)], 2);
-    magnitude /= 100;
-  }
-  if (magnitude >= 10) {
-    p -= 2;
-    std::memcpy(p, &kDigitPairs[2 * magnitude], 2);
-  } else {
-    *--p = static_cast<char>('0' + magnitude);
-  }
-  char* o = out;
-  if (n < 0) *o++ = '-';
-  const auto length = static_cast<std::size_t>(digits + sizeof digits - p);
-  std::memcpy(o, p, length);
-  return static_cast<int>(o - out + static_cast<std::ptrdiff_t>(length));
-}
-
 std::string FormatInteger(std::int32_t n) {
   char text[11];
   return std::string(text, static_cast<std::size_t>(FormatIntegerTo(text, n)));

@@ -38,7 +38,10 @@ void HzmFormatter::FormatPiece(const Lattice& lattice, const RowPiece& piece,
   // only ever touches) the bytes written.
   constexpr std::size_t kPointsPerChunk = 256;
   char chunk[kPointsPerChunk * kLongestPointLine + 3];
-  char y_text[11];
+  // The y text is copied whole (11 bytes) into every line: a copy of a
+  // fixed length is a pair of moves, and the bytes past its end are
+  // overwritten by the rest of the line, which is always longer.
+  char y_text[11] = {};
   const int y_length = FormatIntegerTo(y_text, y);
   std::int64_t x = lattice.X(piece.first_column);
   for (std::size_t done = 0; done < heights.size();) {
@@ -47,7 +50,7 @@ void HzmFormatter::FormatPiece(const Lattice& lattice, const RowPiece& piece,
     for (std::size_t k = done; k < end; ++k) {
       p += FormatIntegerTo(p, static_cast<std::int32_t>(x));
       *p++ = ',';
-      std::memcpy(p, y_text, static_cast<std::size_t>(y_length));
+      std::memcpy(p, y_text, sizeof y_text);
       p += y_length;
       *p++ = ',';
       p += FormatIntegerTo(p, heights[k]);

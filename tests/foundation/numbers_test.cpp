@@ -296,6 +296,13 @@ TEST(FormatInteger, AgreesWithToStringAcrossTheRange) {
     const auto value = static_cast<std::int32_t>(n);
     EXPECT_EQ(FormatInteger(value), std::to_string(value));
   }
+  // Every change of length, both signs.
+  for (std::int64_t power = 1; power <= 1000000000; power *= 10) {
+    for (const std::int64_t n : {power - 1, power, -power + 1, -power}) {
+      const auto value = static_cast<std::int32_t>(n);
+      EXPECT_EQ(FormatInteger(value), std::to_string(value));
+    }
+  }
 }
 
 }  // namespace

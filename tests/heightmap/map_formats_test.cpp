@@ -3,6 +3,7 @@
 // reversed row order, the fan-out's slices of texts, the preview.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -49,6 +50,27 @@ INSTANTIATE_TEST_SUITE_P(
                       MillimetreCase{std::numeric_limits<std::int32_t>::min(), "-53687091.2"},
                       // z_low + 65535 for the highest z_low a map can have
                       MillimetreCase{std::int64_t{2147483647} + 65535, "53688729.55"}));
+
+// k * 25 thousandths with the point put in three digits from the end.
+std::string ThousandthsText(std::int64_t k) {
+  std::string digits = std::to_string(k < 0 ? -k * 25 : k * 25);
+  digits.insert(0, 4 - std::min<std::size_t>(digits.size(), 4), '0');
+  std::string text = digits.substr(0, digits.size() - 3) + "." + digits.substr(digits.size() - 3);
+  while (text.back() == '0') text.pop_back();
+  if (text.back() == '.') text.pop_back();
+  return (k < 0 ? "-" : "") + text;
+}
+
+TEST(MillimetresTest, AgreesWithThousandthsAcrossTheRange) {
+  for (std::int64_t k = -200; k <= 200; ++k) EXPECT_EQ(FormatMillimetres(k), ThousandthsText(k));
+  // Every fraction at whole parts on both sides of 2^31 mm and near 2^58 / 40.
+  for (const std::int64_t base : {std::int64_t{2147483647} * 40, (std::int64_t{1} << 58) - 80}) {
+    for (std::int64_t k = base - 40; k <= base + 40; ++k) {
+      EXPECT_EQ(FormatMillimetres(k), ThousandthsText(k));
+      EXPECT_EQ(FormatMillimetres(-k), ThousandthsText(-k));
+    }
+  }
+}
 
 TEST(MillimetresTest, LongestThirtyTwoBitTextFitsItsBound) {
   EXPECT_EQ(FormatMillimetres(-2147483647).size(), static_cast<std::size_t>(kLongestMillimetres));
