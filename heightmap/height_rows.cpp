@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
-#include <stdexcept>
 
 #include "heightmap/byte_count.h"
 
@@ -30,18 +29,17 @@ void HeightRows::Start(std::int64_t columns, std::int32_t floor, std::int64_t po
   floor_ = low_ = high_ = floor;
   count_ = 0;
   points_ = points;
-  // Reserving all of it at once keeps growth from ever copying; the pages
-  // a stopped scan never reaches are never touched.
+  offsets_.Reset(0);
+  // All of it is asked for at once, so growth never copies; the pages a
+  // stopped scan never reaches are never touched.
   if (MultiplyBytes(static_cast<std::uint64_t>(points), sizeof(std::uint16_t)) >
       PhysicalMemoryBytes()) {
     spill_.Open(near_);
     return;
   }
   try {
-    offsets_.reserve(static_cast<std::size_t>(points));
+    offsets_.Reset(static_cast<std::size_t>(std::max<std::int64_t>(points, 1)));
   } catch (const std::bad_alloc&) {
-    spill_.Open(near_);
-  } catch (const std::length_error&) {
     spill_.Open(near_);
   }
 }
@@ -52,20 +50,29 @@ std::optional<SpaceClaim> HeightRows::ScratchClaim() const {
 }
 
 void HeightRows::Append(std::span<const std::int32_t> heights) {
-  if (count_ == 0 && !heights.empty()) low_ = high_ = heights.front();
+  if (heights.empty()) return;
+  // A plain pass the compiler can do many heights at a time.
+  std::int32_t low = heights.front(), high = heights.front();
   for (std::int32_t z : heights) {
-    low_ = std::min(low_, z);
-    high_ = std::max(high_, z);
+    low = std::min(low, z);
+    high = std::max(high, z);
   }
-  if (in_memory() && (low_ < floor_ || high_ - static_cast<std::int64_t>(floor_) > kLargestOffset)) {
+  low_ = count_ == 0 ? low : std::min(low_, low);
+  high_ = count_ == 0 ? high : std::max(high_, high);
+  const auto n = static_cast<std::int64_t>(heights.size());
+  if (in_memory() && (low_ < floor_ || high_ - static_cast<std::int64_t>(floor_) > kLargestOffset ||
+                      count_ + n > points_)) {
     MoveToSpill();
   }
   if (!in_memory()) {
     Spill(heights);
   } else {
-    for (std::int32_t z : heights) offsets_.push_back(static_cast<std::uint16_t>(z - floor_));
+    std::uint16_t* to = offsets_.data() + count_;
+    for (std::size_t k = 0; k < heights.size(); ++k) {
+      to[k] = static_cast<std::uint16_t>(heights[k] - floor_);
+    }
   }
-  count_ += static_cast<std::int64_t>(heights.size());
+  count_ += n;
 }
 
 void HeightRows::Spill(std::span<const std::int32_t> heights) {
@@ -75,14 +82,15 @@ void HeightRows::Spill(std::span<const std::int32_t> heights) {
 void HeightRows::MoveToSpill() {
   spill_.Open(near_);
   std::vector<std::int32_t> part;
-  for (std::size_t done = 0; done < offsets_.size();) {
-    const std::size_t end = std::min(offsets_.size(), done + 65536);
+  const auto held = static_cast<std::size_t>(count_);
+  for (std::size_t done = 0; done < held;) {
+    const std::size_t end = std::min(held, done + 65536);
     part.clear();
     for (std::size_t k = done; k < end; ++k) part.push_back(floor_ + offsets_[k]);
     Spill(part);
     done = end;
   }
-  std::vector<std::uint16_t>().swap(offsets_);
+  offsets_.Reset(0);
 }
 
 void HeightRows::ReadRow(std::int64_t row, std::vector<std::int32_t>& out) {

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/mapped_table.h"
 #include "heightmap/spill_file.h"
 
 namespace pelmoro {
@@ -32,7 +33,7 @@ class HeightRows {
   // The lowest and highest height appended (the floor when none was).
   std::int32_t low() const { return count_ == 0 ? floor_ : low_; }
   std::int32_t high() const { return count_ == 0 ? floor_ : high_; }
-  bool in_memory() const { return !spill_.is_open(); }
+  bool in_memory() const { return offsets_.data() != nullptr; }
   // The scratch file with the 4 bytes a height it takes for every point
   // Start was told of; nothing while the heights are in memory.
   std::optional<SpaceClaim> ScratchClaim() const;
@@ -49,7 +50,7 @@ class HeightRows {
   std::int32_t low_ = 0, high_ = 0;
   std::int64_t count_ = 0;
   std::int64_t points_ = 0;  // what Start was told of
-  std::vector<std::uint16_t> offsets_;
+  MappedArray<std::uint16_t> offsets_;  // count_ of them, room for points_
   SpillFile spill_;
 };
 

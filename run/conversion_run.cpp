@@ -61,7 +61,7 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
   // Getting a large map onto the disk takes a while: the front end stays
   // responsive meanwhile.
   driver.PhaseStarted(RunPhase::kClosing, 0);
-  outputs.Commit([&driver] { driver.WhileWaiting(); });
+  outputs.Commit([&driver] { driver.WhileWaiting(); }, request.scan.threads);
 
   result.outcome = driver.StopRequested() ? RunOutcome::kStopped : RunOutcome::kComplete;
   return result;

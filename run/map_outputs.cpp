@@ -1,8 +1,12 @@
 #include "run/map_outputs.h"
 
+#include <algorithm>
+#include <atomic>
 #include <exception>
+#include <thread>
 #include <utility>
 
+#include "engine/worker_threads.h"
 #include "heightmap/asc_output.h"
 #include "heightmap/hzm_writer.h"
 #include "heightmap/output_file.h"
@@ -123,8 +127,39 @@ void MapOutputs::Start(const Lattice& lattice, const ModelBounds& bounds) {
   for (auto& entry : entries_) entry->Start(lattice, bounds);
 }
 
-void MapOutputs::Commit(const std::function<void()>& while_waiting) {
-  for (auto& entry : entries_) entry->Finish();
+void MapOutputs::FinishAll(int threads) {
+  const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const int most = threads > 0 ? std::min(threads, cores) : cores;
+  const int helpers = std::min(most, static_cast<int>(entries_.size())) - 1;
+  if (helpers <= 0) {
+    for (auto& entry : entries_) entry->Finish();
+    return;
+  }
+  // Each output is finished by one thread; what one raises is kept and the
+  // first in the outputs' order is raised once all are done, as finishing
+  // them in turn would have raised it.
+  std::vector<std::exception_ptr> failures(entries_.size());
+  std::atomic<std::size_t> next{0};
+  const auto work = [&] {
+    for (std::size_t i = next++; i < entries_.size(); i = next++) {
+      try {
+        entries_[i]->Finish();
+      } catch (...) {
+        failures[i] = std::current_exception();
+      }
+    }
+  };
+  WorkerThreads helping;
+  helping.Start(helpers, work);
+  work();
+  helping.Join();
+  for (const std::exception_ptr& failure : failures) {
+    if (failure) std::rethrow_exception(failure);
+  }
+}
+
+void MapOutputs::Commit(const std::function<void()>& while_waiting, int threads) {
+  FinishAll(threads);
   for (auto& entry : entries_) entry->Flush(while_waiting);
   for (auto& entry : entries_) entry->Publish();
 }

@@ -59,13 +59,16 @@ class MapOutputs {
   void RequireSpace() const;
   // Where the scan's rows go: on to every output.
   RowSink& sink() { return *fan_out_; }
-  // Finishes every output with the rows it has, gets every file onto the
-  // disk, then moves each over its target. while_waiting is called now and
-  // then while the files reach the disk; what it raises abandons every
-  // output.
-  void Commit(const std::function<void()>& while_waiting);
+  // Finishes every output with the rows it has (several side by side on up
+  // to `threads` threads, 0: one per core: a PNG to compress, a grid to
+  // copy out in reverse), gets every file onto the disk, then moves each
+  // over its target. while_waiting is called now and then while the files
+  // reach the disk; what it raises abandons every output.
+  void Commit(const std::function<void()>& while_waiting, int threads);
 
  private:
+  void FinishAll(int threads);
+
   std::vector<std::unique_ptr<OutputEntry>> entries_;
   std::unique_ptr<FanOutSink> fan_out_;
 };

@@ -210,32 +210,36 @@ class FinishFailureTest : public ::testing::TestWithParam<FinishFailureCase> {};
 
 TEST_P(FinishFailureTest, NamesTheOutputThatFailedAndKeepsEveryEarlierFile) {
   const FinishFailureCase& c = GetParam();
-  TempDir dir;
-  std::vector<OutputRequest> requests;
-  for (const auto& [name, format] : c.outputs) {
-    const bool in_folder = name.find('/') == std::string::npos;
-    if (in_folder) dir.Write(name, "earlier work\r\n");
-    requests.push_back({in_folder ? dir.File(name) : name, format});
-  }
-  const auto before = testing::ListFolder(dir.path());
-  Lattice lattice;
-  lattice.columns = 3;
-  lattice.rows = c.rows;
-  try {
-    MapOutputs outputs(requests);
-    outputs.Start(lattice, ModelBounds{});
-    HandOnRows(outputs, lattice);
-    outputs.Commit({});
-    FAIL() << "no error";
-  } catch (const EOutputError& e) {
-    const bool in_folder = c.failing.find('/') == std::string::npos;
-    EXPECT_EQ(e.file(), in_folder ? dir.File(c.failing) : c.failing);
-    EXPECT_EQ(e.io_error() != nullptr ? e.io_error()->code() : 0, c.io_code);
-    EXPECT_EQ(e.message(), c.io_code != 0 ? IoErrorMessage(c.io_code) : c.message);
-  }
-  EXPECT_EQ(testing::ListFolder(dir.path()), before);
-  for (const std::string& name : before) {
-    EXPECT_EQ(ReadFileBytes(dir.File(name)), "earlier work\r\n") << name;
+  // Finished in turn, and side by side on threads of their own.
+  for (const int threads : {1, 3}) {
+    SCOPED_TRACE(threads);
+    TempDir dir;
+    std::vector<OutputRequest> requests;
+    for (const auto& [name, format] : c.outputs) {
+      const bool in_folder = name.find('/') == std::string::npos;
+      if (in_folder) dir.Write(name, "earlier work\r\n");
+      requests.push_back({in_folder ? dir.File(name) : name, format});
+    }
+    const auto before = testing::ListFolder(dir.path());
+    Lattice lattice;
+    lattice.columns = 3;
+    lattice.rows = c.rows;
+    try {
+      MapOutputs outputs(requests);
+      outputs.Start(lattice, ModelBounds{});
+      HandOnRows(outputs, lattice);
+      outputs.Commit({}, threads);
+      ADD_FAILURE() << "no error";
+    } catch (const EOutputError& e) {
+      const bool in_folder = c.failing.find('/') == std::string::npos;
+      EXPECT_EQ(e.file(), in_folder ? dir.File(c.failing) : c.failing);
+      EXPECT_EQ(e.io_error() != nullptr ? e.io_error()->code() : 0, c.io_code);
+      EXPECT_EQ(e.message(), c.io_code != 0 ? IoErrorMessage(c.io_code) : c.message);
+    }
+    EXPECT_EQ(testing::ListFolder(dir.path()), before);
+    for (const std::string& name : before) {
+      EXPECT_EQ(ReadFileBytes(dir.File(name)), "earlier work\r\n") << name;
+    }
   }
 }
 
@@ -255,6 +259,11 @@ INSTANTIATE_TEST_SUITE_P(
         FinishFailureCase{"PreviewAfterTheGrid",
                           {{"m.asc", OutputFormat::kAsc}, {"p.png", OutputFormat::kPreview}},
                           0, "p.png", 0, kNoRows},
+        FinishFailureCase{"TwoFailTheFirstIsNamed",
+                          {{"m.hzm", OutputFormat::kHzm},
+                           {"m.png", OutputFormat::kPng},
+                           {"n.png", OutputFormat::kPng}},
+                          0, "m.png", 0, kNoRows},
         FinishFailureCase{"GridOnAFullDevice",
                           {{"m.hzm", OutputFormat::kHzm}, {"/dev/full", OutputFormat::kAsc}},
                           2, "/dev/full", 112, ""}),
