@@ -52,12 +52,19 @@ struct ScanRow {
   RowPiece piece() const { return RowPiece{where.row, where.first_column, heights, where.ends_row}; }
 };
 
+// Room for whatever a formatter writes once per row, beyond its points.
+inline constexpr std::size_t kRowEndRoom = 16;
+
 // Makes the formatters' texts of a piece whose heights are in place.
 inline void FormatScanRow(const Lattice& lattice,
                           std::span<const RowFormatter* const> formatters, ScanRow& row) {
   row.texts.resize(formatters.size());
   for (std::size_t k = 0; k < formatters.size(); ++k) {
     row.texts[k].clear();
+    // Room for the longest text at once: growing by doubling would copy
+    // the text and touch fresh memory twice over. Only what is written is
+    // ever touched.
+    row.texts[k].reserve(row.heights.size() * formatters[k]->MaxBytesPerPoint() + kRowEndRoom);
     formatters[k]->FormatPiece(lattice, row.piece(), row.texts[k]);
   }
 }
