@@ -65,6 +65,7 @@ class TextFile {
   std::uint64_t delivered_ = 0;  // bytes the OS has delivered (reading)
   std::uint64_t examined_ = 0;   // bytes of the file looked at so far (reading)
   std::uint64_t written_ = 0;    // bytes handed to the OS (writing)
+  std::uint64_t writeback_mark_ = 0;  // written_ when writeback was last started
   std::string line_;             // a line that spans two buffer fills
 };
 

@@ -67,6 +67,30 @@ TEST(TextFileWrite, DiskHoldsWholeBlocksUntilClosed) {
   EXPECT_EQ(testing::ReadFileBytes(path), expected);
 }
 
+// Past a few megabytes the file is sent on to the disk as it grows.
+TEST(TextFileWrite, LargeFileArrivesWhole) {
+  TempDir dir;
+  const std::string path = dir.File("large.hzm");
+  TextFile file;
+  CreateTextForWriting(file, path);
+  std::string block(kTextWriteBuffer - 3, 'x');
+  std::uint64_t sum = 0;
+  for (int k = 0; k < 330; ++k) {
+    block[0] = static_cast<char>('a' + k % 26);
+    sum += static_cast<unsigned char>(block[0]);
+    WriteTextLine(file, block);
+  }
+  CloseText(file);
+  EXPECT_EQ(PendingIoCode(), 0);
+  const std::string bytes = testing::ReadFileBytes(path);
+  ASSERT_EQ(bytes.size(), std::size_t{330} * (kTextWriteBuffer - 1));
+  std::uint64_t found = 0;
+  for (std::size_t at = 0; at < bytes.size(); at += kTextWriteBuffer - 1) {
+    found += static_cast<unsigned char>(bytes[at]);
+  }
+  EXPECT_EQ(found, sum);
+}
+
 TEST(TextFileWrite, LineEndsAreCrLf) {
   TempDir dir;
   const std::string path = dir.File("out.hzm");
