@@ -26,7 +26,14 @@ double TriangleArea(double a, double b, double c) {
   return static_cast<double>(sqrtl(fabsl(q)));
 }
 
-double AreaKey(Real area) { return static_cast<double>(WholePart(area * 1000 + 0.5L)); }
+double AreaKey(Real area) {
+  const Real key = area * 1000 + 0.5L;
+  // key >= 0.5. Below 2^31, which takes in nearly every triangle, the whole
+  // part comes without a library call (and without switching the x87
+  // rounding mode); it is the same whole number, and exact as a double.
+  if (key < 2147483647.0L) return TruncateWithinInt32(key);
+  return static_cast<double>(WholePart(key));
+}
 
 double PlanDistance(std::int64_t dx, std::int64_t dy) {
   // Coordinates are 32-bit, so a difference needs up to 33 bits and its

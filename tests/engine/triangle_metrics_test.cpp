@@ -5,6 +5,8 @@
 #include <cmath>
 #include <string>
 
+#include "foundation/real.h"
+
 namespace pelmoro {
 namespace {
 
@@ -109,6 +111,11 @@ TEST(AreaKeyTest, RoundsHalfUpToThousandths) {
   EXPECT_EQ(AreaKey(0.0004), 0.0);
   EXPECT_EQ(AreaKey(0.0005), 1.0);
   EXPECT_EQ(AreaKey(1.2344999), 1234.0);
+  // Keys on both sides of 2^31 and far beyond, against the definition.
+  for (const Real area : {2147483.6465L, 2147483.6464L, 2147483.647L, 2147483.6475L, 4.2e9L,
+                          1e15L, 1234567890.1234567L}) {
+    EXPECT_EQ(AreaKey(area), static_cast<double>(std::trunc(area * 1000 + 0.5L))) << area;
+  }
 }
 
 }  // namespace
