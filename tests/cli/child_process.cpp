@@ -152,7 +152,11 @@ bool OpenForWriting(const std::string& fdinfo) {
   return false;
 }
 
-bool HoldsOutputBytes(pid_t pid, const std::string& folder) {
+bool HoldsOutputBytes(pid_t pid, const std::string& folder, const std::string& earlier_target) {
+  // The run opens an earlier target for writing only to check that it may
+  // replace it: that file is not its output.
+  struct stat earlier {};
+  const bool has_earlier = !earlier_target.empty() && ::stat(earlier_target.c_str(), &earlier) == 0;
   const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(fds, ec)) {
@@ -163,6 +167,7 @@ bool HoldsOutputBytes(pid_t pid, const std::string& folder) {
     if (::stat(entry.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) {
       continue;
     }
+    if (has_earlier && st.st_dev == earlier.st_dev && st.st_ino == earlier.st_ino) continue;
     const std::string info =
         "/proc/" + std::to_string(pid) + "/fdinfo/" + entry.path().filename().string();
     if (OpenForWriting(info)) return true;
@@ -172,10 +177,10 @@ bool HoldsOutputBytes(pid_t pid, const std::string& folder) {
 
 }  // namespace
 
-bool WaitForOutputBytes(pid_t pid, const std::string& folder) {
+bool WaitForOutputBytes(pid_t pid, const std::string& folder, const std::string& earlier_target) {
   const auto deadline = std::chrono::steady_clock::now() + kWaitLimit;
   while (std::chrono::steady_clock::now() < deadline) {
-    if (HoldsOutputBytes(pid, folder)) return true;
+    if (HoldsOutputBytes(pid, folder, earlier_target)) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));  // polling, not racing
   }
   return false;

@@ -59,9 +59,12 @@ class Child {
 Outcome RunStl2hzm(const Launch& launch);
 
 // Waits until the process holds a regular file in folder open for writing
-// that has bytes in it (an unnamed file too): its output is under way.
-// False when nothing came within half a minute.
-bool WaitForOutputBytes(pid_t pid, const std::string& folder);
+// that has bytes in it (an unnamed file too): its output is under way. An
+// earlier target the run will replace (which it opens for writing for a
+// moment, to check it may) does not count. False when nothing came within
+// half a minute.
+bool WaitForOutputBytes(pid_t pid, const std::string& folder,
+                        const std::string& earlier_target = "");
 
 // Waits until the process's main thread is blocked in the system call
 // (SYS_read, SYS_openat, ...). False when it did not within half a minute.

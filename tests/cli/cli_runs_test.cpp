@@ -217,7 +217,7 @@ TEST_P(CliTerminationTest, AbandonsTheRunAndKeepsTheEarlierTarget) {
   std::vector<std::string> env;
   if (GetParam().named_temporary) env.push_back("PELMORO_NAMED_TEMPORARIES=1");
   Child child({{"--pitch", "0.025", "big.stl"}, dir.path().string(), env});
-  ASSERT_TRUE(WaitForOutputBytes(child.pid(), dir.path().string()));
+  ASSERT_TRUE(WaitForOutputBytes(child.pid(), dir.path().string(), dir.File("big.hzm")));
   // The named temporary is there while the run writes, and only then.
   EXPECT_EQ(ListFolder(dir.path()).size(), GetParam().named_temporary ? 3u : 2u);
   child.Signal(GetParam().signal);

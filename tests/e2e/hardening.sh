@@ -43,15 +43,17 @@ expect_content() {  # file, expected text
 }
 
 # Waits until process $1 holds a non-empty regular file in folder $2 open for
-# writing (its output, unnamed or not). Polls an observable state; the limit
-# only guards against a hang.
+# writing (its output, unnamed or not), other than the earlier target $3,
+# which the run opens for writing for a moment to check that it may replace
+# it. Polls an observable state; the limit only guards against a hang.
 wait_for_output_bytes() {
-  local pid=$1 folder=$2 fd target flags
+  local pid=$1 folder=$2 earlier_target=$3 fd target flags
   for _ in $(seq 3000); do
     for fd in /proc/"$pid"/fd/*; do
       target=$(readlink "$fd" 2>/dev/null) || continue
       [[ $target == "$folder"/* ]] || continue
       [ -f "$fd" ] && [ -s "$fd" ] || continue
+      [ "$fd" -ef "$earlier_target" ] && continue
       flags=$(awk '/^flags:/ {print $2}' "/proc/$pid/fdinfo/${fd##*/}" 2>/dev/null)
       [ -n "$flags" ] && (( 8#$flags & 3 )) && return 0
     done
@@ -92,7 +94,7 @@ case_sigkill() {
   local d=$work/kill; mkdir "$d"
   stacked_layers 400 > "$d/big.stl"; echo "$earlier" > "$d/big.hzm"
   "$stl2hzm" -q --pitch 0.025 "$d/big.stl" 2>/dev/null & child=$!
-  wait_for_output_bytes "$child" "$d" || fail "sigkill: no output under way"
+  wait_for_output_bytes "$child" "$d" "$d/big.hzm" || fail "sigkill: no output under way"
   kill -KILL "$child"; wait_guarded "$child" 30 2>/dev/null
   [ "$status" -eq 137 ] || fail "sigkill: status $status"
   expect_content "$d/big.hzm" "$earlier"
@@ -215,7 +217,7 @@ case_stop() {
   # All threads: rows in flight on the workers must not hold the stop up.
   env --default-signal=INT "$stl2hzm" --pitch 0.025 "$d/big.stl" \
     2> "$work/stop.err" & child=$!
-  wait_for_output_bytes "$child" "$d" || fail "stop: no output under way"
+  wait_for_output_bytes "$child" "$d" "$d/big.hzm" || fail "stop: no output under way"
   kill -INT "$child"; wait_guarded "$child" 20
   [ "$status" -eq 130 ] || fail "stop: status $status"
   [ "$(tail -n 1 "$work/stop.err")" = "Break !" ] || fail "stop: $(cat "$work/stop.err")"
