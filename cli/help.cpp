@@ -94,8 +94,9 @@ unnamed files), so a failed or killed conversion leaves the earlier file as
 it was. Every output of a run is created before the model is read; at
 the end all are written to the disk first and then put in place one after
 the other, so one that fails before that leaves every earlier file as it
-was. Maps that cannot fit on their disk are refused before the scan, and a batch in which two inputs would write one output is refused
-before anything is converted. Devices, pipes and the shell's own
+was. Maps that cannot fit on their disk are refused before the scan, and
+a batch in which two inputs would write one output is refused before
+anything is converted. Devices, pipes and the shell's own
 descriptors (-o /dev/stdout, /dev/fd/N) are written directly, where the
 shell's file stands.
 

@@ -1,11 +1,10 @@
 #include "engine/height_map_scan.h"
 
-#include <thread>
-
 #include "engine/coverage.h"
 #include "engine/row_pipeline.h"
 #include "engine/row_sweep.h"
 #include "engine/scan_row.h"
+#include "engine/worker_threads.h"
 
 namespace pelmoro {
 
@@ -110,9 +109,7 @@ void DriveRows(RunDriver& driver, RowSink& sink, Rows& rows) {
 }
 
 int ThreadsFor(const ScanOptions& options) {
-  if (options.threads > 0) return options.threads;
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : static_cast<int>(cores);
+  return options.threads > 0 ? options.threads : CoreCount();
 }
 
 }  // namespace

@@ -1,13 +1,13 @@
 #include "engine/stl_reader.h"
 
 #include <algorithm>
-#include <thread>
 #include <vector>
 
 #include "engine/chunk_parsers.h"
 #include "engine/line_chunker.h"
 #include "engine/stl_chunk.h"
 #include "engine/triangle_metrics.h"
+#include "engine/worker_threads.h"
 #include "foundation/errors.h"
 #include "foundation/real.h"
 #include "foundation/text_file.h"
@@ -32,14 +32,6 @@ std::size_t ExpectedRows(std::size_t rows, std::int64_t position, std::int64_t s
   return static_cast<std::size_t>(per_block * static_cast<double>(size) * 1.05) + 16;
 }
 
-// Workers for reading: as many as asked (0: one per core), but no more
-// than there are cores, which more would only keep waiting with their
-// chunks in memory.
-int ReadingThreads(int threads) {
-  const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  return threads > 0 ? std::min(threads, cores) : cores;
-}
-
 class InputReading {
  public:
   // file: open for reading; head: its first bytes, read already.
@@ -56,7 +48,9 @@ class InputReading {
 
   std::int32_t ReadAll(ReadingNotes& notes) {
     LineChunker chunker(file_, options_.chunk_bytes, head_);
-    const int threads = ReadingThreads(options_.threads);
+    // More workers than cores would only keep waiting with their chunks
+    // in memory.
+    const int threads = ThreadsUpToCores(options_.threads);
     const bool ahead = threads > 1 && file_.is_regular() && size_ > 2 * options_.chunk_bytes;
     const bool stopped = ahead ? ReadAhead(chunker, threads) : ReadInTurn(chunker);
     if (!stopped) Note(notes, chunker);

@@ -2,7 +2,9 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <new>
+#include <thread>
 #include <type_traits>
 
 namespace pelmoro {
@@ -25,6 +27,13 @@ void* RunWork(void* work) {
 }
 
 }  // namespace
+
+int CoreCount() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
+
+int ThreadsUpToCores(int asked) {
+  const int cores = CoreCount();
+  return asked > 0 ? std::min(asked, cores) : cores;
+}
 
 WorkerThreads::~WorkerThreads() { Join(); }
 

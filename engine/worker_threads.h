@@ -7,6 +7,13 @@
 
 namespace pelmoro {
 
+// The cores this machine has, at least 1.
+int CoreCount();
+
+// Threads for work that more threads than cores would not speed up: as
+// many as asked (0: one per core), but no more than there are cores.
+int ThreadsUpToCores(int asked);
+
 class WorkerThreads {
  public:
   WorkerThreads() = default;

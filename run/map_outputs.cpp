@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
-#include <thread>
 #include <utility>
 
 #include "engine/worker_threads.h"
@@ -128,9 +127,7 @@ void MapOutputs::Start(const Lattice& lattice, const ModelBounds& bounds) {
 }
 
 void MapOutputs::FinishAll(int threads) {
-  const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  const int most = threads > 0 ? std::min(threads, cores) : cores;
-  const int helpers = std::min(most, static_cast<int>(entries_.size())) - 1;
+  const int helpers = std::min(ThreadsUpToCores(threads), static_cast<int>(entries_.size())) - 1;
   if (helpers <= 0) {
     for (auto& entry : entries_) entry->Finish();
     return;
