@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "engine/lattice.h"
-#include "engine/stl_reader.h"
 #include "foundation/errors.h"
 #include "foundation/geometry_store.h"
 #include "run/conversion_run.h"
@@ -65,18 +64,18 @@ RunRecord Convert(const ConversionRequest& request, const Controls& c) {
   return record;
 }
 
-// The lattice the whole model would give, read once without a driver's
-// interference; 0 when the model is refused (the runs then fail early).
-std::int64_t LatticePoints(const std::string& input, int pitch) {
+// The lattice the whole model would give, read once as a run reads it
+// (ASCII or binary) without a driver's interference; 0 when the model is
+// refused (the runs then fail early).
+std::int64_t LatticePoints(const ConversionRequest& request) {
   testing::FakeDriver driver;
   GeometryStore store;
   store.ResetBounds();
   try {
-    ReadStlVertices(store, input, driver);
+    return ReadRequestedModel(store, request, driver).lattice.points();
   } catch (const Exception&) {
     return 0;
   }
-  return LatticeOver(store.bounds(), pitch).points();
 }
 
 // Converts into `output` of the folder, checks that the folder then holds
@@ -100,7 +99,7 @@ void CompareRuns(const testing::ScratchFolder& folder, const Controls& c) {
   ConversionRequest request;
   request.input = folder.File("in.stl");
   request.pitch = c.pitch;
-  if (LatticePoints(request.input, c.pitch) > kMostPoints) return;
+  if (LatticePoints(request) > kMostPoints) return;
   request.scan = {c.threads, false};
   const RunRecord fast = ConvertInFolder(folder, request, c, "fast.hzm");
   request.scan = {1, true};
