@@ -30,7 +30,7 @@ LineChunker::LineChunker(TextFile& file, std::size_t chunk_bytes, std::string_vi
 // it is full. False once nothing more came.
 bool LineChunker::Read(StlChunk& chunk, std::size_t& length) {
   if (at_end_) return false;
-  std::vector<char>& bytes = chunk.bytes;
+  ChunkVector<char>& bytes = chunk.bytes;
   // Up to the chunk's size, and twice what it holds once a line is longer.
   const std::size_t want = length < chunk_bytes_ ? chunk_bytes_ - length : length;
   if (bytes.size() < length + want + kChunkPadding) bytes.resize(length + want + kChunkPadding);

@@ -232,6 +232,12 @@ void CompleteTriangles(StlChunk& chunk) {
 
 void ParseStlChunk(StlChunk& chunk, int units_per_file_unit) {
   try {
+    // Room made at once, not grown by doubling: a grown table leaves its
+    // earlier pieces unused in the chunk's arena.
+    const std::size_t expected = ExpectedVertices(chunk.length);
+    chunk.vertices.reserve(expected);
+    chunk.triangles.reserve(expected / 3);
+    chunk.metrics.reserve(expected / 3);
     ChunkParser parser(chunk, units_per_file_unit);
     parser.Run();
     if (chunk.first_slot < 0) chunk.first_slot = parser.GuessedFirstSlot();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "foundation/geometry_store.h"
+#include "foundation/scratch_arena.h"
 
 namespace pelmoro {
 
@@ -25,9 +26,20 @@ struct VertexRecord {
   std::uint64_t end = 0;
 };
 
+template <typename T>
+using ChunkVector = std::vector<T, ArenaAllocator<T>>;
+
 struct StlChunk {
+  StlChunk() = default;
+  // Its tables from the arena, which must outlive it.
+  explicit StlChunk(ScratchArena* arena)
+      : bytes(ArenaAllocator<char>(arena)),
+        vertices(ArenaAllocator<VertexRecord>(arena)),
+        triangles(ArenaAllocator<Triangle>(arena)),
+        metrics(ArenaAllocator<TriangleMetrics>(arena)) {}
+
   // What the reading fills in.
-  std::vector<char> bytes;     // the lines, then kChunkPadding line feeds
+  ChunkVector<char> bytes;     // the lines, then kChunkPadding line feeds
   std::size_t length = 0;      // bytes of whole lines
   std::uint64_t offset = 0;    // file offset of bytes[0]
   bool ends_data = false;      // nothing follows (the last line may lack its end)
@@ -40,13 +52,13 @@ struct StlChunk {
 
   // What parsing finds. Lines are counted as the line reader hands them
   // out, 1-based within the chunk.
-  std::vector<VertexRecord> vertices;
+  ChunkVector<VertexRecord> vertices;
   // The triangles complete within the chunk when its first vertex fills
   // slot `first_slot` (as guessed, if it was not known): vertices[lead],
   // [lead + 1], [lead + 2] make triangles[0], and so on, with lead =
   // (3 - first_slot) % 3. Each is ordered by y, with its metrics.
-  std::vector<Triangle> triangles;
-  std::vector<TriangleMetrics> metrics;
+  ChunkVector<Triangle> triangles;
+  ChunkVector<TriangleMetrics> metrics;
   std::int64_t lines = 0;             // lines read, a refused one included
   std::int64_t last_vertex_line = 0;  // 0 when the chunk has no vertex line
   bool solid_seen = false;            // a line begins with "solid"
@@ -77,6 +89,19 @@ struct StlChunk {
 // "solid" and "endsolid". Then completes the triangles that lie wholly in
 // the chunk. Never raises: refusals and failures are recorded.
 void ParseStlChunk(StlChunk& chunk, int units_per_file_unit);
+
+// Vertex lines a chunk makes room for before parsing: one in 24 bytes, more
+// than ordinary files hold (a vertex line and its share of the facet's other
+// lines take 40 bytes or more); a denser chunk grows its tables.
+inline std::size_t ExpectedVertices(std::size_t chunk_bytes) { return chunk_bytes / 24 + 3; }
+
+// The arena bytes a chunk of chunk_bytes takes, its bytes and the tables
+// made for ExpectedVertices (alignment included).
+inline std::size_t ChunkArenaBytes(std::size_t chunk_bytes) {
+  const std::size_t vertices = ExpectedVertices(chunk_bytes);
+  return chunk_bytes + kChunkPadding + vertices * sizeof(VertexRecord) +
+         vertices / 3 * (sizeof(Triangle) + sizeof(TriangleMetrics)) + 4 * 64;
+}
 
 // The index of the chunk's first vertex that begins a triangle.
 inline std::size_t LeadingVertices(const StlChunk& chunk) {

@@ -62,7 +62,11 @@ class InputReading {
  private:
   // Each chunk read, parsed and stored in turn. True on a stop request.
   bool ReadInTurn(LineChunker& chunker) {
-    StlChunk chunk;
+    // A file of a few chunks or more has its chunk's memory made of huge
+    // pages (a pipe's size is not known).
+    const bool large = !file_.is_regular() || size_ > 2 * options_.chunk_bytes;
+    ScratchArena arena(large ? ChunkArenaBytes(options_.chunk_bytes) : 0);
+    StlChunk chunk(&arena);
     while (!ended_at_ctrl_z_ && chunker.Next(chunk)) {
       chunk.first_slot = slot_;
       ParseStlChunk(chunk, options_.units);
@@ -74,12 +78,15 @@ class InputReading {
   // Chunks read here and parsed ahead by workers, in a ring of a few per
   // worker; they are stored in file order as each is parsed.
   bool ReadAhead(LineChunker& chunker, int threads) {
+    const std::size_t most = 2 * static_cast<std::size_t>(threads) + 2;
+    ScratchArena arena(most * ChunkArenaBytes(options_.chunk_bytes));  // outlives the chunks
     std::vector<StlChunk> chunks;  // outlives the parsers, which may hold one at a stop
-    ChunkParsers parsers(threads, options_.units, 2 * static_cast<std::size_t>(threads) + 2);
+    ChunkParsers parsers(threads, options_.units, most);
     if (parsers.workers() == 0) return ReadInTurn(chunker);
     // A few chunks a worker that could be started.
     const std::size_t ring = 2 * static_cast<std::size_t>(parsers.workers()) + 2;
-    chunks.resize(ring);
+    chunks.reserve(ring);
+    while (chunks.size() < ring) chunks.emplace_back(&arena);
     std::size_t submitted = 0;
     bool more = true;
     for (std::size_t taken = 0; !ended_at_ctrl_z_; ++taken) {
@@ -102,7 +109,7 @@ class InputReading {
   // Stores a parsed chunk's vertices; true on a stop request. Then raises
   // what ended its parsing, if anything did.
   bool Take(const StlChunk& chunk) {
-    const std::vector<VertexRecord>& records = chunk.vertices;
+    const ChunkVector<VertexRecord>& records = chunk.vertices;
     std::size_t next = 0;
     if (chunk.first_slot == slot_) {  // the triangles made ahead are the file's
       const std::size_t lead = std::min(LeadingVertices(chunk), records.size());

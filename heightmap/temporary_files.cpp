@@ -19,13 +19,13 @@ namespace {
 // writes, so it never reads a name being replaced.
 enum SlotState : int { kFree, kWriting, kLive, kRemoving };
 
-struct Slot {
-  std::atomic<int> state{kFree};
-  char path[PATH_MAX];
-};
-
 constexpr int kSlots = 32;  // several outputs per run, and their spill files
-std::array<Slot, kSlots> slots;
+
+// The states side by side and the names apart: the cleanup at every exit
+// reads the states only, one page, not a page a slot (touching a page costs
+// a fault).
+constinit std::array<std::atomic<int>, kSlots> states{};
+constinit char paths[kSlots][PATH_MAX] = {};
 
 std::atomic<int> unnamed_allowed{-1};  // -1: not yet read from the environment
 
@@ -57,9 +57,9 @@ int RegisterTemporary(const std::string& path) {
   if (path.size() >= PATH_MAX) return -1;
   for (int i = 0; i < kSlots; ++i) {
     int expected = kFree;
-    if (!slots[i].state.compare_exchange_strong(expected, kWriting)) continue;
-    std::memcpy(slots[i].path, path.c_str(), path.size() + 1);
-    slots[i].state.store(kLive, std::memory_order_release);
+    if (!states[i].compare_exchange_strong(expected, kWriting)) continue;
+    std::memcpy(paths[i], path.c_str(), path.size() + 1);
+    states[i].store(kLive, std::memory_order_release);
     return i;
   }
   return -1;
@@ -68,14 +68,14 @@ int RegisterTemporary(const std::string& path) {
 void UnregisterTemporary(int slot) noexcept {
   if (slot < 0 || slot >= kSlots) return;
   int expected = kLive;
-  slots[slot].state.compare_exchange_strong(expected, kFree);
+  states[slot].compare_exchange_strong(expected, kFree);
 }
 
 void RemoveRegisteredTemporaries() noexcept {
-  for (Slot& slot : slots) {
+  for (int i = 0; i < kSlots; ++i) {
     int expected = kLive;
-    if (slot.state.compare_exchange_strong(expected, kRemoving, std::memory_order_acquire)) {
-      ::unlink(slot.path);
+    if (states[i].compare_exchange_strong(expected, kRemoving, std::memory_order_acquire)) {
+      ::unlink(paths[i]);
     }
   }
 }

@@ -14,7 +14,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
 jobs=$(nproc)
-seconds=${PELMORO_FUZZ_SECONDS:-30}
+seconds=${PELMORO_FUZZ_SECONDS:-20}
 
 # Longest input per target (bytes) and its dictionary.
 declare -A max_len=([parse_real]=128 [line_reader]=2048 [stl_reader]=4096 [conversion]=2048)

@@ -3,7 +3,7 @@
 # (window included, headless), then the engine's tests under ASan and UBSan,
 # then the Debian package: built by package.sh, checked by check-package.sh;
 # then the threaded code's tests under TSan, and last the fuzz targets, each
-# for a fixed time (PELMORO_FUZZ_SECONDS, default 30) and then over its
+# for a fixed time (PELMORO_FUZZ_SECONDS, default 20) and then over its
 # corpus. Warnings are errors in every build here. The sanitizer builds are
 # optimised lightly (-O1, line tables only): they compile in half the time
 # and catch the same faults.
