@@ -58,8 +58,7 @@ int BlockProgress(std::uint64_t bytes_taken, std::uint64_t size) {
   if (blocks == 0) return 0;
   const std::uint64_t taken =
       std::min((bytes_taken + kTextBlock - 1) / kTextBlock * kTextBlock, size) / kTextBlock;
-  return static_cast<int>(
-      TruncateReal(static_cast<Real>(taken) / static_cast<Real>(blocks) * 100));
+  return TruncatedPercent(static_cast<std::int64_t>(taken), static_cast<std::int64_t>(blocks));
 }
 
 // Where the bytes come from: a file of known size, or a stream (a pipe, a

@@ -21,8 +21,7 @@ namespace {
 // an empty bar.
 int ReadingProgress(std::int64_t position, std::int64_t size) {
   if (size <= 0) return 0;
-  return static_cast<int>(
-      TruncateReal(static_cast<Real>(position) / static_cast<Real>(size) * 100));
+  return TruncatedPercent(position, size);  // blocks taken never pass the file's
 }
 
 // Rows the whole file will need, judged from what the rows so far took.

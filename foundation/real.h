@@ -45,6 +45,13 @@ inline std::int32_t TruncateWithinInt32(Real x) {
   return whole;
 }
 
+// TruncateReal(part / whole * 100) in extended precision, for a progress
+// bar: 0 <= part <= whole and whole > 0, so the percentage lies within
+// 0..100 and takes the cheap truncation.
+inline int TruncatedPercent(std::int64_t part, std::int64_t whole) {
+  return TruncateWithinInt32(static_cast<Real>(part) / static_cast<Real>(whole) * 100);
+}
+
 // Drops the fraction toward zero, keeping a real (-2.7 -> -2, -0.5 -> -0);
 // an infinity stays an infinity.
 Real WholePart(Real x);
