@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "foundation/binary_input.h"
 #include "foundation/errors.h"
 #include "foundation/real.h"
+#include "foundation/scratch_arena.h"
 #include "foundation/text_file.h"
 
 namespace pelmoro {
@@ -21,6 +23,8 @@ namespace {
 // Records asked of the system per read: about 400 KB.
 constexpr std::size_t kRecordsPerChunk = 8192;
 constexpr std::size_t kVertexOffset = 12;  // after the normal
+// Triangles converted and measured together before they are stored.
+constexpr std::size_t kBatch = 256;
 
 std::string FieldName(std::uint64_t triangle, int field) {
   return "triangle " + std::to_string(triangle) + ": vertex " + std::to_string(field / 3 + 1) +
@@ -114,18 +118,25 @@ class BinaryReading {
     // A stream's count cannot be checked against its size: its rows come as
     // its records do.
     if (source_.size() > 0) store_.SetCapacity(count);
-    std::vector<char> chunk(kRecordsPerChunk * kBinaryStlRecordBytes);
+    // The buffer of a large file in huge pages: fresh memory costs a fault
+    // a page to touch.
+    const std::size_t chunk_bytes =
+        std::min<std::size_t>(kRecordsPerChunk, std::max<std::uint32_t>(count, 1)) *
+        kBinaryStlRecordBytes;
+    const bool large = chunk_bytes >= kRecordsPerChunk / 2 * kBinaryStlRecordBytes;
+    ScratchArena arena(large ? chunk_bytes : 0);
+    std::vector<char, ArenaAllocator<char>> chunk(chunk_bytes, ArenaAllocator<char>(&arena));
     std::uint32_t done = 0;
     while (done < count) {
       const std::size_t records = std::min<std::size_t>(kRecordsPerChunk, count - done);
       const std::size_t bytes = records * kBinaryStlRecordBytes;
       const std::size_t got = source_.Read(chunk.data(), bytes);
       const std::size_t whole = got / kBinaryStlRecordBytes;
-      for (std::size_t r = 0; r < whole; ++r) {
-        if (done >= store_.capacity()) store_.EnsureRow(done);
-        TakeTriangle(chunk.data() + r * kBinaryStlRecordBytes, done);
-        ++done;
-        if (StopAfterTriangle(done)) return static_cast<std::int32_t>(done);
+      for (std::size_t first = 0; first < whole; first += kBatch) {
+        const std::size_t n = std::min(kBatch, whole - first);
+        if (TakeBatch(chunk.data() + first * kBinaryStlRecordBytes, n, done)) {
+          return static_cast<std::int32_t>(done);
+        }
       }
       if (got < bytes) throw ETruncatedStl(count, done);
     }
@@ -155,19 +166,67 @@ class BinaryReading {
     return count;
   }
 
-  void TakeTriangle(const char* record, std::uint32_t row) {
+  // Takes n records into the store from row `done` on; true on a stop
+  // request. The triangles are converted, then ordered and measured in a
+  // loop of their own (the measures of one triangle are a long chain of
+  // extended-precision steps, which overlap only between triangles taken
+  // one after the other), then stored one by one as they were read: the
+  // bounds, the progress and the stop check after each, and an error only
+  // once every triangle before it is stored.
+  bool TakeBatch(const char* records, std::size_t n, std::uint32_t& done) {
+    int failed_field = -1;
+    std::exception_ptr failure;
+    std::size_t converted = 0;
+    try {
+      for (; converted < n; ++converted) {
+        ConvertRecord(records + converted * kBinaryStlRecordBytes, done + converted,
+                      triangles_[converted], failed_field);
+      }
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    for (std::size_t r = 0; r < converted; ++r) {
+      OrderTriangleVertices(triangles_[r]);
+      metrics_[r] = ComputeTriangleMetrics(triangles_[r]);
+    }
+    for (std::size_t r = 0; r < converted; ++r) {
+      if (done >= store_.capacity()) store_.EnsureRow(done);
+      for (const Vertex& v : triangles_[r].v) store_.WidenBounds(v);
+      store_.triangle(done) = triangles_[r];
+      store_.metrics(done) = metrics_[r];
+      ++done;
+      if (StopAfterTriangle(done)) return true;
+    }
+    if (failure) Refuse(triangles_[converted], failed_field, done, failure);
+    return false;
+  }
+
+  // The record's vertices in file order; field counts the coordinates
+  // begun (the failing one, when a conversion raises).
+  void ConvertRecord(const char* record, std::uint64_t row, Triangle& triangle, int& field) {
     float values[9];
     std::memcpy(values, record + kVertexOffset, sizeof values);
-    Triangle& triangle = store_.triangle(row);
-    for (int k = 0; k < 3; ++k) {
-      Vertex& v = triangle.v[k];
-      v.x = ConvertCoordinate(values[3 * k], row + 1ULL, 3 * k, units_);
-      v.y = ConvertCoordinate(values[3 * k + 1], row + 1ULL, 3 * k + 1, units_);
-      v.z = ConvertCoordinate(values[3 * k + 2], row + 1ULL, 3 * k + 2, units_);
-      store_.WidenBounds(v);
+    for (field = 0; field < 9; ++field) {
+      std::int32_t& coordinate = triangle.v[field / 3].*kCoordinates[field % 3];
+      coordinate = ConvertCoordinate(values[field], row + 1, field, units_);
     }
-    StoreTriangle(store_, row);
   }
+
+  // A record refused at `field`: the row keeps the coordinates converted
+  // before it, and the bounds take its whole vertices, as a reader that
+  // stores each coordinate at once leaves them. Then raises the error.
+  [[noreturn]] void Refuse(const Triangle& partial, int field, std::uint32_t row,
+                           const std::exception_ptr& failure) {
+    if (row >= store_.capacity()) store_.EnsureRow(row);
+    Triangle& stored = store_.triangle(row);
+    for (int f = 0; f < field; ++f) {
+      stored.v[f / 3].*kCoordinates[f % 3] = partial.v[f / 3].*kCoordinates[f % 3];
+    }
+    for (int k = 0; k < field / 3; ++k) store_.WidenBounds(partial.v[k]);
+    std::rethrow_exception(failure);
+  }
+
+  static constexpr std::int32_t Vertex::*kCoordinates[3] = {&Vertex::x, &Vertex::y, &Vertex::z};
 
   bool StopAfterTriangle(std::uint32_t done) {
     const std::uint64_t taken = kBinaryStlHeaderBytes + std::uint64_t{done} * kBinaryStlRecordBytes;
@@ -188,6 +247,8 @@ class BinaryReading {
   int units_;
   std::uint64_t last_block_ = 0;
   int progress_ = 0;
+  Triangle triangles_[kBatch];
+  TriangleMetrics metrics_[kBatch];
 };
 
 }  // namespace

@@ -207,6 +207,12 @@ TEST(ReadBinaryStlVerticesTest, StopAfterTheTriangleInProgress) {
   const std::string path = dir.Write("stop.stl", BinaryStl({kGood, {0, 0, 0, 9, 0, 0, 0, 9, 0}}));
   EXPECT_EQ(ReadBinary(store, path, driver), 1);
   EXPECT_EQ(store.bounds().x_max, 40);  // the second triangle was never read
+  // Nor is a refused one after the stop: the stop wins, as it came first.
+  const std::string refused =
+      dir.Write("refused.stl", BinaryStl({kGood, {9, 0, 0, kNan, 0, 0, 0, 9, 0}}));
+  store.ResetBounds();
+  EXPECT_EQ(ReadBinary(store, refused, driver), 1);
+  EXPECT_EQ(store.bounds().x_max, 40);
 }
 
 TEST(ReadBinaryStlVerticesTest, TablesSizedFromTheHeader) {

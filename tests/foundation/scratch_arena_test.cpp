@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,19 +33,18 @@ TEST_P(ArenaGrowthTest, KeepsContentsAndFallsBackToTheHeap) {
   EXPECT_EQ(arena.Holds(values.data()), c.ends_in_arena);
   // A copy into a table without an arena is the heap's, and equal.
   const std::vector<std::uint64_t, ArenaAllocator<std::uint64_t>> copy(values.begin(),
-                                                                        values.end());
+                                                                       values.end());
   EXPECT_FALSE(arena.Holds(copy.data()));
   EXPECT_TRUE(std::equal(copy.begin(), copy.end(), values.begin(), values.end()));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tables, ArenaGrowthTest,
-    ::testing::Values(GrowthCase{"NoArena", 0, 1000, false},
-                      GrowthCase{"FitsInOneHugePage", 1, 60000, true},
-                      // Doublings up to 2^21 values pass 2 MiB: the last
-                      // ones come from the heap.
-                      GrowthCase{"OutgrowsTheArena", 1, 300000, false}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Tables, ArenaGrowthTest,
+                         ::testing::Values(GrowthCase{"NoArena", 0, 1000, false},
+                                           GrowthCase{"FitsInOneHugePage", 1, 60000, true},
+                                           // Doublings up to 2^21 values pass 2 MiB: the last
+                                           // ones come from the heap.
+                                           GrowthCase{"OutgrowsTheArena", 1, 300000, false}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(ScratchArenaTest, PiecesAreAlignedAndDoNotOverlapAcrossThreads) {
   ScratchArena arena(1 << 20);

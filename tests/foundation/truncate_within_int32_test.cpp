@@ -40,10 +40,12 @@ TEST(TruncatedPercentTest, AgreesWithTruncateReal) {
       ASSERT_EQ(TruncatedPercent(part, whole), expected(part, whole)) << part << " / " << whole;
     }
   }
-  for (std::int64_t whole : {std::int64_t{348419}, std::int64_t{1} << 40, (std::int64_t{1} << 55) + 3}) {
+  for (std::int64_t whole :
+       {std::int64_t{348419}, std::int64_t{1} << 40, (std::int64_t{1} << 55) + 3}) {
     for (std::int64_t percent = 0; percent <= 100; ++percent) {
       const std::int64_t at = static_cast<std::int64_t>(static_cast<Real>(whole) * percent / 100);
-      for (std::int64_t part = std::max<std::int64_t>(0, at - 2); part <= std::min(whole, at + 2); ++part) {
+      for (std::int64_t part = std::max<std::int64_t>(0, at - 2); part <= std::min(whole, at + 2);
+           ++part) {
         ASSERT_EQ(TruncatedPercent(part, whole), expected(part, whole)) << part << " / " << whole;
       }
     }
