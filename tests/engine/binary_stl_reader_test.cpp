@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <emmintrin.h>
+
+#include <cfenv>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -9,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/grid_field.h"
 #include "engine/stl_format.h"
 #include "engine/stl_reader.h"
 #include "engine/triangle_metrics.h"
@@ -251,6 +255,31 @@ TEST(ReadBinaryStlVerticesTest, ErrorsLeaveEarlierRows) {
   EXPECT_EQ(store.triangle(0).v[0].y, 40);
   EXPECT_EQ(store.triangle(1).v[0].x, 280);  // the vertex before the failing one is stored
   EXPECT_EQ(store.bounds().x_max, 280);
+}
+
+// The two-lane settling against the one-lane one on every pair of a table
+// of finite values (whole-number and half results, the int range's ends,
+// values far beyond it): the same verdicts and grid values, and no
+// floating-point error flag, whatever a lane holds.
+TEST(SettleGridValuesTest, AgreesWithOneLaneAndRaisesNoFlag) {
+  const double values[] = {0.5,           1.25,          -1.25,          7.0,         -7.0,
+                           12.5000001,    1e-300,        -0.75,          4e9,         -1e300,
+                           2147483646.25, 2147483647.5,  -2147483647.5,  -2147483646.75};
+  for (const double a : values) {
+    for (const double b : values) {
+      std::int32_t one_a = 0, one_b = 0;
+      const bool settles = detail::SettleGridValue(a, one_a) && detail::SettleGridValue(b, one_b);
+      std::feclearexcept(FE_ALL_EXCEPT);
+      std::int32_t two[2] = {0, 0};
+      const bool both = detail::SettleGridValues(_mm_set_pd(b, a), two);
+      EXPECT_EQ(std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW), 0) << a << ", " << b;
+      ASSERT_EQ(both, settles) << a << ", " << b;
+      if (both) {
+        EXPECT_EQ(two[0], one_a) << a;
+        EXPECT_EQ(two[1], one_b) << b;
+      }
+    }
+  }
 }
 
 }  // namespace
