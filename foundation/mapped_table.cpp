@@ -15,12 +15,10 @@ std::size_t PageSize() {
   return size;
 }
 
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-
 // The bytes a table's mapping takes: whole pages, and from 1 MiB on whole
 // huge pages, so that it can be made of them.
 std::size_t MappedBytes(std::size_t bytes) {
-  const std::size_t unit = bytes >= kHugePage / 2 ? kHugePage : PageSize();
+  const std::size_t unit = bytes >= kHugePageBytes / 2 ? kHugePageBytes : PageSize();
   return (bytes + unit - 1) / unit * unit;
 }
 
@@ -29,7 +27,7 @@ std::size_t MappedBytes(std::size_t bytes) {
 // covers the whole mapping: advising part of it would split it, and mremap
 // works only on one undivided mapping.
 void AdviseHugePages(void* start, std::size_t bytes) {
-  if (bytes >= kHugePage) ::madvise(start, bytes, MADV_HUGEPAGE);
+  if (bytes >= kHugePageBytes) ::madvise(start, bytes, MADV_HUGEPAGE);
 }
 
 }  // namespace

@@ -9,6 +9,9 @@
 
 namespace pelmoro {
 
+// The huge page: tables of it or more are made of such pages.
+inline constexpr std::size_t kHugePageBytes = std::size_t{2} << 20;
+
 // Resizes a table of old_bytes (nullptr for none) to new_bytes (0 frees it)
 // and returns where it now is. Bytes past the old size read as zero.
 // Raises std::bad_alloc when the mapping cannot be had.

@@ -1,16 +1,13 @@
 #include "foundation/scratch_arena.h"
 
-namespace pelmoro {
+#include <algorithm>
 
-namespace {
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-}  // namespace
+namespace pelmoro {
 
 ScratchArena::ScratchArena(std::size_t bytes) {
   if (bytes == 0) return;
-  const std::size_t pages = (bytes - 1) / kHugePage + 1;
   try {
-    space_.Reset(pages * kHugePage);
+    space_.Reset(std::max(bytes, kHugePageBytes));  // made of huge pages from one on
   } catch (const std::bad_alloc&) {
     // Nothing held: every piece comes from the heap.
   }

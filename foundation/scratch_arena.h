@@ -17,7 +17,7 @@ namespace pelmoro {
 
 class ScratchArena {
  public:
-  // At least `bytes`, in whole huge pages; an arena of 0 bytes, or one
+  // At least `bytes`, and one huge page; an arena of 0 bytes, or one
   // whose mapping cannot be had, holds nothing, and everything then comes
   // from the heap.
   explicit ScratchArena(std::size_t bytes);
