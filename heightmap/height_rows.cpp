@@ -93,7 +93,11 @@ void HeightRows::MoveToSpill() {
   offsets_.Reset(0);
 }
 
-void HeightRows::ReadRow(std::int64_t row, std::vector<std::int32_t>& out) {
+void HeightRows::Seal() {
+  if (!in_memory()) spill_.Flush();
+}
+
+void HeightRows::ReadRow(std::int64_t row, std::vector<std::int32_t>& out) const {
   const auto columns = static_cast<std::size_t>(columns_);
   out.resize(columns);
   const std::size_t first = static_cast<std::size_t>(row) * columns;

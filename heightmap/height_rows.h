@@ -37,8 +37,13 @@ class HeightRows {
   // The scratch file with the 4 bytes a height it takes for every point
   // Start was told of; nothing while the heights are in memory.
   std::optional<SpaceClaim> ScratchClaim() const;
-  // The heights of a complete row, into out (resized to the columns).
-  void ReadRow(std::int64_t row, std::vector<std::int32_t>& out);
+  // Once the last row is appended: makes the rows readable, from several
+  // threads at once. Raises EInOutError for a failed write of the scratch
+  // file.
+  void Seal();
+  // After Seal: the heights of a complete row, into out (resized to the
+  // columns).
+  void ReadRow(std::int64_t row, std::vector<std::int32_t>& out) const;
 
  private:
   void MoveToSpill();

@@ -94,22 +94,31 @@ bool LinkUnnamed(int fd, const std::string& path) {
   return ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0;
 }
 
-// fsync on a thread of its own, so the caller can go on handling its window
-// while a large file reaches the disk; the errno of a failed fsync, or 0.
-int FlushToDisk(int file_fd, const std::function<void()>& while_waiting) {
+std::future<int> Ready(int value) {
+  std::promise<int> promise;
+  promise.set_value(value);
+  return promise.get_future();
+}
+
+// fsync on a thread of its own, so the caller can go on with other work (or
+// handle its window) while a large file reaches the disk; the future gives
+// the errno of a failed fsync, or 0.
+std::future<int> StartFlushToDisk(int file_fd) {
   const int fd = ::fcntl(file_fd, F_DUPFD_CLOEXEC, 0);
-  if (fd < 0) return errno;
+  if (fd < 0) return Ready(errno);
   const auto sync = [fd] {
     const int result = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
     ::close(fd);
     return result;
   };
-  std::future<int> flushed;
   try {
-    flushed = std::async(std::launch::async, sync);
+    return std::async(std::launch::async, sync);
   } catch (const std::system_error&) {
-    return sync();  // no thread to be had (a memory limit): wait here
+    return Ready(sync());  // no thread to be had (a memory limit): wait here
   }
+}
+
+int WaitForDisk(std::future<int>& flushed, const std::function<void()>& while_waiting) {
   if (while_waiting) {
     try {
       while (flushed.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
@@ -235,27 +244,29 @@ void OutputFile::Commit(const std::function<void()>& while_waiting) {
   Publish();
 }
 
-void OutputFile::Flush(const std::function<void()>& while_waiting) {
-  if (!open_ || flushed_) return;
+void OutputFile::StartFlush() {
+  if (!open_ || flushed_ || closed_) return;
   CloseText(text_);
-  int code = PendingIoCode();
-  IoFailure failure = PendingIoFailure();
+  closed_ = true;
+  Fail(PendingIoCode(), PendingIoFailure());
   // The data must be on the disk before the name points at it, or a crash
   // right after could leave an empty target.
-  if (code == 0 && kind_ != Kind::kDirect) {
-    int error = 0;
+  if (kind_ != Kind::kDirect) on_disk_ = StartFlushToDisk(file_fd_);
+}
+
+void OutputFile::Flush(const std::function<void()>& while_waiting) {
+  if (!open_ || flushed_) return;
+  StartFlush();
+  int error = 0;
+  if (on_disk_.valid()) {
     try {
-      error = FlushToDisk(file_fd_, while_waiting);
+      error = WaitForDisk(on_disk_, while_waiting);
     } catch (...) {
       Abandon();
       throw;
     }
-    if (error != 0) {
-      code = IoCodeFromErrno(error, target_);
-      failure = IoFailure{IoOperation::kWrite, error, target_};
-    }
   }
-  Fail(code, failure);
+  if (error != 0) Fail(IoCodeFromErrno(error, target_), IoFailure{IoOperation::kWrite, error, target_});
   flushed_ = true;
 }
 
@@ -293,6 +304,9 @@ void OutputFile::Abandon() noexcept {
   // pipe either. A code another operation left pending stays pending.
   const int pending = PendingIoCode();
   const IoFailure failure = PendingIoFailure();
+  // A flush under way owns a copy of the descriptor until fsync returns.
+  if (on_disk_.valid()) on_disk_.wait();
+  on_disk_ = {};
   std::destroy_at(&text_);
   std::construct_at(&text_);
   SetPendingIoCode(pending, failure);
@@ -304,6 +318,7 @@ void OutputFile::Abandon() noexcept {
   temp_.clear();
   kind_ = Kind::kDirect;
   open_ = false;
+  closed_ = false;
   flushed_ = false;
 }
 

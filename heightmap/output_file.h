@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <optional>
 #include <string>
 
@@ -46,6 +47,11 @@ class OutputFile {
   // The two halves of Commit, for committing several outputs together:
   // every file reaches the disk first, and only then do the names change.
   void Flush(const std::function<void()>& while_waiting = {});
+  // The start of Flush, for an output complete before the others: closes
+  // the text (raising its I/O error) and starts getting the file onto the
+  // disk on a thread of its own, while the caller goes on. Flush then
+  // waits for it.
+  void StartFlush();
   void Publish();
   // Closes and drops the temporary file; never throws.
   void Abandon() noexcept;
@@ -71,7 +77,9 @@ class OutputFile {
   int temp_slot_ = -1;       // its entry among the files removed at an abrupt end
   int file_fd_ = -1;         // the file itself, for fsync, linking and its free space
   bool open_ = false;
+  bool closed_ = false;   // the text is closed and the file on its way to the disk
   bool flushed_ = false;  // closed and on the disk, not yet given its name
+  std::future<int> on_disk_;  // the fsync under way: its errno, or 0
 };
 
 }  // namespace pelmoro

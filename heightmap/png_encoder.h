@@ -1,5 +1,5 @@
-// Gray PNG images written through libpng into an output's text file, one
-// row at a time from the top.
+// Gray PNG images written into an output's text file, one row at a time
+// from the top: the chunks through libpng, the pixels deflated by ISA-L.
 #pragma once
 
 #include <cstdint>
@@ -47,6 +47,9 @@ class PngEncoder {
   // chunks: libpng's png_text array, count entries.
   static bool WriteHeader(Png& p, std::uint32_t width, std::uint32_t height, int bit_depth,
                           void* chunks, int count);
+  static bool WriteChunk(Png& p, const char* type, const std::uint8_t* data, std::size_t size);
+  void PutChunk(const char* type, const std::uint8_t* data, std::size_t size);
+  void Deflate(bool last);
   Png* png_;
 };
 

@@ -38,14 +38,7 @@ std::uint64_t PngOutput::LeastFileBytes() const {
                            HeightMapTexts(lattice_, PixelScale{}));
 }
 
-void PngOutput::Start(const Lattice& lattice, const ModelBounds& bounds) {
-  lattice_ = lattice;
-  heights_.Start(lattice.columns, bounds.z_min, lattice.points());
-}
-
-void PngOutput::WritePiece(const RowPiece& piece, std::span<const std::string>) {
-  heights_.Append(piece.heights);
-}
+void PngOutput::Start(const Lattice& lattice, const ModelBounds&) { lattice_ = lattice; }
 
 void PngOutput::Finish() {
   const PixelScale scale = PixelScaleFor(heights_.low(), heights_.high());

@@ -34,23 +34,22 @@ PixelScale PixelScaleFor(std::int32_t z_low, std::int32_t z_high);
 // The text chunks of a map on this lattice with this scale.
 std::vector<PngText> HeightMapTexts(const Lattice& lattice, const PixelScale& scale);
 
+// The pixels come from the run's height table, which the run fills with
+// the rows and seals before Finish.
 class PngOutput : public MapOutput {
  public:
-  // target: where the file goes, for any scratch file the heights need.
-  PngOutput(TextFile& out, const std::string& target) : out_(out), heights_(target) {}
+  PngOutput(TextFile& out, const HeightRows& heights) : out_(out), heights_(heights) {}
 
   void Start(const Lattice& lattice, const ModelBounds& bounds) override;
-  void WritePiece(const RowPiece& piece, std::span<const std::string> texts) override;
+  void WritePiece(const RowPiece&, std::span<const std::string>) override {}
   // Encodes the rows scanned, the highest first.
   void Finish() override;
   std::uint64_t LeastFileBytes() const override;
-  // The heights' scratch file, when they could not be kept in memory.
-  std::optional<SpaceClaim> ScratchClaim() const override { return heights_.ScratchClaim(); }
 
  private:
   TextFile& out_;
   Lattice lattice_;
-  HeightRows heights_;
+  const HeightRows& heights_;
 };
 
 }  // namespace pelmoro

@@ -70,8 +70,11 @@ void SpillFile::WriteOut() {
   held_ = 0;
 }
 
-void SpillFile::ReadAt(std::uint64_t offset, char* out, std::size_t size) {
+void SpillFile::Flush() {
   if (held_ != 0) WriteOut();
+}
+
+void SpillFile::ReadAt(std::uint64_t offset, char* out, std::size_t size) const {
   std::size_t done = 0;
   while (done < size) {
     const ssize_t n = ::pread(fd_, out + done, size - done, static_cast<off_t>(offset + done));

@@ -37,9 +37,13 @@ class SpillFile {
   // `bytes` bytes, for the output it was opened for; nothing when it is not
   // open.
   std::optional<SpaceClaim> ClaimSpace(std::uint64_t bytes) const;
-  // Reads size bytes from offset into out (written out first if needed);
-  // raises EInOutError for a failed write or read.
-  void ReadAt(std::uint64_t offset, char* out, std::size_t size);
+  // Writes out what is still buffered; raises EInOutError for a failed
+  // write.
+  void Flush();
+  // Reads size bytes from offset into out, from what Flush wrote out;
+  // raises EInOutError for a failed read. Calls from several threads at
+  // once are safe while nothing is appended.
+  void ReadAt(std::uint64_t offset, char* out, std::size_t size) const;
 
  private:
   void WriteOut();

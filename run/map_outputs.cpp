@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <optional>
+#include <span>
+#include <string>
 #include <utility>
 
 #include "engine/worker_threads.h"
 #include "heightmap/asc_output.h"
+#include "heightmap/height_rows.h"
 #include "heightmap/hzm_writer.h"
 #include "heightmap/output_file.h"
 #include "heightmap/png_output.h"
@@ -16,11 +20,15 @@ namespace pelmoro {
 
 namespace {
 
+bool NeedsHeightTable(OutputFormat format) {
+  return format == OutputFormat::kPng || format == OutputFormat::kAsc;
+}
+
 std::unique_ptr<MapOutput> MakeOutput(OutputFormat format, TextFile& text,
-                                      const std::string& target) {
+                                      const HeightRows* heights) {
   switch (format) {
-    case OutputFormat::kPng: return std::make_unique<PngOutput>(text, target);
-    case OutputFormat::kAsc: return std::make_unique<AscOutput>(text, target);
+    case OutputFormat::kPng: return std::make_unique<PngOutput>(text, *heights);
+    case OutputFormat::kAsc: return std::make_unique<AscOutput>(text, *heights);
     case OutputFormat::kPreview: return std::make_unique<PreviewOutput>(text);
     case OutputFormat::kHzm: break;
   }
@@ -38,7 +46,7 @@ EOutputError::EOutputError(std::string file, const Exception& cause)
 // output's target.
 class OutputEntry : public RowSink {
  public:
-  explicit OutputEntry(const OutputRequest& request) : target_(request.path) {
+  OutputEntry(const OutputRequest& request, const HeightRows* heights) : target_(request.path) {
     Guard([&] {
       if (request.descriptor >= 0) {
         file_.CreateOnDescriptor(request.descriptor, target_);
@@ -46,7 +54,7 @@ class OutputEntry : public RowSink {
         file_.Create(target_);
       }
     });
-    output_ = MakeOutput(request.format, file_.text(), target_);
+    output_ = MakeOutput(request.format, file_.text(), heights);
   }
 
   std::span<const RowFormatter* const> formatters() const override {
@@ -63,7 +71,15 @@ class OutputEntry : public RowSink {
   void Start(const Lattice& lattice, const ModelBounds& bounds) {
     Guard([&] { output_->Start(lattice, bounds); });
   }
-  void Finish() { Guard([&] { output_->Finish(); }); }
+  // Finishes the output and starts getting its file onto the disk, so that
+  // a file done early (the height map) reaches it while the others are
+  // still being finished.
+  void Finish() {
+    Guard([&] {
+      output_->Finish();
+      file_.StartFlush();
+    });
+  }
   // What while_waiting raises (a termination, say) is the caller's own, not
   // a failure of this output: it passes out as it was raised.
   void Flush(const std::function<void()>& while_waiting) {
@@ -105,10 +121,50 @@ class OutputEntry : public RowSink {
   std::unique_ptr<MapOutput> output_;
 };
 
+// Keeps the heights of the scan for the outputs that list the rows the
+// other way round: one table, however many of them a run writes.
+class MapOutputs::HeightTable : public RowSink {
+ public:
+  // target: the output the table is kept for first, where its scratch file
+  // goes and what its failures name.
+  explicit HeightTable(std::string target) : target_(target), rows_(std::move(target)) {}
+  void WritePiece(const RowPiece& piece, std::span<const std::string>) override {
+    Guard([&] { rows_.Append(piece.heights); });
+  }
+  void Start(const Lattice& lattice, const ModelBounds& bounds) {
+    rows_.Start(lattice.columns, bounds.z_min, lattice.points());
+  }
+  void Seal() {
+    Guard([&] { rows_.Seal(); });
+  }
+  const HeightRows& rows() const { return rows_; }
+  std::optional<SpaceClaim> ScratchClaim() const { return rows_.ScratchClaim(); }
+
+ private:
+  template <typename F>
+  void Guard(F&& step) {
+    try {
+      step();
+    } catch (const Exception& e) {
+      throw EOutputError(target_, e);
+    }
+  }
+
+  std::string target_;
+  HeightRows rows_;
+};
+
 MapOutputs::MapOutputs(const std::vector<OutputRequest>& requests) {
   std::vector<RowSink*> sinks;
   for (const OutputRequest& request : requests) {
-    entries_.push_back(std::make_unique<OutputEntry>(request));
+    if (!heights_ && NeedsHeightTable(request.format)) {
+      heights_ = std::make_unique<HeightTable>(request.path);
+      sinks.push_back(heights_.get());
+    }
+  }
+  for (const OutputRequest& request : requests) {
+    entries_.push_back(
+        std::make_unique<OutputEntry>(request, heights_ ? &heights_->rows() : nullptr));
     sinks.push_back(entries_.back().get());
   }
   fan_out_ = std::make_unique<FanOutSink>(std::move(sinks));
@@ -119,14 +175,19 @@ MapOutputs::~MapOutputs() = default;
 void MapOutputs::RequireSpace() const {
   std::vector<SpaceClaim> claims;
   for (const auto& entry : entries_) entry->ClaimSpace(claims);
+  if (heights_) {
+    if (auto claim = heights_->ScratchClaim()) claims.push_back(*claim);
+  }
   RequireSpaceFor(claims);
 }
 
 void MapOutputs::Start(const Lattice& lattice, const ModelBounds& bounds) {
+  if (heights_) heights_->Start(lattice, bounds);
   for (auto& entry : entries_) entry->Start(lattice, bounds);
 }
 
 void MapOutputs::FinishAll(int threads) {
+  if (heights_) heights_->Seal();
   const int helpers = std::min(ThreadsUpToCores(threads), static_cast<int>(entries_.size())) - 1;
   if (helpers <= 0) {
     for (auto& entry : entries_) entry->Finish();

@@ -61,7 +61,7 @@ class MapOutputs {
   RowSink& sink() { return *fan_out_; }
   // Finishes every output with the rows it has (several side by side on up
   // to `threads` threads, 0: one per core: a PNG to compress, a grid to
-  // copy out in reverse), gets every file onto the disk, then moves each
+  // write out), gets every file onto the disk, then moves each
   // over its target. while_waiting is called now and then while the files
   // reach the disk; what it raises abandons every output.
   void Commit(const std::function<void()>& while_waiting, int threads);
@@ -69,6 +69,8 @@ class MapOutputs {
  private:
   void FinishAll(int threads);
 
+  class HeightTable;
+  std::unique_ptr<HeightTable> heights_;  // when an output needs it
   std::vector<std::unique_ptr<OutputEntry>> entries_;
   std::unique_ptr<FanOutSink> fan_out_;
 };

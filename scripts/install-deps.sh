@@ -8,7 +8,7 @@ packages=(
   clang-14 libclang-rt-14-dev llvm-14  # the fuzz targets: libFuzzer, the sanitizers, llvm-symbolizer
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libpng-dev
+  libpng-dev libisal-dev pkgconf
   fonts-ipafont-gothic
   locales gettext
   python3 scdoc dpkg-dev file
