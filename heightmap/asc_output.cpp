@@ -8,11 +8,6 @@
 
 namespace pelmoro {
 
-namespace {
-// Rows are collected up to about this many bytes before they are written.
-constexpr std::size_t kWriteBatch = std::size_t{1} << 20;
-}  // namespace
-
 void AppendAscRow(std::span<const std::int32_t> heights, std::string& out) {
   constexpr std::size_t kPointsPerChunk = 256;
   char chunk[kPointsPerChunk * (kLongestMillimetres + 1) + 2];
@@ -51,19 +46,20 @@ void AscOutput::Start(const Lattice& lattice, const ModelBounds&) { lattice_ = l
 
 void AscOutput::Finish() {
   const std::int64_t rows = heights_.rows();
-  std::string text = AscHeader(lattice_, rows);
+  PutText(out_, AscHeader(lattice_, rows));
+  CheckIoResult();
+  // One row's line at a time, in a string that keeps its room: fresh memory
+  // costs a page fault a page to touch.
+  std::string line;
+  line.reserve(static_cast<std::size_t>(lattice_.columns) * (kLongestMillimetres + 1) + 2);
   std::vector<std::int32_t> row;
   for (std::int64_t r = rows - 1; r >= 0; --r) {
     heights_.ReadRow(r, row);
-    AppendAscRow(row, text);
-    if (text.size() >= kWriteBatch || r == 0) {
-      PutText(out_, text);
-      CheckIoResult();
-      text.clear();
-    }
+    line.clear();
+    AppendAscRow(row, line);
+    PutText(out_, line);
+    CheckIoResult();
   }
-  PutText(out_, text);  // the header of a grid without rows
-  CheckIoResult();
 }
 
 }  // namespace pelmoro

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <memory>
 #include <cstdio>
 #include <string_view>
 
@@ -39,11 +40,14 @@ struct PngEncoder::Png {
   TextFile* out = nullptr;
   char message[kMessageSize] = {};
   isal_zstream stream{};
-  std::vector<std::uint8_t> level_buffer;
-  std::vector<std::uint8_t> above;     // the previous row, zeros before the first
-  std::vector<std::uint8_t> batch;     // filtered rows waiting to be compressed
+  // Buffers are left uninitialized: fresh memory costs a page fault a page
+  // to touch, and only what is used is touched.
+  std::unique_ptr<std::uint8_t[]> level_buffer;
+  std::vector<std::uint8_t> above;  // the previous row, zeros before the first
+  std::unique_ptr<std::uint8_t[]> batch;  // filtered rows waiting to be compressed
+  std::size_t batch_size = 0;
   std::size_t batch_used = 0;
-  std::vector<std::uint8_t> deflated;  // compressed bytes of the next data chunk
+  std::unique_ptr<std::uint8_t[]> deflated;  // compressed bytes of the next data chunk
 };
 
 namespace {
@@ -134,16 +138,17 @@ PngEncoder::PngEncoder(TextFile& out, std::uint32_t width, std::uint32_t height,
   CheckIoResult();
   Png& p = *png_;
   p.above.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(bit_depth / 8), 0);
-  p.batch.resize(std::max(kBatchBytes, p.above.size() + 1));
-  p.deflated.resize(kChunkBytes);
-  p.level_buffer.resize(ISAL_DEF_LVL1_DEFAULT);
+  p.batch_size = std::max(kBatchBytes, p.above.size() + 1);
+  p.batch.reset(new std::uint8_t[p.batch_size]);
+  p.deflated.reset(new std::uint8_t[kChunkBytes]);
+  p.level_buffer.reset(new std::uint8_t[ISAL_DEF_LVL1_DEFAULT]);
   isal_deflate_init(&p.stream);
   p.stream.level = 1;
-  p.stream.level_buf = p.level_buffer.data();
-  p.stream.level_buf_size = static_cast<std::uint32_t>(p.level_buffer.size());
+  p.stream.level_buf = p.level_buffer.get();
+  p.stream.level_buf_size = ISAL_DEF_LVL1_DEFAULT;
   p.stream.gzip_flag = IGZIP_ZLIB;  // the zlib frame PNG data is held in
-  p.stream.next_out = p.deflated.data();
-  p.stream.avail_out = static_cast<std::uint32_t>(p.deflated.size());
+  p.stream.next_out = p.deflated.get();
+  p.stream.avail_out = static_cast<std::uint32_t>(kChunkBytes);
 }
 
 PngEncoder::~PngEncoder() {
@@ -161,18 +166,18 @@ void PngEncoder::PutChunk(const char* type, const std::uint8_t* data, std::size_
 void PngEncoder::Deflate(bool last) {
   Png& p = *png_;
   isal_zstream& z = p.stream;
-  z.next_in = p.batch.data();
+  z.next_in = p.batch.get();
   z.avail_in = static_cast<std::uint32_t>(p.batch_used);
   z.end_of_stream = last ? 1 : 0;
   z.flush = NO_FLUSH;
   for (;;) {
     if (isal_deflate(&z) != COMP_OK) throw Exception("PNG: the pixels could not be compressed");
     const bool done = last ? z.internal_state.state == ZSTATE_END : z.avail_in == 0;
-    const std::size_t ready = p.deflated.size() - z.avail_out;
+    const std::size_t ready = kChunkBytes - z.avail_out;
     if (ready > 0 && (z.avail_out == 0 || (done && last))) {
-      PutChunk("IDAT", p.deflated.data(), ready);
-      z.next_out = p.deflated.data();
-      z.avail_out = static_cast<std::uint32_t>(p.deflated.size());
+      PutChunk("IDAT", p.deflated.get(), ready);
+      z.next_out = p.deflated.get();
+      z.avail_out = static_cast<std::uint32_t>(kChunkBytes);
     }
     if (done) break;
   }
@@ -182,8 +187,8 @@ void PngEncoder::Deflate(bool last) {
 void PngEncoder::WriteRow(std::span<const std::uint8_t> row) {
   Png& p = *png_;
   const std::size_t n = p.above.size();
-  if (p.batch.size() - p.batch_used < n + 1) Deflate(false);
-  std::uint8_t* to = p.batch.data() + p.batch_used;
+  if (p.batch_size - p.batch_used < n + 1) Deflate(false);
+  std::uint8_t* to = p.batch.get() + p.batch_used;
   to[0] = kFilterUp;
   for (std::size_t k = 0; k < n; ++k) to[1 + k] = static_cast<std::uint8_t>(row[k] - p.above[k]);
   std::copy_n(row.begin(), n, p.above.begin());
