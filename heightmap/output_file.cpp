@@ -266,7 +266,9 @@ void OutputFile::Flush(const std::function<void()>& while_waiting) {
       throw;
     }
   }
-  if (error != 0) Fail(IoCodeFromErrno(error, target_), IoFailure{IoOperation::kWrite, error, target_});
+  if (error != 0) {
+    Fail(IoCodeFromErrno(error, target_), IoFailure{IoOperation::kWrite, error, target_});
+  }
   flushed_ = true;
 }
 

@@ -35,6 +35,19 @@ std::unique_ptr<MapOutput> MakeOutput(OutputFormat format, TextFile& text,
   return std::make_unique<HzmOutput>(text);
 }
 
+// Runs a step of the output for target: what it raises passes out naming
+// the output (an EOutputError already names one).
+template <typename F>
+void GuardOutput(const std::string& target, F&& step) {
+  try {
+    step();
+  } catch (const EOutputError&) {
+    throw;
+  } catch (const Exception& e) {
+    throw EOutputError(target, e);
+  }
+}
+
 }  // namespace
 
 EOutputError::EOutputError(std::string file, const Exception& cause)
@@ -107,13 +120,7 @@ class OutputEntry : public RowSink {
  private:
   template <typename F>
   void Guard(F&& step) {
-    try {
-      step();
-    } catch (const EOutputError&) {
-      throw;
-    } catch (const Exception& e) {
-      throw EOutputError(target_, e);
-    }
+    GuardOutput(target_, std::forward<F>(step));
   }
 
   std::string target_;
@@ -143,11 +150,7 @@ class MapOutputs::HeightTable : public RowSink {
  private:
   template <typename F>
   void Guard(F&& step) {
-    try {
-      step();
-    } catch (const Exception& e) {
-      throw EOutputError(target_, e);
-    }
+    GuardOutput(target_, std::forward<F>(step));
   }
 
   std::string target_;

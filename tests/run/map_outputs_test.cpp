@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "heightmap/asc_output.h"
 #include "heightmap/disk_space.h"
 #include "heightmap/hzm_size.h"
 #include "run/conversion_run.h"
