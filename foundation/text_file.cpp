@@ -41,10 +41,14 @@ TextFile::TextFile(std::size_t read_chunk)
     : read_chunk_(std::max<std::size_t>(RoundUpToBlock(read_chunk), kTextBlock)) {}
 
 TextFile::~TextFile() {
+  if (syncing_.valid()) syncing_.wait();  // the flush uses the descriptor
   if (fd_ >= 0) ::close(fd_);
 }
 
 void TextFileAccess::Release(TextFile& f) {
+  if (f.syncing_.valid()) f.syncing_.wait();
+  f.syncing_ = {};
+  f.sync_while_writing_ = false;
   if (f.fd_ >= 0) ::close(f.fd_);
   f.fd_ = -1;
   f.mode_ = TextMode::kClosed;
@@ -217,6 +221,7 @@ void TextFileAccess::Close(TextFile& file) {
   if (file.mode_ == TextMode::kWriting && !file.write_failed_ && file.end_ > 0) {
     Flush(file);
   }
+  FinishSync(file);
   // After a failed write the descriptor is closed all the same, so that
   // nothing stays open; the write's code stays the one reported. An open
   // given up has no descriptor.
@@ -269,6 +274,7 @@ void AttachTextForWriting(TextFile& file, int fd, const std::string& name) {
   TextFileAccess::Attach(file, fd, name);
 }
 void CloseText(TextFile& file) { TextFileAccess::Close(file); }
+void SyncTextWhileWriting(TextFile& file) { TextFileAccess::SyncWhileWriting(file); }
 std::int64_t TextSizeInBlocks(TextFile& file) { return TextFileAccess::SizeInBlocks(file); }
 std::int64_t TextSizeInBytes(TextFile& file) { return TextFileAccess::SizeInBytes(file); }
 bool TextReadingGivenUp(const TextFile& file) { return TextFileAccess::GivenUp(file); }

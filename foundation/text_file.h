@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <future>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,6 +67,8 @@ class TextFile {
   std::uint64_t examined_ = 0;   // bytes of the file looked at so far (reading)
   std::uint64_t written_ = 0;    // bytes handed to the OS (writing)
   std::uint64_t writeback_mark_ = 0;  // written_ when writeback was last started
+  bool sync_while_writing_ = false;   // flushes to the disk started as the file grows
+  std::future<int> syncing_;          // the flush under way: its errno, or 0
   std::string line_;             // a line that spans two buffer fills
 };
 
@@ -117,6 +120,14 @@ std::int64_t TextSizeInBytes(TextFile& file);
 // so far / 128. Writing: bytes handed to the system / 128. -1 (pending 103)
 // when not open.
 std::int64_t TextPositionInBlocks(TextFile& file);
+
+// For a file that will be flushed to the disk once complete (an output
+// about to be given its name): as a regular file grows, flushes of what it
+// holds so far are started on a thread of their own, one at a time, so that
+// the disk keeps up with the writing and the final flush has only the last
+// part to wait for. A failed flush counts as a failed write, reported at a
+// later write or at the close. Nothing for devices and pipes.
+void SyncTextWhileWriting(TextFile& file);
 
 // Appending to a file open for writing (else pending 103 or 105). Bytes go
 // out in whole buffers of a multiple of 128 bytes, and, on a character

@@ -52,6 +52,11 @@ struct TextFileAccess {
   static std::string_view TakeLine(TextFile& f);
   static std::string_view SkipLfAfterCr(TextFile& f, std::string_view line, bool spanned);
   static void Flush(TextFile& f);
+  static void SyncWhileWriting(TextFile& f) {
+    f.sync_while_writing_ = f.mode_ == TextMode::kWriting && f.is_regular_;
+  }
+  static void StartSync(TextFile& f);
+  static void FinishSync(TextFile& f);
   static void OpenForReading(TextFile& file, const std::string& name);
   static void CreateForWriting(TextFile& file, const std::string& name);
   static void Attach(TextFile& file, int fd, const std::string& name);

@@ -2,7 +2,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <future>
+#include <system_error>
 
 #include "foundation/text_file.h"
 #include "foundation/text_file_access.h"
@@ -39,6 +42,38 @@ void TextFileAccess::Flush(TextFile& f) {
   if (f.is_regular_ && !f.write_failed_ && f.written_ - f.writeback_mark_ >= kWritebackStep) {
     ::sync_file_range(f.fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
     f.writeback_mark_ = f.written_;
+    if (f.sync_while_writing_) StartSync(f);
+  }
+}
+
+// Starts a flush of what is written so far, unless one is still under way.
+// Starting writeback alone leaves the disk's own cache and the file's
+// allocation to the final flush, which on a large file then waits for most
+// of it.
+void TextFileAccess::StartSync(TextFile& f) {
+  if (f.syncing_.valid()) {
+    if (f.syncing_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+    FinishSync(f);
+    if (f.write_failed_) return;
+  }
+  const int fd = f.fd_;
+  try {
+    f.syncing_ = std::async(std::launch::async, [fd] {
+      return ::fdatasync(fd) == 0 || errno == EINVAL ? 0 : errno;
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: the final flush does it all.
+  }
+}
+
+// Waits for the flush under way, if any; its failure is the file's failed
+// write, unless a write failed first.
+void TextFileAccess::FinishSync(TextFile& f) {
+  if (!f.syncing_.valid()) return;
+  const int error = f.syncing_.get();
+  if (error != 0 && !f.write_failed_) {
+    SetPendingIoFailure(IoOperation::kWrite, error, f.name_);
+    f.write_failed_ = true;
   }
 }
 

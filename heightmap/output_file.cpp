@@ -200,6 +200,7 @@ void OutputFile::CreateReplacement(const OutputTarget& resolved) {
     ::fchmod(fd, resolved.st.st_mode & 07777);
   }
   AttachTextForWriting(text_, Duplicate(fd, target_), target_);
+  SyncTextWhileWriting(text_);  // it is flushed before it takes its name
 }
 
 std::optional<SpaceClaim> OutputFile::ClaimSpace(std::uint64_t bytes) const {

@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <functional>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -65,30 +66,6 @@ TEST(TextFileWrite, DiskHoldsWholeBlocksUntilClosed) {
   CloseText(file);
   EXPECT_EQ(PendingIoCode(), 0);
   EXPECT_EQ(testing::ReadFileBytes(path), expected);
-}
-
-// Past a few megabytes the file is sent on to the disk as it grows.
-TEST(TextFileWrite, LargeFileArrivesWhole) {
-  TempDir dir;
-  const std::string path = dir.File("large.hzm");
-  TextFile file;
-  CreateTextForWriting(file, path);
-  std::string block(kTextWriteBuffer - 3, 'x');
-  std::uint64_t sum = 0;
-  for (int k = 0; k < 330; ++k) {
-    block[0] = static_cast<char>('a' + k % 26);
-    sum += static_cast<unsigned char>(block[0]);
-    WriteTextLine(file, block);
-  }
-  CloseText(file);
-  EXPECT_EQ(PendingIoCode(), 0);
-  const std::string bytes = testing::ReadFileBytes(path);
-  ASSERT_EQ(bytes.size(), std::size_t{330} * (kTextWriteBuffer - 1));
-  std::uint64_t found = 0;
-  for (std::size_t at = 0; at < bytes.size(); at += kTextWriteBuffer - 1) {
-    found += static_cast<unsigned char>(bytes[at]);
-  }
-  EXPECT_EQ(found, sum);
 }
 
 TEST(TextFileWrite, LineEndsAreCrLf) {
@@ -177,6 +154,65 @@ TEST(TextFileWrite, PartialWriteCountedAndNothingWrittenAfterFailure) {
   EXPECT_EQ(PendingIoCode(), 0);
   EXPECT_EQ(testing::ReadFileBytes(path), expected.substr(0, 1000));
 }
+
+// Past a few megabytes the file is sent on to the disk as it grows, and,
+// when asked, flushed to it on a thread of its own.
+struct LargeWriteCase {
+  const char* name;
+  bool sync_while_writing;
+  rlim_t size_limit;  // 0: none
+  bool closed;        // else the file is dropped open
+  std::size_t kept;   // bytes the file ends with; 0: all written
+  int raised;         // the code the writing raises, once
+};
+
+class LargeWriteTest : public ::testing::TestWithParam<LargeWriteCase> {};
+
+TEST_P(LargeWriteTest, FileHoldsWhatWasWritten) {
+  const LargeWriteCase& c = GetParam();
+  TempDir dir;
+  const std::string path = dir.File("large.hzm");
+  auto file = std::make_unique<TextFile>();
+  CreateTextForWriting(*file, path);
+  if (c.sync_while_writing) SyncTextWhileWriting(*file);
+  std::string expected;
+  std::string block(kTextWriteBuffer - 3, 'x');
+  int raised = 0;
+  {
+    FileSizeLimit limit(c.size_limit != 0 ? c.size_limit : RLIM_INFINITY);
+    for (int k = 0; k < 330; ++k) {
+      block[0] = static_cast<char>('a' + k % 26);
+      WriteTextLine(*file, block);
+      expected += block + "\r\n";
+      if (const int code = PendingIoCode(); code != 0) {
+        EXPECT_EQ(raised, 0) << "raised twice";
+        raised = code;
+        SetPendingIoCode(0);
+      }
+    }
+    if (c.closed) CloseText(*file);
+  }
+  file.reset();  // dropped open, perhaps with a flush under way
+  EXPECT_EQ(raised, c.raised);
+  EXPECT_EQ(PendingIoCode(), 0);
+  const std::string bytes = testing::ReadFileBytes(path);
+  ASSERT_EQ(bytes.size(), c.kept != 0 ? c.kept : expected.size());
+  EXPECT_TRUE(bytes == expected.substr(0, bytes.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, LargeWriteTest,
+    ::testing::Values(
+        LargeWriteCase{"Buffered", false, 0, true, 0, 0},
+        LargeWriteCase{"FlushedAsItGrows", true, 0, true, 0, 0},
+        // Only whole buffers reach a file dropped open.
+        LargeWriteCase{"FlushedAndDropped", true, 0, false, 330 * (kTextWriteBuffer - 1) /
+                                                              kTextWriteBuffer * kTextWriteBuffer,
+                       0},
+        // A write fails past the limit while a flush may be under way: the
+        // write's failure is the one raised, once.
+        LargeWriteCase{"FlushedThenTooLarge", true, 9 << 20, true, 9 << 20, EFBIG}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TextFileWrite, PipeTargetGetsEveryByte) {
   int fds[2];
