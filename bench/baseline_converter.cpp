@@ -270,7 +270,7 @@ void WriteMap(const std::string& out, const pelmoro::Lattice& lat,
   pelmoro::CheckIoResult();
   pelmoro::WriteHeightMapHeader(file);
   pelmoro::HzmWriter sink(file);
-  std::string text[1];
+  pelmoro::RowText text[1];
   const auto columns = static_cast<std::size_t>(lat.columns);
   for (std::int64_t row = 0; row < lat.rows; ++row) {
     const std::span<const std::int32_t> heights(zbuf.data() + row * lat.columns, columns);

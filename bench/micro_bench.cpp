@@ -71,7 +71,7 @@ void BM_FormatHzmRow(benchmark::State& state) {
   lattice.rows = 4001;
   const RowPiece piece{2000, 0, heights, true};
   const HzmFormatter formatter;
-  std::string out;
+  RowText out;
   out.reserve(4001 * 24);
   for (auto _ : state) {
     out.clear();

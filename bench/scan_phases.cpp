@@ -42,7 +42,7 @@ void CloseHeightMap(TextFile& file) {
 class CaptureSink : public RowSink {
  public:
   std::span<const RowFormatter* const> formatters() const override { return {&formatter_, 1}; }
-  void WritePiece(const RowPiece&, std::span<const std::string> texts) override {
+  void WritePiece(const RowPiece&, std::span<const RowText> texts) override {
     captured.append(texts.front());
   }
   std::string captured;
@@ -73,7 +73,7 @@ double TimeWriteOnly(const ModelBounds& bounds, int pitch, std::int32_t height,
   const Lattice lattice = LatticeOver(bounds, pitch);
   const std::vector<std::int32_t> heights(static_cast<std::size_t>(lattice.columns), height);
   TextFile file;
-  std::string text[1];
+  RowText text[1];
   const Clock::time_point start = Clock::now();
   OpenHeightMap(file, out);
   HzmWriter sink(file);

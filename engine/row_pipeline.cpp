@@ -42,6 +42,18 @@ std::int64_t BandFor(std::int64_t units, std::int64_t unit_bytes, int workers) {
   return std::clamp<std::int64_t>(std::min(by_units, by_memory), 1, kLongestBand);
 }
 
+// The room a unit's buffers take of the arena at most: heights and texts
+// sized for the widest piece, and what aligning each may skip.
+std::int64_t UnitArenaBytes(const PieceLayout& layout,
+                            std::span<const RowFormatter* const> formatters) {
+  constexpr std::int64_t kAlignmentSlack = 64;
+  std::int64_t bytes = UnitBytes(layout, formatters) + kAlignmentSlack;
+  for (std::size_t k = 0; k < formatters.size(); ++k) {
+    bytes += static_cast<std::int64_t>(kRowEndRoom) + kAlignmentSlack;
+  }
+  return bytes;
+}
+
 }  // namespace
 
 RowPipeline::RowPipeline(const ScanPlan& plan, std::span<const RowFormatter* const> formatters,
@@ -50,16 +62,21 @@ RowPipeline::RowPipeline(const ScanPlan& plan, std::span<const RowFormatter* con
       formatters_(formatters),
       driver_(driver),
       units_(plan.layout.units),
-      band_(BandFor(units_, UnitBytes(plan.layout, formatters),
-                    WorkersFor(threads, UnitBytes(plan.layout, formatters),
-                               plan.layout.piece_columns))),
+      planned_workers_(
+          WorkersFor(threads, UnitBytes(plan.layout, formatters), plan.layout.piece_columns)),
+      band_(BandFor(units_, UnitBytes(plan.layout, formatters), planned_workers_)),
       batch_(std::min(band_, kLongestBatch)),
+      // The slots' buffers and the workers' batches circulate and keep
+      // their room: they are all the memory of units in flight, and fresh
+      // memory costs a fault a page, which in huge pages is one for 512.
+      arena_(static_cast<std::size_t>(((planned_workers_ + 1) * band_ + planned_workers_ * batch_) *
+                                      UnitArenaBytes(plan.layout, formatters))),
       needed_end_(units_),
       first_covering_(driver.FirstCoveringWanted()) {
-  const int workers =
-      WorkersFor(threads, UnitBytes(plan.layout, formatters), plan.layout.piece_columns);
-  slots_.resize(static_cast<std::size_t>((workers + 1) * band_));
-  workers_.Start(workers, [this] { Work(); });
+  const std::int64_t slots = (planned_workers_ + 1) * band_;
+  slots_.reserve(static_cast<std::size_t>(slots));
+  for (std::int64_t k = 0; k < slots; ++k) slots_.push_back(Slot{.data = ScanRow(&arena_)});
+  workers_.Start(planned_workers_, [this] { Work(); });
 }
 
 RowPipeline::~RowPipeline() {
@@ -90,7 +107,7 @@ void RowPipeline::WorkUntilStopped() {
   // Each worker keeps its own sweep and units; the units it claims rise,
   // except after a change of mode sends the claims back.
   RowSweeper sweeper(plan_);
-  std::vector<ScanRow> batch_units(static_cast<std::size_t>(batch_));
+  std::vector<ScanRow> batch_units(static_cast<std::size_t>(batch_), ScanRow(&arena_));
   std::unique_lock lock(mutex_);
   for (;;) {
     WaitForWork(lock, [this] { return stopping_ || MayClaim(); });

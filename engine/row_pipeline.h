@@ -15,6 +15,7 @@
 #include "engine/scan_plan.h"
 #include "engine/scan_row.h"
 #include "engine/worker_threads.h"
+#include "foundation/scratch_arena.h"
 
 namespace pelmoro {
 
@@ -98,11 +99,13 @@ class RowPipeline {
   const std::span<const RowFormatter* const> formatters_;
   RunDriver& driver_;
   const std::int64_t units_;
+  const int planned_workers_;      // within the memory budget and the threads asked for
   const std::int64_t band_;        // units a worker claims at once
   const std::int64_t batch_;       // units it publishes at once
   std::mutex mutex_;
   std::condition_variable work_;   // workers wait here for a unit to claim
   std::condition_variable ready_;  // the driving thread waits here for its unit
+  ScratchArena arena_;             // the room of every unit in flight
   std::vector<Slot> slots_;
   std::int64_t next_claim_ = 0;
   std::int64_t consumed_ = 0;

@@ -9,8 +9,13 @@
 #include <string>
 
 #include "engine/lattice.h"
+#include "foundation/scratch_arena.h"
 
 namespace pelmoro {
+
+// The text a formatter makes of a piece. Its room may come from an arena
+// the scan keeps for the pieces in flight.
+using RowText = std::basic_string<char, std::char_traits<char>, ArenaAllocator<char>>;
 
 // Consecutive columns of one lattice row. A row comes in one piece, or in
 // several when it is wider than the scan holds at once.
@@ -28,7 +33,7 @@ class RowFormatter {
   virtual ~RowFormatter() = default;
   // Appends the piece's bytes to out.
   virtual void FormatPiece(const Lattice& lattice, const RowPiece& piece,
-                           std::string& out) const = 0;
+                           RowText& out) const = 0;
   // The most bytes one point can take, for planning memory.
   virtual std::size_t MaxBytesPerPoint() const = 0;
 };
@@ -42,7 +47,7 @@ class RowSink {
   // Takes a piece, in row and column order, on the driving thread;
   // texts[k] is what formatters()[k] made of it. Raises the error of a
   // failed write.
-  virtual void WritePiece(const RowPiece& piece, std::span<const std::string> texts) = 0;
+  virtual void WritePiece(const RowPiece& piece, std::span<const RowText> texts) = 0;
 };
 
 }  // namespace pelmoro

@@ -36,10 +36,15 @@ struct PieceLayout {
 };
 
 struct ScanRow {
+  // Buffers from `arena` (none: the heap). They are sized once for the
+  // widest piece and keep their room, so a row cycling through pieces
+  // takes its room of the arena only once.
+  explicit ScanRow(ScratchArena* arena = nullptr) : heights(ArenaAllocator<std::int32_t>(arena)) {}
+
   std::int64_t unit = -1;
   RowPiece where;                    // row, first column, last piece or not
-  std::vector<std::int32_t> heights;
-  std::vector<std::string> texts;    // one per formatter
+  std::vector<std::int32_t, ArenaAllocator<std::int32_t>> heights;
+  std::vector<RowText> texts;        // one per formatter
 
   // Sizes the heights for a unit and says where it lies.
   void Place(const PieceLayout& layout, std::int64_t u) {
@@ -47,6 +52,7 @@ struct ScanRow {
     where.row = layout.Row(u);
     where.first_column = layout.FirstColumn(u);
     where.ends_row = layout.EndsRow(u);
+    heights.reserve(static_cast<std::size_t>(layout.piece_columns));
     heights.resize(static_cast<std::size_t>(layout.Width(u)));
   }
   RowPiece piece() const { return RowPiece{where.row, where.first_column, heights, where.ends_row}; }
@@ -58,13 +64,13 @@ inline constexpr std::size_t kRowEndRoom = 16;
 // Makes the formatters' texts of a piece whose heights are in place.
 inline void FormatScanRow(const Lattice& lattice,
                           std::span<const RowFormatter* const> formatters, ScanRow& row) {
-  row.texts.resize(formatters.size());
+  row.texts.resize(formatters.size(), RowText(row.heights.get_allocator()));
   for (std::size_t k = 0; k < formatters.size(); ++k) {
     row.texts[k].clear();
-    // Room for the longest text at once: growing by doubling would copy
-    // the text and touch fresh memory twice over. Only what is written is
-    // ever touched.
-    row.texts[k].reserve(row.heights.size() * formatters[k]->MaxBytesPerPoint() + kRowEndRoom);
+    // Room for the longest text of the widest piece at once: growing by
+    // doubling would copy the text and touch fresh memory twice over. Only
+    // what is written is ever touched.
+    row.texts[k].reserve(row.heights.capacity() * formatters[k]->MaxBytesPerPoint() + kRowEndRoom);
     formatters[k]->FormatPiece(lattice, row.piece(), row.texts[k]);
   }
 }

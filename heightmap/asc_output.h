@@ -36,7 +36,7 @@ class AscOutput : public MapOutput {
   AscOutput(TextFile& out, const HeightRows& heights) : out_(out), heights_(heights) {}
 
   void Start(const Lattice& lattice, const ModelBounds& bounds) override;
-  void WritePiece(const RowPiece&, std::span<const std::string>) override {}
+  void WritePiece(const RowPiece&, std::span<const RowText>) override {}
   // The header for the rows scanned, then those rows, the highest first.
   void Finish() override;
   std::uint64_t LeastFileBytes() const override;

@@ -12,7 +12,7 @@ FanOutSink::FanOutSink(std::vector<RowSink*> sinks) : sinks_(std::move(sinks)) {
   first_text_.push_back(formatters_.size());
 }
 
-void FanOutSink::WritePiece(const RowPiece& piece, std::span<const std::string> texts) {
+void FanOutSink::WritePiece(const RowPiece& piece, std::span<const RowText> texts) {
   for (std::size_t k = 0; k < sinks_.size(); ++k) {
     sinks_[k]->WritePiece(piece,
                           texts.subspan(first_text_[k], first_text_[k + 1] - first_text_[k]));

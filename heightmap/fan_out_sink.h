@@ -18,7 +18,7 @@ class FanOutSink : public RowSink {
 
   // Every sink's formatters, in the order of the sinks.
   std::span<const RowFormatter* const> formatters() const override { return formatters_; }
-  void WritePiece(const RowPiece& piece, std::span<const std::string> texts) override;
+  void WritePiece(const RowPiece& piece, std::span<const RowText> texts) override;
 
  private:
   std::vector<RowSink*> sinks_;

@@ -68,7 +68,7 @@ std::uint64_t HzmSizeLowerBound(const Lattice& lattice) {
 
 HzmByteCounter::HzmByteCounter(const Lattice& lattice) : lattice_(lattice), bytes_(kHeaderBytes) {}
 
-void HzmByteCounter::WritePiece(const RowPiece& piece, std::span<const std::string>) {
+void HzmByteCounter::WritePiece(const RowPiece& piece, std::span<const RowText>) {
   const std::uint64_t y_length = DecimalLength(lattice_.Y(piece.row));
   for (std::size_t i = 0; i < piece.heights.size(); ++i) {
     const std::int64_t x = lattice_.X(piece.first_column + static_cast<std::int64_t>(i));

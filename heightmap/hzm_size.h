@@ -22,7 +22,7 @@ std::uint64_t HzmSizeLowerBound(const Lattice& lattice);
 class HzmByteCounter : public RowSink {
  public:
   explicit HzmByteCounter(const Lattice& lattice);
-  void WritePiece(const RowPiece& piece, std::span<const std::string> texts) override;
+  void WritePiece(const RowPiece& piece, std::span<const RowText> texts) override;
   // The header and the rows handed on so far.
   std::uint64_t bytes() const { return bytes_; }
 

@@ -29,7 +29,7 @@ constexpr std::size_t kLongestPointLine = 3 * 11 + 2 + 2;
 std::size_t HzmFormatter::MaxBytesPerPoint() const { return kLongestPointLine; }
 
 void HzmFormatter::FormatPiece(const Lattice& lattice, const RowPiece& piece,
-                               std::string& out) const {
+                               RowText& out) const {
   const std::span<const std::int32_t> heights = piece.heights;
   const auto y = static_cast<std::int32_t>(lattice.Y(piece.row));
   const int pitch = lattice.pitch;
@@ -64,7 +64,7 @@ void HzmFormatter::FormatPiece(const Lattice& lattice, const RowPiece& piece,
   if (piece.ends_row) out.append("S\r\n", 3);
 }
 
-void HzmWriter::WritePiece(const RowPiece&, std::span<const std::string> texts) {
+void HzmWriter::WritePiece(const RowPiece&, std::span<const RowText> texts) {
   std::string_view text = texts.front();
   if (!out_.is_device()) {
     PutText(out_, text);

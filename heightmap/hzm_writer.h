@@ -21,7 +21,7 @@ void WriteHeightMapHeader(TextFile& out);
 class HzmFormatter : public RowFormatter {
  public:
   void FormatPiece(const Lattice& lattice, const RowPiece& piece,
-                   std::string& out) const override;
+                   RowText& out) const override;
   std::size_t MaxBytesPerPoint() const override;
 };
 
@@ -35,7 +35,7 @@ class HzmWriter : public RowSink {
 
   std::span<const RowFormatter* const> formatters() const override { return {&formatter_, 1}; }
   // Writes the text of the piece; raises the I/O error of a failed write.
-  void WritePiece(const RowPiece& piece, std::span<const std::string> texts) override;
+  void WritePiece(const RowPiece& piece, std::span<const RowText> texts) override;
 
  private:
   TextFile& out_;
@@ -56,7 +56,7 @@ class HzmOutput : public MapOutput {
     lattice_ = lattice;
     WriteHeightMapHeader(out_);
   }
-  void WritePiece(const RowPiece& piece, std::span<const std::string> texts) override {
+  void WritePiece(const RowPiece& piece, std::span<const RowText> texts) override {
     writer_.WritePiece(piece, texts);
   }
   void Finish() override {}

@@ -41,7 +41,7 @@ class PngOutput : public MapOutput {
   PngOutput(TextFile& out, const HeightRows& heights) : out_(out), heights_(heights) {}
 
   void Start(const Lattice& lattice, const ModelBounds& bounds) override;
-  void WritePiece(const RowPiece&, std::span<const std::string>) override {}
+  void WritePiece(const RowPiece&, std::span<const RowText>) override {}
   // Encodes the rows scanned, the highest first.
   void Finish() override;
   std::uint64_t LeastFileBytes() const override;

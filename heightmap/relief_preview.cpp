@@ -83,7 +83,7 @@ std::uint64_t PreviewOutput::LeastFileBytes() const {
                            static_cast<std::uint64_t>(rows_), 1, PreviewTexts());
 }
 
-void PreviewOutput::WritePiece(const RowPiece& piece, std::span<const std::string>) {
+void PreviewOutput::WritePiece(const RowPiece& piece, std::span<const RowText>) {
   const std::int64_t row = piece.row / step_;
   if (row >= grid_.rows) {
     grid_.rows = row + 1;

@@ -40,7 +40,7 @@ class PreviewOutput : public MapOutput {
   explicit PreviewOutput(TextFile& out) : out_(out) {}
 
   void Start(const Lattice& lattice, const ModelBounds& bounds) override;
-  void WritePiece(const RowPiece& piece, std::span<const std::string> texts) override;
+  void WritePiece(const RowPiece& piece, std::span<const RowText> texts) override;
   void Finish() override;
   std::uint64_t LeastFileBytes() const override;
 

@@ -73,7 +73,7 @@ class OutputEntry : public RowSink {
   std::span<const RowFormatter* const> formatters() const override {
     return output_->formatters();
   }
-  void WritePiece(const RowPiece& piece, std::span<const std::string> texts) override {
+  void WritePiece(const RowPiece& piece, std::span<const RowText> texts) override {
     Guard([&] { output_->WritePiece(piece, texts); });
   }
   // Once started: the room its file and its scratch file take at least.
@@ -135,7 +135,7 @@ class MapOutputs::HeightTable : public RowSink {
   // target: the output the table is kept for first, where its scratch file
   // goes and what its failures name.
   explicit HeightTable(std::string target) : target_(target), rows_(std::move(target)) {}
-  void WritePiece(const RowPiece& piece, std::span<const std::string>) override {
+  void WritePiece(const RowPiece& piece, std::span<const RowText>) override {
     Guard([&] { rows_.Append(piece.heights); });
   }
   void Start(const Lattice& lattice, const ModelBounds& bounds) {

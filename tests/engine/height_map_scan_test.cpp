@@ -172,7 +172,7 @@ class HoldingSink : public RowSink, public RowFormatter {
  public:
   HoldingSink(std::int64_t held, bool fail) : held_(held), fail_(fail) {}
   std::span<const RowFormatter* const> formatters() const override { return {&self_, 1}; }
-  void FormatPiece(const Lattice&, const RowPiece& piece, std::string& out) const override {
+  void FormatPiece(const Lattice&, const RowPiece& piece, RowText& out) const override {
     if (piece.row != held_) return;
     if (fail_) throw std::bad_alloc();
     std::unique_lock lock(mutex_);
@@ -180,8 +180,8 @@ class HoldingSink : public RowSink, public RowFormatter {
     out = "held";
   }
   std::size_t MaxBytesPerPoint() const override { return 4; }
-  void WritePiece(const RowPiece& piece, std::span<const std::string> texts) override {
-    if (piece.ends_row) rows.push_back(texts.front());
+  void WritePiece(const RowPiece& piece, std::span<const RowText> texts) override {
+    if (piece.ends_row) rows.emplace_back(texts.front());
   }
   void Release() {
     std::lock_guard lock(mutex_);

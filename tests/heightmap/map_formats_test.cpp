@@ -233,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(
 // A sink with no formatters, like the PNG and the preview.
 class HeightsOnlySink : public RowSink {
  public:
-  void WritePiece(const RowPiece& piece, std::span<const std::string> texts) override {
+  void WritePiece(const RowPiece& piece, std::span<const RowText> texts) override {
     EXPECT_TRUE(texts.empty());
     heights.insert(heights.end(), piece.heights.begin(), piece.heights.end());
   }
@@ -274,7 +274,7 @@ TEST(FanOutTest, HandsEachSinkItsOwnSliceOfTheTexts) {
   HeightsOnlySink none;
   FanOutSink fan_out({&none, &a, &none, &b});
   const std::int32_t heights[2] = {5, 6};
-  const std::vector<std::string> texts{"for a", "for b"};
+  const std::vector<RowText> texts{"for a", "for b"};
   fan_out.WritePiece({0, 0, heights, true}, texts);
   EXPECT_EQ(a.rows, std::vector<std::string>{"for a"});
   EXPECT_EQ(b.rows, std::vector<std::string>{"for b"});

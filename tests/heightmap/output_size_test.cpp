@@ -59,7 +59,7 @@ void WriteMap(Format format, const std::string& path, std::int64_t columns, std:
   for (std::int64_t r = 0; r < rows; ++r) {
     for (std::int64_t k = 0; k < columns; ++k) heights[static_cast<std::size_t>(k)] = height(k, r);
     const RowPiece piece{r, 0, heights, true};
-    std::vector<std::string> texts;
+    std::vector<RowText> texts;
     for (const RowFormatter* f : output->formatters()) {
       f->FormatPiece(lattice, piece, texts.emplace_back());
     }

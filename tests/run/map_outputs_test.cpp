@@ -183,7 +183,7 @@ void HandOnRows(MapOutputs& outputs, const Lattice& lattice) {
   static const std::int32_t kHeights[3] = {1, 2, 3};
   for (std::int64_t row = 0; row < lattice.rows; ++row) {
     const RowPiece piece{row, 0, kHeights, true};
-    std::vector<std::string> texts;
+    std::vector<RowText> texts;
     for (const RowFormatter* f : outputs.sink().formatters()) {
       f->FormatPiece(lattice, piece, texts.emplace_back());
     }

@@ -3,7 +3,7 @@
 namespace pelmoro::testing {
 
 void PointListFormatter::FormatPiece(const Lattice& lattice, const RowPiece& piece,
-                                     std::string& out) const {
+                                     RowText& out) const {
   const std::string y = std::to_string(lattice.Y(piece.row));
   for (std::size_t k = 0; k < piece.heights.size(); ++k) {
     if (k > 0) out += ' ';
@@ -15,7 +15,7 @@ void PointListFormatter::FormatPiece(const Lattice& lattice, const RowPiece& pie
   }
 }
 
-void RecordingSink::WritePiece(const RowPiece& piece, std::span<const std::string> texts) {
+void RecordingSink::WritePiece(const RowPiece& piece, std::span<const RowText> texts) {
   if (piece.first_column != next_column_) ++out_of_place;
   if (piece.first_column == 0) {
     heights.append(reinterpret_cast<const char*>(&piece.row), sizeof piece.row);

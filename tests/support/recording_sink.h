@@ -16,14 +16,14 @@ namespace pelmoro::testing {
 class PointListFormatter : public RowFormatter {
  public:
   void FormatPiece(const Lattice& lattice, const RowPiece& piece,
-                   std::string& out) const override;
+                   RowText& out) const override;
   std::size_t MaxBytesPerPoint() const override { return 36; }
 };
 
 class RecordingSink : public RowSink {
  public:
   std::span<const RowFormatter* const> formatters() const override { return {&formatter_, 1}; }
-  void WritePiece(const RowPiece& piece, std::span<const std::string> texts) override;
+  void WritePiece(const RowPiece& piece, std::span<const RowText> texts) override;
 
   // The formatter's text of every row, its pieces' texts joined by spaces,
   // in order of arrival.
