@@ -55,7 +55,7 @@ void TextFileAccess::Release(TextFile& f) {
   f.is_device_ = f.is_regular_ = f.write_failed_ = f.at_physical_end_ = f.given_up_ = false;
   f.begin_ = f.end_ = 0;
   f.lf_at_ = f.cr_at_ = kNotSearched;
-  f.delivered_ = f.examined_ = f.written_ = f.writeback_mark_ = 0;
+  f.delivered_ = f.examined_ = f.written_ = f.writeback_mark_ = f.sync_mark_ = 0;
   f.line_.clear();
 }
 

@@ -69,6 +69,7 @@ class TextFile {
   std::uint64_t writeback_mark_ = 0;  // written_ when writeback was last started
   bool sync_while_writing_ = false;   // flushes to the disk started as the file grows
   std::future<int> syncing_;          // the flush under way: its errno, or 0
+  std::uint64_t sync_mark_ = 0;       // written_ when that flush was started
   std::string line_;             // a line that spans two buffer fills
 };
 

@@ -15,6 +15,10 @@ namespace pelmoro {
 namespace {
 // Bytes written between two requests to start writing a file out.
 constexpr std::uint64_t kWritebackStep = std::uint64_t{8} << 20;
+// Bytes written, at least, between two flushes started on their own thread
+// (they run one at a time): small enough that a map of a few megabytes is
+// mostly on the disk by its end.
+constexpr std::uint64_t kSyncStep = std::uint64_t{1} << 20;
 }  // namespace
 
 // Hands the collected bytes to the system, looping over partial writes. On
@@ -42,7 +46,9 @@ void TextFileAccess::Flush(TextFile& f) {
   if (f.is_regular_ && !f.write_failed_ && f.written_ - f.writeback_mark_ >= kWritebackStep) {
     ::sync_file_range(f.fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
     f.writeback_mark_ = f.written_;
-    if (f.sync_while_writing_) StartSync(f);
+  }
+  if (f.sync_while_writing_ && !f.write_failed_ && f.written_ - f.sync_mark_ >= kSyncStep) {
+    StartSync(f);
   }
 }
 
@@ -57,6 +63,7 @@ void TextFileAccess::StartSync(TextFile& f) {
     if (f.write_failed_) return;
   }
   const int fd = f.fd_;
+  f.sync_mark_ = f.written_;
   try {
     f.syncing_ = std::async(std::launch::async, [fd] {
       return ::fdatasync(fd) == 0 || errno == EINVAL ? 0 : errno;
