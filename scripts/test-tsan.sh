@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The tests that run the threaded code, built with ThreadSanitizer (g++) into
-# build-tsan/: the scan's worker threads (engine/row_pipeline.cpp) and the
-# output file's fsync thread (heightmap/output_file.cpp), alone and in whole
-# conversions, in process and through stl2hzm. Any report fails its test.
+# build-tsan/: the scan's worker threads (engine/row_pipeline.cpp), the
+# output file's fsync thread (heightmap/output_file.cpp) and the flushes a
+# text file starts as it grows (foundation/text_file_writing.cpp), alone and
+# in whole conversions, in process and through stl2hzm. Any report fails its
+# test.
 # Left out: the tests whose time goes into the plain reference scan or the
 # corpus files, single-threaded work that the plain and ASan builds cover;
 # the threaded paths they take are taken by smaller tests here too.
@@ -10,7 +12,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-tsan"
 jobs=$(nproc)
-suites=(engine heightmap run cli)
+suites=(foundation engine heightmap run cli)
 
 bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1" \
