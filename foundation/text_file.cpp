@@ -41,7 +41,7 @@ TextFile::TextFile(std::size_t read_chunk)
     : read_chunk_(std::max<std::size_t>(RoundUpToBlock(read_chunk), kTextBlock)) {}
 
 TextFile::~TextFile() {
-  if (syncing_.valid()) syncing_.wait();  // the flush uses the descriptor
+  if (syncing_.valid()) syncing_.wait();
   if (fd_ >= 0) ::close(fd_);
 }
 

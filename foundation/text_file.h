@@ -46,6 +46,7 @@ class TextFile {
 
  private:
   friend struct TextFileAccess;
+  friend std::future<int> TakeTextFlush(TextFile& file);
   int fd_ = -1;
   TextMode mode_ = TextMode::kClosed;
   std::string name_;
@@ -129,6 +130,11 @@ std::int64_t TextPositionInBlocks(TextFile& file);
 // part to wait for. A failed flush counts as a failed write, reported at a
 // later write or at the close. Nothing for devices and pipes.
 void SyncTextWhileWriting(TextFile& file);
+// The flush such a file started last, which may still be under way, handed
+// over to the caller (its errno, or 0), so that closing the file need not
+// wait for it; an invalid future when there is none. A caller that takes
+// it must report its failure: the system reports a failed write-out once.
+std::future<int> TakeTextFlush(TextFile& file);
 
 // Appending to a file open for writing (else pending 103 or 105). Bytes go
 // out in whole buffers of a multiple of 128 bytes, and, on a character

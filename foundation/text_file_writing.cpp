@@ -6,6 +6,7 @@
 #include <cstring>
 #include <future>
 #include <system_error>
+#include <utility>
 
 #include "foundation/text_file.h"
 #include "foundation/text_file_access.h"
@@ -62,16 +63,23 @@ void TextFileAccess::StartSync(TextFile& f) {
     FinishSync(f);
     if (f.write_failed_) return;
   }
-  const int fd = f.fd_;
+  // The flush has a descriptor of its own, so that the file may be closed
+  // while it runs (its owner then waits for it: TakeTextFlush).
+  const int fd = ::fcntl(f.fd_, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) return;  // the final flush does it all
   f.sync_mark_ = f.written_;
   try {
     f.syncing_ = std::async(std::launch::async, [fd] {
-      return ::fdatasync(fd) == 0 || errno == EINVAL ? 0 : errno;
+      const int error = ::fdatasync(fd) == 0 || errno == EINVAL ? 0 : errno;
+      ::close(fd);
+      return error;
     });
   } catch (const std::system_error&) {
-    // No thread to be had: the final flush does it all.
+    ::close(fd);  // no thread to be had: the final flush does it all
   }
 }
+
+std::future<int> TakeTextFlush(TextFile& file) { return std::move(file.syncing_); }
 
 // Waits for the flush under way, if any; its failure is the file's failed
 // write, unless a write failed first.

@@ -247,6 +247,9 @@ void OutputFile::Commit(const std::function<void()>& while_waiting) {
 
 void OutputFile::StartFlush() {
   if (!open_ || flushed_ || closed_) return;
+  // The flush the text started as it grew may still be under way: it is
+  // waited for with the final one, not by the close.
+  grown_ = TakeTextFlush(text_);
   CloseText(text_);
   closed_ = true;
   Fail(PendingIoCode(), PendingIoFailure());
@@ -259,9 +262,11 @@ void OutputFile::Flush(const std::function<void()>& while_waiting) {
   if (!open_ || flushed_) return;
   StartFlush();
   int error = 0;
-  if (on_disk_.valid()) {
+  for (std::future<int>* flushing : {&grown_, &on_disk_}) {
+    if (!flushing->valid()) continue;
     try {
-      error = WaitForDisk(on_disk_, while_waiting);
+      const int failed = WaitForDisk(*flushing, while_waiting);
+      if (error == 0) error = failed;
     } catch (...) {
       Abandon();
       throw;
@@ -307,9 +312,11 @@ void OutputFile::Abandon() noexcept {
   // pipe either. A code another operation left pending stays pending.
   const int pending = PendingIoCode();
   const IoFailure failure = PendingIoFailure();
-  // A flush under way owns a copy of the descriptor until fsync returns.
-  if (on_disk_.valid()) on_disk_.wait();
-  on_disk_ = {};
+  // Flushes under way own copies of the descriptor until they return.
+  for (std::future<int>* flushing : {&grown_, &on_disk_}) {
+    if (flushing->valid()) flushing->wait();
+    *flushing = {};
+  }
   std::destroy_at(&text_);
   std::construct_at(&text_);
   SetPendingIoCode(pending, failure);

@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <functional>
+#include <future>
 #include <memory>
 #include <random>
 #include <string>
@@ -164,6 +165,7 @@ struct LargeWriteCase {
   bool closed;        // else the file is dropped open
   std::size_t kept;   // bytes the file ends with; 0: all written
   int raised;         // the code the writing raises, once
+  bool flush_taken = false;  // the last flush taken over before the close
 };
 
 class LargeWriteTest : public ::testing::TestWithParam<LargeWriteCase> {};
@@ -190,7 +192,15 @@ TEST_P(LargeWriteTest, FileHoldsWhatWasWritten) {
         SetPendingIoCode(0);
       }
     }
+    std::future<int> taken;
+    if (c.flush_taken) {
+      taken = TakeTextFlush(*file);
+      EXPECT_TRUE(taken.valid());
+    }
     if (c.closed) CloseText(*file);
+    if (taken.valid()) {
+      EXPECT_EQ(taken.get(), 0);
+    }
   }
   file.reset();  // dropped open, perhaps with a flush under way
   EXPECT_EQ(raised, c.raised);
@@ -205,6 +215,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         LargeWriteCase{"Buffered", false, 0, true, 0, 0},
         LargeWriteCase{"FlushedAsItGrows", true, 0, true, 0, 0},
+        // The close leaves the last flush to the caller, and the file is
+        // whole all the same.
+        LargeWriteCase{"FlushTakenOver", true, 0, true, 0, 0, true},
         // Only whole buffers reach a file dropped open.
         LargeWriteCase{"FlushedAndDropped", true, 0, false, 330 * (kTextWriteBuffer - 1) /
                                                               kTextWriteBuffer * kTextWriteBuffer,
