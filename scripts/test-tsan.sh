@@ -5,9 +5,10 @@
 # text file starts as it grows (foundation/text_file_writing.cpp), alone and
 # in whole conversions, in process and through stl2hzm. Any report fails its
 # test.
-# Left out: the tests whose time goes into the plain reference scan or the
-# corpus files, single-threaded work that the plain and ASan builds cover;
-# the threaded paths they take are taken by smaller tests here too.
+# Left out: the tests whose time goes into the plain reference scan, the
+# corpus files or millions of generated numbers, single-threaded work that
+# the plain and ASan builds cover; the threaded paths they take are taken
+# by smaller tests here too.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-tsan"
@@ -20,7 +21,7 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAG
   -DPELMORO_WITH_QT=OFF -DPELMORO_BENCH=OFF -DPELMORO_WERROR=ON >/dev/null
 cmake --build "$build" -j"$jobs" --target "${suites[@]/%/_tests}"
 label="^($(IFS='|'; echo "${suites[*]}"))\$"
-slow='Corpus|WideLattice|LongThinFan|NarrowColumns|SliversAndDegenerates|PlainScan/Pitch[12] '
+slow='Corpus|WideLattice|LongThinFan|NarrowColumns|SliversAndDegenerates|PlainScan/Pitch[12] |ParseRealFastPath|GridFieldTest|TextFileBlocks'
 
 (cd "$build" && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --output-on-failure -j"$jobs" -L "$label" -E "$slow")
