@@ -47,11 +47,9 @@ std::int64_t BandFor(std::int64_t units, std::int64_t unit_bytes, int workers) {
 std::int64_t UnitArenaBytes(const PieceLayout& layout,
                             std::span<const RowFormatter* const> formatters) {
   constexpr std::int64_t kAlignmentSlack = 64;
-  std::int64_t bytes = UnitBytes(layout, formatters) + kAlignmentSlack;
-  for (std::size_t k = 0; k < formatters.size(); ++k) {
-    bytes += static_cast<std::int64_t>(kRowEndRoom) + kAlignmentSlack;
-  }
-  return bytes;
+  const auto texts = static_cast<std::int64_t>(formatters.size());
+  return UnitBytes(layout, formatters) + kAlignmentSlack +
+         texts * (static_cast<std::int64_t>(kRowEndRoom) + kAlignmentSlack);
 }
 
 }  // namespace

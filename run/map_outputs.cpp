@@ -60,7 +60,7 @@ EOutputError::EOutputError(std::string file, const Exception& cause)
 class OutputEntry : public RowSink {
  public:
   OutputEntry(const OutputRequest& request, const HeightRows* heights) : target_(request.path) {
-    Guard([&] {
+    GuardOutput(target_, [&] {
       if (request.descriptor >= 0) {
         file_.CreateOnDescriptor(request.descriptor, target_);
       } else {
@@ -74,7 +74,7 @@ class OutputEntry : public RowSink {
     return output_->formatters();
   }
   void WritePiece(const RowPiece& piece, std::span<const RowText> texts) override {
-    Guard([&] { output_->WritePiece(piece, texts); });
+    GuardOutput(target_, [&] { output_->WritePiece(piece, texts); });
   }
   // Once started: the room its file and its scratch file take at least.
   void ClaimSpace(std::vector<SpaceClaim>& claims) const {
@@ -82,13 +82,13 @@ class OutputEntry : public RowSink {
     if (auto claim = output_->ScratchClaim()) claims.push_back(*claim);
   }
   void Start(const Lattice& lattice, const ModelBounds& bounds) {
-    Guard([&] { output_->Start(lattice, bounds); });
+    GuardOutput(target_, [&] { output_->Start(lattice, bounds); });
   }
   // Finishes the output and starts getting its file onto the disk, so that
   // a file done early (the height map) reaches it while the others are
   // still being finished.
   void Finish() {
-    Guard([&] {
+    GuardOutput(target_, [&] {
       output_->Finish();
       file_.StartFlush();
     });
@@ -109,20 +109,15 @@ class OutputEntry : public RowSink {
       };
     }
     try {
-      Guard([&] { file_.Flush(relay); });
+      GuardOutput(target_, [&] { file_.Flush(relay); });
     } catch (const EOutputError&) {
       if (callers) std::rethrow_exception(callers);
       throw;
     }
   }
-  void Publish() { Guard([&] { file_.Publish(); }); }
+  void Publish() { GuardOutput(target_, [&] { file_.Publish(); }); }
 
  private:
-  template <typename F>
-  void Guard(F&& step) {
-    GuardOutput(target_, std::forward<F>(step));
-  }
-
   std::string target_;
   OutputFile file_;
   std::unique_ptr<MapOutput> output_;
@@ -136,23 +131,18 @@ class MapOutputs::HeightTable : public RowSink {
   // goes and what its failures name.
   explicit HeightTable(std::string target) : target_(target), rows_(std::move(target)) {}
   void WritePiece(const RowPiece& piece, std::span<const RowText>) override {
-    Guard([&] { rows_.Append(piece.heights); });
+    GuardOutput(target_, [&] { rows_.Append(piece.heights); });
   }
   void Start(const Lattice& lattice, const ModelBounds& bounds) {
     rows_.Start(lattice.columns, bounds.z_min, lattice.points());
   }
   void Seal() {
-    Guard([&] { rows_.Seal(); });
+    GuardOutput(target_, [&] { rows_.Seal(); });
   }
   const HeightRows& rows() const { return rows_; }
   std::optional<SpaceClaim> ScratchClaim() const { return rows_.ScratchClaim(); }
 
  private:
-  template <typename F>
-  void Guard(F&& step) {
-    GuardOutput(target_, std::forward<F>(step));
-  }
-
   std::string target_;
   HeightRows rows_;
 };
