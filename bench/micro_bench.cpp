@@ -149,6 +149,33 @@ void BM_TriangleCovers(benchmark::State& state) {
 }
 BENCHMARK(BM_TriangleCovers);
 
+// The four metrics of a batch of ordered triangles of a fine mesh's sizes,
+// measured one at a time (0) and together (1).
+void BM_ComputeTriangleMetrics(benchmark::State& state) {
+  constexpr std::size_t kTriangles = 256;
+  std::mt19937_64 random(11);
+  std::vector<Triangle> triangles(kTriangles);
+  for (Triangle& t : triangles) {
+    for (Vertex& v : t.v) {
+      v = {static_cast<std::int32_t>(random() % 4000), static_cast<std::int32_t>(random() % 4000),
+           static_cast<std::int32_t>(random() % 400)};
+    }
+    OrderTriangleVertices(t);
+  }
+  std::vector<TriangleMetrics> metrics(kTriangles);
+  for (auto _ : state) {
+    if (state.range(0) == 0) {
+      for (std::size_t i = 0; i < kTriangles; ++i) metrics[i] = ComputeTriangleMetrics(triangles[i]);
+    } else {
+      ComputeTriangleMetrics(triangles.data(), metrics.data(), kTriangles);
+    }
+    benchmark::DoNotOptimize(metrics.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kTriangles));
+}
+BENCHMARK(BM_ComputeTriangleMetrics)->Arg(0)->Arg(1);
+
 // Lines of a CAD-style STL file, read from the page cache.
 void BM_ReadTextLineView(benchmark::State& state) {
   char name[] = "/tmp/micro_bench_lines_XXXXXX";

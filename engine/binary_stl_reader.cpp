@@ -57,16 +57,6 @@ std::int32_t ConvertCoordinate(float value, std::uint64_t triangle, int field, i
   }
 }
 
-// TruncateReal(P / B * 100) with P and B in 128-byte blocks, as the ASCII
-// reader shows its progress; a file under one block shows an empty bar.
-int BlockProgress(std::uint64_t bytes_taken, std::uint64_t size) {
-  const std::uint64_t blocks = size / kTextBlock;
-  if (blocks == 0) return 0;
-  const std::uint64_t taken =
-      std::min((bytes_taken + kTextBlock - 1) / kTextBlock * kTextBlock, size) / kTextBlock;
-  return TruncatedPercent(static_cast<std::int64_t>(taken), static_cast<std::int64_t>(blocks));
-}
-
 // Where the bytes come from: a file of known size, or a stream (a pipe, a
 // device) whose first bytes were read already to tell its kind.
 class ByteSource {
@@ -169,12 +159,10 @@ class BinaryReading {
   }
 
   // Takes n records into the store from row `done` on; true on a stop
-  // request. The triangles are converted, then ordered and measured in a
-  // loop of their own (the measures of one triangle are a long chain of
-  // extended-precision steps, which overlap only between triangles taken
-  // one after the other), then stored one by one as they were read: the
-  // bounds, the progress and the stop check after each, and an error only
-  // once every triangle before it is stored.
+  // request. The triangles are converted, then ordered and measured
+  // together (see ComputeTriangleMetrics), then stored one by one as they
+  // were read: the bounds, the progress and the stop check after each, and
+  // an error only once every triangle before it is stored.
   bool TakeBatch(const char* records, std::size_t n, std::uint32_t& done) {
     int failed_field = -1;
     std::exception_ptr failure;
@@ -189,10 +177,8 @@ class BinaryReading {
     } catch (...) {
       failure = std::current_exception();
     }
-    for (std::size_t r = 0; r < converted; ++r) {
-      OrderTriangleVertices(triangles_[r]);
-      metrics_[r] = ComputeTriangleMetrics(triangles_[r]);
-    }
+    for (std::size_t r = 0; r < converted; ++r) OrderTriangleVertices(triangles_[r]);
+    ComputeTriangleMetrics(triangles_, metrics_, converted);
     for (std::size_t r = 0; r < converted; ++r) {
       if (done >= store_.capacity()) store_.EnsureRow(done);
       for (const Vertex& v : triangles_[r].v) store_.WidenBounds(v);
@@ -205,30 +191,63 @@ class BinaryReading {
     return false;
   }
 
-  // The record's vertices when every coordinate settles in double
-  // precision (ConvertCoordinate's first path, two coordinates at a time);
-  // false, with nothing promised of triangle, for anything else.
+  // The record's vertices when every coordinate is finite and within the
+  // grid range, two coordinates at a time; false, with nothing promised of
+  // triangle, for anything else (which ConvertRecord names).
+  //
+  // Exact, with no margin to settle: a float32 has 24 significant bits and
+  // the units at most 16, so d = v * units is exact in double precision
+  // (and in extended), with at most 40 significant bits. For |d| >= 0.5,
+  // d + 0.5 then spans at most 42 bits and is exact in both precisions; for
+  // |d| < 0.5 both roundings of d + 0.5 stay within (0, 1), which truncates
+  // to 0 either way. So truncating the double d + 0.5 gives what
+  // TruncateReal(v * units + 0.5) gives, and its range test is the same.
   bool ConvertRecordFast(const char* record, Triangle& triangle) const {
-    float values[10] = {};
-    std::memcpy(values, record + kVertexOffset, 9 * sizeof(float));
+    const char* const p = record + kVertexOffset;  // nine floats: 36 bytes
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    std::int32_t last_bits = 0;
+    std::memcpy(&last_bits, p + 32, sizeof last_bits);
+    const __m128i last = _mm_cvtsi32_si128(last_bits);
     // Infinities and NaNs (every exponent bit set) take the path that names
     // them, before a conversion could flag a signalling NaN.
-    std::uint32_t bits[10];
-    std::memcpy(bits, values, sizeof bits);
-    std::uint32_t special = 0;
-    for (const std::uint32_t b : bits) special |= (b & 0x7F800000u) == 0x7F800000u;
-    if (special != 0) return false;
-    std::int32_t grid[10];
+    const __m128i exponent = _mm_set1_epi32(0x7F800000);
+    const auto special = [exponent](__m128i bits) {
+      return _mm_cmpeq_epi32(_mm_and_si128(bits, exponent), exponent);
+    };
+    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(special(low), special(high)),
+                                       special(last))) != 0) {
+      return false;
+    }
     const __m128d units = _mm_set1_pd(units_);
     const __m128d half = _mm_set1_pd(0.5);
-    for (int k = 0; k < 10; k += 2) {
-      const __m128 pair =
-          _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + k)));
-      const __m128d d = _mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(pair), units), half);
-      if (!detail::SettleGridValues(d, grid + k)) return false;
+    // Grid values of the floats in a pair's two lanes.
+    const auto grid = [units, half](__m128 pair) {
+      return _mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(pair), units), half);
+    };
+    const __m128d d[5] = {grid(_mm_castsi128_ps(low)),
+                          grid(_mm_movehl_ps(_mm_castsi128_ps(low), _mm_castsi128_ps(low))),
+                          grid(_mm_castsi128_ps(high)),
+                          grid(_mm_movehl_ps(_mm_castsi128_ps(high), _mm_castsi128_ps(high))),
+                          grid(_mm_castsi128_ps(last))};  // its second lane: 0.5
+    // ToGridUnits's range: anything between -2^31 - 1 and 2^31 truncates
+    // into 32 bits. Tested before the truncation, which raises no flag then.
+    const __m128d lowest = _mm_set1_pd(-2147483649.0);
+    const __m128d highest = _mm_set1_pd(2147483648.0);
+    __m128d within = _mm_castsi128_pd(_mm_set1_epi32(-1));
+    for (const __m128d& lanes : d) {
+      within = _mm_and_pd(within, _mm_and_pd(_mm_cmpgt_pd(lanes, lowest),
+                                             _mm_cmplt_pd(lanes, highest)));
     }
+    if (_mm_movemask_pd(within) != 3) return false;
+    std::int32_t values[10];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(values),
+                     _mm_unpacklo_epi64(_mm_cvttpd_epi32(d[0]), _mm_cvttpd_epi32(d[1])));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(values + 4),
+                     _mm_unpacklo_epi64(_mm_cvttpd_epi32(d[2]), _mm_cvttpd_epi32(d[3])));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(values + 8), _mm_cvttpd_epi32(d[4]));
     for (int k = 0; k < 3; ++k) {
-      triangle.v[k] = Vertex{grid[3 * k], grid[3 * k + 1], grid[3 * k + 2]};
+      triangle.v[k] = Vertex{values[3 * k], values[3 * k + 1], values[3 * k + 2]};
     }
     return true;
   }
@@ -261,14 +280,13 @@ class BinaryReading {
   static constexpr std::int32_t Vertex::*kCoordinates[3] = {&Vertex::x, &Vertex::y, &Vertex::z};
 
   bool StopAfterTriangle(std::uint32_t done) {
+    // TruncateReal(P / B * 100) with P and B in 128-byte blocks, as the
+    // ASCII reader shows its progress; a file under one block, or a stream,
+    // shows an empty bar.
     const std::uint64_t taken = kBinaryStlHeaderBytes + std::uint64_t{done} * kBinaryStlRecordBytes;
-    // The bar moves once per block taken; the quotient is taken only then.
-    const std::uint64_t block = (taken + kTextBlock - 1) / kTextBlock;
-    if (block != last_block_ || done == 1) {
-      last_block_ = block;
-      progress_ = BlockProgress(taken, source_.size());
-    }
-    driver_.SetProgress(progress_, done);
+    const std::uint64_t rounded = (taken + kTextBlock - 1) / kTextBlock * kTextBlock;
+    const auto blocks = static_cast<std::int64_t>(std::min(rounded, size_) / kTextBlock);
+    driver_.SetProgress(progress_.At(blocks), done);
     driver_.ProcessMessages();
     return driver_.StopRequested();
   }
@@ -277,8 +295,8 @@ class BinaryReading {
   RunDriver& driver_;
   ByteSource& source_;
   int units_;
-  std::uint64_t last_block_ = 0;
-  int progress_ = 0;
+  const std::uint64_t size_ = source_.size();  // 0 for a stream
+  GrowingPercent progress_{static_cast<std::int64_t>(size_ / kTextBlock)};
   Triangle triangles_[kBatch];
   TriangleMetrics metrics_[kBatch];
 };

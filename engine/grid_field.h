@@ -95,28 +95,6 @@ inline bool SettleGridValue(double d, std::int32_t& out) {
   return true;
 }
 
-// SettleGridValue on the two finite values of d at once (infinities and
-// NaNs are told apart before): true, with both grid values in out, when it
-// settles both, by the same operations lane by lane. Raises no
-// floating-point flag: d is kept within the int range before it is
-// truncated.
-inline bool SettleGridValues(__m128d d, std::int32_t out[2]) {
-  const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), d);
-  const __m128d within =
-      _mm_min_pd(_mm_max_pd(d, _mm_set1_pd(-2147483647.0)), _mm_set1_pd(2147483647.0));
-  const __m128i whole = _mm_cvttpd_epi32(within);  // toward zero, in the low two lanes
-  const __m128d fraction =
-      _mm_andnot_pd(_mm_set1_pd(-0.0), _mm_sub_pd(within, _mm_cvtepi32_pd(whole)));
-  const __m128d margin = _mm_mul_pd(_mm_add_pd(magnitude, _mm_set1_pd(1)), _mm_set1_pd(0x1p-47));
-  const __m128d settled =
-      _mm_and_pd(_mm_cmplt_pd(magnitude, _mm_set1_pd(2147483647.0)),
-                 _mm_and_pd(_mm_cmpgt_pd(fraction, margin),
-                            _mm_cmplt_pd(fraction, _mm_sub_pd(_mm_set1_pd(1), margin))));
-  if (_mm_movemask_pd(settled) != 3) return false;
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), whole);
-  return true;
-}
-
 // A decimal m * 10^n: m < 2^53 and 10^|n| (|n| <= 22) are doubles, and
 // ((m op 10^|n|) * units) + 0.5 takes three correctly rounded steps, so d
 // lies within (|v| + 1) * 2^-51 of the exact v.

@@ -224,8 +224,8 @@ void CompleteTriangles(StlChunk& chunk) {
     Triangle& t = chunk.triangles[k];
     t = Triangle{{r[0].v, r[1].v, r[2].v}};
     OrderTriangleVertices(t);
-    chunk.metrics[k] = ComputeTriangleMetrics(t);
   }
+  ComputeTriangleMetrics(chunk.triangles.data(), chunk.metrics.data(), count);
 }
 
 }  // namespace

@@ -16,14 +16,6 @@ namespace pelmoro {
 
 namespace {
 
-// TruncateReal(P / B * 100), with B the file's size in text blocks and P
-// the blocks taken so far. A file under one block has no quotient; it shows
-// an empty bar.
-int ReadingProgress(std::int64_t position, std::int64_t size) {
-  if (size <= 0) return 0;
-  return TruncatedPercent(position, size);  // blocks taken never pass the file's
-}
-
 // Rows the whole file will need, judged from what the rows so far took.
 std::size_t ExpectedRows(std::size_t rows, std::int64_t position, std::int64_t size) {
   if (position <= 0 || size <= position) return rows + rows / 2 + 16;
@@ -40,6 +32,7 @@ class InputReading {
     // A pipe's size is not known: its bar stays empty.
     blocks_ = file_.is_regular() ? TextSizeInBlocks(file_) : 0;
     CheckIoResult();
+    progress_ = GrowingPercent(blocks_);
     if (file_.is_regular()) size_ = static_cast<std::uint64_t>(TextSizeInBytes(file_));
     CheckIoResult();
     store_.SetCapacity(static_cast<std::size_t>(TruncateReal(static_cast<Real>(blocks_) / 2)));
@@ -198,13 +191,10 @@ class InputReading {
   }
 
   bool StopAfterTriangle(std::uint64_t end) {
-    // The bar moves once per block taken; the quotient is taken only then.
-    const std::int64_t block = BlocksTaken(end);
-    if (block != last_block_) {
-      last_block_ = block;
-      progress_ = ReadingProgress(block, blocks_);
-    }
-    driver_.SetProgress(progress_, triangles_);
+    // TruncateReal(P / B * 100), with B the file's size in text blocks and
+    // P the blocks taken so far. A file under one block has no quotient; it
+    // shows an empty bar, as does a pipe.
+    driver_.SetProgress(progress_.At(BlocksTaken(end)), triangles_);
     driver_.ProcessMessages();
     return driver_.StopRequested();
   }
@@ -240,8 +230,7 @@ class InputReading {
   std::int32_t triangles_ = 0;
   int slot_ = 0;
   std::int64_t lines_ = 0;  // lines of the chunks taken so far
-  std::int64_t last_block_ = -1;
-  int progress_ = 0;
+  GrowingPercent progress_{0};
   std::int64_t last_vertex_line_ = 0;
   bool solid_seen_ = false;
   bool endsolid_after_vertices_ = false;

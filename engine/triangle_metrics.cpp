@@ -1,5 +1,6 @@
 #include "engine/triangle_metrics.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <utility>
@@ -59,6 +60,28 @@ TriangleMetrics ComputeTriangleMetrics(const Triangle& t) {
   m.edge[2] = PlanDistance(std::int64_t{c.x} - a.x, std::int64_t{c.y} - a.y);
   m.area_key = AreaKey(TriangleArea(m.edge[0], m.edge[1], m.edge[2]));
   return m;
+}
+
+void ComputeTriangleMetrics(const Triangle* triangles, TriangleMetrics* metrics, std::size_t n) {
+  constexpr std::size_t kRun = 64;
+  double area[kRun];
+  for (std::size_t first = 0; first < n; first += kRun) {
+    const std::size_t run = std::min(kRun, n - first);
+    const Triangle* const t = triangles + first;
+    TriangleMetrics* const m = metrics + first;
+    for (std::size_t i = 0; i < run; ++i) {
+      const Vertex& a = t[i].v[0];
+      const Vertex& b = t[i].v[1];
+      const Vertex& c = t[i].v[2];
+      m[i].edge[0] = PlanDistance(std::int64_t{a.x} - b.x, std::int64_t{a.y} - b.y);
+      m[i].edge[1] = PlanDistance(std::int64_t{b.x} - c.x, std::int64_t{b.y} - c.y);
+      m[i].edge[2] = PlanDistance(std::int64_t{c.x} - a.x, std::int64_t{c.y} - a.y);
+    }
+    for (std::size_t i = 0; i < run; ++i) {
+      area[i] = TriangleArea(m[i].edge[0], m[i].edge[1], m[i].edge[2]);
+    }
+    for (std::size_t i = 0; i < run; ++i) m[i].area_key = AreaKey(area[i]);
+  }
 }
 
 void StoreTriangle(GeometryStore& store, std::size_t row) {

@@ -31,6 +31,14 @@ double PlanDistance(std::int64_t dx, std::int64_t dy);
 // the area key of TriangleArea(edge0, edge1, edge2).
 TriangleMetrics ComputeTriangleMetrics(const Triangle& t);
 
+// The metrics of n ordered triangles, each the same as
+// ComputeTriangleMetrics gives. Taken in steps over a run of triangles (the
+// edges of all, then their areas, then their keys): one triangle's measures
+// are a chain of dependent extended-precision steps too long for the
+// processor to overlap with the next triangle's, while a step's chains for
+// consecutive triangles overlap. About half the time of one at a time.
+void ComputeTriangleMetrics(const Triangle* triangles, TriangleMetrics* metrics, std::size_t n);
+
 // Completes row `row` of the store once its three vertices are in place, as
 // every reader does: orders them by y and stores the four metrics.
 void StoreTriangle(GeometryStore& store, std::size_t row);

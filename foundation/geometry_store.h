@@ -64,4 +64,19 @@ class GeometryStore {
   ModelBounds bounds_;
 };
 
+// Inline: every reader calls it three times a triangle.
+inline void GeometryStore::WidenBounds(const Vertex& v) {
+  if (v.x > bounds_.x_max) {
+    bounds_.x_max = v.x;
+  } else if (v.x < bounds_.x_min) {
+    bounds_.x_min = v.x;
+  }
+  if (v.y > bounds_.y_max) {
+    bounds_.y_max = v.y;
+  } else if (v.y < bounds_.y_min) {
+    bounds_.y_min = v.y;
+  }
+  if (v.z < bounds_.z_min) bounds_.z_min = v.z;
+}
+
 }  // namespace pelmoro

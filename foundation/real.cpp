@@ -3,8 +3,10 @@
 #include <cfenv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "foundation/errors.h"
+#include "foundation/wide_int.h"
 
 namespace pelmoro {
 namespace {
@@ -56,5 +58,26 @@ std::int64_t TruncateReal(Real x) {
 }
 
 Real WholePart(Real x) { return std::trunc(x); }
+
+void GrowingPercent::Advance(std::int64_t part) {
+  constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
+  if (whole_ <= 0) {  // nothing to divide by: the bar stays empty
+    next_ = kNever;
+    return;
+  }
+  percent_ = TruncatedPercent(part, whole_);
+  if (percent_ >= 100) {
+    next_ = kNever;
+    return;
+  }
+  // The exact quotient reaches the next percentage at this part; the
+  // rounded one a step or two to either side.
+  const UInt128 reach = static_cast<UInt128>(percent_ + 1) * static_cast<UInt128>(whole_);
+  auto next = static_cast<std::int64_t>((reach + 99) / 100);
+  if (next <= part) next = part + 1;
+  while (next - 1 > part && TruncatedPercent(next - 1, whole_) > percent_) --next;
+  while (TruncatedPercent(next, whole_) <= percent_) ++next;
+  next_ = next;
+}
 
 }  // namespace pelmoro

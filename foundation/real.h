@@ -52,6 +52,25 @@ inline int TruncatedPercent(std::int64_t part, std::int64_t whole) {
   return TruncateWithinInt32(static_cast<Real>(part) / static_cast<Real>(whole) * 100);
 }
 
+// TruncatedPercent(part, whole) for a part that never decreases, as a
+// reading's blocks taken: the quotient is taken again only once the part
+// reaches the next whole percentage, a hundred times in all.
+class GrowingPercent {
+ public:
+  explicit GrowingPercent(std::int64_t whole) : whole_(whole) {}
+  int At(std::int64_t part) {
+    if (part >= next_) Advance(part);
+    return percent_;
+  }
+
+ private:
+  void Advance(std::int64_t part);
+
+  std::int64_t whole_;
+  std::int64_t next_ = 0;  // the smallest part with a larger percentage
+  int percent_ = 0;
+};
+
 // Drops the fraction toward zero, keeping a real (-2.7 -> -2, -0.5 -> -0);
 // an infinity stays an infinity.
 Real WholePart(Real x);

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "foundation/real.h"
 
@@ -115,6 +118,31 @@ TEST(AreaKeyTest, RoundsHalfUpToThousandths) {
   for (const Real area : {2147483.6465L, 2147483.6464L, 2147483.647L, 2147483.6475L, 4.2e9L,
                           1e15L, 1234567890.1234567L}) {
     EXPECT_EQ(AreaKey(area), static_cast<double>(std::trunc(area * 1000 + 0.5L))) << area;
+  }
+}
+
+// The metrics of a run taken together against each triangle's own: runs
+// of every length around the steps' blocks, of small, large (the 128-bit
+// lengths) and huge (keys beyond 2^31) triangles mixed.
+TEST(ComputeTriangleMetricsTest, TakenTogetherAsOneByOne) {
+  std::mt19937_64 random(5);
+  std::vector<Triangle> triangles(300);
+  for (std::size_t i = 0; i < triangles.size(); ++i) {
+    const std::int64_t reach = i % 3 == 0 ? 4000 : i % 3 == 1 ? 3000000 : 2147483647;
+    std::uniform_int_distribution<std::int64_t> coordinate(-reach, reach);
+    for (Vertex& v : triangles[i].v) {
+      v = {static_cast<std::int32_t>(coordinate(random)),
+           static_cast<std::int32_t>(coordinate(random)), static_cast<std::int32_t>(i)};
+    }
+    OrderTriangleVertices(triangles[i]);
+  }
+  for (const std::size_t n : {0, 1, 63, 64, 65, 129, 300}) {
+    std::vector<TriangleMetrics> together(n);
+    ComputeTriangleMetrics(triangles.data(), together.data(), n);
+    for (std::size_t i = 0; i < n; ++i) {
+      const TriangleMetrics one = ComputeTriangleMetrics(triangles[i]);
+      ASSERT_EQ(0, std::memcmp(&one, &together[i], sizeof one)) << "triangle " << i << " of " << n;
+    }
   }
 }
 
