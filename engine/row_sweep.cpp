@@ -23,10 +23,11 @@ std::int64_t RingRowsFor(std::int64_t columns) {
 RowSweeper::RowSweeper(const ScanPlan& plan)
     : plan_(plan),
       // Rows cut into pieces take no ring: it would be consumed piece by piece.
-      ring_rows_(plan.layout.per_row > 1 ? 0 : RingRowsFor(plan.lattice.columns)),
-      ring_(static_cast<std::size_t>(ring_rows_ * plan.lattice.columns), plan.z_min) {}
+      ring_rows_(plan.layout.per_row > 1 ? 0 : RingRowsFor(plan.lattice.columns)) {
+  ring_.Assign(static_cast<std::size_t>(ring_rows_ * plan.lattice.columns), plan.z_min);
+}
 
-std::span<std::int32_t> RowSweeper::RowOf(std::vector<std::int32_t>& ring, std::int64_t row) {
+std::span<std::int32_t> RowSweeper::RowOf(const MappedArray<std::int32_t>& ring, std::int64_t row) {
   const auto columns = static_cast<std::size_t>(plan_.lattice.columns);
   return {ring.data() + static_cast<std::size_t>(row & (ring_rows_ - 1)) * columns, columns};
 }
@@ -58,7 +59,7 @@ void RowSweeper::MoveTo(std::int64_t row, bool surface) {
   // ring (which a row takes whole) was consumed by it.
   const bool same_row_again = row == last_row_ && ring_rows_ > 0;
   if (surface && ring_first_.size() != ring_.size()) {
-    ring_first_.assign(ring_.size(), INT32_MAX);  // the first covering triangle's ring
+    ring_first_.Assign(ring_.size(), INT32_MAX);  // the first covering triangle's ring
   }
   if (last_row_ < 0 || row < last_row_ || same_row_again || surface != last_surface_) {
     Restart();

@@ -9,6 +9,7 @@
 
 #include "engine/active_triangle.h"
 #include "engine/scan_plan.h"
+#include "foundation/mapped_table.h"
 
 namespace pelmoro {
 
@@ -53,7 +54,7 @@ class RowSweeper {
   void Advance(std::int64_t row, std::int64_t y, bool surface);
   std::span<std::int32_t> RingRow(std::int64_t row) { return RowOf(ring_, row); }
   std::span<std::int32_t> RingFirstRow(std::int64_t row) { return RowOf(ring_first_, row); }
-  std::span<std::int32_t> RowOf(std::vector<std::int32_t>& ring, std::int64_t row);
+  std::span<std::int32_t> RowOf(const MappedArray<std::int32_t>& ring, std::int64_t row);
   void EmptyRingRow(std::int64_t row);
   void SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool surface,
                      const ColumnWindow& w, std::span<std::int32_t> heights);
@@ -76,9 +77,10 @@ class RowSweeper {
   std::int64_t ring_rows_;  // rows the ring holds, a power of two (0: no ring)
   // The rows ahead: highest heights so far, or, seeking the first covering
   // triangle, the lowest covering index so far (INT32_MAX: none) and its
-  // height.
-  std::vector<std::int32_t> ring_;
-  std::vector<std::int32_t> ring_first_;
+  // height. In mappings of their own: a wide lattice's ring is made of
+  // huge pages.
+  MappedArray<std::int32_t> ring_;
+  MappedArray<std::int32_t> ring_first_;
   std::vector<std::int32_t> first_;  // surface: lowest covering index per column
   std::vector<std::int32_t> first_z_;  // and its plane height there
 };

@@ -43,7 +43,7 @@ ScanPlan::ScanPlan(const GeometryStore& s, int p, std::int32_t n, std::int64_t p
                                           static_cast<std::uint32_t>(i);
     }
     std::sort(keys.begin(), keys.end());
-    order.resize(keys.size());
+    order.Reset(keys.size());
     for (std::size_t k = 0; k < keys.size(); ++k) order[k] = static_cast<std::int32_t>(keys[k]);
     return;
   }
@@ -52,7 +52,7 @@ ScanPlan::ScanPlan(const GeometryStore& s, int p, std::int32_t n, std::int64_t p
   std::vector<std::int32_t> start(static_cast<std::size_t>(rows) + 2, 0);
   for (std::int32_t i = 0; i < n; ++i) ++start[static_cast<std::size_t>(first_row(i)) + 1];
   for (std::size_t r = 1; r < start.size(); ++r) start[r] += start[r - 1];
-  order.resize(static_cast<std::size_t>(n));
+  order.Reset(static_cast<std::size_t>(n));
   for (std::int32_t i = 0; i < n; ++i) {
     order[static_cast<std::size_t>(start[static_cast<std::size_t>(first_row(i))]++)] = i;
   }

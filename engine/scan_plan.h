@@ -8,6 +8,7 @@
 #include "engine/lattice.h"
 #include "engine/scan_row.h"
 #include "foundation/geometry_store.h"
+#include "foundation/mapped_table.h"
 
 namespace pelmoro {
 
@@ -22,7 +23,9 @@ struct ScanPlan {
   PieceLayout layout;
   std::int32_t count;
   std::int32_t z_min;
-  std::vector<std::int32_t> order;  // triangle indices by (first row reached, index)
+  // Triangle indices by (first row reached, index), in a mapping of its
+  // own: a large model's order is made of huge pages.
+  MappedArray<std::int32_t> order;
   // The highest index of a triangle that can give a point a height above
   // z min (-1: none): one that covers points (area key not 0) and is no
   // level floor at z min. A level floor after it in file order is never the

@@ -1,8 +1,9 @@
 // Large tables in anonymous mappings of their own: made of huge pages from
-// 1 MiB on (fresh memory is costly to touch page by page), grown by
+// 128 KiB on (fresh memory is costly to touch page by page), grown by
 // remapping rather than copying, and given back whole.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <new>
@@ -38,8 +39,16 @@ class MappedArray {
     data_ = static_cast<T*>(ResizeMappedTable(nullptr, 0, n * sizeof(T)));
     size_ = n;
   }
+  // Room for n values, each `value`.
+  void Assign(std::size_t n, const T& value) {
+    Reset(n);
+    std::fill(data_, data_ + size_, value);
+  }
   T* data() const { return data_; }
+  T* begin() const { return data_; }
+  T* end() const { return data_ + size_; }
   std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
   T& operator[](std::size_t i) const { return data_[i]; }
 
  private:
