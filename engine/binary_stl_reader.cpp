@@ -9,7 +9,7 @@
 #include <limits>
 #include <vector>
 
-#include "engine/grid_field.h"
+#include "engine/grid_units.h"
 #include "engine/stl_format.h"
 #include "engine/triangle_metrics.h"
 #include "foundation/binary_input.h"
@@ -39,17 +39,15 @@ std::string ValueText(float value) {
   return text;
 }
 
-// One float32 into grid units; triangle is 1-based, field 0..8.
+// One float32 into grid units; triangle is 1-based, field 0..8. Taken only
+// for a record ConvertRecordFast refuses, so that its failing field is
+// named.
 std::int32_t ConvertCoordinate(float value, std::uint64_t triangle, int field, int units) {
   if (std::isnan(value)) throw EConvertError(FieldName(triangle, field) + " is not a number (nan)");
   if (std::isinf(value)) {
     throw EConvertError(FieldName(triangle, field) + " is not a finite number (" +
                         (value > 0 ? "inf" : "-inf") + ")");
   }
-  // A float32 times a whole number of units below 2^16 is exact in double
-  // precision; adding 0.5 rounds once, well within SettleGridValue's bound.
-  std::int32_t grid = 0;
-  if (detail::SettleGridValue(static_cast<double>(value) * units + 0.5, grid)) return grid;
   try {
     return ToGridUnitsNaming(value, units, [value] { return ValueText(value); });
   } catch (const ERangeError& e) {
@@ -109,7 +107,7 @@ class BinaryReading {
     const std::uint32_t count = ReadHeader();
     // A stream's count cannot be checked against its size: its rows come as
     // its records do.
-    if (source_.size() > 0) store_.SetCapacity(count);
+    if (size_ > 0) store_.SetCapacity(count);
     // The buffer of a large file in huge pages: fresh memory costs a fault
     // a page to touch.
     const std::size_t chunk_bytes =
@@ -133,7 +131,7 @@ class BinaryReading {
       if (got < bytes) throw ETruncatedStl(count, done);
     }
     char extra = 0;
-    if (source_.size() == 0 && source_.Read(&extra, 1) > 0) {
+    if (size_ == 0 && source_.Read(&extra, 1) > 0) {
       throw ENotStlFile("binary data with bytes after the last of the " + std::to_string(count) +
                         " triangles its header counts");
     }
@@ -146,8 +144,8 @@ class BinaryReading {
     const std::size_t got = source_.Read(header, sizeof header);
     std::uint32_t count = 0;
     if (got == sizeof header) std::memcpy(&count, header + 80, sizeof count);  // little-endian
-    if (source_.size() > 0) {
-      CheckBinaryStlSize(count, source_.size());
+    if (size_ > 0) {
+      CheckBinaryStlSize(count, size_);
     } else if (got < sizeof header) {
       CheckBinaryStlSize(count, got);  // too short for a header
     }

@@ -1,6 +1,7 @@
 #include "engine/scan_plan.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "engine/plane.h"
 #include "foundation/wide_int.h"

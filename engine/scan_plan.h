@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "engine/lattice.h"
 #include "engine/scan_row.h"

@@ -50,14 +50,23 @@ double PlanDistance(std::int64_t dx, std::int64_t dy) {
   return static_cast<double>(sqrtl(static_cast<Real>(sum)));
 }
 
-TriangleMetrics ComputeTriangleMetrics(const Triangle& t) {
+namespace {
+
+// The plan-view lengths of edges v0-v1, v1-v2 and v2-v0.
+void MeasureEdges(const Triangle& t, double edge[3]) {
   const Vertex& a = t.v[0];
   const Vertex& b = t.v[1];
   const Vertex& c = t.v[2];
+  edge[0] = PlanDistance(std::int64_t{a.x} - b.x, std::int64_t{a.y} - b.y);
+  edge[1] = PlanDistance(std::int64_t{b.x} - c.x, std::int64_t{b.y} - c.y);
+  edge[2] = PlanDistance(std::int64_t{c.x} - a.x, std::int64_t{c.y} - a.y);
+}
+
+}  // namespace
+
+TriangleMetrics ComputeTriangleMetrics(const Triangle& t) {
   TriangleMetrics m;
-  m.edge[0] = PlanDistance(std::int64_t{a.x} - b.x, std::int64_t{a.y} - b.y);
-  m.edge[1] = PlanDistance(std::int64_t{b.x} - c.x, std::int64_t{b.y} - c.y);
-  m.edge[2] = PlanDistance(std::int64_t{c.x} - a.x, std::int64_t{c.y} - a.y);
+  MeasureEdges(t, m.edge);
   m.area_key = AreaKey(TriangleArea(m.edge[0], m.edge[1], m.edge[2]));
   return m;
 }
@@ -69,14 +78,7 @@ void ComputeTriangleMetrics(const Triangle* triangles, TriangleMetrics* metrics,
     const std::size_t run = std::min(kRun, n - first);
     const Triangle* const t = triangles + first;
     TriangleMetrics* const m = metrics + first;
-    for (std::size_t i = 0; i < run; ++i) {
-      const Vertex& a = t[i].v[0];
-      const Vertex& b = t[i].v[1];
-      const Vertex& c = t[i].v[2];
-      m[i].edge[0] = PlanDistance(std::int64_t{a.x} - b.x, std::int64_t{a.y} - b.y);
-      m[i].edge[1] = PlanDistance(std::int64_t{b.x} - c.x, std::int64_t{b.y} - c.y);
-      m[i].edge[2] = PlanDistance(std::int64_t{c.x} - a.x, std::int64_t{c.y} - a.y);
-    }
+    for (std::size_t i = 0; i < run; ++i) MeasureEdges(t[i], m[i].edge);
     for (std::size_t i = 0; i < run; ++i) {
       area[i] = TriangleArea(m[i].edge[0], m[i].edge[1], m[i].edge[2]);
     }
