@@ -5,9 +5,9 @@
 #include <chrono>
 #include <cstring>
 #include <future>
-#include <system_error>
 #include <utility>
 
+#include "foundation/disk_flush.h"
 #include "foundation/text_file.h"
 #include "foundation/text_file_access.h"
 
@@ -68,15 +68,7 @@ void TextFileAccess::StartSync(TextFile& f) {
   const int fd = ::fcntl(f.fd_, F_DUPFD_CLOEXEC, 0);
   if (fd < 0) return;  // the final flush does it all
   f.sync_mark_ = f.written_;
-  try {
-    f.syncing_ = std::async(std::launch::async, [fd] {
-      const int error = ::fdatasync(fd) == 0 || errno == EINVAL ? 0 : errno;
-      ::close(fd);
-      return error;
-    });
-  } catch (const std::system_error&) {
-    ::close(fd);  // no thread to be had: the final flush does it all
-  }
+  f.syncing_ = StartDiskFlush(fd, DiskFlush::kData);
 }
 
 std::future<int> TakeTextFlush(TextFile& file) { return std::move(file.syncing_); }

@@ -13,8 +13,8 @@
 #include <functional>
 #include <future>
 #include <memory>
-#include <system_error>
 
+#include "foundation/disk_flush.h"
 #include "foundation/errors.h"
 #include "heightmap/output_target.h"
 #include "heightmap/temporary_files.h"
@@ -100,22 +100,13 @@ std::future<int> Ready(int value) {
   return promise.get_future();
 }
 
-// fsync on a thread of its own, so the caller can go on with other work (or
+// fsync in the background, so the caller can go on with other work (or
 // handle its window) while a large file reaches the disk; the future gives
 // the errno of a failed fsync, or 0.
 std::future<int> StartFlushToDisk(int file_fd) {
   const int fd = ::fcntl(file_fd, F_DUPFD_CLOEXEC, 0);
   if (fd < 0) return Ready(errno);
-  const auto sync = [fd] {
-    const int result = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
-    ::close(fd);
-    return result;
-  };
-  try {
-    return std::async(std::launch::async, sync);
-  } catch (const std::system_error&) {
-    return Ready(sync());  // no thread to be had (a memory limit): wait here
-  }
+  return StartDiskFlush(fd, DiskFlush::kAll);
 }
 
 int WaitForDisk(std::future<int>& flushed, const std::function<void()>& while_waiting) {

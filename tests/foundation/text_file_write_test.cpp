@@ -4,9 +4,11 @@
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <functional>
 #include <future>
@@ -17,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/disk_flush.h"
 #include "foundation/errors.h"
 #include "foundation/text_file.h"
 #include "tests/support/test_support.h"
@@ -403,6 +406,54 @@ TEST(TextFileErrors, PendingCodeIsPerThreadAndLatestWins) {
   EXPECT_EQ(seen_elsewhere, 0);
   EXPECT_EQ(Raised().first, 5);
   EXPECT_EQ(Raised().first, 0);
+}
+
+// Flushes in the background: each gives its own descriptor's result, more
+// of them than there are flushing threads all finish, and a child process
+// (which has none of its parent's threads) flushes too.
+TEST(DiskFlush, EachFlushGivesItsOwnResult) {
+  TempDir dir;
+  int pipe_ends[2];
+  ASSERT_EQ(::pipe(pipe_ends), 0);
+  ::close(pipe_ends[1]);
+  const auto file = [&](const char* name) {
+    const int fd = ::open(dir.File(name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    EXPECT_EQ(::write(fd, "x\r\n", 3), 3);
+    return fd;
+  };
+  struct Case {
+    const char* name;
+    int fd;
+    DiskFlush kind;
+    int error;
+  };
+  std::vector<Case> cases = {
+      {"file", file("a.hzm"), DiskFlush::kAll, 0},
+      {"pipe (nothing to flush)", pipe_ends[0], DiskFlush::kAll, 0},
+      {"closed descriptor", 1000, DiskFlush::kData, EBADF},
+  };
+  for (int i = 0; i < 12; ++i) cases.push_back({"one of many", file("many.hzm"), DiskFlush::kData, 0});
+  std::vector<std::future<int>> flushes;
+  for (const Case& c : cases) flushes.push_back(StartDiskFlush(c.fd, c.kind));
+  for (std::size_t k = 0; k < cases.size(); ++k) {
+    SCOPED_TRACE(cases[k].name);
+    EXPECT_EQ(flushes[k].get(), cases[k].error);
+    EXPECT_EQ(::fcntl(cases[k].fd, F_GETFD), -1);  // closed when done
+  }
+#if defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "ThreadSanitizer starts no threads after a fork of a threaded process";
+#endif
+  const pid_t child = ::fork();
+  if (child == 0) {
+    std::future<int> flushed = StartDiskFlush(file("child.hzm"), DiskFlush::kAll);
+    ::_exit(flushed.wait_for(std::chrono::seconds(30)) == std::future_status::ready &&
+                    flushed.get() == 0
+                ? 0
+                : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace

@@ -1,0 +1,17 @@
+// Flushes of files to the disk that run while their caller goes on.
+#pragma once
+
+#include <future>
+
+namespace pelmoro {
+
+enum class DiskFlush { kData, kAll };  // fdatasync, fsync
+
+// Starts flushing `fd` (a descriptor the flush owns and closes when done) on
+// a background thread; the future gives the errno of a failed flush, or 0.
+// Threads stay for later flushes, since starting one costs more than a
+// small flush does; a flush waits only when every thread is busy and no
+// other can be started, or runs here when none can be had at all.
+std::future<int> StartDiskFlush(int fd, DiskFlush kind);
+
+}  // namespace pelmoro
