@@ -86,6 +86,10 @@ struct ColumnWindow {
   std::int64_t first, last;
 };
 
+// Columns, less one, of the widest pass left unnarrowed: narrowing pays
+// only beyond.
+inline constexpr std::int64_t kWidestUnnarrowed = 4;
+
 // Where a triangle's pass along row y starts: its columns there, narrowed
 // when it is wider than a few (narrowing pays only then), the edge
 // functions at the first, and their steps from column to column.
@@ -107,7 +111,7 @@ inline bool StartPass(const ScanPlan& plan, const ActiveTriangle& a, std::int64_
                       const ColumnWindow& window, RowPass& pass) {
   pass.j_lo = std::max(a.j_lo, window.first);
   pass.j_hi = std::min(a.j_hi, window.last);
-  if (pass.j_hi - pass.j_lo > 4) {
+  if (pass.j_hi - pass.j_lo > kWidestUnnarrowed) {
     NarrowColumns(a.coverage, y, plan.lattice.x_min, plan.lattice.pitch, &pass.j_lo, &pass.j_hi);
   }
   if (pass.j_lo > pass.j_hi) return false;

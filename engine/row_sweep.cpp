@@ -18,6 +18,104 @@ std::int64_t RingRowsFor(std::int64_t columns) {
   return rows >= 8 ? rows : 0;
 }
 
+// Why the passes below need no tests of their own. The coverage decision is
+// the exact sum of the edge functions (easy_c is 0). N = z1 D + S stays
+// below 2^53 in the bounding box, so it and D are exact doubles and their
+// quotient q is correctly rounded: within |N / D| 2^-53 of the true value.
+// At a covered point the true height lies between the vertices' z, below
+// 2^20 in magnitude, so q is within 2^-33 of it, while a quotient that is
+// not whole lies at least 1 / |D| >= 2^-32 from every whole number: q
+// truncates to the same whole number as N / D. Elsewhere q is not used.
+
+// One point of a pass: its coverage decision and height from the edge
+// functions c and the numerator n there, handed to take(column, covered,
+// z); then both step to the next column.
+struct PassPoint {
+  std::int64_t step[3], n_step, key;
+  double d;
+
+  template <typename Take>
+  void operator()(std::int64_t c[3], std::int64_t& n, std::size_t column, Take& take) const {
+    const std::int64_t sum = (c[0] < 0 ? -c[0] : c[0]) + (c[1] < 0 ? -c[1] : c[1]) +
+                             (c[2] < 0 ? -c[2] : c[2]);
+    // Below 2^53 in magnitude, so the conversion is defined; the height
+    // of a covered point fits 32 bits.
+    const auto z = static_cast<std::int32_t>(static_cast<std::int64_t>(static_cast<double>(n) / d));
+    take(column, 500 * sum == key, z);
+    for (int e = 0; e < 3; ++e) c[e] += step[e];
+    n += n_step;
+  }
+};
+
+PassPoint PassPointOf(const ScanPlan& plan, const ActiveTriangle& a) {
+  const std::int64_t p = plan.lattice.pitch;
+  return {{-a.coverage.ey[0] * p, -a.coverage.ey[1] * p, -a.coverage.ey[2] * p},
+          -a.nx * p,
+          a.coverage.key,
+          static_cast<double>(a.d)};
+}
+
+// Calls take(column, covered, z) for each column of the triangle's pass
+// along row y; column counts from the window's first. Covered or not is a
+// coin toss along an edge, so callers select rather than branch on it.
+template <typename Take>
+void SimplePass(const ScanPlan& plan, const ActiveTriangle& a, std::int64_t y,
+                const ColumnWindow& w, Take take) {
+  RowPass pass;
+  if (!StartPass(plan, a, y, w, pass)) return;
+  std::int64_t n = a.z1d + a.nx * (a.x1 - pass.x) + a.ny * (a.y1 - y);
+  const PassPoint point = PassPointOf(plan, a);
+  for (std::int64_t j = pass.j_lo; j <= pass.j_hi; ++j) {
+    point(pass.c, n, static_cast<std::size_t>(j - w.first), take);
+  }
+}
+
+// The same for every point of a narrow triangle's box, rows first to last
+// (whole rows: the columns are the lattice's); take_row(row) gives the
+// taker of each row. The edge functions and the numerator step from row to
+// row as they do from column to column, exactly, so each point gets what
+// its own row's pass would give it.
+template <typename TakeRow>
+void BoxPass(const ScanPlan& plan, const ActiveTriangle& a, std::int64_t first, std::int64_t last,
+             TakeRow take_row) {
+  const std::int64_t p = plan.lattice.pitch;
+  const std::int64_t x = plan.lattice.X(a.j_lo);
+  const std::int64_t y = plan.lattice.Y(first);
+  std::int64_t c_row[3];
+  EdgeFunctions(a.coverage, x, y, c_row);
+  std::int64_t n_row = a.z1d + a.nx * (a.x1 - x) + a.ny * (a.y1 - y);
+  const PassPoint point = PassPointOf(plan, a);
+  for (std::int64_t r = first; r <= last; ++r) {
+    auto take = take_row(r);
+    std::int64_t c[3] = {c_row[0], c_row[1], c_row[2]};
+    std::int64_t n = n_row;
+    for (std::int64_t j = a.j_lo; j <= a.j_hi; ++j) point(c, n, static_cast<std::size_t>(j), take);
+    for (int e = 0; e < 3; ++e) c_row[e] += a.coverage.ex[e] * p;
+    n_row -= a.ny * p;
+  }
+}
+
+// Seeking the highest plane: a covered point takes its height if higher.
+struct TakeHighest {
+  std::int32_t* heights;
+  void operator()(std::size_t column, bool covered, std::int32_t z) const {
+    heights[column] = std::max(heights[column], covered ? z : INT32_MIN);
+  }
+};
+
+// Seeking the first covering triangle: a covered point takes this
+// triangle's index and height when no lower index covers it yet.
+struct TakeFirst {
+  std::int32_t index;
+  std::int32_t* first;
+  std::int32_t* first_z;
+  void operator()(std::size_t column, bool covered, std::int32_t z) const {
+    const bool take = covered && index < first[column];
+    first[column] = take ? index : first[column];
+    first_z[column] = take ? z : first_z[column];
+  }
+};
+
 }  // namespace
 
 RowSweeper::RowSweeper(const ScanPlan& plan)
@@ -105,6 +203,16 @@ void RowSweeper::Advance(std::int64_t row, std::int64_t y, bool surface) {
 
 void RowSweeper::SweepIntoRing(const ActiveTriangle& a, std::int64_t row, std::int64_t last,
                                bool surface) {
+  if (a.j_hi - a.j_lo <= kWidestUnnarrowed) {
+    if (surface) {
+      BoxPass(plan_, a, row, last, [this, index = a.index](std::int64_t r) {
+        return TakeFirst{index, RingFirstRow(r).data(), RingRow(r).data()};
+      });
+    } else {
+      BoxPass(plan_, a, row, last, [this](std::int64_t r) { return TakeHighest{RingRow(r).data()}; });
+    }
+    return;
+  }
   const ColumnWindow whole{0, plan_.lattice.columns - 1};
   const std::int64_t y_min = plan_.store.bounds().y_min;
   for (std::int64_t r = row; r <= last; ++r) {
@@ -128,57 +236,14 @@ std::int32_t RowSweeper::PlaneHeight(const ActiveTriangle& a, std::int64_t s, st
                           static_cast<std::int32_t>(y));
 }
 
-// Why the loop below needs no tests of its own. The coverage decision is the
-// exact sum of the edge functions (easy_c is 0). N = z1 D + S stays below
-// 2^53 in the bounding box, so it and D are exact doubles and their
-// quotient q is correctly rounded: within |N / D| 2^-53 of the true value.
-// At a covered point the true height lies between the vertices' z, below
-// 2^20 in magnitude, so q is within 2^-33 of it, while a quotient that is
-// not whole lies at least 1 / |D| >= 2^-32 from every whole number: q
-// truncates to the same whole number as N / D. Elsewhere q is not used.
-//
-// Calls take(column, covered, z) for each column of the triangle's pass
-// along row y; column counts from the window's first. Covered or not is a
-// coin toss along an edge, so callers select rather than branch on it.
-template <typename Take>
-void SimplePass(const ScanPlan& plan, const ActiveTriangle& a, std::int64_t y,
-                const ColumnWindow& w, Take take) {
-  RowPass pass;
-  if (!StartPass(plan, a, y, w, pass)) return;
-  std::int64_t* const c = pass.c;
-  std::int64_t n = a.z1d + a.nx * (a.x1 - pass.x) + a.ny * (a.y1 - y);
-  const std::int64_t n_step = -a.nx * plan.lattice.pitch;
-  const auto d = static_cast<double>(a.d);
-  const std::int64_t key = a.coverage.key;
-  for (std::int64_t j = pass.j_lo; j <= pass.j_hi; ++j) {
-    const std::int64_t sum = (c[0] < 0 ? -c[0] : c[0]) + (c[1] < 0 ? -c[1] : c[1]) +
-                             (c[2] < 0 ? -c[2] : c[2]);
-    // Below 2^53 in magnitude, so the conversion is defined; the height
-    // of a covered point fits 32 bits.
-    const auto z = static_cast<std::int32_t>(static_cast<std::int64_t>(static_cast<double>(n) / d));
-    take(static_cast<std::size_t>(j - w.first), 500 * sum == key, z);
-    for (int e = 0; e < 3; ++e) c[e] += pass.step[e];
-    n += n_step;
-  }
-}
-
 void RowSweeper::SweepSimple(const ActiveTriangle& a, std::int64_t y, const ColumnWindow& w,
                              std::span<std::int32_t> heights) {
-  SimplePass(plan_, a, y, w, [heights](std::size_t column, bool covered, std::int32_t z) {
-    heights[column] = std::max(heights[column], covered ? z : INT32_MIN);
-  });
+  SimplePass(plan_, a, y, w, TakeHighest{heights.data()});
 }
 
-// Seeking the first covering triangle: a covered point takes this
-// triangle's index and height when no lower index covers it yet.
 void RowSweeper::SweepSimpleFirst(const ActiveTriangle& a, std::int64_t y, const ColumnWindow& w,
                                   std::span<std::int32_t> first, std::span<std::int32_t> first_z) {
-  const std::int32_t index = a.index;
-  SimplePass(plan_, a, y, w, [=](std::size_t column, bool covered, std::int32_t z) {
-    const bool take = covered && index < first[column];
-    first[column] = take ? index : first[column];
-    first_z[column] = take ? z : first_z[column];
-  });
+  SimplePass(plan_, a, y, w, TakeFirst{a.index, first.data(), first_z.data()});
 }
 
 void RowSweeper::SweepWithFullTest(const ActiveTriangle& a, std::int64_t y, bool surface,
