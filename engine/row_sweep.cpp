@@ -251,13 +251,13 @@ void RowSweeper::SweepWithFullTest(const ActiveTriangle& a, std::int64_t y, bool
   const std::int64_t last = std::min(a.j_hi, w.last);
   for (std::int64_t j = std::max(a.j_lo, w.first); j <= last; ++j) {
     const auto column = static_cast<std::size_t>(j - w.first);
-    if (surface && first_[column] < a.index) continue;  // a lower index covers it
+    if (surface && first_now_[column] < a.index) continue;  // a lower index covers it
     const auto x = static_cast<std::int32_t>(plan_.lattice.x_min + j * plan_.lattice.pitch);
     if (!TriangleCovers(plan_.store, a.index, x, static_cast<std::int32_t>(y))) continue;
     const std::int32_t z = TriangleHeightAt(plan_.store, a.index, x, static_cast<std::int32_t>(y));
     if (surface) {
-      first_[column] = a.index;  // lower than what it held: see above
-      first_z_[column] = z;
+      first_now_[column] = a.index;  // lower than what it held: see above
+      first_z_now_[column] = z;
     } else if (z > heights[column]) {
       heights[column] = z;
     }
@@ -291,7 +291,7 @@ void RowSweeper::SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool sur
     // so a triangle entirely below the height found so far changes nothing.
     // Seeking the first covering triangle, a column already covered by a
     // lower index cannot change.
-    if (surface ? first_[column] < a.index
+    if (surface ? first_now_[column] < a.index
                 : a.z_top < heights[column] && InsideOrOn(a.coverage, c)) {
       for (int e = 0; e < 3; ++e) c[e] += step[e];
       s += s_step;
@@ -308,8 +308,8 @@ void RowSweeper::SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool sur
     if (decision == Coverage::kCovered) {
       const std::int32_t z = PlaneHeight(a, s, x, y);
       if (surface) {
-        first_[column] = a.index;  // lower than what it held: see above
-        first_z_[column] = z;
+        first_now_[column] = a.index;  // lower than what it held: see above
+        first_z_now_[column] = z;
       } else if (z > heights[column]) {
         heights[column] = z;
       }
@@ -327,23 +327,29 @@ void RowSweeper::ComputeRow(std::int64_t row, bool surface, std::int64_t first_c
   const std::int64_t y = plan_.lattice.Y(row);
   Advance(row, y, surface);
   // The ring's row (a whole row: rows in pieces take no ring) becomes this
-  // row, and is emptied for the row that takes its place.
+  // row, and is emptied for the row that takes its place. Seeking the first
+  // covering triangle, the sweep goes on in the ring's row itself.
+  const std::int32_t z_min = plan_.z_min;
   if (surface) {
-    std::fill(heights.begin(), heights.end(), plan_.z_min);
     if (ring_rows_ > 0) {
-      first_.assign(RingFirstRow(row).begin(), RingFirstRow(row).end());
-      first_z_.assign(RingRow(row).begin(), RingRow(row).end());
+      first_now_ = RingFirstRow(row).data();
+      first_z_now_ = RingRow(row).data();
     } else {
       first_.assign(heights.size(), INT32_MAX);
       first_z_.resize(heights.size());
+      first_now_ = first_.data();
+      first_z_now_ = first_z_.data();
     }
   } else if (ring_rows_ > 0) {
-    const std::span<std::int32_t> ring_row = RingRow(row);
-    std::copy(ring_row.begin(), ring_row.end(), heights.begin());
+    std::int32_t* const ring_row = RingRow(row).data();
+    for (std::size_t j = 0; j < heights.size(); ++j) {
+      heights[j] = ring_row[j];
+      ring_row[j] = z_min;
+    }
+    if (!ring_first_.empty()) std::ranges::fill(RingFirstRow(row), INT32_MAX);
   } else {
-    std::fill(heights.begin(), heights.end(), plan_.z_min);
+    std::fill(heights.begin(), heights.end(), z_min);
   }
-  if (ring_rows_ > 0) EmptyRingRow(row);
   // A piece no longer wanted is left as it stands; its triangles still
   // leave the active set as they should.
   const auto sweep = [&](const ActiveTriangle& a) {
@@ -352,8 +358,17 @@ void RowSweeper::ComputeRow(std::int64_t row, bool surface, std::int64_t first_c
   active_.ForEachReaching(y, sweep);
   if (!surface) return;
   level_.ForEachReaching(y, sweep);
-  for (std::size_t j = 0; j < heights.size(); ++j) {
-    if (first_[j] != INT32_MAX && first_z_[j] > heights[j]) heights[j] = first_z_[j];
+  const auto merge = [&](std::size_t j) {
+    heights[j] = first_now_[j] != INT32_MAX && first_z_now_[j] > z_min ? first_z_now_[j] : z_min;
+  };
+  if (ring_rows_ == 0) {
+    for (std::size_t j = 0; j < heights.size(); ++j) merge(j);
+    return;
+  }
+  for (std::size_t j = 0; j < heights.size(); ++j) {  // the ring's row emptied on the way
+    merge(j);
+    first_now_[j] = INT32_MAX;
+    first_z_now_[j] = z_min;
   }
 }
 

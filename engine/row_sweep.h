@@ -81,8 +81,13 @@ class RowSweeper {
   // huge pages.
   MappedArray<std::int32_t> ring_;
   MappedArray<std::int32_t> ring_first_;
-  std::vector<std::int32_t> first_;  // surface: lowest covering index per column
-  std::vector<std::int32_t> first_z_;  // and its plane height there
+  // Seeking the first covering triangle, the row being computed: the lowest
+  // covering index per column and its plane height there. The ring's row,
+  // or, with no ring, first_ and first_z_.
+  std::int32_t* first_now_ = nullptr;
+  std::int32_t* first_z_now_ = nullptr;
+  std::vector<std::int32_t> first_;
+  std::vector<std::int32_t> first_z_;
 };
 
 }  // namespace pelmoro
