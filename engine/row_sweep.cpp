@@ -4,8 +4,18 @@
 #include <climits>
 
 #include "engine/coverage.h"
+#include "engine/plane.h"
 
 namespace pelmoro {
+
+// What a box pass reads of a triangle: its columns, the edge functions'
+// terms and area key, and the plane terms, as ActiveTriangle holds them.
+struct BoxTerms {
+  std::int32_t index;
+  std::int64_t j_lo, j_hi;
+  std::int64_t ox[3], oy[3], ex[3], ey[3], key;
+  std::int64_t d, nx, ny, x1, y1, z1d;
+};
 
 namespace {
 
@@ -70,28 +80,43 @@ void SimplePass(const ScanPlan& plan, const ActiveTriangle& a, std::int64_t y,
   }
 }
 
-// The same for every point of a narrow triangle's box, rows first to last
-// (whole rows: the columns are the lattice's); take_row(row) gives the
-// taker of each row. The edge functions and the numerator step from row to
-// row as they do from column to column, exactly, so each point gets what
-// its own row's pass would give it.
+BoxTerms BoxTermsOf(const ActiveTriangle& a) {
+  const CoverageCoefficients& k = a.coverage;
+  BoxTerms b{a.index, a.j_lo, a.j_hi, {}, {}, {}, {}, k.key, a.d, a.nx, a.ny, a.x1, a.y1, a.z1d};
+  for (int e = 0; e < 3; ++e) {
+    b.ox[e] = k.ox[e];
+    b.oy[e] = k.oy[e];
+    b.ex[e] = k.ex[e];
+    b.ey[e] = k.ey[e];
+  }
+  return b;
+}
+
+// The same as SimplePass for every point of a narrow triangle's box, rows
+// first to last (whole rows: the columns are the lattice's); take_row(row)
+// gives the taker of each row. The edge functions and the numerator step
+// from row to row as they do from column to column, exactly, so each point
+// gets what its own row's pass would give it.
 template <typename TakeRow>
-void BoxPass(const ScanPlan& plan, const ActiveTriangle& a, std::int64_t first, std::int64_t last,
+void BoxPass(const ScanPlan& plan, const BoxTerms& b, std::int64_t first, std::int64_t last,
              TakeRow take_row) {
   const std::int64_t p = plan.lattice.pitch;
-  const std::int64_t x = plan.lattice.X(a.j_lo);
+  const std::int64_t x = plan.lattice.X(b.j_lo);
   const std::int64_t y = plan.lattice.Y(first);
   std::int64_t c_row[3];
-  EdgeFunctions(a.coverage, x, y, c_row);
-  std::int64_t n_row = a.z1d + a.nx * (a.x1 - x) + a.ny * (a.y1 - y);
-  const PassPoint point = PassPointOf(plan, a);
+  for (int e = 0; e < 3; ++e) c_row[e] = b.ex[e] * (y - b.oy[e]) - b.ey[e] * (x - b.ox[e]);
+  std::int64_t n_row = b.z1d + b.nx * (b.x1 - x) + b.ny * (b.y1 - y);
+  const PassPoint point{{-b.ey[0] * p, -b.ey[1] * p, -b.ey[2] * p},
+                        -b.nx * p,
+                        b.key,
+                        static_cast<double>(b.d)};
   for (std::int64_t r = first; r <= last; ++r) {
     auto take = take_row(r);
     std::int64_t c[3] = {c_row[0], c_row[1], c_row[2]};
     std::int64_t n = n_row;
-    for (std::int64_t j = a.j_lo; j <= a.j_hi; ++j) point(c, n, static_cast<std::size_t>(j), take);
-    for (int e = 0; e < 3; ++e) c_row[e] += a.coverage.ex[e] * p;
-    n_row -= a.ny * p;
+    for (std::int64_t j = b.j_lo; j <= b.j_hi; ++j) point(c, n, static_cast<std::size_t>(j), take);
+    for (int e = 0; e < 3; ++e) c_row[e] += b.ex[e] * p;
+    n_row -= b.ny * p;
   }
 }
 
@@ -179,7 +204,9 @@ void RowSweeper::Advance(std::int64_t row, std::int64_t y, bool surface) {
     ++next_;
     // A triangle of area key 0 never covers anything, nor one lying
     // between two columns.
-    if (t.v[0].y < y || store.metrics(static_cast<std::size_t>(i)).area_key == 0.0) continue;
+    const double area_key = store.metrics(static_cast<std::size_t>(i)).area_key;
+    if (t.v[0].y < y || area_key == 0.0) continue;
+    if (SweepSmallIntoRing(i, t, area_key, row, surface)) continue;
     const ActiveTriangle& a = active_.Prepare(plan_, i);
     if (a.j_lo > a.j_hi || (!surface && a.level_at_floor)) {
       // The highest plane never needs a level floor (the sweep starts over
@@ -204,13 +231,7 @@ void RowSweeper::Advance(std::int64_t row, std::int64_t y, bool surface) {
 void RowSweeper::SweepIntoRing(const ActiveTriangle& a, std::int64_t row, std::int64_t last,
                                bool surface) {
   if (a.j_hi - a.j_lo <= kWidestUnnarrowed) {
-    if (surface) {
-      BoxPass(plan_, a, row, last, [this, index = a.index](std::int64_t r) {
-        return TakeFirst{index, RingFirstRow(r).data(), RingRow(r).data()};
-      });
-    } else {
-      BoxPass(plan_, a, row, last, [this](std::int64_t r) { return TakeHighest{RingRow(r).data()}; });
-    }
+    BoxIntoRing(BoxTermsOf(a), row, last, surface);
     return;
   }
   const ColumnWindow whole{0, plan_.lattice.columns - 1};
@@ -223,6 +244,67 @@ void RowSweeper::SweepIntoRing(const ActiveTriangle& a, std::int64_t row, std::i
       SweepSimple(a, y, whole, RingRow(r));
     }
   }
+}
+
+void RowSweeper::BoxIntoRing(const BoxTerms& b, std::int64_t row, std::int64_t last, bool surface) {
+  if (surface) {
+    BoxPass(plan_, b, row, last, [this, index = b.index](std::int64_t r) {
+      return TakeFirst{index, RingFirstRow(r).data(), RingRow(r).data()};
+    });
+  } else {
+    BoxPass(plan_, b, row, last, [this](std::int64_t r) { return TakeHighest{RingRow(r).data()}; });
+  }
+}
+
+// The usual triangle, a few grid units across with modest heights, that
+// enters the ring narrow: its box pass set up straight from its vertices,
+// with the terms ActiveTriangle would give it, and none of the rest. Such a
+// triangle is always `simple` there (its coverage is decided exactly
+// everywhere, its plane terms are exact in 64 bits far below 2^53) unless
+// it is level at z min or its plan area is 0 (D = 0). False: it needs the
+// general way.
+bool RowSweeper::SweepSmallIntoRing(std::int32_t i, const Triangle& t, double area_key,
+                                    std::int64_t row, bool surface) {
+  constexpr std::int64_t kSmallSpan = 32;
+  constexpr std::int32_t kSmallHeight = std::int32_t{1} << 20;
+  const Vertex& p0 = t.v[0];
+  const Vertex& p1 = t.v[1];
+  const Vertex& p2 = t.v[2];
+  const std::int64_t x_lo = std::min({p0.x, p1.x, p2.x});
+  const std::int64_t x_hi = std::max({p0.x, p1.x, p2.x});
+  const std::int32_t z_lo = std::min({p0.z, p1.z, p2.z});
+  const std::int32_t z_hi = std::max({p0.z, p1.z, p2.z});
+  if (ring_rows_ == 0 || x_hi - x_lo > kSmallSpan || std::int64_t{p0.y} - p2.y > kSmallSpan ||
+      z_lo <= -kSmallHeight || z_hi >= kSmallHeight || z_hi == plan_.z_min) {
+    return false;
+  }
+  const Lattice& lattice = plan_.lattice;
+  BoxTerms b;
+  b.index = i;
+  b.j_lo = std::max<std::int64_t>(0, CeilByPitch(x_lo - lattice.x_min, lattice.pitch));
+  b.j_hi = std::min<std::int64_t>(lattice.columns - 1, FloorByPitch(x_hi - lattice.x_min, lattice.pitch));
+  if (b.j_lo > b.j_hi) return true;  // between two columns: nothing to cover
+  const std::int64_t last = (std::int64_t{p0.y} - lattice.y_min) / lattice.pitch;
+  if (b.j_hi - b.j_lo > kWidestUnnarrowed || last - row >= ring_rows_) return false;
+  const auto [d, nx, ny] = ComputePlaneNormal<std::int64_t>(t);
+  if (d == 0) return false;
+  for (int e = 0; e < 3; ++e) {
+    const Vertex& from = t.v[e];
+    const Vertex& to = t.v[(e + 1) % 3];
+    b.ox[e] = from.x;
+    b.oy[e] = from.y;
+    b.ex[e] = std::int64_t{to.x} - from.x;
+    b.ey[e] = std::int64_t{to.y} - from.y;
+  }
+  b.key = static_cast<std::int64_t>(area_key);
+  b.d = d;
+  b.nx = nx;
+  b.ny = ny;
+  b.x1 = p1.x;
+  b.y1 = p1.y;
+  b.z1d = p1.z * d;
+  BoxIntoRing(b, row, last, surface);
+  return true;
 }
 
 std::int32_t RowSweeper::PlaneHeight(const ActiveTriangle& a, std::int64_t s, std::int64_t x,

@@ -13,6 +13,8 @@
 
 namespace pelmoro {
 
+struct BoxTerms;
+
 // Tells a sweep that the piece it computes is no longer wanted: it lies at
 // or beyond the end of what is needed, or the mode changed since it was
 // claimed. Read without a lock, once per triangle.
@@ -63,6 +65,9 @@ class RowSweeper {
   void SweepSimpleFirst(const ActiveTriangle& a, std::int64_t y, const ColumnWindow& w,
                         std::span<std::int32_t> first, std::span<std::int32_t> first_z);
   void SweepIntoRing(const ActiveTriangle& a, std::int64_t row, std::int64_t last, bool surface);
+  bool SweepSmallIntoRing(std::int32_t i, const Triangle& t, double area_key, std::int64_t row,
+                          bool surface);
+  void BoxIntoRing(const BoxTerms& b, std::int64_t row, std::int64_t last, bool surface);
   void SweepWithFullTest(const ActiveTriangle& a, std::int64_t y, bool surface,
                          const ColumnWindow& w, std::span<std::int32_t> heights);
   std::int32_t PlaneHeight(const ActiveTriangle& a, std::int64_t s, std::int64_t x,
