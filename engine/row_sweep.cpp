@@ -281,10 +281,12 @@ bool RowSweeper::SweepSmallIntoRing(std::int32_t i, const Triangle& t, double ar
   const Lattice& lattice = plan_.lattice;
   BoxTerms b;
   b.index = i;
-  b.j_lo = std::max<std::int64_t>(0, CeilByPitch(x_lo - lattice.x_min, lattice.pitch));
-  b.j_hi = std::min<std::int64_t>(lattice.columns - 1, FloorByPitch(x_hi - lattice.x_min, lattice.pitch));
+  const double inverse = plan_.inverse_pitch;
+  b.j_lo = std::max<std::int64_t>(0, CeilByPitch(x_lo - lattice.x_min, lattice.pitch, inverse));
+  b.j_hi = std::min<std::int64_t>(lattice.columns - 1,
+                                  FloorByPitch(x_hi - lattice.x_min, lattice.pitch, inverse));
   if (b.j_lo > b.j_hi) return true;  // between two columns: nothing to cover
-  const std::int64_t last = (std::int64_t{p0.y} - lattice.y_min) / lattice.pitch;
+  const std::int64_t last = FloorByPitch(std::int64_t{p0.y} - lattice.y_min, lattice.pitch, inverse);
   if (b.j_hi - b.j_lo > kWidestUnnarrowed || last - row >= ring_rows_) return false;
   const auto [d, nx, ny] = ComputePlaneNormal<std::int64_t>(t);
   if (d == 0) return false;

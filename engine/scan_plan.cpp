@@ -23,7 +23,8 @@ ScanPlan::ScanPlan(const GeometryStore& s, int p, std::int32_t n, std::int64_t p
       lattice(LatticeOver(s.bounds(), p)),
       layout(lattice, piece_columns),
       count(n),
-      z_min(s.bounds().z_min) {
+      z_min(s.bounds().z_min),
+      inverse_pitch(1.0 / p) {
   const ModelBounds& b = s.bounds();
   for (std::int32_t i = n - 1; i >= 0 && last_raising < 0; --i) {
     const auto row = static_cast<std::size_t>(i);

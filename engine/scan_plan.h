@@ -22,6 +22,7 @@ struct ScanPlan {
   PieceLayout layout;
   std::int32_t count;
   std::int32_t z_min;
+  double inverse_pitch;  // 1.0 / the pitch, for the set-up of every triangle
   // Triangle indices by (first row reached, index), in a mapping of its
   // own: a large model's order is made of huge pages.
   MappedArray<std::int32_t> order;

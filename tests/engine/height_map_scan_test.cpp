@@ -159,6 +159,37 @@ TEST(ScanHeightMapTest, NegativeRowsGiveNegativeProgress) {
   EXPECT_EQ(driver.progress, (std::vector<int>{-500, 0, 500, 0}));
 }
 
+// Both ways of dividing by the pitch against exact integer floor and
+// ceiling: every pitch, around every multiple near zero and near the range
+// limit of +-2^40, where the reciprocal's product strays most.
+TEST(LatticeTest, FloorAndCeilingByThePitch) {
+  const auto floor_of = [](std::int64_t a, std::int64_t p) {
+    return a >= 0 ? a / p : -((-a + p - 1) / p);
+  };
+  constexpr std::int64_t kLimit = (std::int64_t{1} << 40) - 1;
+  for (int pitch = 1; pitch <= 255; ++pitch) {
+    const double inverse = 1.0 / pitch;
+    std::vector<std::int64_t> values;
+    for (std::int64_t k = -3; k <= 3; ++k) {
+      for (const std::int64_t base : {std::int64_t{0}, kLimit / pitch * pitch, -(kLimit / pitch * pitch)}) {
+        for (std::int64_t d = -1; d <= 1; ++d) values.push_back(base + k * pitch + d);
+      }
+    }
+    values.push_back(kLimit);
+    values.push_back(-kLimit);
+    for (const std::int64_t a : values) {
+      if (a > kLimit || a < -kLimit) continue;
+      SCOPED_TRACE("a " + std::to_string(a) + " pitch " + std::to_string(pitch));
+      const std::int64_t floor = floor_of(a, pitch);
+      const std::int64_t ceil = -floor_of(-a, pitch);
+      ASSERT_EQ(FloorByPitch(a, pitch), floor);
+      ASSERT_EQ(CeilByPitch(a, pitch), ceil);
+      ASSERT_EQ(FloorByPitch(a, pitch, inverse), floor);
+      ASSERT_EQ(CeilByPitch(a, pitch, inverse), ceil);
+    }
+  }
+}
+
 TEST(ScanHeightMapTest, ProgressBeyondTheIntRangeIsHeld) {
   EXPECT_EQ(ScanProgress(std::int64_t{2147483647} + 255, 2147483647), 100);
   EXPECT_EQ(ScanProgress(-2147483648LL, 1), INT_MIN);
