@@ -53,7 +53,6 @@ constexpr double kHalfWithMargin = 0.45;
 constexpr std::int64_t kLargestSpan = std::int64_t{1} << 24;
 constexpr double kLargestKey = 9007199254740992.0;  // 2^53: keys beyond compare inexactly
 const double kSqrt24U = std::sqrt(24.0 * kU);
-constexpr std::int64_t kSmallSpan = 32;
 constexpr double kSmallOutside = 0.0025;
 
 // The bound on Heron's rounding for a usable triangle spanning w by h
@@ -111,7 +110,7 @@ CoverageCoefficients PrepareCoverage(const Triangle& t, const TriangleMetrics& m
   const std::int64_t twice_area = k.ex[0] * -k.ey[2] - k.ey[0] * -k.ex[2];
   k.orientation = twice_area > 0 ? 1 : (twice_area < 0 ? -1 : 0);
   k.usable = true;
-  if (w <= kSmallSpan && h <= kSmallSpan) {
+  if (w <= kSmallTriangleSpan && h <= kSmallTriangleSpan) {
     // The usual triangle, a few grid units across: with w, h <= 32 the
     // squared diagonal is at most 2048, so sqrt_dq <= 1.06e-4, three terms
     // stay below 0.32, under the budget of 0.45 less a relative term below

@@ -29,6 +29,10 @@ struct CoverageCoefficients {
   bool covers_nothing = false;  // area key 0
 };
 
+// A triangle spanning at most this many grid units in x and in y is
+// decided exactly everywhere (easy_c 0), on its edges too.
+inline constexpr std::int64_t kSmallTriangleSpan = 32;
+
 // Prepares the coefficients of an ordered, measured triangle.
 CoverageCoefficients PrepareCoverage(const Triangle& t, const TriangleMetrics& m);
 

@@ -265,7 +265,6 @@ void RowSweeper::BoxIntoRing(const BoxTerms& b, std::int64_t row, std::int64_t l
 // general way.
 bool RowSweeper::SweepSmallIntoRing(std::int32_t i, const Triangle& t, double area_key,
                                     std::int64_t row, bool surface) {
-  constexpr std::int64_t kSmallSpan = 32;
   constexpr std::int32_t kSmallHeight = std::int32_t{1} << 20;
   const Vertex& p0 = t.v[0];
   const Vertex& p1 = t.v[1];
@@ -274,7 +273,8 @@ bool RowSweeper::SweepSmallIntoRing(std::int32_t i, const Triangle& t, double ar
   const std::int64_t x_hi = std::max({p0.x, p1.x, p2.x});
   const std::int32_t z_lo = std::min({p0.z, p1.z, p2.z});
   const std::int32_t z_hi = std::max({p0.z, p1.z, p2.z});
-  if (ring_rows_ == 0 || x_hi - x_lo > kSmallSpan || std::int64_t{p0.y} - p2.y > kSmallSpan ||
+  if (ring_rows_ == 0 || x_hi - x_lo > kSmallTriangleSpan ||
+      std::int64_t{p0.y} - p2.y > kSmallTriangleSpan ||
       z_lo <= -kSmallHeight || z_hi >= kSmallHeight || z_hi == plan_.z_min) {
     return false;
   }
