@@ -87,14 +87,7 @@ void SetRoundingBound(std::int64_t w, std::int64_t h, CoverageCoefficients& k) {
 
 CoverageCoefficients PrepareCoverage(const Triangle& t, const TriangleMetrics& m) {
   CoverageCoefficients k;
-  for (int e = 0; e < 3; ++e) {
-    const Vertex& a = t.v[e];
-    const Vertex& b = t.v[(e + 1) % 3];
-    k.ox[e] = a.x;
-    k.oy[e] = a.y;
-    k.ex[e] = std::int64_t{b.x} - a.x;
-    k.ey[e] = std::int64_t{b.y} - a.y;
-  }
+  EdgeTerms(t, k.ox, k.oy, k.ex, k.ey);
   if (m.area_key == 0.0) {
     // The test never lets a triangle of area key 0 cover a point.
     k.usable = true;

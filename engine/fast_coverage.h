@@ -64,10 +64,30 @@ inline Coverage DecideCoverage(const CoverageCoefficients& k, std::int64_t c0, s
 void NarrowColumns(const CoverageCoefficients& k, std::int64_t y, std::int64_t x0, int pitch,
                    std::int64_t* lo, std::int64_t* hi);
 
-// The three edge functions at (x, y).
+// The edges v0-v1, v1-v2 and v2-v0 of a triangle: each one's first vertex
+// (ox, oy) and its extent (ex, ey), the terms of its edge function.
+inline void EdgeTerms(const Triangle& t, std::int64_t ox[3], std::int64_t oy[3],
+                      std::int64_t ex[3], std::int64_t ey[3]) {
+  for (int e = 0; e < 3; ++e) {
+    const Vertex& from = t.v[e];
+    const Vertex& to = t.v[(e + 1) % 3];
+    ox[e] = from.x;
+    oy[e] = from.y;
+    ex[e] = std::int64_t{to.x} - from.x;
+    ey[e] = std::int64_t{to.y} - from.y;
+  }
+}
+
+// The three edge functions at (x, y), from those terms.
+inline void EdgeFunctions(const std::int64_t ox[3], const std::int64_t oy[3],
+                          const std::int64_t ex[3], const std::int64_t ey[3], std::int64_t x,
+                          std::int64_t y, std::int64_t c[3]) {
+  for (int e = 0; e < 3; ++e) c[e] = ex[e] * (y - oy[e]) - ey[e] * (x - ox[e]);
+}
+
 inline void EdgeFunctions(const CoverageCoefficients& k, std::int64_t x, std::int64_t y,
                           std::int64_t c[3]) {
-  for (int e = 0; e < 3; ++e) c[e] = k.ex[e] * (y - k.oy[e]) - k.ey[e] * (x - k.ox[e]);
+  EdgeFunctions(k.ox, k.oy, k.ex, k.ey, x, y, c);
 }
 
 }  // namespace pelmoro

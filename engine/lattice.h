@@ -32,27 +32,11 @@ Lattice LatticeOver(const ModelBounds& bounds, int pitch);
 int ScanProgress(std::int64_t next_y, std::int32_t y_max);
 
 // Floor and ceiling of a / pitch for |a| < 2^40 (the distance of a
-// coordinate from a lattice line, in grid units). One double division
-// instead of a slower integer one: a quotient that is not whole lies at
-// least 1 / 255 from every whole number, and the rounded quotient is within
-// 2^40 * 2^-53 of the true one, so both round the same way. Inline: every
-// triangle of a scan takes both.
-inline std::int64_t FloorByPitch(std::int64_t a, int pitch) {
-  const double q = static_cast<double>(a) / pitch;
-  const auto t = static_cast<std::int64_t>(q);  // toward zero
-  return t - (static_cast<double>(t) > q ? 1 : 0);
-}
-
-inline std::int64_t CeilByPitch(std::int64_t a, int pitch) {
-  const double q = static_cast<double>(a) / pitch;
-  const auto t = static_cast<std::int64_t>(q);
-  return t + (static_cast<double>(t) < q ? 1 : 0);
-}
-
-// The same with a product by the pitch's reciprocal (inverse = 1.0 /
-// pitch) instead of the division, where its latency shows. The product is
-// within 2^40 * 2^-51 of a / pitch, so its whole part is the floor or one
-// either side of it; the remainder tells which.
+// coordinate from a lattice line, in grid units), by a product with the
+// pitch's reciprocal (inverse = 1.0 / pitch; a caller that divides by the
+// same pitch often keeps it) instead of a slower integer division. The
+// product is within 2^40 * 2^-51 of a / pitch, so its whole part is the
+// floor or one either side of it; the remainder tells which.
 inline std::int64_t FloorByPitch(std::int64_t a, int pitch, double inverse) {
   const auto t = static_cast<std::int64_t>(static_cast<double>(a) * inverse);
   const std::int64_t r = a - t * pitch;
@@ -61,6 +45,14 @@ inline std::int64_t FloorByPitch(std::int64_t a, int pitch, double inverse) {
 
 inline std::int64_t CeilByPitch(std::int64_t a, int pitch, double inverse) {
   return -FloorByPitch(-a, pitch, inverse);
+}
+
+inline std::int64_t FloorByPitch(std::int64_t a, int pitch) {
+  return FloorByPitch(a, pitch, 1.0 / pitch);
+}
+
+inline std::int64_t CeilByPitch(std::int64_t a, int pitch) {
+  return CeilByPitch(a, pitch, 1.0 / pitch);
 }
 
 }  // namespace pelmoro

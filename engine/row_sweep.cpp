@@ -57,12 +57,12 @@ struct PassPoint {
   }
 };
 
-PassPoint PassPointOf(const ScanPlan& plan, const ActiveTriangle& a) {
+// From a triangle's edge extents ey, plane terms Nx and D and area key, at
+// the plan's pitch.
+PassPoint PassPointOf(const ScanPlan& plan, const std::int64_t ey[3], std::int64_t nx,
+                      std::int64_t d, std::int64_t key) {
   const std::int64_t p = plan.lattice.pitch;
-  return {{-a.coverage.ey[0] * p, -a.coverage.ey[1] * p, -a.coverage.ey[2] * p},
-          -a.nx * p,
-          a.coverage.key,
-          static_cast<double>(a.d)};
+  return {{-ey[0] * p, -ey[1] * p, -ey[2] * p}, -nx * p, key, static_cast<double>(d)};
 }
 
 // Calls take(column, covered, z) for each column of the triangle's pass
@@ -74,7 +74,7 @@ void SimplePass(const ScanPlan& plan, const ActiveTriangle& a, std::int64_t y,
   RowPass pass;
   if (!StartPass(plan, a, y, w, pass)) return;
   std::int64_t n = a.z1d + a.nx * (a.x1 - pass.x) + a.ny * (a.y1 - y);
-  const PassPoint point = PassPointOf(plan, a);
+  const PassPoint point = PassPointOf(plan, a.coverage.ey, a.nx, a.d, a.coverage.key);
   for (std::int64_t j = pass.j_lo; j <= pass.j_hi; ++j) {
     point(pass.c, n, static_cast<std::size_t>(j - w.first), take);
   }
@@ -104,12 +104,9 @@ void BoxPass(const ScanPlan& plan, const BoxTerms& b, std::int64_t first, std::i
   const std::int64_t x = plan.lattice.X(b.j_lo);
   const std::int64_t y = plan.lattice.Y(first);
   std::int64_t c_row[3];
-  for (int e = 0; e < 3; ++e) c_row[e] = b.ex[e] * (y - b.oy[e]) - b.ey[e] * (x - b.ox[e]);
+  EdgeFunctions(b.ox, b.oy, b.ex, b.ey, x, y, c_row);
   std::int64_t n_row = b.z1d + b.nx * (b.x1 - x) + b.ny * (b.y1 - y);
-  const PassPoint point{{-b.ey[0] * p, -b.ey[1] * p, -b.ey[2] * p},
-                        -b.nx * p,
-                        b.key,
-                        static_cast<double>(b.d)};
+  const PassPoint point = PassPointOf(plan, b.ey, b.nx, b.d, b.key);
   for (std::int64_t r = first; r <= last; ++r) {
     auto take = take_row(r);
     std::int64_t c[3] = {c_row[0], c_row[1], c_row[2]};
@@ -290,14 +287,7 @@ bool RowSweeper::SweepSmallIntoRing(std::int32_t i, const Triangle& t, double ar
   if (b.j_hi - b.j_lo > kWidestUnnarrowed || last - row >= ring_rows_) return false;
   const auto [d, nx, ny] = ComputePlaneNormal<std::int64_t>(t);
   if (d == 0) return false;
-  for (int e = 0; e < 3; ++e) {
-    const Vertex& from = t.v[e];
-    const Vertex& to = t.v[(e + 1) % 3];
-    b.ox[e] = from.x;
-    b.oy[e] = from.y;
-    b.ex[e] = std::int64_t{to.x} - from.x;
-    b.ey[e] = std::int64_t{to.y} - from.y;
-  }
+  EdgeTerms(t, b.ox, b.oy, b.ex, b.ey);
   b.key = static_cast<std::int64_t>(area_key);
   b.d = d;
   b.nx = nx;
