@@ -123,7 +123,7 @@ void RowPipeline::WorkUntilStopped() {
       if (stopping_) return;
       if (generation != generation_) break;  // the claims were sent back
       lock.unlock();
-      ComputeBatch(sweeper, batch_units, batch, batch_end, generation, first_covering);
+      ComputeBatch(sweeper, batch_units, batch, batch_end, end, generation, first_covering);
       lock.lock();
       if (generation != generation_) break;  // computed in a stale mode
       for (std::int64_t unit = batch; unit < batch_end; ++unit) {
@@ -139,13 +139,16 @@ void RowPipeline::WorkUntilStopped() {
 }
 
 void RowPipeline::ComputeBatch(RowSweeper& sweeper, std::vector<ScanRow>& batch,
-                               std::int64_t first, std::int64_t end, std::uint64_t generation,
-                               bool first_covering) {
+                               std::int64_t first, std::int64_t end, std::int64_t band_end,
+                               std::uint64_t generation, bool first_covering) {
+  // The rows after the band are most likely another worker's.
+  const std::int64_t band_last_row = plan_.layout.Row(band_end - 1);
   for (std::int64_t unit = first; unit < end; ++unit) {
     ScanRow& r = batch[static_cast<std::size_t>(unit - first)];
     r.Place(plan_.layout, unit);
     const SweepCancel cancel{&needed_end_, &generation_, unit, generation};
-    sweeper.ComputeRow(r.where.row, first_covering, r.where.first_column, r.heights, &cancel);
+    sweeper.ComputeRow(r.where.row, first_covering, r.where.first_column, r.heights, &cancel,
+                       band_last_row);
     if (cancel.Cancelled()) return;  // nobody takes it: the rest of the batch neither
     FormatScanRow(plan_.lattice, formatters_, r);
   }

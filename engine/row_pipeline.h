@@ -79,7 +79,8 @@ class RowPipeline {
   void Work();
   void WorkUntilStopped();
   void ComputeBatch(RowSweeper& sweeper, std::vector<ScanRow>& batch, std::int64_t first,
-                    std::int64_t end, std::uint64_t generation, bool first_covering);
+                    std::int64_t end, std::int64_t band_end, std::uint64_t generation,
+                    bool first_covering);
   void WaitFor(std::unique_lock<std::mutex>& lock, std::int64_t unit);
   bool MayClaim() const;
   template <typename Condition>

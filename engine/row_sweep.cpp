@@ -165,6 +165,7 @@ void RowSweeper::Restart() {
   next_ = 0;
   active_.Clear();
   level_.Clear();
+  pending_.clear();
   std::fill(ring_.begin(), ring_.end(), plan_.z_min);
   std::fill(ring_first_.begin(), ring_first_.end(), INT32_MAX);
 }
@@ -173,55 +174,78 @@ void RowSweeper::Restart() {
 // starts over: lower rows, and the other mode (the ring holds only highest
 // heights, and the active set lacks the ring's triangles), need everything
 // entered again. Rows jumped over leave their ring rows empty for later
-// rows; the ring rows beyond them keep what they hold.
-void RowSweeper::MoveTo(std::int64_t row, bool surface) {
+// rows; the ring rows beyond them keep what they hold. A row past the run
+// starts a new one, and the triangles the last run left pending go on.
+void RowSweeper::MoveTo(std::int64_t row, bool surface, std::int64_t run_last) {
   // Another piece of the row computed last needs nothing new, unless the
   // ring (which a row takes whole) was consumed by it.
   const bool same_row_again = row == last_row_ && ring_rows_ > 0;
   if (surface && ring_first_.size() != ring_.size()) {
     ring_first_.Assign(ring_.size(), INT32_MAX);  // the first covering triangle's ring
   }
-  if (last_row_ < 0 || row < last_row_ || same_row_again || surface != last_surface_) {
-    Restart();
-  } else if (ring_rows_ > 0) {
+  const bool restart =
+      last_row_ < 0 || row < last_row_ || same_row_again || surface != last_surface_;
+  if (restart) Restart();
+  if (ring_rows_ > 0 && !restart) {
     const std::int64_t end = std::min(row, last_row_ + ring_rows_);
     for (std::int64_t skipped = last_row_ + 1; skipped < end; ++skipped) EmptyRingRow(skipped);
   }
   last_row_ = row;
   last_surface_ = surface;
+  if (!restart && row <= run_last_) return;
+  run_last_ = std::max(row, run_last);
+  if (pending_.empty()) return;
+  std::vector<std::int32_t> resumed;
+  std::swap(resumed, pending_);
+  const std::int64_t y = plan_.lattice.Y(row);
+  for (const std::int32_t i : resumed) Enter(i, row, y, surface);
+}
+
+// The last row a triangle entering the ring is swept through now; one
+// reaching further is kept pending.
+std::int64_t RowSweeper::RingLast(std::int32_t i, std::int64_t last) {
+  if (last <= run_last_) return last;
+  pending_.push_back(i);
+  return run_last_;
 }
 
 void RowSweeper::Advance(std::int64_t row, std::int64_t y, bool surface) {
   const GeometryStore& store = plan_.store;
-  const std::int64_t y_min = store.bounds().y_min;
   while (next_ < plan_.order.size()) {
     const std::int32_t i = plan_.order[next_];
-    const Triangle& t = store.triangle(static_cast<std::size_t>(i));
-    if (t.v[2].y > y) break;
+    if (store.triangle(static_cast<std::size_t>(i)).v[2].y > y) break;
     ++next_;
-    // A triangle of area key 0 never covers anything, nor one lying
-    // between two columns.
-    const double area_key = store.metrics(static_cast<std::size_t>(i)).area_key;
-    if (t.v[0].y < y || area_key == 0.0) continue;
-    if (SweepSmallIntoRing(i, t, area_key, row, surface)) continue;
-    const ActiveTriangle& a = active_.Prepare(plan_, i);
-    if (a.j_lo > a.j_hi || (!surface && a.level_at_floor)) {
-      // The highest plane never needs a level floor (the sweep starts over
-      // if the mode changes).
-      active_.DropLast();
-      continue;
-    }
-    const std::int64_t last = (std::int64_t{t.v[0].y} - y_min) / plan_.lattice.pitch;
-    if (a.simple && !a.level_at_floor && last - row < ring_rows_) {
-      SweepIntoRing(a, row, last, surface);
-      active_.DropLast();
-    } else if (surface && a.level_at_floor) {
-      // Level floors go to their own set, swept last, when lower indices
-      // have mostly covered their columns; one after the last triangle that
-      // raises a height changes nothing.
-      if (a.index < plan_.last_raising) level_.Add(a);
-      active_.DropLast();
-    }
+    Enter(i, row, y, surface);
+  }
+}
+
+// Triangle i, reaching row `row` (at y) from below or lower, joins the
+// sweep from that row on.
+void RowSweeper::Enter(std::int32_t i, std::int64_t row, std::int64_t y, bool surface) {
+  const GeometryStore& store = plan_.store;
+  const Triangle& t = store.triangle(static_cast<std::size_t>(i));
+  // A triangle of area key 0 never covers anything, nor one lying between
+  // two columns, nor one ending below the row.
+  const double area_key = store.metrics(static_cast<std::size_t>(i)).area_key;
+  if (t.v[0].y < y || area_key == 0.0) return;
+  if (SweepSmallIntoRing(i, t, area_key, row, surface)) return;
+  const ActiveTriangle& a = active_.Prepare(plan_, i);
+  if (a.j_lo > a.j_hi || (!surface && a.level_at_floor)) {
+    // The highest plane never needs a level floor (the sweep starts over
+    // if the mode changes).
+    active_.DropLast();
+    return;
+  }
+  const std::int64_t last = (std::int64_t{t.v[0].y} - store.bounds().y_min) / plan_.lattice.pitch;
+  if (a.simple && !a.level_at_floor && last - row < ring_rows_) {
+    SweepIntoRing(a, row, RingLast(i, last), surface);
+    active_.DropLast();
+  } else if (surface && a.level_at_floor) {
+    // Level floors go to their own set, swept last, when lower indices
+    // have mostly covered their columns; one after the last triangle that
+    // raises a height changes nothing.
+    if (a.index < plan_.last_raising) level_.Add(a);
+    active_.DropLast();
   }
 }
 
@@ -295,7 +319,7 @@ bool RowSweeper::SweepSmallIntoRing(std::int32_t i, const Triangle& t, double ar
   b.x1 = p1.x;
   b.y1 = p1.y;
   b.z1d = p1.z * d;
-  BoxIntoRing(b, row, last, surface);
+  BoxIntoRing(b, row, RingLast(i, last), surface);
   return true;
 }
 
@@ -395,9 +419,10 @@ void RowSweeper::SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool sur
 }
 
 void RowSweeper::ComputeRow(std::int64_t row, bool surface, std::int64_t first_column,
-                            std::span<std::int32_t> heights, const SweepCancel* cancel) {
+                            std::span<std::int32_t> heights, const SweepCancel* cancel,
+                            std::int64_t run_last) {
   const ColumnWindow w{first_column, first_column + static_cast<std::int64_t>(heights.size()) - 1};
-  MoveTo(row, surface);
+  MoveTo(row, surface, run_last);
   const std::int64_t y = plan_.lattice.Y(row);
   Advance(row, y, surface);
   // The ring's row (a whole row: rows in pieces take no ring) becomes this

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <climits>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -46,14 +47,19 @@ class RowSweeper {
   // first_column on into heights (one per column): the highest covering
   // plane height or, with surface, the first covering triangle's; never
   // below z min. Equal to the plain scan's. Once cancel says the piece is
-  // no longer wanted, the heights are left unfinished.
+  // no longer wanted, the heights are left unfinished. run_last is the last
+  // row of the run of rows this one begins or belongs to, that the caller
+  // will ask for one after the other: rows ahead are filled no further.
   void ComputeRow(std::int64_t row, bool surface, std::int64_t first_column,
-                  std::span<std::int32_t> heights, const SweepCancel* cancel = nullptr);
+                  std::span<std::int32_t> heights, const SweepCancel* cancel = nullptr,
+                  std::int64_t run_last = INT64_MAX);
 
  private:
-  void MoveTo(std::int64_t row, bool surface);
+  void MoveTo(std::int64_t row, bool surface, std::int64_t run_last);
   void Restart();
   void Advance(std::int64_t row, std::int64_t y, bool surface);
+  void Enter(std::int32_t i, std::int64_t row, std::int64_t y, bool surface);
+  std::int64_t RingLast(std::int32_t i, std::int64_t last);
   std::span<std::int32_t> RingRow(std::int64_t row) { return RowOf(ring_, row); }
   std::span<std::int32_t> RingFirstRow(std::int64_t row) { return RowOf(ring_first_, row); }
   std::span<std::int32_t> RowOf(const MappedArray<std::int32_t>& ring, std::int64_t row);
@@ -79,6 +85,12 @@ class RowSweeper {
   bool last_surface_ = false;
   ActiveSet active_;
   ActiveSet level_;  // level at z min, kept for the first covering triangle only
+  // Triangles go into the ring through the end of the current run only: the
+  // rows past it may be skipped (another thread computes them), and their
+  // ring rows emptied unused. Those reaching past it wait here, and are
+  // swept on from the first row asked for after it.
+  std::int64_t run_last_ = INT64_MAX;
+  std::vector<std::int32_t> pending_;
   std::int64_t ring_rows_;  // rows the ring holds, a power of two (0: no ring)
   // The rows ahead: highest heights so far, or, seeking the first covering
   // triangle, the lowest covering index so far (INT32_MAX: none) and its
