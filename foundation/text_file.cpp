@@ -218,6 +218,9 @@ void TextFileAccess::Attach(TextFile& file, int fd, const std::string& name) {
 
 void TextFileAccess::Close(TextFile& file) {
   if (!IsOpen(file)) return;
+  // The last part is the final flush's, the owner's: the bytes still
+  // collected go out without starting one more flush to wait for here.
+  file.sync_while_writing_ = false;
   if (file.mode_ == TextMode::kWriting && !file.write_failed_ && file.end_ > 0) {
     Flush(file);
   }
