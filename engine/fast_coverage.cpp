@@ -149,6 +149,29 @@ void NarrowColumns(const CoverageCoefficients& k, std::int64_t y, std::int64_t x
   }
 }
 
+ColumnWalk::ColumnWalk(const CoverageCoefficients& k, std::int64_t y, std::int64_t x0, int pitch) {
+  if (!k.usable || k.covers_nothing || k.orientation == 0) return;
+  const auto margin = static_cast<std::int64_t>(k.outside_c);
+  for (int e = 0; e < 3; ++e) {
+    // The terms of NarrowColumns; b grows by orientation ex_e p a row.
+    const std::int64_t a = -k.orientation * k.ey[e];
+    const std::int64_t b = k.orientation * (k.ex[e] * (y - k.oy[e]) + k.ey[e] * k.ox[e]);
+    const std::int64_t rest = a * x0 + b + margin;
+    const std::int64_t step = k.orientation * k.ex[e] * pitch;
+    if (a == 0) {
+      level_[levels_++] = {rest, step};
+      continue;
+    }
+    Bound& bound = bound_[bounds_++];
+    bound.low = a > 0;
+    bound.divisor = (a > 0 ? a : -a) * pitch;
+    bound.q = FloorDivide(rest, bound.divisor);
+    bound.r = rest - bound.q * bound.divisor;
+    bound.q_step = FloorDivide(step, bound.divisor);
+    bound.r_step = step - bound.q_step * bound.divisor;
+  }
+}
+
 Coverage DecideCoverageNearEdges(const CoverageCoefficients& k, std::int64_t a0, std::int64_t a1,
                                  std::int64_t a2) {
   const auto term = [&k](double c) {

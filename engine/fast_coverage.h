@@ -64,6 +64,54 @@ inline Coverage DecideCoverage(const CoverageCoefficients& k, std::int64_t c0, s
 void NarrowColumns(const CoverageCoefficients& k, std::int64_t y, std::int64_t x0, int pitch,
                    std::int64_t* lo, std::int64_t* hi);
 
+// NarrowColumns for rows y, y + pitch, y + 2 pitch ... one after the other:
+// each bound is a quotient whose numerator grows by the same amount every
+// row, so it steps, with its remainder, by whole numbers instead of taking a
+// division a row.
+class ColumnWalk {
+ public:
+  ColumnWalk(const CoverageCoefficients& k, std::int64_t y, std::int64_t x0, int pitch);
+  // Narrows [*lo, *hi] to the current row's columns as NarrowColumns would
+  // (an empty range may come out as another empty range), then moves to
+  // the next row.
+  void Next(std::int64_t* lo, std::int64_t* hi) {
+    for (int e = 0; e < bounds_; ++e) {
+      Bound& b = bound_[e];
+      if (b.low) {
+        *lo = *lo > -b.q ? *lo : -b.q;
+      } else {
+        *hi = *hi < b.q ? *hi : b.q;
+      }
+      b.q += b.q_step;
+      b.r += b.r_step;
+      if (b.r >= b.divisor) {
+        b.r -= b.divisor;
+        ++b.q;
+      }
+    }
+    for (int e = 0; e < levels_; ++e) {
+      if (level_[e].rest < 0) *hi = *lo - 1;
+      level_[e].rest += level_[e].step;
+    }
+  }
+
+ private:
+  // floor(rest / divisor) = q with remainder r, 0 <= r < divisor; a lower
+  // bound (-q) or an upper one (q).
+  struct Bound {
+    std::int64_t q, r, divisor, q_step, r_step;
+    bool low;
+  };
+  // An edge along the row: no column at all while rest < 0.
+  struct Level {
+    std::int64_t rest, step;
+  };
+  Bound bound_[3];
+  Level level_[3];
+  int bounds_ = 0;
+  int levels_ = 0;
+};
+
 // The edges v0-v1, v1-v2 and v2-v0 of a triangle: each one's first vertex
 // (ox, oy) and its extent (ex, ey), the terms of its edge function.
 inline void EdgeTerms(const Triangle& t, std::int64_t ox[3], std::int64_t oy[3],

@@ -80,6 +80,29 @@ void SimplePass(const ScanPlan& plan, const ActiveTriangle& a, std::int64_t y,
   }
 }
 
+// SimplePass over rows first to last of a wide triangle, whole rows, its
+// columns narrowed row after row by a walk; take_row(row) gives the taker of
+// each row.
+template <typename TakeRow>
+void WalkPass(const ScanPlan& plan, const ActiveTriangle& a, std::int64_t first,
+              std::int64_t last, TakeRow take_row) {
+  const Lattice& lattice = plan.lattice;
+  ColumnWalk walk(a.coverage, lattice.Y(first), lattice.x_min, lattice.pitch);
+  const PassPoint point = PassPointOf(plan, a.coverage.ey, a.nx, a.d, a.coverage.key);
+  for (std::int64_t r = first; r <= last; ++r) {
+    std::int64_t j_lo = a.j_lo, j_hi = a.j_hi;
+    walk.Next(&j_lo, &j_hi);
+    if (j_lo > j_hi) continue;
+    const std::int64_t x = lattice.X(j_lo);
+    const std::int64_t y = lattice.Y(r);
+    std::int64_t c[3];
+    EdgeFunctions(a.coverage, x, y, c);
+    std::int64_t n = a.z1d + a.nx * (a.x1 - x) + a.ny * (a.y1 - y);
+    auto take = take_row(r);
+    for (std::int64_t j = j_lo; j <= j_hi; ++j) point(c, n, static_cast<std::size_t>(j), take);
+  }
+}
+
 BoxTerms BoxTermsOf(const ActiveTriangle& a) {
   const CoverageCoefficients& k = a.coverage;
   BoxTerms b{a.index, a.j_lo, a.j_hi, {}, {}, {}, {}, k.key, a.d, a.nx, a.ny, a.x1, a.y1, a.z1d};
@@ -255,15 +278,12 @@ void RowSweeper::SweepIntoRing(const ActiveTriangle& a, std::int64_t row, std::i
     BoxIntoRing(BoxTermsOf(a), row, last, surface);
     return;
   }
-  const ColumnWindow whole{0, plan_.lattice.columns - 1};
-  const std::int64_t y_min = plan_.store.bounds().y_min;
-  for (std::int64_t r = row; r <= last; ++r) {
-    const std::int64_t y = y_min + r * plan_.lattice.pitch;
-    if (surface) {
-      SweepSimpleFirst(a, y, whole, RingFirstRow(r), RingRow(r));
-    } else {
-      SweepSimple(a, y, whole, RingRow(r));
-    }
+  if (surface) {
+    WalkPass(plan_, a, row, last, [this, index = a.index](std::int64_t r) {
+      return TakeFirst{index, RingFirstRow(r).data(), RingRow(r).data()};
+    });
+  } else {
+    WalkPass(plan_, a, row, last, [this](std::int64_t r) { return TakeHighest{RingRow(r).data()}; });
   }
 }
 
@@ -337,11 +357,6 @@ std::int32_t RowSweeper::PlaneHeight(const ActiveTriangle& a, std::int64_t s, st
 void RowSweeper::SweepSimple(const ActiveTriangle& a, std::int64_t y, const ColumnWindow& w,
                              std::span<std::int32_t> heights) {
   SimplePass(plan_, a, y, w, TakeHighest{heights.data()});
-}
-
-void RowSweeper::SweepSimpleFirst(const ActiveTriangle& a, std::int64_t y, const ColumnWindow& w,
-                                  std::span<std::int32_t> first, std::span<std::int32_t> first_z) {
-  SimplePass(plan_, a, y, w, TakeFirst{a.index, first.data(), first_z.data()});
 }
 
 void RowSweeper::SweepWithFullTest(const ActiveTriangle& a, std::int64_t y, bool surface,

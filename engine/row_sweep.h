@@ -68,8 +68,6 @@ class RowSweeper {
                      const ColumnWindow& w, std::span<std::int32_t> heights);
   void SweepSimple(const ActiveTriangle& a, std::int64_t y, const ColumnWindow& w,
                    std::span<std::int32_t> heights);
-  void SweepSimpleFirst(const ActiveTriangle& a, std::int64_t y, const ColumnWindow& w,
-                        std::span<std::int32_t> first, std::span<std::int32_t> first_z);
   void SweepIntoRing(const ActiveTriangle& a, std::int64_t row, std::int64_t last, bool surface);
   bool SweepSmallIntoRing(std::int32_t i, const Triangle& t, double area_key, std::int64_t row,
                           bool surface);
