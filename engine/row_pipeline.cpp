@@ -70,11 +70,14 @@ RowPipeline::RowPipeline(const ScanPlan& plan, std::span<const RowFormatter* con
       arena_(static_cast<std::size_t>(((planned_workers_ + 1) * band_ + planned_workers_ * batch_) *
                                       UnitArenaBytes(plan.layout, formatters))),
       needed_end_(units_),
-      first_covering_(driver.FirstCoveringWanted()) {
+      first_covering_(driver.FirstCoveringWanted()),
+      own_sweeper_(plan),
+      own_batch_(static_cast<std::size_t>(batch_), ScanRow(&arena_)) {
   const std::int64_t slots = (planned_workers_ + 1) * band_;
   slots_.reserve(static_cast<std::size_t>(slots));
   for (std::int64_t k = 0; k < slots; ++k) slots_.push_back(Slot{.data = ScanRow(&arena_)});
-  workers_.Start(planned_workers_, [this] { Work(); });
+  // The driving thread is the last of the computing threads.
+  workers_.Start(planned_workers_ - 1, [this] { Work(); });
 }
 
 RowPipeline::~RowPipeline() {
@@ -101,6 +104,12 @@ void RowPipeline::Work() {
   }
 }
 
+RowPipeline::Band RowPipeline::Claim() {
+  Band band{next_claim_, std::min(units_, next_claim_ + band_), generation_, first_covering_};
+  next_claim_ = band.end;
+  return band;
+}
+
 void RowPipeline::WorkUntilStopped() {
   // Each worker keeps its own sweep and units; the units it claims rise,
   // except after a change of mode sends the claims back.
@@ -110,32 +119,56 @@ void RowPipeline::WorkUntilStopped() {
   for (;;) {
     WaitForWork(lock, [this] { return stopping_ || MayClaim(); });
     if (stopping_) return;
-    const std::int64_t first = next_claim_;
-    const std::int64_t end = std::min(units_, first + band_);
-    next_claim_ = end;
-    const std::uint64_t generation = generation_;
-    const bool first_covering = first_covering_;
-    for (std::int64_t batch = first; batch < end; batch += batch_) {
-      const std::int64_t batch_end = std::min(end, batch + batch_);
+    const Band band = Claim();
+    for (std::int64_t batch = band.next; batch < band.end; batch += batch_) {
+      const std::int64_t batch_end = std::min(band.end, batch + batch_);
       WaitForWork(lock, [&] {
-        return stopping_ || generation != generation_ || HasSlot(batch_end - 1);
+        return stopping_ || band.generation != generation_ || HasSlot(batch_end - 1);
       });
       if (stopping_) return;
-      if (generation != generation_) break;  // the claims were sent back
+      if (band.generation != generation_) break;  // the claims were sent back
       lock.unlock();
-      ComputeBatch(sweeper, batch_units, batch, batch_end, end, generation, first_covering);
+      ComputeBatch(sweeper, batch_units, batch, batch_end, band.end, band.generation,
+                   band.first_covering);
       lock.lock();
-      if (generation != generation_) break;  // computed in a stale mode
-      for (std::int64_t unit = batch; unit < batch_end; ++unit) {
-        Slot& slot = SlotOf(unit);
-        slot.generation = generation;
-        slot.ready = true;
-        // The slot's old buffers come back for reuse.
-        std::swap(slot.data, batch_units[static_cast<std::size_t>(unit - batch)]);
-      }
-      if (driver_waits_) ready_.notify_one();
+      if (band.generation != generation_) break;  // computed in a stale mode
+      Publish(batch_units, batch, batch_end, band.generation);
     }
   }
+}
+
+// Puts computed units in their slots, under the lock; the slots' old
+// buffers come back for reuse.
+void RowPipeline::Publish(std::vector<ScanRow>& batch, std::int64_t first, std::int64_t end,
+                          std::uint64_t generation) {
+  for (std::int64_t unit = first; unit < end; ++unit) {
+    Slot& slot = SlotOf(unit);
+    slot.generation = generation;
+    slot.ready = true;
+    std::swap(slot.data, batch[static_cast<std::size_t>(unit - first)]);
+  }
+  if (driver_waits_) ready_.notify_one();
+}
+
+// The driving thread computes the next batch of its own band, claiming a
+// band when it has none left; false when there is nothing it may compute
+// now (no band to claim, or the batch's slots not yet free).
+bool RowPipeline::HelpOnce(std::unique_lock<std::mutex>& lock) {
+  if (own_.generation != generation_) own_.next = own_.end;  // the claims were sent back
+  if (own_.next >= own_.end) {
+    if (!MayClaim()) return false;
+    own_ = Claim();
+  }
+  const Band band = own_;
+  const std::int64_t end = std::min(band.end, band.next + batch_);
+  if (band.next >= needed_end_ || !HasSlot(end - 1)) return false;
+  lock.unlock();
+  ComputeBatch(own_sweeper_, own_batch_, band.next, end, band.end, band.generation,
+               band.first_covering);
+  lock.lock();
+  own_.next = end;
+  if (band.generation == generation_) Publish(own_batch_, band.next, end, band.generation);
+  return true;
 }
 
 void RowPipeline::ComputeBatch(RowSweeper& sweeper, std::vector<ScanRow>& batch,
@@ -163,9 +196,12 @@ void RowPipeline::WaitFor(std::unique_lock<std::mutex>& lock, std::int64_t unit)
   };
   while (!ready()) {
     if (waiting_workers_ > 0) work_.notify_all();
-    driver_waits_ = true;
-    const bool came = ready_.wait_for(lock, kWaitSlice, ready);
-    driver_waits_ = false;
+    bool came = false;
+    if (!HelpOnce(lock)) {
+      driver_waits_ = true;
+      came = ready_.wait_for(lock, kWaitSlice, ready);
+      driver_waits_ = false;
+    }
     if (came) break;
     lock.unlock();
     driver_.WhileWaiting();  // may raise: the destructor then cancels everything

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/row_sink.h"
+#include "engine/row_sweep.h"
 #include "engine/run_driver.h"
 #include "engine/scan_plan.h"
 #include "engine/scan_row.h"
@@ -18,8 +19,6 @@
 #include "foundation/scratch_arena.h"
 
 namespace pelmoro {
-
-class RowSweeper;
 
 // How the pieces of rows (units, numbered as in PieceLayout) move, and why
 // nobody waits forever or for long:
@@ -47,19 +46,26 @@ class RowSweeper;
 //   the driver's WhileWaiting.
 // - A worker that fails (out of memory) records why and stops; the driving
 //   thread raises it as it next waits.
+// - The driving thread is one of the threads asked for: rather than wait
+//   for a unit, it claims bands and computes them as the workers do, a
+//   batch at a time, letting the driver stay responsive after each. It
+//   computes a batch only when its slots are in the window, and its own
+//   band in order, so the unit it waits for is always either its own next
+//   batch or a worker's.
 class RowPipeline {
  public:
-  // Starts up to `threads` workers (fewer when memory for their rows would
-  // pass a fixed budget, or when the system refuses a thread) computing
-  // units from unit 0 in the driver's current mode.
+  // Starts up to `threads` - 1 workers (fewer when memory for their rows
+  // would pass a fixed budget, or when the system refuses a thread)
+  // computing units from unit 0 in the driver's current mode; the driving
+  // thread computes too.
   RowPipeline(const ScanPlan& plan, std::span<const RowFormatter* const> formatters,
               int threads, RunDriver& driver);
   ~RowPipeline();  // cancels what is under way, stops and joins the workers
   RowPipeline(const RowPipeline&) = delete;
   RowPipeline& operator=(const RowPipeline&) = delete;
 
-  // The workers that could be started; with none the pipeline computes
-  // nothing.
+  // The workers that could be started besides the driving thread; with none
+  // the caller computes its rows by itself instead.
   int workers() const { return workers_.size(); }
   const Lattice& lattice() const { return plan_.lattice; }
   const PieceLayout& layout() const { return plan_.layout; }
@@ -76,11 +82,23 @@ class RowPipeline {
     ScanRow data;
   };
 
+  // A band a thread has claimed: units next .. end - 1 still to compute,
+  // in the mode of `generation`.
+  struct Band {
+    std::int64_t next = 0, end = 0;
+    std::uint64_t generation = 0;
+    bool first_covering = false;
+  };
+
   void Work();
   void WorkUntilStopped();
+  Band Claim();
   void ComputeBatch(RowSweeper& sweeper, std::vector<ScanRow>& batch, std::int64_t first,
                     std::int64_t end, std::int64_t band_end, std::uint64_t generation,
                     bool first_covering);
+  void Publish(std::vector<ScanRow>& batch, std::int64_t first, std::int64_t end,
+               std::uint64_t generation);
+  bool HelpOnce(std::unique_lock<std::mutex>& lock);
   void WaitFor(std::unique_lock<std::mutex>& lock, std::int64_t unit);
   bool MayClaim() const;
   template <typename Condition>
@@ -100,7 +118,8 @@ class RowPipeline {
   const std::span<const RowFormatter* const> formatters_;
   RunDriver& driver_;
   const std::int64_t units_;
-  const int planned_workers_;      // within the memory budget and the threads asked for
+  const int planned_workers_;      // computing threads, the driving thread among them, within
+                                   // the memory budget and the threads asked for
   const std::int64_t band_;        // units a worker claims at once
   const std::int64_t batch_;       // units it publishes at once
   std::mutex mutex_;
@@ -117,6 +136,10 @@ class RowPipeline {
   bool driver_waits_ = false;      // the driving thread sleeps on ready_
   int waiting_workers_ = 0;        // workers sleeping on work_
   std::exception_ptr failure_;     // why a worker stopped
+  // The driving thread's own sweep, batch and band.
+  RowSweeper own_sweeper_;
+  std::vector<ScanRow> own_batch_;
+  Band own_;
   WorkerThreads workers_;
 };
 

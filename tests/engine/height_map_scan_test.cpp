@@ -7,6 +7,7 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/lattice.h"
@@ -197,17 +198,27 @@ TEST(ScanHeightMapTest, ProgressBeyondTheIntRangeIsHeld) {
   EXPECT_EQ(ScanProgress(-40, 0), 0);
 }
 
-// A sink whose formatter holds row `held` until the driving thread has
-// waited for it (WhileWaiting), or fails on it.
+// A sink whose formatter fails on row `failing`, or else holds the first
+// row a worker formats until the driving thread has waited for it
+// (WhileWaiting). The driving thread computes rows too: its own wait until
+// a worker holds one, so that the run cannot end without a wait.
 class HoldingSink : public RowSink, public RowFormatter {
  public:
-  HoldingSink(std::int64_t held, bool fail) : held_(held), fail_(fail) {}
+  explicit HoldingSink(std::int64_t failing = -1) : failing_(failing) {}
   std::span<const RowFormatter* const> formatters() const override { return {&self_, 1}; }
   void FormatPiece(const Lattice&, const RowPiece& piece, RowText& out) const override {
-    if (piece.row != held_) return;
-    if (fail_) throw std::bad_alloc();
+    if (piece.row == failing_) throw std::bad_alloc();
+    out = "free";
+    if (failing_ >= 0) return;
     std::unique_lock lock(mutex_);
-    released_.wait(lock, [this] { return released; });
+    if (std::this_thread::get_id() == driving_) {
+      changed_.wait(lock, [this] { return held_row_ >= 0; });
+      return;
+    }
+    if (held_row_ >= 0) return;
+    held_row_ = piece.row;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return released_; });
     out = "held";
   }
   std::size_t MaxBytesPerPoint() const override { return 4; }
@@ -216,18 +227,23 @@ class HoldingSink : public RowSink, public RowFormatter {
   }
   void Release() {
     std::lock_guard lock(mutex_);
-    released = true;
-    released_.notify_all();
+    released_ = true;
+    changed_.notify_all();
+  }
+  std::int64_t HeldRow() const {
+    std::lock_guard lock(mutex_);
+    return held_row_;
   }
   std::vector<std::string> rows;
-  bool released = false;
 
  private:
-  std::int64_t held_;
-  bool fail_;
+  std::int64_t failing_;
+  mutable std::int64_t held_row_ = -1;
+  bool released_ = false;
+  const std::thread::id driving_ = std::this_thread::get_id();
   const RowFormatter* const self_ = this;
   mutable std::mutex mutex_;
-  mutable std::condition_variable released_;
+  mutable std::condition_variable changed_;
 };
 
 // The scan waits for a worker's row without freezing its front end: the
@@ -236,12 +252,15 @@ class HoldingSink : public RowSink, public RowFormatter {
 TEST(RowPipelineTest, StopWhileWaitingEndsWithTheAwaitedRow) {
   GeometryStore store;
   FillStore(store, {Triangle{{{0, 0, 5}, {400, 0, 5}, {0, 400, 5}}}});
-  FakeDriver driver;
-  HoldingSink sink(3, false);
+  HoldingSink sink;
+  // Stops once every row before the held one is written: the row the
+  // driving thread then waits for is the held one.
   struct Waiting : FakeDriver {
     HoldingSink* sink;
     void WhileWaiting() override {
       ++waits;
+      const std::int64_t held = sink->HeldRow();
+      if (held < 0 || sink->rows.size() != static_cast<std::size_t>(held)) return;
       stop = true;
       sink->Release();
     }
@@ -249,7 +268,9 @@ TEST(RowPipelineTest, StopWhileWaitingEndsWithTheAwaitedRow) {
   waiting.sink = &sink;
   ScanHeightMap(store, 10, 1, waiting, sink, {2, false});
   EXPECT_GE(waiting.waits, 1);
-  ASSERT_EQ(sink.rows.size(), 4u);  // rows 0 to 3, the one waited for last
+  ASSERT_GE(sink.HeldRow(), 0);
+  // Every row up to the one waited for, and none after it.
+  ASSERT_EQ(sink.rows.size(), static_cast<std::size_t>(sink.HeldRow() + 1));
   EXPECT_EQ(sink.rows.back(), "held");
 }
 
@@ -260,7 +281,7 @@ TEST(RowPipelineTest, FailureOfAWorkerEndsTheScan) {
   FillStore(store, {Triangle{{{0, 0, 5}, {400, 0, 5}, {0, 400, 5}}}});
   for (int threads : {1, 2, 3}) {
     FakeDriver driver;
-    HoldingSink sink(7, true);
+    HoldingSink sink(7);
     EXPECT_THROW(ScanHeightMap(store, 10, 1, driver, sink, {threads, false}), std::bad_alloc)
         << threads << " threads";
     // Rows before the failed one may or may not have been written by then.
