@@ -48,7 +48,7 @@ constexpr char kOptionsText[] = R"(Options:
                 added unless that name already ends in "." and three
                 characters.
   -q, --quiet   no progress bar and no summary lines; errors are still shown
-  --threads N   worker threads for reading an ASCII model and for the
+  --threads N   threads for reading an ASCII model and for the
                 scan, N >= 1 (default: one per processor core); with 1 the
                 model is read in turn. The height map is the same for
                 every N
