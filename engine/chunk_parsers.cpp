@@ -35,20 +35,32 @@ void ChunkParsers::Submit(StlChunk& chunk) {
 
 void ChunkParsers::Await(StlChunk& chunk, const std::function<void()>& while_waiting) {
   std::unique_lock lock(mutex_);
-  for (;;) {
-    const auto done = std::find(done_.begin(), done_.end(), &chunk);
-    if (done != done_.end()) {
-      done_.erase(done);
-      return;
+  const auto parsed = [&] { return std::find(done_.begin(), done_.end(), &chunk) != done_.end(); };
+  while (!parsed()) {
+    // Rather than wait, the driving thread parses the oldest chunk no worker
+    // has taken yet: the awaited one, or one after it.
+    if (!queue_.empty()) {
+      ParseNext(lock);
+      continue;
     }
-    if (!parsed_.wait_for(lock, kWaitSlice, [&] {
-          return std::find(done_.begin(), done_.end(), &chunk) != done_.end();
-        })) {
+    if (!parsed_.wait_for(lock, kWaitSlice, parsed)) {
       lock.unlock();
       while_waiting();
       lock.lock();
     }
   }
+  done_.erase(std::find(done_.begin(), done_.end(), &chunk));
+}
+
+// Takes the oldest chunk handed in and parses it outside the lock.
+void ChunkParsers::ParseNext(std::unique_lock<std::mutex>& lock) {
+  StlChunk& chunk = *queue_.front();
+  queue_.pop_front();
+  lock.unlock();
+  ParseStlChunk(chunk, units_);
+  lock.lock();
+  done_.push_back(&chunk);
+  parsed_.notify_all();
 }
 
 void ChunkParsers::Work() {
@@ -56,13 +68,7 @@ void ChunkParsers::Work() {
   for (;;) {
     work_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
     if (stopping_) return;
-    StlChunk& chunk = *queue_.front();
-    queue_.pop_front();
-    lock.unlock();
-    ParseStlChunk(chunk, units_);
-    lock.lock();
-    done_.push_back(&chunk);
-    parsed_.notify_all();
+    ParseNext(lock);
   }
 }
 

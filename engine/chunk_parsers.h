@@ -1,5 +1,5 @@
 // Worker threads that parse chunks of an ASCII STL file ahead of the thread
-// that stores the model.
+// that stores the model, which parses too rather than wait.
 #pragma once
 
 #include <condition_variable>
@@ -15,7 +15,7 @@ namespace pelmoro {
 
 // Chunks are handed in (Submit) and taken back (Await) by one driving
 // thread; a worker takes the oldest chunk handed in and parses it outside
-// the lock. A chunk belongs to the workers from Submit until it is listed
+// the lock, and so does the driving thread rather than wait for one. A chunk belongs to the workers from Submit until it is listed
 // as parsed, and to the driving thread otherwise; the queue and the list
 // change only under the lock. The destructor drops what is still queued and
 // waits only for the chunks being parsed, each a bounded piece of work.
@@ -30,12 +30,14 @@ class ChunkParsers {
 
   int workers() const { return workers_.size(); }
   void Submit(StlChunk& chunk);
-  // Waits until the chunk is parsed, calling while_waiting about every
-  // 50 ms meanwhile; what it raises passes out.
+  // Returns once the chunk is parsed, parsing chunks no worker has taken
+  // meanwhile, and calling while_waiting about every 50 ms while it waits;
+  // what that raises passes out.
   void Await(StlChunk& chunk, const std::function<void()>& while_waiting);
 
  private:
   void Work();
+  void ParseNext(std::unique_lock<std::mutex>& lock);
 
   const int units_;
   std::mutex mutex_;

@@ -67,16 +67,17 @@ class InputReading {
     return false;
   }
 
-  // Chunks read here and parsed ahead by workers, in a ring of a few per
-  // worker; they are stored in file order as each is parsed.
+  // Chunks read here and parsed ahead by workers and by this thread, in a
+  // ring of a few per thread; they are stored in file order as each is
+  // parsed.
   bool ReadAhead(LineChunker& chunker, int threads) {
     const std::size_t most = 2 * static_cast<std::size_t>(threads) + 2;
     ScratchArena arena(most * ChunkArenaBytes(options_.chunk_bytes));  // outlives the chunks
     std::vector<StlChunk> chunks;  // outlives the parsers, which may hold one at a stop
-    ChunkParsers parsers(threads, options_.units, most);
+    ChunkParsers parsers(threads - 1, options_.units, most);  // this thread is the last
     if (parsers.workers() == 0) return ReadInTurn(chunker);
-    // A few chunks a worker that could be started.
-    const std::size_t ring = 2 * static_cast<std::size_t>(parsers.workers()) + 2;
+    // A few chunks a thread that parses.
+    const std::size_t ring = 2 * static_cast<std::size_t>(parsers.workers() + 1) + 2;
     chunks.reserve(ring);
     while (chunks.size() < ring) chunks.emplace_back(&arena);
     std::size_t submitted = 0;
