@@ -208,8 +208,9 @@ void RowSweeper::MoveTo(std::int64_t row, bool surface, std::int64_t run_last) {
   }
   const bool restart =
       last_row_ < 0 || row < last_row_ || same_row_again || surface != last_surface_;
-  if (restart) Restart();
-  if (ring_rows_ > 0 && !restart) {
+  if (restart) {
+    Restart();
+  } else if (ring_rows_ > 0) {
     const std::int64_t end = std::min(row, last_row_ + ring_rows_);
     for (std::int64_t skipped = last_row_ + 1; skipped < end; ++skipped) EmptyRingRow(skipped);
   }
@@ -218,10 +219,10 @@ void RowSweeper::MoveTo(std::int64_t row, bool surface, std::int64_t run_last) {
   if (!restart && row <= run_last_) return;
   run_last_ = std::max(row, run_last);
   if (pending_.empty()) return;
-  std::vector<std::int32_t> resumed;
-  std::swap(resumed, pending_);
+  std::swap(resumed_, pending_);  // Enter may keep some pending again
   const std::int64_t y = plan_.lattice.Y(row);
-  for (const std::int32_t i : resumed) Enter(i, row, y, surface);
+  for (const std::int32_t i : resumed_) Enter(i, row, y, surface);
+  resumed_.clear();
 }
 
 // The last row a triangle entering the ring is swept through now; one

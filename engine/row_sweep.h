@@ -89,6 +89,7 @@ class RowSweeper {
   // swept on from the first row asked for after it.
   std::int64_t run_last_ = INT64_MAX;
   std::vector<std::int32_t> pending_;
+  std::vector<std::int32_t> resumed_;  // those going on now
   std::int64_t ring_rows_;  // rows the ring holds, a power of two (0: no ring)
   // The rows ahead: highest heights so far, or, seeking the first covering
   // triangle, the lowest covering index so far (INT32_MAX: none) and its
