@@ -125,20 +125,33 @@ std::int64_t FloorDivide(std::int64_t a, std::int64_t b) {  // b > 0
   return a >= 0 ? a / b : -((-a + b - 1) / b);
 }
 
+// Whether the edges can narrow a row at all.
+bool Narrows(const CoverageCoefficients& k) {
+  return k.usable && !k.covers_nothing && k.orientation != 0;
+}
+
+// orientation * c_e at column j of row y is a p j + (a x0 + b), with
+//   a = -orientation ey_e, b = orientation (ex_e (y - oy_e) + ey_e ox_e).
+// A column may be covered only where a p j + rest >= 0, rest being
+// a x0 + b plus the margin: the edge functions are whole numbers, so at or
+// above -outside_c means at or above -floor(outside_c).
+struct EdgeBound {
+  std::int64_t a, rest;
+};
+
+EdgeBound EdgeBoundAt(const CoverageCoefficients& k, int e, std::int64_t y, std::int64_t x0) {
+  const std::int64_t a = -k.orientation * k.ey[e];
+  const std::int64_t b = k.orientation * (k.ex[e] * (y - k.oy[e]) + k.ey[e] * k.ox[e]);
+  return {a, a * x0 + b + static_cast<std::int64_t>(k.outside_c)};
+}
+
 }  // namespace
 
 void NarrowColumns(const CoverageCoefficients& k, std::int64_t y, std::int64_t x0, int pitch,
                    std::int64_t* lo, std::int64_t* hi) {
-  if (!k.usable || k.covers_nothing || k.orientation == 0) return;
-  // The edge functions are whole numbers: at or above -outside_c means at
-  // or above -floor(outside_c).
-  const auto margin = static_cast<std::int64_t>(k.outside_c);
+  if (!Narrows(k)) return;
   for (int e = 0; e < 3 && *lo <= *hi; ++e) {
-    // orientation * c_e at column j is a p j + (a x0 + b), with
-    //   a = -orientation ey_e, b = orientation (ex_e (y - oy_e) + ey_e ox_e).
-    const std::int64_t a = -k.orientation * k.ey[e];
-    const std::int64_t b = k.orientation * (k.ex[e] * (y - k.oy[e]) + k.ey[e] * k.ox[e]);
-    const std::int64_t rest = a * x0 + b + margin;  // need a p j + rest >= 0
+    const auto [a, rest] = EdgeBoundAt(k, e, y, x0);
     if (a == 0) {
       if (rest < 0) *hi = *lo - 1;
     } else if (a > 0) {
@@ -150,13 +163,10 @@ void NarrowColumns(const CoverageCoefficients& k, std::int64_t y, std::int64_t x
 }
 
 ColumnWalk::ColumnWalk(const CoverageCoefficients& k, std::int64_t y, std::int64_t x0, int pitch) {
-  if (!k.usable || k.covers_nothing || k.orientation == 0) return;
-  const auto margin = static_cast<std::int64_t>(k.outside_c);
+  if (!Narrows(k)) return;
   for (int e = 0; e < 3; ++e) {
-    // The terms of NarrowColumns; b grows by orientation ex_e p a row.
-    const std::int64_t a = -k.orientation * k.ey[e];
-    const std::int64_t b = k.orientation * (k.ex[e] * (y - k.oy[e]) + k.ey[e] * k.ox[e]);
-    const std::int64_t rest = a * x0 + b + margin;
+    // rest grows by orientation ex_e p a row.
+    const auto [a, rest] = EdgeBoundAt(k, e, y, x0);
     const std::int64_t step = k.orientation * k.ex[e] * pitch;
     if (a == 0) {
       level_[levels_++] = {rest, step};

@@ -65,6 +65,13 @@ PassPoint PassPointOf(const ScanPlan& plan, const std::int64_t ey[3], std::int64
   return {{-ey[0] * p, -ey[1] * p, -ey[2] * p}, -nx * p, key, static_cast<double>(d)};
 }
 
+// The numerator N = z1 D + S of the plane height at (x, y), of an
+// ActiveTriangle or of BoxTerms.
+template <typename Plane>
+std::int64_t NumeratorAt(const Plane& t, std::int64_t x, std::int64_t y) {
+  return t.z1d + t.nx * (t.x1 - x) + t.ny * (t.y1 - y);
+}
+
 // Calls take(column, covered, z) for each column of the triangle's pass
 // along row y; column counts from the window's first. Covered or not is a
 // coin toss along an edge, so callers select rather than branch on it.
@@ -73,7 +80,7 @@ void SimplePass(const ScanPlan& plan, const ActiveTriangle& a, std::int64_t y,
                 const ColumnWindow& w, Take take) {
   RowPass pass;
   if (!StartPass(plan, a, y, w, pass)) return;
-  std::int64_t n = a.z1d + a.nx * (a.x1 - pass.x) + a.ny * (a.y1 - y);
+  std::int64_t n = NumeratorAt(a, pass.x, y);
   const PassPoint point = PassPointOf(plan, a.coverage.ey, a.nx, a.d, a.coverage.key);
   for (std::int64_t j = pass.j_lo; j <= pass.j_hi; ++j) {
     point(pass.c, n, static_cast<std::size_t>(j - w.first), take);
@@ -97,7 +104,7 @@ void WalkPass(const ScanPlan& plan, const ActiveTriangle& a, std::int64_t first,
     const std::int64_t y = lattice.Y(r);
     std::int64_t c[3];
     EdgeFunctions(a.coverage, x, y, c);
-    std::int64_t n = a.z1d + a.nx * (a.x1 - x) + a.ny * (a.y1 - y);
+    std::int64_t n = NumeratorAt(a, x, y);
     auto take = take_row(r);
     for (std::int64_t j = j_lo; j <= j_hi; ++j) point(c, n, static_cast<std::size_t>(j), take);
   }
@@ -128,7 +135,7 @@ void BoxPass(const ScanPlan& plan, const BoxTerms& b, std::int64_t first, std::i
   const std::int64_t y = plan.lattice.Y(first);
   std::int64_t c_row[3];
   EdgeFunctions(b.ox, b.oy, b.ex, b.ey, x, y, c_row);
-  std::int64_t n_row = b.z1d + b.nx * (b.x1 - x) + b.ny * (b.y1 - y);
+  std::int64_t n_row = NumeratorAt(b, x, y);
   const PassPoint point = PassPointOf(plan, b.ey, b.nx, b.d, b.key);
   for (std::int64_t r = first; r <= last; ++r) {
     auto take = take_row(r);
@@ -273,29 +280,30 @@ void RowSweeper::Enter(std::int32_t i, std::int64_t row, std::int64_t y, bool su
   }
 }
 
+// Hands pass(take_row) the takers of the ring's rows for triangle `index`:
+// the lowest covering index and its height, or the highest height.
+template <typename Pass>
+void RowSweeper::IntoRing(std::int32_t index, bool surface, Pass pass) {
+  if (surface) {
+    pass([this, index](std::int64_t r) {
+      return TakeFirst{index, RingFirstRow(r).data(), RingRow(r).data()};
+    });
+  } else {
+    pass([this](std::int64_t r) { return TakeHighest{RingRow(r).data()}; });
+  }
+}
+
 void RowSweeper::SweepIntoRing(const ActiveTriangle& a, std::int64_t row, std::int64_t last,
                                bool surface) {
   if (a.j_hi - a.j_lo <= kWidestUnnarrowed) {
     BoxIntoRing(BoxTermsOf(a), row, last, surface);
     return;
   }
-  if (surface) {
-    WalkPass(plan_, a, row, last, [this, index = a.index](std::int64_t r) {
-      return TakeFirst{index, RingFirstRow(r).data(), RingRow(r).data()};
-    });
-  } else {
-    WalkPass(plan_, a, row, last, [this](std::int64_t r) { return TakeHighest{RingRow(r).data()}; });
-  }
+  IntoRing(a.index, surface, [&](auto take_row) { WalkPass(plan_, a, row, last, take_row); });
 }
 
 void RowSweeper::BoxIntoRing(const BoxTerms& b, std::int64_t row, std::int64_t last, bool surface) {
-  if (surface) {
-    BoxPass(plan_, b, row, last, [this, index = b.index](std::int64_t r) {
-      return TakeFirst{index, RingFirstRow(r).data(), RingRow(r).data()};
-    });
-  } else {
-    BoxPass(plan_, b, row, last, [this](std::int64_t r) { return TakeHighest{RingRow(r).data()}; });
-  }
+  IntoRing(b.index, surface, [&](auto take_row) { BoxPass(plan_, b, row, last, take_row); });
 }
 
 // The usual triangle, a few grid units across with modest heights, that

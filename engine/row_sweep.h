@@ -72,6 +72,8 @@ class RowSweeper {
   bool SweepSmallIntoRing(std::int32_t i, const Triangle& t, double area_key, std::int64_t row,
                           bool surface);
   void BoxIntoRing(const BoxTerms& b, std::int64_t row, std::int64_t last, bool surface);
+  template <typename Pass>
+  void IntoRing(std::int32_t index, bool surface, Pass pass);
   void SweepWithFullTest(const ActiveTriangle& a, std::int64_t y, bool surface,
                          const ColumnWindow& w, std::span<std::int32_t> heights);
   std::int32_t PlaneHeight(const ActiveTriangle& a, std::int64_t s, std::int64_t x,
