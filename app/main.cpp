@@ -8,7 +8,7 @@
 #include "app/window_fonts.h"
 #include "foundation/geometry_store.h"
 #include "foundation/numbers.h"
-#include "heightmap/temporary_files.h"
+#include "outputs/files/temporary_files.h"
 
 int main(int argc, char* argv[]) {
   // The program's modules: the default floating-point settings (extended

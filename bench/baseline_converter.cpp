@@ -26,9 +26,9 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/lattice.h"
+#include "engine/scan/lattice.h"
 #include "foundation/text_file.h"
-#include "heightmap/hzm_writer.h"
+#include "outputs/formats/hzm_writer.h"
 #include "tests/support/mapped_file.h"
 
 namespace {

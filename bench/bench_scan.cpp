@@ -22,7 +22,7 @@
 
 #include "bench/bench_support.h"
 #include "bench/scan_phases.h"
-#include "engine/lattice.h"
+#include "engine/scan/lattice.h"
 #include "foundation/errors.h"
 
 namespace pelmoro::bench {

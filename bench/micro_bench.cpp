@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/coverage.h"
-#include "engine/fast_coverage.h"
+#include "engine/scan/coverage.h"
+#include "engine/scan/fast_coverage.h"
 #include "engine/triangle_metrics.h"
 #include "foundation/numbers.h"
 #include "foundation/text_file.h"
-#include "heightmap/hzm_writer.h"
+#include "outputs/formats/hzm_writer.h"
 
 namespace pelmoro {
 namespace {

@@ -6,10 +6,10 @@
 #include <utility>
 
 #include "bench/bench_support.h"
-#include "engine/lattice.h"
-#include "engine/stl_model_reader.h"
+#include "engine/scan/lattice.h"
+#include "engine/read/stl_model_reader.h"
 #include "foundation/text_file.h"
-#include "heightmap/hzm_writer.h"
+#include "outputs/formats/hzm_writer.h"
 
 namespace pelmoro::bench {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/height_map_scan.h"
+#include "engine/scan/height_map_scan.h"
 #include "foundation/geometry_store.h"
 
 namespace pelmoro::bench {

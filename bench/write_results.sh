@@ -19,7 +19,7 @@ machine() {
   echo "- Memory: $(awk '/MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)"
   echo "- Compiler: $("${compiler:-c++}" --version | head -1), Release (-O3)"
   echo "- Kernel: $(uname -sr)"
-  echo "- Commit: $(git -C "$ROOT" rev-parse --short HEAD)$(git -C "$ROOT" diff --quiet HEAD -- engine foundation heightmap cli || echo ' with uncommitted changes')"
+  echo "- Commit: $(git -C "$ROOT" rev-parse --short HEAD)$(git -C "$ROOT" diff --quiet HEAD -- engine foundation outputs run cli || echo ' with uncommitted changes')"
   echo "- Load average (1, 5, 15 min) before: $LOAD_BEFORE; after: $LOAD_AFTER." \
     "The machine is shared: timings are best of several runs, and other work inflates them."
   echo

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/reading_notes.h"
+#include "engine/read/reading_notes.h"
 #include "foundation/errors.h"
 
 namespace pelmoro::cli {

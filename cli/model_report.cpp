@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "heightmap/grid_millimetres.h"
+#include "outputs/formats/grid_millimetres.h"
 
 namespace pelmoro::cli {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "engine/model_extent.h"
-#include "engine/model_units.h"
+#include "engine/read/model_extent.h"
+#include "engine/read/model_units.h"
 #include "run/model_info.h"
 
 namespace pelmoro::cli {

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string_view>
 
-#include "engine/model_units.h"
+#include "engine/read/model_units.h"
 #include "run/output_name.h"
 
 namespace pelmoro::cli {

@@ -7,7 +7,7 @@
 
 #include "cli/options.h"
 #include "foundation/errors.h"
-#include "heightmap/output_target.h"
+#include "outputs/files/output_target.h"
 
 namespace pelmoro::cli {
 

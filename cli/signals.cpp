@@ -6,7 +6,7 @@
 #include <csignal>
 
 #include "foundation/text_file.h"
-#include "heightmap/temporary_files.h"
+#include "outputs/files/temporary_files.h"
 
 namespace pelmoro::cli {
 

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/grid_units.h"
-#include "engine/height_map_scan.h"
-#include "engine/lattice.h"
-#include "engine/reading_notes.h"
+#include "engine/read/grid_units.h"
+#include "engine/scan/height_map_scan.h"
+#include "engine/scan/lattice.h"
+#include "engine/read/reading_notes.h"
 #include "engine/run_driver.h"
-#include "engine/stl_format.h"
-#include "engine/stl_model_reader.h"
+#include "engine/read/stl_format.h"
+#include "engine/read/stl_model_reader.h"
 #include "foundation/errors.h"
 #include "foundation/geometry_store.h"
 #include "run/messages.h"

@@ -9,12 +9,12 @@
 #include <utility>
 
 #include "engine/worker_threads.h"
-#include "heightmap/asc_output.h"
-#include "heightmap/height_rows.h"
-#include "heightmap/hzm_writer.h"
-#include "heightmap/output_file.h"
-#include "heightmap/png_output.h"
-#include "heightmap/relief_preview.h"
+#include "outputs/formats/asc_output.h"
+#include "outputs/formats/height_rows.h"
+#include "outputs/formats/hzm_writer.h"
+#include "outputs/files/output_file.h"
+#include "outputs/formats/png_output.h"
+#include "outputs/formats/relief_preview.h"
 
 namespace pelmoro {
 

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/lattice.h"
-#include "engine/row_sink.h"
+#include "engine/scan/lattice.h"
+#include "engine/scan/row_sink.h"
 #include "foundation/errors.h"
 #include "foundation/geometry_store.h"
-#include "heightmap/fan_out_sink.h"
+#include "outputs/formats/fan_out_sink.h"
 #include "run/output_format.h"
 
 namespace pelmoro {

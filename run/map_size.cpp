@@ -1,6 +1,6 @@
 #include "run/map_size.h"
 
-#include "heightmap/hzm_size.h"
+#include "outputs/formats/hzm_size.h"
 
 namespace pelmoro {
 

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "engine/height_map_scan.h"
-#include "engine/lattice.h"
+#include "engine/scan/height_map_scan.h"
+#include "engine/scan/lattice.h"
 #include "engine/run_driver.h"
 #include "foundation/geometry_store.h"
 

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/model_extent.h"
+#include "engine/read/model_extent.h"
 #include "engine/run_driver.h"
-#include "engine/stl_format.h"
+#include "engine/read/stl_format.h"
 #include "foundation/geometry_store.h"
-#include "engine/lattice.h"
+#include "engine/scan/lattice.h"
 #include "run/conversion_run.h"
 
 namespace pelmoro {

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "engine/grid_units.h"
+#include "engine/read/grid_units.h"
 #include "foundation/errors.h"
 #include "foundation/numbers.h"
 #include "foundation/real.h"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The tests that run the threaded code, built with ThreadSanitizer (g++) into
-# build-tsan/: the scan's worker threads (engine/row_pipeline.cpp), the
-# output file's fsync thread (heightmap/output_file.cpp) and the flushes a
+# build-tsan/: the scan's worker threads (engine/scan/row_pipeline.cpp), the
+# output file's fsync thread (outputs/files/output_file.cpp) and the flushes a
 # text file starts as it grows (foundation/text_file_writing.cpp), alone and
 # in whole conversions, in process and through stl2hzm. Any report fails its
 # test.
@@ -13,7 +13,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-tsan"
 jobs=$(nproc)
-suites=(foundation engine heightmap run cli)
+suites=(foundation engine outputs run cli)
 
 bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1" \

@@ -1,4 +1,4 @@
-#include "engine/binary_stl_reader.h"
+#include "engine/read/binary_stl_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/grid_units.h"
-#include "engine/stl_format.h"
-#include "engine/stl_reader.h"
+#include "engine/read/grid_units.h"
+#include "engine/read/stl_format.h"
+#include "engine/read/stl_reader.h"
 #include "engine/triangle_metrics.h"
 #include "foundation/errors.h"
 #include "tests/support/fake_driver.h"

@@ -1,4 +1,4 @@
-#include "engine/coverage.h"
+#include "engine/scan/coverage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/fast_coverage.h"
+#include "engine/scan/fast_coverage.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "engine/coverage.h"
+#include "engine/scan/coverage.h"
 #include "engine/triangle_metrics.h"
 #include "tests/support/store_builder.h"
 

@@ -1,4 +1,4 @@
-#include "engine/height_map_scan.h"
+#include "engine/scan/height_map_scan.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/lattice.h"
+#include "engine/scan/lattice.h"
 #include "engine/triangle_metrics.h"
 #include "tests/support/fake_driver.h"
 #include "tests/support/recording_sink.h"

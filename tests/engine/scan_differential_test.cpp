@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/height_map_scan.h"
+#include "engine/scan/height_map_scan.h"
 #include "engine/triangle_metrics.h"
 #include "tests/support/fake_driver.h"
 #include "tests/support/recording_sink.h"

@@ -1,4 +1,4 @@
-#include "engine/stl_format.h"
+#include "engine/read/stl_format.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include <typeinfo>
 #include <vector>
 
-#include "engine/grid_field.h"
-#include "engine/stl_reader.h"
+#include "engine/read/grid_field.h"
+#include "engine/read/stl_reader.h"
 #include "foundation/errors.h"
 #include "foundation/numbers.h"
 #include "tests/support/fake_driver.h"

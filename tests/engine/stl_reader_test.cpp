@@ -1,4 +1,4 @@
-#include "engine/stl_reader.h"
+#include "engine/read/stl_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <typeinfo>
 #include <vector>
 
-#include "engine/lattice.h"
+#include "engine/scan/lattice.h"
 #include "foundation/errors.h"
 #include "foundation/geometry_store.h"
 #include "run/conversion_run.h"

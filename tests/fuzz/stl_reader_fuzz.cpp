@@ -9,11 +9,11 @@
 #include <cstring>
 #include <string>
 
-#include "engine/binary_stl_reader.h"
-#include "engine/model_units.h"
+#include "engine/read/binary_stl_reader.h"
+#include "engine/read/model_units.h"
 #include "engine/run_driver.h"
-#include "engine/stl_model_reader.h"
-#include "engine/stl_reader.h"
+#include "engine/read/stl_model_reader.h"
+#include "engine/read/stl_reader.h"
 #include "foundation/errors.h"
 #include "foundation/geometry_store.h"
 #include "foundation/text_file.h"

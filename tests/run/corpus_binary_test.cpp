@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/stl_model_reader.h"
+#include "engine/read/stl_model_reader.h"
 #include "run/conversion_run.h"
 #include "tests/support/fake_driver.h"
 #include "tests/support/test_support.h"

@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "heightmap/disk_space.h"
-#include "heightmap/hzm_size.h"
+#include "outputs/files/disk_space.h"
+#include "outputs/formats/hzm_size.h"
 #include "run/conversion_run.h"
 #include "run/map_outputs.h"
 #include "tests/support/fake_driver.h"

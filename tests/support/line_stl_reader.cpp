@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "engine/triangle_metrics.h"
-#include "engine/vertex_line.h"
+#include "engine/read/vertex_line.h"
 #include "foundation/errors.h"
 #include "foundation/real.h"
 #include "foundation/text.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/reading_notes.h"
+#include "engine/read/reading_notes.h"
 #include "engine/run_driver.h"
 #include "foundation/geometry_store.h"
 

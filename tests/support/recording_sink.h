@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/row_sink.h"
+#include "engine/scan/row_sink.h"
 
 namespace pelmoro::testing {
 

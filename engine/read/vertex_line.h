@@ -1,0 +1,38 @@
+// The vertex lines of ASCII STL files: recognising one and converting its
+// three fields into grid units.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "engine/read/grid_units.h"
+#include "foundation/geometry_store.h"
+
+namespace pelmoro {
+
+// A vertex line begins, once its leading bytes of code 0 to 32 are
+// stripped, with "vertex" in any letter case; no blank is needed before
+// the first number.
+inline bool IsVertexLine(std::string_view stripped_line) {
+  constexpr std::uint64_t kVertex = 0x786574726576;  // "vertex", first letter lowest
+  if (stripped_line.size() < 6) return false;
+  std::uint64_t word = 0;
+  std::memcpy(&word, stripped_line.data(), 6);
+  // Setting bit 5 turns exactly the capitals into small letters among the
+  // bytes that can then equal these six.
+  return (word | 0x202020202020) == kVertex;
+}
+
+// The general reading of a vertex line (stripped, at least its keyword):
+// x and y are the bytes up to the next byte of code 0 to 32, each followed
+// by any number of such bytes; z is all the rest less its trailing ones
+// (so a fourth field is refused as part of z's text). Each is converted by
+// ParseReal with the separator "." and ToGridUnits, and stored into vertex
+// as soon as it is, so a failure in a later field keeps the earlier ones;
+// converted counts the fields stored. Raises EConvertError or ERangeError
+// naming the field's text.
+void ReadVertexFields(std::string_view stripped_line, Vertex& vertex, int units_per_file_unit,
+                      int& converted);
+
+}  // namespace pelmoro

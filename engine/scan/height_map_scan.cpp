@@ -1,0 +1,144 @@
+#include "engine/scan/height_map_scan.h"
+
+#include "engine/scan/coverage.h"
+#include "engine/scan/row_pipeline.h"
+#include "engine/scan/row_sweep.h"
+#include "engine/scan/scan_row.h"
+#include "engine/worker_threads.h"
+
+namespace pelmoro {
+
+namespace {
+
+// Height of one grid point: the highest covering plane, or while the driver
+// wants the first covering triangle, that one's; never below z min. The
+// mode is read afresh at every covering triangle.
+std::int32_t PointHeight(const GeometryStore& store, std::int32_t count, std::int32_t x,
+                         std::int32_t y, RunDriver& driver) {
+  std::int32_t h = store.bounds().z_min;
+  for (std::int32_t i = 0; i < count; ++i) {
+    if (!TriangleCovers(store, i, x, y)) continue;
+    const std::int32_t z = TriangleHeightAt(store, i, x, y);
+    if (z > h) h = z;
+    if (driver.FirstCoveringWanted()) break;
+  }
+  return h;
+}
+
+// The plain scan's pieces: every triangle at every point, in table order.
+// The mode is read from the driver at every covering triangle, as the scan
+// always has; no messages are handled within a row, so it cannot change
+// there.
+class ReferenceRows {
+ public:
+  ReferenceRows(const GeometryStore& store, int pitch, std::int32_t count, RunDriver& driver,
+                const RowSink& sink, std::int64_t piece_columns)
+      : store_(store), lattice_(LatticeOver(store.bounds(), pitch)),
+        layout_(lattice_, piece_columns), count_(count), driver_(driver),
+        formatters_(sink.formatters()) {}
+  const Lattice& lattice() const { return lattice_; }
+  const PieceLayout& layout() const { return layout_; }
+  const ScanRow& Piece(std::int64_t unit, bool) {
+    piece_.Place(layout_, unit);
+    const auto y = static_cast<std::int32_t>(lattice_.Y(piece_.where.row));
+    for (std::size_t k = 0; k < piece_.heights.size(); ++k) {
+      const std::int64_t column = piece_.where.first_column + static_cast<std::int64_t>(k);
+      const auto x = static_cast<std::int32_t>(lattice_.X(column));
+      piece_.heights[k] = PointHeight(store_, count_, x, y, driver_);
+    }
+    FormatScanRow(lattice_, formatters_, piece_);
+    return piece_;
+  }
+  void Done(std::int64_t) {}
+
+ private:
+  const GeometryStore& store_;
+  Lattice lattice_;
+  PieceLayout layout_;
+  std::int32_t count_;
+  RunDriver& driver_;
+  std::span<const RowFormatter* const> formatters_;
+  ScanRow piece_;
+};
+
+// One piece after another on the calling thread.
+class InlineRows {
+ public:
+  InlineRows(const ScanPlan& plan, const RowSink& sink)
+      : plan_(plan), formatters_(sink.formatters()), sweeper_(plan) {}
+  const Lattice& lattice() const { return plan_.lattice; }
+  const PieceLayout& layout() const { return plan_.layout; }
+  const ScanRow& Piece(std::int64_t unit, bool first_covering) {
+    piece_.Place(plan_.layout, unit);
+    sweeper_.ComputeRow(piece_.where.row, first_covering, piece_.where.first_column,
+                        piece_.heights);
+    FormatScanRow(plan_.lattice, formatters_, piece_);
+    return piece_;
+  }
+  void Done(std::int64_t) {}
+
+ private:
+  const ScanPlan& plan_;
+  std::span<const RowFormatter* const> formatters_;
+  RowSweeper sweeper_;
+  ScanRow piece_;
+};
+
+// The row loop that every way of computing rows shares: its pieces written,
+// then progress, pending messages and the stop check, once per row. The
+// mode is read before each row, after the messages that may have changed
+// it.
+template <typename Rows>
+void DriveRows(RunDriver& driver, RowSink& sink, Rows& rows) {
+  const Lattice& lattice = rows.lattice();
+  const std::int64_t per_row = rows.layout().per_row;
+  std::int64_t written = 0;
+  while (written < lattice.rows) {
+    const bool first_covering = driver.FirstCoveringWanted();
+    for (std::int64_t unit = written * per_row; unit < (written + 1) * per_row; ++unit) {
+      const ScanRow& piece = rows.Piece(unit, first_covering);
+      sink.WritePiece(piece.piece(), piece.texts);
+      rows.Done(unit);
+    }
+    ++written;
+    driver.SetProgress(ScanProgress(lattice.Y(written), lattice.y_max), written);
+    driver.ProcessMessages();
+    if (driver.StopRequested()) break;
+  }
+  driver.SetProgress(0, written);
+}
+
+int ThreadsFor(const ScanOptions& options) {
+  return options.threads > 0 ? options.threads : CoreCount();
+}
+
+}  // namespace
+
+void ScanHeightMapReference(const GeometryStore& store, int pitch, std::int32_t count,
+                            RunDriver& driver, RowSink& sink) {
+  ReferenceRows rows(store, pitch, count, driver, sink, ScanOptions{}.piece_columns);
+  DriveRows(driver, sink, rows);
+}
+
+void ScanHeightMap(const GeometryStore& store, int pitch, std::int32_t count, RunDriver& driver,
+                   RowSink& sink, const ScanOptions& options) {
+  if (options.reference) {
+    ReferenceRows rows(store, pitch, count, driver, sink, options.piece_columns);
+    DriveRows(driver, sink, rows);
+    return;
+  }
+  const ScanPlan plan(store, pitch, count, options.piece_columns);
+  const int threads = ThreadsFor(options);
+  if (threads > 1) {
+    RowPipeline rows(plan, sink.formatters(), threads, driver);
+    if (rows.workers() > 0) {
+      DriveRows(driver, sink, rows);
+      return;
+    }
+  }
+  // One thread, or none could be started besides this one.
+  InlineRows rows(plan, sink);
+  DriveRows(driver, sink, rows);
+}
+
+}  // namespace pelmoro

@@ -1,0 +1,49 @@
+// The raster scan that turns the geometry store into height-map rows.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/scan/row_sink.h"
+#include "engine/run_driver.h"
+#include "foundation/geometry_store.h"
+
+namespace pelmoro {
+
+// How the scan computes its rows; the output is the same in every case.
+struct ScanOptions {
+  int threads = 0;         // worker threads computing rows ahead; 0: one per core
+  bool reference = false;  // the plain scan: every triangle at every point
+  // Rows wider than this travel in pieces of this many columns, so that no
+  // row is ever held whole (the memory of a scan does not grow with the
+  // width of its rows).
+  std::int64_t piece_columns = std::int64_t{1} << 16;
+};
+
+// Scans rows y = y min, y min + pitch, ... <= y max and in each the points
+// x = x min, ... <= x max (grid units), handing each row's heights to the
+// sink. A point's height is the highest covering triangle's plane height
+// or, while the driver wants the first covering triangle, that triangle's;
+// never below z min. After every row: progress TruncateReal(y / y max *
+// 100) for the next row's y, pending messages, and the stop check (a stop
+// ends the scan after that row). Progress returns to 0 at the end. While
+// the driving thread waits for a worker, the driver's WhileWaiting runs
+// about every 50 ms, and a stop seen then drops the rows beyond the one
+// awaited. Rows travel in pieces (ScanOptions::piece_columns); the mode is
+// read once per row, before its first piece.
+// pitch: 1..255 grid units; count: triangles 0..count-1 of the store.
+// Rows are computed by a sweep over the triangles crossing each row, ahead
+// of time on worker threads when threads allow, formatted there by the
+// sink's formatters; rows computed in a mode that has changed since are
+// computed again. Raises what the sink and the driver raise, and
+// std::bad_alloc when memory runs out (on a worker thread too); a worker
+// thread that cannot be started leaves the scan to fewer.
+void ScanHeightMap(const GeometryStore& store, int pitch, std::int32_t count,
+                   RunDriver& driver, RowSink& sink, const ScanOptions& options = {});
+
+// The plain scan: asks every triangle at every grid point, in table order,
+// reading the driver's mode at every covering triangle. The reference for
+// the sweep.
+void ScanHeightMapReference(const GeometryStore& store, int pitch, std::int32_t count,
+                            RunDriver& driver, RowSink& sink);
+
+}  // namespace pelmoro

@@ -1,0 +1,28 @@
+#include "engine/scan/lattice.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "foundation/real.h"
+
+namespace pelmoro {
+
+Lattice LatticeOver(const ModelBounds& b, int pitch) {
+  Lattice lattice;
+  lattice.x_min = b.x_min;
+  lattice.y_min = b.y_min;
+  lattice.y_max = b.y_max;
+  lattice.pitch = pitch;
+  lattice.columns = (std::int64_t{b.x_max} - b.x_min) / pitch + 1;
+  lattice.rows = (std::int64_t{b.y_max} - b.y_min) / pitch + 1;
+  return lattice;
+}
+
+int ScanProgress(std::int64_t next_y, std::int32_t y_max) {
+  if (y_max == 0) return next_y > 0 ? 100 : 0;
+  const std::int64_t v =
+      TruncateReal(static_cast<Real>(next_y) / static_cast<Real>(y_max) * 100);
+  return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
+}
+
+}  // namespace pelmoro

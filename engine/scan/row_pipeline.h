@@ -1,0 +1,146 @@
+// Rows computed and formatted ahead on worker threads and handed out in
+// order to the thread that drives the scan.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <span>
+#include <vector>
+
+#include "engine/scan/row_sink.h"
+#include "engine/scan/row_sweep.h"
+#include "engine/run_driver.h"
+#include "engine/scan/scan_plan.h"
+#include "engine/scan/scan_row.h"
+#include "engine/worker_threads.h"
+#include "foundation/scratch_arena.h"
+
+namespace pelmoro {
+
+// How the pieces of rows (units, numbered as in PieceLayout) move, and why
+// nobody waits forever or for long:
+// - Units below consumed_ have been written. The window of slots holds the
+//   units consumed_ .. consumed_ + slots - 1; unit u lives in slot
+//   u % slots.
+// - A worker claims a band of units (next_claim_ onward), so that each
+//   prepares mostly its own triangles, and computes it a batch at a time,
+//   once the batch's slots are in the window; it publishes the batch under
+//   the lock. A batch is shorter than the window, so the batch holding the
+//   lowest unit not yet written always has its slots: the driving thread
+//   never waits on a worker that waits for it.
+// - generation_ counts the changes of mode. A change sends the claims back
+//   to the unit the driving thread wants and marks every slot stale; units
+//   a worker computes in the old mode are cancelled and dropped.
+// - needed_end_ is the end of what the driving thread will still take: the
+//   whole lattice, then, once it has seen a stop, the end of the row it
+//   waits for, and nothing when it leaves. A sweep whose unit lies beyond
+//   it gives up at its next triangle, so a stop or an error never waits for
+//   rows nobody wants.
+// - A thread sleeps only when what it waits for has not come, and is woken
+//   when it may have: workers by every batch of units written and by the
+//   driving thread as it starts to wait; the driving thread by a published
+//   batch or a failed worker. While it waits it wakes about every 50 ms for
+//   the driver's WhileWaiting.
+// - A worker that fails (out of memory) records why and stops; the driving
+//   thread raises it as it next waits.
+// - The driving thread is one of the threads asked for: rather than wait
+//   for a unit, it claims bands and computes them as the workers do, a
+//   batch at a time, letting the driver stay responsive after each. It
+//   computes a batch only when its slots are in the window, and its own
+//   band in order, so the unit it waits for is always either its own next
+//   batch or a worker's.
+class RowPipeline {
+ public:
+  // Starts up to `threads` - 1 workers (fewer when memory for their rows
+  // would pass a fixed budget, or when the system refuses a thread)
+  // computing units from unit 0 in the driver's current mode; the driving
+  // thread computes too.
+  RowPipeline(const ScanPlan& plan, std::span<const RowFormatter* const> formatters,
+              int threads, RunDriver& driver);
+  ~RowPipeline();  // cancels what is under way, stops and joins the workers
+  RowPipeline(const RowPipeline&) = delete;
+  RowPipeline& operator=(const RowPipeline&) = delete;
+
+  // The workers that could be started besides the driving thread; with none
+  // the caller computes its rows by itself instead.
+  int workers() const { return workers_.size(); }
+  const Lattice& lattice() const { return plan_.lattice; }
+  const PieceLayout& layout() const { return plan_.layout; }
+  // Unit `unit` computed in the given mode; waits for it. Valid until
+  // Done(unit).
+  const ScanRow& Piece(std::int64_t unit, bool first_covering);
+  // The caller has written unit `unit`; its slot may take a later one.
+  void Done(std::int64_t unit);
+
+ private:
+  struct Slot {
+    std::uint64_t generation = 0;
+    bool ready = false;
+    ScanRow data;
+  };
+
+  // A band a thread has claimed: units next .. end - 1 still to compute,
+  // in the mode of `generation`.
+  struct Band {
+    std::int64_t next = 0, end = 0;
+    std::uint64_t generation = 0;
+    bool first_covering = false;
+  };
+
+  void Work();
+  void WorkUntilStopped();
+  Band Claim();
+  void ComputeBatch(RowSweeper& sweeper, std::vector<ScanRow>& batch, std::int64_t first,
+                    std::int64_t end, std::int64_t band_end, std::uint64_t generation,
+                    bool first_covering);
+  void Publish(std::vector<ScanRow>& batch, std::int64_t first, std::int64_t end,
+               std::uint64_t generation);
+  bool HelpOnce(std::unique_lock<std::mutex>& lock);
+  void WaitFor(std::unique_lock<std::mutex>& lock, std::int64_t unit);
+  bool MayClaim() const;
+  template <typename Condition>
+  void WaitForWork(std::unique_lock<std::mutex>& lock, Condition condition) {
+    ++waiting_workers_;
+    work_.wait(lock, condition);
+    --waiting_workers_;
+  }
+  bool HasSlot(std::int64_t unit) const {
+    return unit < consumed_ + static_cast<std::int64_t>(slots_.size());
+  }
+  Slot& SlotOf(std::int64_t unit) {
+    return slots_[static_cast<std::size_t>(unit) % slots_.size()];
+  }
+
+  const ScanPlan& plan_;
+  const std::span<const RowFormatter* const> formatters_;
+  RunDriver& driver_;
+  const std::int64_t units_;
+  const int planned_workers_;      // computing threads, the driving thread among them, within
+                                   // the memory budget and the threads asked for
+  const std::int64_t band_;        // units a worker claims at once
+  const std::int64_t batch_;       // units it publishes at once
+  std::mutex mutex_;
+  std::condition_variable work_;   // workers wait here for a unit to claim
+  std::condition_variable ready_;  // the driving thread waits here for its unit
+  ScratchArena arena_;             // the room of every unit in flight
+  std::vector<Slot> slots_;
+  std::int64_t next_claim_ = 0;
+  std::int64_t consumed_ = 0;
+  std::atomic<std::uint64_t> generation_{0};  // written under the lock
+  std::atomic<std::int64_t> needed_end_;      // written under the lock
+  bool first_covering_;
+  bool stopping_ = false;
+  bool driver_waits_ = false;      // the driving thread sleeps on ready_
+  int waiting_workers_ = 0;        // workers sleeping on work_
+  std::exception_ptr failure_;     // why a worker stopped
+  // The driving thread's own sweep, batch and band.
+  RowSweeper own_sweeper_;
+  std::vector<ScanRow> own_batch_;
+  Band own_;
+  WorkerThreads workers_;
+};
+
+}  // namespace pelmoro

@@ -1,0 +1,40 @@
+// What every row of one scan shares: the store, the lattice, and the
+// triangles in the order the sweep meets them.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/scan/lattice.h"
+#include "engine/scan/scan_row.h"
+#include "foundation/geometry_store.h"
+#include "foundation/mapped_table.h"
+
+namespace pelmoro {
+
+struct ScanPlan {
+  // pitch: 1..255 grid units; count: triangles 0..count-1 of the store;
+  // rows wider than piece_columns are computed in pieces of that many.
+  ScanPlan(const GeometryStore& store, int pitch, std::int32_t count,
+           std::int64_t piece_columns);
+
+  const GeometryStore& store;
+  Lattice lattice;
+  PieceLayout layout;
+  std::int32_t count;
+  std::int32_t z_min;
+  double inverse_pitch;  // 1.0 / the pitch, for the set-up of every triangle
+  // Triangle indices by (first row reached, index), in a mapping of its
+  // own: a large model's order is made of huge pages.
+  MappedArray<std::int32_t> order;
+  // The highest index of a triangle that can give a point a height above
+  // z min (-1: none): one that covers points (area key not 0) and is no
+  // level floor at z min. A level floor after it in file order is never the
+  // first covering triangle where a height would change.
+  std::int32_t last_raising = -1;
+};
+
+// A triangle level at z min (every vertex there) whose plane terms are
+// exact in whole numbers: wherever it covers, its height is z min.
+bool LevelAtFloor(const Triangle& t, std::int32_t z_min);
+
+}  // namespace pelmoro

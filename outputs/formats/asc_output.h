@@ -1,0 +1,50 @@
+// The height map as an ESRI ASCII grid, in millimetres: the header lines
+// ncols, nrows, xllcenter, yllcenter and cellsize, then one line per row
+// from the highest y down, each from the lowest x, values separated by a
+// space. Every value is the exact decimal of its grid units / 40, with "."
+// and without trailing zeros (1.5, 0.025, 12). No NODATA: every point has a
+// height. Lines end in CR LF, as in the height map.
+//
+// The rows come bottom-up, so the grid is written at Finish from the run's
+// height table (2 bytes a point while the heights allow), the highest row
+// first.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "foundation/text_file.h"
+#include "outputs/formats/height_rows.h"
+#include "outputs/formats/map_output.h"
+
+namespace pelmoro {
+
+// Appends the line of a row's heights: the values and CR LF.
+void AppendAscRow(std::span<const std::int32_t> heights, std::string& out);
+
+// The five header lines for `rows` rows of the lattice.
+std::string AscHeader(const Lattice& lattice, std::int64_t rows);
+
+// A lower bound, in bytes, of the values of every row of the lattice: one
+// character a value (the shortest, as "0"), a space between values and
+// CR LF after each row. Saturates at the largest uint64.
+std::uint64_t AscRowsLowerBound(const Lattice& lattice);
+
+class AscOutput : public MapOutput {
+ public:
+  AscOutput(TextFile& out, const HeightRows& heights) : out_(out), heights_(heights) {}
+
+  void Start(const Lattice& lattice, const ModelBounds& bounds) override;
+  void WritePiece(const RowPiece&, std::span<const RowText>) override {}
+  // The header for the rows scanned, then those rows, the highest first.
+  void Finish() override;
+  std::uint64_t LeastFileBytes() const override;
+
+ private:
+  TextFile& out_;
+  const HeightRows& heights_;
+  Lattice lattice_;
+};
+
+}  // namespace pelmoro

@@ -1,0 +1,112 @@
+#include "outputs/formats/height_rows.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+
+#include "outputs/formats/byte_count.h"
+
+namespace pelmoro {
+
+namespace {
+constexpr std::int64_t kLargestOffset = 65535;
+
+// The machine's memory: more heights than fit in it go to the disk at once
+// rather than being asked of the allocator (which may then only fail late,
+// or, under a sanitizer, end the process).
+std::uint64_t PhysicalMemoryBytes() {
+  const long pages = ::sysconf(_SC_PHYS_PAGES);
+  const long page = ::sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || page <= 0) return UINT64_MAX;
+  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page);
+}
+}  // namespace
+
+void HeightRows::Start(std::int64_t columns, std::int32_t floor, std::int64_t points) {
+  columns_ = std::max<std::int64_t>(columns, 1);
+  floor_ = low_ = high_ = floor;
+  count_ = 0;
+  points_ = points;
+  offsets_.Reset(0);
+  // All of it is asked for at once, so growth never copies; the pages a
+  // stopped scan never reaches are never touched.
+  if (MultiplyBytes(static_cast<std::uint64_t>(points), sizeof(std::uint16_t)) >
+      PhysicalMemoryBytes()) {
+    spill_.Open(near_);
+    return;
+  }
+  try {
+    offsets_.Reset(static_cast<std::size_t>(std::max<std::int64_t>(points, 1)));
+  } catch (const std::bad_alloc&) {
+    spill_.Open(near_);
+  }
+}
+
+std::optional<SpaceClaim> HeightRows::ScratchClaim() const {
+  return spill_.ClaimSpace(
+      MultiplyBytes(static_cast<std::uint64_t>(points_), sizeof(std::int32_t)));
+}
+
+void HeightRows::Append(std::span<const std::int32_t> heights) {
+  if (heights.empty()) return;
+  // A plain pass the compiler can do many heights at a time.
+  std::int32_t low = heights.front(), high = heights.front();
+  for (std::int32_t z : heights) {
+    low = std::min(low, z);
+    high = std::max(high, z);
+  }
+  low_ = count_ == 0 ? low : std::min(low_, low);
+  high_ = count_ == 0 ? high : std::max(high_, high);
+  const auto n = static_cast<std::int64_t>(heights.size());
+  if (in_memory() && (low_ < floor_ || high_ - static_cast<std::int64_t>(floor_) > kLargestOffset ||
+                      count_ + n > points_)) {
+    MoveToSpill();
+  }
+  if (!in_memory()) {
+    Spill(heights);
+  } else {
+    std::uint16_t* to = offsets_.data() + count_;
+    for (std::size_t k = 0; k < heights.size(); ++k) {
+      to[k] = static_cast<std::uint16_t>(heights[k] - floor_);
+    }
+  }
+  count_ += n;
+}
+
+void HeightRows::Spill(std::span<const std::int32_t> heights) {
+  spill_.Append({reinterpret_cast<const char*>(heights.data()), heights.size_bytes()});
+}
+
+void HeightRows::MoveToSpill() {
+  spill_.Open(near_);
+  std::vector<std::int32_t> part;
+  const auto held = static_cast<std::size_t>(count_);
+  for (std::size_t done = 0; done < held;) {
+    const std::size_t end = std::min(held, done + 65536);
+    part.clear();
+    for (std::size_t k = done; k < end; ++k) part.push_back(floor_ + offsets_[k]);
+    Spill(part);
+    done = end;
+  }
+  offsets_.Reset(0);
+}
+
+void HeightRows::Seal() {
+  if (!in_memory()) spill_.Flush();
+}
+
+void HeightRows::ReadRow(std::int64_t row, std::vector<std::int32_t>& out) const {
+  const auto columns = static_cast<std::size_t>(columns_);
+  out.resize(columns);
+  const std::size_t first = static_cast<std::size_t>(row) * columns;
+  if (in_memory()) {
+    for (std::size_t k = 0; k < columns; ++k) out[k] = floor_ + offsets_[first + k];
+    return;
+  }
+  spill_.ReadAt(first * sizeof(std::int32_t), reinterpret_cast<char*>(out.data()),
+                columns * sizeof(std::int32_t));
+}
+
+}  // namespace pelmoro

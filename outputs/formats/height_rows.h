@@ -1,0 +1,62 @@
+// The heights of a scan, kept until the scan has ended, for outputs that
+// list the rows the other way round. While the heights stay within 65,535
+// grid units of the floor they are held in memory as 16-bit offsets from
+// it (2 bytes a point); past that, and when that memory cannot be had,
+// they go to an unnamed scratch file as 32-bit heights instead.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "foundation/mapped_table.h"
+#include "outputs/files/spill_file.h"
+
+namespace pelmoro {
+
+class HeightRows {
+ public:
+  // near: where the output goes, for the scratch file.
+  explicit HeightRows(std::string near) : near_(std::move(near)) {}
+
+  // Prepares for rows of `columns` heights, none below floor, and up to
+  // `points` heights in all.
+  void Start(std::int64_t columns, std::int32_t floor, std::int64_t points);
+  // Appends heights in row order (a row may come in several parts).
+  void Append(std::span<const std::int32_t> heights);
+
+  // Complete rows so far.
+  std::int64_t rows() const { return count_ / columns_; }
+  // The lowest and highest height appended (the floor when none was).
+  std::int32_t low() const { return count_ == 0 ? floor_ : low_; }
+  std::int32_t high() const { return count_ == 0 ? floor_ : high_; }
+  bool in_memory() const { return offsets_.data() != nullptr; }
+  // The scratch file with the 4 bytes a height it takes for every point
+  // Start was told of; nothing while the heights are in memory.
+  std::optional<SpaceClaim> ScratchClaim() const;
+  // Once the last row is appended: makes the rows readable, from several
+  // threads at once. Raises EInOutError for a failed write of the scratch
+  // file.
+  void Seal();
+  // After Seal: the heights of a complete row, into out (resized to the
+  // columns).
+  void ReadRow(std::int64_t row, std::vector<std::int32_t>& out) const;
+
+ private:
+  void MoveToSpill();
+  void Spill(std::span<const std::int32_t> heights);
+
+  std::string near_;
+  std::int64_t columns_ = 1;
+  std::int32_t floor_ = 0;
+  std::int32_t low_ = 0, high_ = 0;
+  std::int64_t count_ = 0;
+  std::int64_t points_ = 0;  // what Start was told of
+  MappedArray<std::uint16_t> offsets_;  // count_ of them, room for points_
+  SpillFile spill_;
+};
+
+}  // namespace pelmoro

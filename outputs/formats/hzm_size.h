@@ -1,0 +1,34 @@
+// How large an HZM file is: at least, over a lattice, known before the
+// scan; exactly, counted from the heights of a scan without making the text.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "engine/scan/lattice.h"
+#include "engine/scan/row_sink.h"
+
+namespace pelmoro {
+
+// A lower bound, in bytes, of the HZM file over the lattice: the 29-byte
+// header, every point line "x,y,z" CR LF with its exact x and y digits and
+// a one-character z, and "S" CR LF after every row. Exact when every height
+// is a single digit (0 to 9 grid units). Saturates at the largest uint64.
+std::uint64_t HzmSizeLowerBound(const Lattice& lattice);
+
+// Counts the bytes of the HZM file that the rows handed to it make, header
+// included, from the heights alone: no text is made.
+class HzmByteCounter : public RowSink {
+ public:
+  explicit HzmByteCounter(const Lattice& lattice);
+  void WritePiece(const RowPiece& piece, std::span<const RowText> texts) override;
+  // The header and the rows handed on so far.
+  std::uint64_t bytes() const { return bytes_; }
+
+ private:
+  Lattice lattice_;
+  std::uint64_t bytes_;
+};
+
+}  // namespace pelmoro

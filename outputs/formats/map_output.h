@@ -1,0 +1,37 @@
+// One file a run writes from the rows of its scan. The run creates every
+// output's file first, starts them once the model is read, hands them the
+// rows, and finishes them before the files are committed; what a format
+// cannot write as the rows come (PNG and ESRI grids list the highest row
+// first) it keeps until Finish.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "engine/scan/lattice.h"
+#include "engine/scan/row_sink.h"
+#include "foundation/geometry_store.h"
+#include "outputs/files/disk_space.h"
+
+namespace pelmoro {
+
+class MapOutput : public RowSink {
+ public:
+  // Before the first row: the lattice of a complete scan and the model's
+  // bounds (every height is at least bounds.z_min).
+  virtual void Start(const Lattice& lattice, const ModelBounds& bounds) = 0;
+  // After the last row the scan gave (all of them, or those before a stop):
+  // writes the rest of the file, which then holds exactly those rows.
+  virtual void Finish() = 0;
+
+  // After Start, before the rows: the bytes the file holds at least once
+  // the rows of a complete scan are written.
+  virtual std::uint64_t LeastFileBytes() const = 0;
+  // After Start, before the rows: the scratch file the output keeps until
+  // it is finished, with the bytes it holds at least by then; nothing when
+  // the output keeps none (so far: one that only a later row makes
+  // necessary is not known yet).
+  virtual std::optional<SpaceClaim> ScratchClaim() const { return std::nullopt; }
+};
+
+}  // namespace pelmoro
