@@ -14,8 +14,6 @@ QString TitleFromExecutable(const QString& executable_path) {
   return name.left(first) + name.mid(first).toLower();
 }
 
-QString ApplicationTitle() {
-  return TitleFromExecutable(QCoreApplication::applicationFilePath());
-}
+QString ApplicationTitle() { return TitleFromExecutable(QCoreApplication::applicationFilePath()); }
 
 }  // namespace pelmoro

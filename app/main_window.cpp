@@ -101,8 +101,8 @@ void TForm1::CreateControls() {
 void TForm1::SetUpDialogs() {
   // Qt's own dialogs everywhere: the same options on every desktop, no
   // overwrite question, and no extension added to what the user typed.
-  const QFileDialog::Options options = QFileDialog::DontUseNativeDialog |
-                                       QFileDialog::DontConfirmOverwrite;
+  const QFileDialog::Options options =
+      QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite;
   for (QFileDialog* dialog : {OpenDialog1, SaveDialog1}) {
     dialog->setOptions(options);
     dialog->setFileMode(QFileDialog::AnyFile);  // a missing input fails when read

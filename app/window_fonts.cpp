@@ -21,10 +21,10 @@ void RegisterFontSubstitutes() {
   // Proportional Japanese gothic faces first, as close to the design font as
   // the usual Linux packages come; fixed-pitch and generic ones after.
   static const QStringList substitutes = {
-      QStringLiteral("IPAPGothic"),        QStringLiteral("IPA Pゴシック"),
-      QStringLiteral("VL PGothic"),        QStringLiteral("TakaoPGothic"),
-      QStringLiteral("Noto Sans CJK JP"),  QStringLiteral("Source Han Sans JP"),
-      QStringLiteral("IPAGothic"),         QStringLiteral("Droid Sans Fallback"),
+      QStringLiteral("IPAPGothic"),       QStringLiteral("IPA Pゴシック"),
+      QStringLiteral("VL PGothic"),       QStringLiteral("TakaoPGothic"),
+      QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Source Han Sans JP"),
+      QStringLiteral("IPAGothic"),        QStringLiteral("Droid Sans Fallback"),
       QStringLiteral("Sans Serif"),
   };
   const QString family = QString::fromUtf8(kWindowFontFamily);

@@ -112,11 +112,25 @@ bool GridFromDecimal(const Decimal& d, std::int32_t& out) {
   if (d.exponent > 12 && d.digits != 0) return false;  // 4 * 10^13 grid units or more
   Wide grid = 0;
   if (d.digits < (std::uint64_t{1} << 56) && d.exponent <= 0 && d.exponent >= -18) {
-    static constexpr std::uint64_t kScale[19] = {
-        1ULL, 10ULL, 100ULL, 1000ULL, 10000ULL, 100000ULL, 1000000ULL, 10000000ULL,
-        100000000ULL, 1000000000ULL, 10000000000ULL, 100000000000ULL, 1000000000000ULL,
-        10000000000000ULL, 100000000000000ULL, 1000000000000000ULL, 10000000000000000ULL,
-        100000000000000000ULL, 1000000000000000000ULL};
+    static constexpr std::uint64_t kScale[19] = {1ULL,
+                                                 10ULL,
+                                                 100ULL,
+                                                 1000ULL,
+                                                 10000ULL,
+                                                 100000ULL,
+                                                 1000000ULL,
+                                                 10000000ULL,
+                                                 100000000ULL,
+                                                 1000000000ULL,
+                                                 10000000000ULL,
+                                                 100000000000ULL,
+                                                 1000000000000ULL,
+                                                 10000000000000ULL,
+                                                 100000000000000ULL,
+                                                 1000000000000000ULL,
+                                                 10000000000000000ULL,
+                                                 100000000000000000ULL,
+                                                 1000000000000000000ULL};
     const std::uint64_t n = d.digits * 40, scale = kScale[-d.exponent];
     const std::uint64_t whole = n / scale, twice_rest = 2 * (n % scale);
     const std::uint64_t below = whole - (twice_rest < scale ? 1 : 0);

@@ -12,6 +12,8 @@
 // the events, and a zero-interval timer, which fires once per pass of the
 // event loop, records the longest time between two passes.
 // Results are "key=value" lines on stdout.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -19,7 +21,6 @@
 #include <string>
 #include <thread>
 #include <utility>
-#include <unistd.h>
 
 #include "bench/bench_support.h"
 #include "foundation/errors.h"
@@ -42,9 +43,12 @@ using Stage = RunPhase;
 
 const char* StageName(Stage stage) {
   switch (stage) {
-    case Stage::kReading: return "reading";
-    case Stage::kScanning: return "scanning";
-    case Stage::kClosing: return "closing";
+    case Stage::kReading:
+      return "reading";
+    case Stage::kScanning:
+      return "scanning";
+    case Stage::kClosing:
+      return "closing";
   }
   return "?";
 }
@@ -92,9 +96,7 @@ class GapClock {
 class GapDriver : public RunDriver {
  public:
   explicit GapDriver(RunDriver& inner) : inner_(inner) {}
-  void SetProgress(int position, std::int64_t done) override {
-    inner_.SetProgress(position, done);
-  }
+  void SetProgress(int position, std::int64_t done) override { inner_.SetProgress(position, done); }
   void ProcessMessages() override {
     gaps.Mark(stage);
     inner_.ProcessMessages();
@@ -126,11 +128,16 @@ Settings ParseSettings(int argc, char** argv) {
   int plain = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "--threads" && i + 1 < argc) s.threads = std::atoi(argv[++i]);
-    else if (a == "--workdir" && i + 1 < argc) s.workdir = argv[++i];
-    else if (plain == 0 && a.rfind("--", 0) != 0) s.model = a, ++plain;
-    else if (plain == 1 && a.rfind("--", 0) != 0) s.pitch_mm = a, ++plain;
-    else plain = 99;
+    if (a == "--threads" && i + 1 < argc)
+      s.threads = std::atoi(argv[++i]);
+    else if (a == "--workdir" && i + 1 < argc)
+      s.workdir = argv[++i];
+    else if (plain == 0 && a.rfind("--", 0) != 0)
+      s.model = a, ++plain;
+    else if (plain == 1 && a.rfind("--", 0) != 0)
+      s.pitch_mm = a, ++plain;
+    else
+      plain = 99;
   }
   if (plain != 2) {
     std::fprintf(stderr, "usage: bench_gui_gaps MODEL PITCH_MM [--threads N] [--workdir DIR]\n");
@@ -141,10 +148,9 @@ Settings ParseSettings(int argc, char** argv) {
 
 ConversionRequest RequestFor(const Settings& s) {
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  const ConversionRequest request{s.model,
-                                  s.workdir + "/gaps_" + std::to_string(::getpid()) + ".hzm",
-                                  PitchUnits(s.pitch_mm),
-                                  ScanOptions{s.threads > 0 ? s.threads : cores}};
+  const ConversionRequest request{
+      s.model, s.workdir + "/gaps_" + std::to_string(::getpid()) + ".hzm", PitchUnits(s.pitch_mm),
+      ScanOptions{s.threads > 0 ? s.threads : cores}};
   std::printf("threads=%d\n", request.scan.threads);
   return request;
 }

@@ -52,13 +52,20 @@ Settings ParseSettings(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     const bool has_value = i + 1 < argc;
-    if (a == "--surface") s.surface = true;
-    else if (a == "--repeat" && has_value) s.repeat = std::max(1, std::atoi(argv[++i]));
-    else if (a == "--samples" && has_value) s.samples = std::max(1, std::atoi(argv[++i]));
-    else if (a == "--budget" && has_value) s.budget = std::atof(argv[++i]);
-    else if (a == "--workdir" && has_value) s.workdir = argv[++i];
-    else if (a.rfind("--", 0) == 0) Usage();
-    else plain.push_back(a);
+    if (a == "--surface")
+      s.surface = true;
+    else if (a == "--repeat" && has_value)
+      s.repeat = std::max(1, std::atoi(argv[++i]));
+    else if (a == "--samples" && has_value)
+      s.samples = std::max(1, std::atoi(argv[++i]));
+    else if (a == "--budget" && has_value)
+      s.budget = std::atof(argv[++i]);
+    else if (a == "--workdir" && has_value)
+      s.workdir = argv[++i];
+    else if (a.rfind("--", 0) == 0)
+      Usage();
+    else
+      plain.push_back(a);
   }
   if (plain.size() != 2) Usage();
   s.model = plain[0];
@@ -107,7 +114,8 @@ void ReadPhase(Run& r) {
   Put("read_s", seconds);
   Put("read_mb_s", mb / seconds);
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  const double all = BestOf(r.s.repeat, [&] { return TimeRead(r.store, r.s.model, &r.count, cores); });
+  const double all =
+      BestOf(r.s.repeat, [&] { return TimeRead(r.store, r.s.model, &r.count, cores); });
   Put("read_nt_s", all);
   Put("read_nt_mb_s", mb / all);
   const Lattice lattice = LatticeOver(r.store.bounds(), r.pitch);
@@ -127,8 +135,8 @@ void ScanAndWriteOnlyPhase(Run& r) {
   const std::int32_t height = b.z_min + (HighestZ(r.store, r.count) - b.z_min) / 2;
   double scan_n = 0, write_only = 0;
   for (int i = 0; i < r.s.repeat; ++i) {
-    const double one = TimeScanToFile(r.store, r.pitch, r.count, ScanOptions{1, false},
-                                      r.s.surface, r.sweep_1);
+    const double one =
+        TimeScanToFile(r.store, r.pitch, r.count, ScanOptions{1, false}, r.s.surface, r.sweep_1);
     const double many = TimeScanToFile(r.store, r.pitch, r.count, ScanOptions{cores, false},
                                        r.s.surface, r.sweep_n);
     const double write = TimeWriteOnly(b, r.pitch, height, r.write_only);
@@ -155,16 +163,18 @@ bool SampledRowsMatch(const Run& r, const ReferenceSample& sample) {
   const std::vector<std::string_view> rows = HeightMapRows(file.bytes(), r.columns, sample.rows);
   int matching = 0;
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    if (rows[i] == sample.texts[i]) ++matching;
-    else std::fprintf(stderr, "row %lld differs from the plain scan\n", (long long)sample.rows[i]);
+    if (rows[i] == sample.texts[i])
+      ++matching;
+    else
+      std::fprintf(stderr, "row %lld differs from the plain scan\n", (long long)sample.rows[i]);
   }
   std::printf("verified_rows=%d/%zu\n", matching, rows.size());
   return matching == static_cast<int>(rows.size());
 }
 
 void FullReference(Run& r) {
-  const double seconds = TimeScanToFile(r.store, r.pitch, r.count, ScanOptions{1, true},
-                                        r.s.surface, r.plain);
+  const double seconds =
+      TimeScanToFile(r.store, r.pitch, r.count, ScanOptions{1, true}, r.s.surface, r.plain);
   const MappedFile plain(r.plain), sweep(r.sweep_1);
   const bool same = !plain.bytes().empty() && plain.bytes() == sweep.bytes();
   Put("plain_s", seconds);

@@ -25,7 +25,7 @@ int PitchUnits(const std::string& millimetres) {
 }
 
 std::uint64_t FileBytes(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return 0;
   return static_cast<std::uint64_t>(st.st_size);
 }
@@ -83,7 +83,7 @@ ChildRun RunChild(const std::vector<std::string>& argv) {
     return run;
   }
   int status = 0;
-  struct rusage usage{};
+  struct rusage usage {};
   if (::wait4(pid, &status, 0, &usage) != pid) return run;
   run.seconds = SecondsSince(start);
   run.max_rss_kib = usage.ru_maxrss;  // kilobytes on Linux

@@ -36,7 +36,9 @@ P UnitNormal(P a, P b, P c) {
 class StlWriter {
  public:
   StlWriter(const std::string& path, const char* name, bool exponent, bool indented)
-      : file_(std::fopen(path.c_str(), "wb")), name_(name), exponent_(exponent),
+      : file_(std::fopen(path.c_str(), "wb")),
+        name_(name),
+        exponent_(exponent),
         indent_(indented ? 2 : 0) {
     if (file_ == nullptr) {
       std::perror(path.c_str());
@@ -160,7 +162,8 @@ void WriteSphere(const std::string& dir) {
   if (!out.ok()) return;
   for (int k = 0; k < slices; ++k) {
     out.Facet(at(0, k), at(1, k), at(1, k + 1));  // north cap
-    for (int s = 1; s < stacks - 1; ++s) out.Quad(at(s, k), at(s + 1, k), at(s + 1, k + 1), at(s, k + 1));
+    for (int s = 1; s < stacks - 1; ++s)
+      out.Quad(at(s, k), at(s + 1, k), at(s + 1, k + 1), at(s, k + 1));
     out.Facet(at(stacks - 1, k), at(stacks, k), at(stacks - 1, k + 1));  // south cap
   }
   std::printf("sphere.stl: %ld triangles\n", out.facets());
@@ -178,7 +181,8 @@ void WriteTorus(const std::string& dir) {
   StlWriter out(dir + "/torus.stl", "torus", true, true);
   if (!out.ok()) return;
   for (int i = 0; i < major_steps; ++i)
-    for (int j = 0; j < minor_steps; ++j) out.Quad(at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1));
+    for (int j = 0; j < minor_steps; ++j)
+      out.Quad(at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1));
   std::printf("torus.stl: %ld triangles\n", out.facets());
 }
 

@@ -165,7 +165,8 @@ void BM_ComputeTriangleMetrics(benchmark::State& state) {
   std::vector<TriangleMetrics> metrics(kTriangles);
   for (auto _ : state) {
     if (state.range(0) == 0) {
-      for (std::size_t i = 0; i < kTriangles; ++i) metrics[i] = ComputeTriangleMetrics(triangles[i]);
+      for (std::size_t i = 0; i < kTriangles; ++i)
+        metrics[i] = ComputeTriangleMetrics(triangles[i]);
     } else {
       ComputeTriangleMetrics(triangles.data(), metrics.data(), kTriangles);
     }
@@ -187,7 +188,8 @@ void BM_ReadTextLineView(benchmark::State& state) {
   std::FILE* f = ::fdopen(fd, "w");
   for (int i = 0; i < 40000; ++i) {
     std::fprintf(f, "  facet normal %e %e %e\n    outer loop\n", 0.1 * i, -0.2, 0.97);
-    for (int v = 0; v < 3; ++v) std::fprintf(f, "      vertex %e %e %e\n", 1.5 * v, 0.01 * i, 12.25);
+    for (int v = 0; v < 3; ++v)
+      std::fprintf(f, "      vertex %e %e %e\n", 1.5 * v, 0.01 * i, 12.25);
     std::fputs("    endloop\n  endfacet\n", f);
   }
   std::fclose(f);

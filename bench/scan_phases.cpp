@@ -6,15 +6,14 @@
 #include <utility>
 
 #include "bench/bench_support.h"
-#include "engine/scan/lattice.h"
 #include "engine/read/stl_model_reader.h"
+#include "engine/scan/lattice.h"
 #include "foundation/text_file.h"
 #include "outputs/formats/hzm_writer.h"
 
 namespace pelmoro::bench {
 
-double TimeRead(GeometryStore& store, const std::string& model, std::int32_t* count,
-                int threads) {
+double TimeRead(GeometryStore& store, const std::string& model, std::int32_t* count, int threads) {
   NullDriver driver;
   const Clock::time_point start = Clock::now();
   store.ResetBounds();

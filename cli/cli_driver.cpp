@@ -16,9 +16,15 @@ CliDriver::CliDriver(bool first_covering, TerminalProgress& progress)
 void CliDriver::PhaseStarted(RunPhase phase, std::int64_t total) {
   total_ = total;
   switch (phase) {
-    case RunPhase::kReading: stage_ = RunStage::kReading; break;
-    case RunPhase::kScanning: stage_ = RunStage::kScanning; break;
-    case RunPhase::kClosing: stage_ = RunStage::kClosing; break;
+    case RunPhase::kReading:
+      stage_ = RunStage::kReading;
+      break;
+    case RunPhase::kScanning:
+      stage_ = RunStage::kScanning;
+      break;
+    case RunPhase::kClosing:
+      stage_ = RunStage::kClosing;
+      break;
   }
 }
 

@@ -27,12 +27,17 @@ std::string Place(const std::string& file, std::int64_t line) {
 
 std::string Action(IoOperation operation, const std::string& file) {
   switch (operation) {
-    case IoOperation::kOpen: return Translate("cannot open {file}", {{"file", file}});
-    case IoOperation::kCreate: return Translate("cannot create {file}", {{"file", file}});
-    case IoOperation::kRead: return Translate("cannot read {file}", {{"file", file}});
+    case IoOperation::kOpen:
+      return Translate("cannot open {file}", {{"file", file}});
+    case IoOperation::kCreate:
+      return Translate("cannot create {file}", {{"file", file}});
+    case IoOperation::kRead:
+      return Translate("cannot read {file}", {{"file", file}});
     case IoOperation::kWrite:
-    case IoOperation::kClose: return Translate("cannot write {file}", {{"file", file}});
-    case IoOperation::kNone: break;
+    case IoOperation::kClose:
+      return Translate("cannot write {file}", {{"file", file}});
+    case IoOperation::kNone:
+      break;
   }
   return Translate("cannot use {file}", {{"file", file}});
 }
@@ -40,19 +45,27 @@ std::string Action(IoOperation operation, const std::string& file) {
 // The English text for the reason behind I/O code 3 or 5.
 const char* FolderReason(int system_error) {
   switch (system_error) {
-    case ENOENT: return "{action}: folder does not exist";
-    case ENOTDIR: return "{action}: a part of its path is not a folder";
-    case ENAMETOOLONG: return "{action}: the name is too long";
-    case 0: return "{action}: the name holds a 0 byte";
-    default: return "{action}: invalid file name";
+    case ENOENT:
+      return "{action}: folder does not exist";
+    case ENOTDIR:
+      return "{action}: a part of its path is not a folder";
+    case ENAMETOOLONG:
+      return "{action}: the name is too long";
+    case 0:
+      return "{action}: the name holds a 0 byte";
+    default:
+      return "{action}: invalid file name";
   }
 }
 
 const char* AccessReason(int system_error) {
   switch (system_error) {
-    case EISDIR: return "{action}: it is a folder";
-    case EROFS: return "{action}: read-only file system";
-    default: return "{action}: permission denied";
+    case EISDIR:
+      return "{action}: it is a folder";
+    case EROFS:
+      return "{action}: read-only file system";
+    default:
+      return "{action}: permission denied";
   }
 }
 
@@ -67,15 +80,24 @@ std::string IoErrorLine(const EInOutError& error, const std::string& file) {
   const std::string reason = why != 0 ? std::strerror(why) : "";
   const Fields fields{{"action", action}, {"file", file}, {"code", code}, {"reason", reason}};
   switch (error.code()) {
-    case 2: return Translate("{action}: no such file", fields);
-    case 3: return Translate(FolderReason(why), fields);
-    case 4: return Translate("{action}: too many open files", fields);
-    case 5: return Translate(AccessReason(why), fields);
-    case 100: return Translate("{action}: read past the end of the file", fields);
-    case 101: return Translate("{action}: disk full", fields);
-    case 106: return Translate("{action}: not a number", fields);
-    case 112: return Translate("disk full while writing {file} ({reason})", fields);
-    default: break;
+    case 2:
+      return Translate("{action}: no such file", fields);
+    case 3:
+      return Translate(FolderReason(why), fields);
+    case 4:
+      return Translate("{action}: too many open files", fields);
+    case 5:
+      return Translate(AccessReason(why), fields);
+    case 100:
+      return Translate("{action}: read past the end of the file", fields);
+    case 101:
+      return Translate("{action}: disk full", fields);
+    case 106:
+      return Translate("{action}: not a number", fields);
+    case 112:
+      return Translate("disk full while writing {file} ({reason})", fields);
+    default:
+      break;
   }
   if (why != 0) return Translate("{action}: {reason}", fields);
   return Translate("{action}: I/O error {code}", fields);

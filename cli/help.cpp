@@ -5,7 +5,8 @@ namespace pelmoro::cli {
 namespace {
 
 // The text in three parts: what it is, the options, and how it behaves.
-constexpr char kUsageText[] = R"(Usage: stl2hzm [--pitch MM] [--surface] [-o OUTPUT] [--quiet] [--threads N]
+constexpr char kUsageText[] =
+    R"(Usage: stl2hzm [--pitch MM] [--surface] [-o OUTPUT] [--quiet] [--threads N]
                [--units UNIT] [--info] [--format hzm|png|asc] [--also FILE]...
                [--preview FILE.png] INPUT.stl...
 
@@ -73,7 +74,8 @@ constexpr char kOptionsText[] = R"(Options:
 
 )";
 
-constexpr char kBehaviourText[] = R"(The PNG has 16-bit gray pixels, one per grid point: the top row is the
+constexpr char kBehaviourText[] =
+    R"(The PNG has 16-bit gray pixels, one per grid point: the top row is the
 highest y, the left column the lowest x. With z low and z high the lowest
 and highest heights of the map, a pixel is z - z low (in grid units) when
 z high - z low is at most 65535, else (z - z low) x 65535 / (z high - z low)
@@ -135,12 +137,8 @@ Exit status:
 
 }  // namespace
 
-std::string HelpText() {
-  return std::string(kUsageText) + kOptionsText + kBehaviourText;
-}
+std::string HelpText() { return std::string(kUsageText) + kOptionsText + kBehaviourText; }
 
-std::string VersionText() {
-  return std::string("stl2hzm ") + PELMORO_VERSION + "\nLicense: MIT\n";
-}
+std::string VersionText() { return std::string("stl2hzm ") + PELMORO_VERSION + "\nLicense: MIT\n"; }
 
 }  // namespace pelmoro::cli

@@ -70,7 +70,8 @@ void PrintSummary(const ConversionRequest& request, const ConversionResult& resu
 // another unit.
 void PrintModelNotes(const GeometryStore& store, const ConversionRequest& request,
                      const ConversionResult& result) {
-  for (const std::string& line : WarningLines(InputShown(request), result.notes, result.triangles)) {
+  for (const std::string& line :
+       WarningLines(InputShown(request), result.notes, result.triangles)) {
     std::fprintf(stderr, "%s\n", line.c_str());
   }
   if (result.triangles == 0) return;
@@ -178,10 +179,15 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
     const FileOutcome outcome = options.info ? InspectOne(store, request, options, progress)
                                              : ConvertOne(store, request, options, progress);
     switch (outcome) {
-      case FileOutcome::kConverted: break;
-      case FileOutcome::kFailed: exit_code = kExitFailed; break;
-      case FileOutcome::kStopped: return kExitStopped;
-      case FileOutcome::kTerminated: EndBySignal(TerminationSignal());
+      case FileOutcome::kConverted:
+        break;
+      case FileOutcome::kFailed:
+        exit_code = kExitFailed;
+        break;
+      case FileOutcome::kStopped:
+        return kExitStopped;
+      case FileOutcome::kTerminated:
+        EndBySignal(TerminationSignal());
     }
   }
   if (TerminationSignal() != 0) EndBySignal(TerminationSignal());
@@ -190,8 +196,7 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
 }
 
 int UsageFailure(const std::string& why) {
-  std::fprintf(stderr, "stl2hzm: %s\nTry 'stl2hzm --help' for more information.\n",
-               why.c_str());
+  std::fprintf(stderr, "stl2hzm: %s\nTry 'stl2hzm --help' for more information.\n", why.c_str());
   return kExitUsage;
 }
 
@@ -222,7 +227,8 @@ int Main(int argc, const char* const* argv) {
   }
   int pitch = kDefaultPitch;
   if (options.pitch_given) {
-    const PitchResult parsed = ParsePitchText(options.pitch_text, PitchSeparator(options.pitch_text));
+    const PitchResult parsed =
+        ParsePitchText(options.pitch_text, PitchSeparator(options.pitch_text));
     if (parsed.pitch == 0) {
       std::fprintf(stderr, "%s\n", ForTerminal(parsed.message).c_str());
       return kExitUsage;

@@ -9,9 +9,9 @@ namespace pelmoro::cli {
 
 namespace {
 
-constexpr std::int64_t kSmallest = 40;         // 1 mm
-constexpr std::int64_t kLargest = 4'000'000;   // 100 m
-constexpr double kTypical = 4000;              // 100 mm
+constexpr std::int64_t kSmallest = 40;        // 1 mm
+constexpr std::int64_t kLargest = 4'000'000;  // 100 m
+constexpr double kTypical = 4000;             // 100 mm
 
 std::string Approximate(double millimetres) {
   char text[32];
@@ -68,7 +68,8 @@ std::string SizeAdvice(const ModelExtent& extent, const ModelUnit& unit) {
   text += ", try --units ";
   text += likely->name;
   text += " (";
-  text += scale > 1 ? Approximate(scale) + " times larger" : Approximate(1 / scale) + " times smaller";
+  text +=
+      scale > 1 ? Approximate(scale) + " times larger" : Approximate(1 / scale) + " times smaller";
   text += ")";
   return text;
 }
@@ -85,8 +86,9 @@ std::string InfoText(const std::string& input, const ModelInfo& info, int pitch)
             ", y " + FormatMillimetres(lo.y) + " to " + FormatMillimetres(hi.y) + ", z " +
             FormatMillimetres(lo.z) + " to " + FormatMillimetres(hi.z) + "\n";
   }
-  text += "  lattice at " + FormatMillimetres(pitch) + " mm: " + std::to_string(info.lattice.columns) +
-          " x " + std::to_string(info.lattice.rows) + " points\n";
+  text += "  lattice at " + FormatMillimetres(pitch) +
+          " mm: " + std::to_string(info.lattice.columns) + " x " +
+          std::to_string(info.lattice.rows) + " points\n";
   text += "  height map: " + std::to_string(info.map_bytes) + " bytes\n";
   return text;
 }

@@ -20,12 +20,12 @@ struct CliOptions {
   bool output_given = false;
   std::string output;
   bool quiet = false;
-  int threads = 0;  // worker threads for the scan; 0: one per core
+  int threads = 0;                     // worker threads for the scan; 0: one per core
   std::optional<OutputFormat> format;  // --format; else the output's name decides
   std::vector<std::string> also;       // --also: more outputs of the same scan
   std::string preview;                 // --preview: the shaded picture, if asked for
-  std::string units = "mm";  // the unit of the model files' coordinates (--units)
-  bool info = false;  // --info: report on each model, write nothing
+  std::string units = "mm";            // the unit of the model files' coordinates (--units)
+  bool info = false;                   // --info: report on each model, write nothing
   std::vector<std::string> inputs;
 };
 

@@ -43,8 +43,8 @@ std::string FormatProgressLine(const ProgressLine& line, int width) {
   char rest[160];
   if (line.total > 0) {
     std::snprintf(rest, sizeof rest, " %3d%%  %s  %lld/%lld %s  %ld:%02ld", percent, line.phase,
-                  static_cast<long long>(line.done), static_cast<long long>(line.total),
-                  line.unit, minutes, seconds);
+                  static_cast<long long>(line.done), static_cast<long long>(line.total), line.unit,
+                  minutes, seconds);
   } else {
     std::snprintf(rest, sizeof rest, " %3d%%  %s  %lld %s  %ld:%02ld", percent, line.phase,
                   static_cast<long long>(line.done), line.unit, minutes, seconds);

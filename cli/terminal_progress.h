@@ -8,12 +8,12 @@
 namespace pelmoro::cli {
 
 struct ProgressLine {
-  const char* phase = "";   // "reading", "scanning"
-  int percent = 0;          // clamped to 0..100 for the bar
-  std::int64_t done = 0;    // triangles read or rows written
-  std::int64_t total = 0;   // rows of the whole scan; 0 when unknown
-  const char* unit = "";    // "triangles", "rows"
-  double seconds = 0;       // since the file's run began
+  const char* phase = "";  // "reading", "scanning"
+  int percent = 0;         // clamped to 0..100 for the bar
+  std::int64_t done = 0;   // triangles read or rows written
+  std::int64_t total = 0;  // rows of the whole scan; 0 when unknown
+  const char* unit = "";   // "triangles", "rows"
+  double seconds = 0;      // since the file's run began
 };
 
 // The text of the line, at most width columns: a bar, the percent, the

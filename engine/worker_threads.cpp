@@ -56,7 +56,8 @@ void WorkerThreads::Start(int count, const std::function<void()>& work) {
 }
 
 void WorkerThreads::Join() {
-  for (const unsigned long thread : threads_) ::pthread_join(static_cast<pthread_t>(thread), nullptr);
+  for (const unsigned long thread : threads_)
+    ::pthread_join(static_cast<pthread_t>(thread), nullptr);
   threads_.clear();
 }
 

@@ -11,8 +11,8 @@ namespace pelmoro {
 static_assert(std::endian::native == std::endian::little,
               "the digit chunks put the first character in the lowest byte");
 
-inline constexpr std::uint64_t kIntegerPowersOfTen[9] = {
-    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+inline constexpr std::uint64_t kIntegerPowersOfTen[9] = {1,      10,      100,      1000,     10000,
+                                                         100000, 1000000, 10000000, 100000000};
 
 // Number of leading digit characters among the eight bytes of chunk. A byte
 // is no digit when subtracting 0x30 sets its top bit (below '0', or 0xBA and

@@ -14,8 +14,7 @@ namespace pelmoro {
 // kept whole, since a quoted text may hold 0 bytes that what() would cut at.
 class Exception : public std::runtime_error {
  public:
-  explicit Exception(const std::string& message)
-      : std::runtime_error(message), message_(message) {}
+  explicit Exception(const std::string& message) : std::runtime_error(message), message_(message) {}
   const std::string& message() const { return message_; }
 
   // The 1-based line of the input the error arose in, 0 when unknown. A

@@ -20,8 +20,8 @@ void GeometryStore::Resize(std::size_t rows) {
   triangles_ = static_cast<Triangle*>(
       ResizeMappedTable(triangles_, rows_ * sizeof(Triangle), rows * sizeof(Triangle)));
   try {
-    metrics_ = static_cast<TriangleMetrics*>(
-        ResizeMappedTable(metrics_, rows_ * sizeof(TriangleMetrics), rows * sizeof(TriangleMetrics)));
+    metrics_ = static_cast<TriangleMetrics*>(ResizeMappedTable(
+        metrics_, rows_ * sizeof(TriangleMetrics), rows * sizeof(TriangleMetrics)));
   } catch (...) {
     // Keep both tables the same length.
     triangles_ = static_cast<Triangle*>(

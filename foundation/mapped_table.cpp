@@ -46,7 +46,8 @@ void* ResizeMappedTable(void* table, std::size_t old_bytes, std::size_t new_byte
     return nullptr;
   }
   if (table == nullptr) {
-    result = ::mmap(nullptr, new_mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    result =
+        ::mmap(nullptr, new_mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   } else if (new_mapped != old_mapped) {
     result = ::mremap(table, old_mapped, new_mapped, MREMAP_MAYMOVE);
   }

@@ -43,9 +43,9 @@ Real ScaleByPowerOfTen(Real m, std::int64_t n) {
 // What the fast scan learned about a text.
 struct DecimalScan {
   bool negative = false;
-  int digits = 0;        // digits folded into m, leading zeros included
-  std::uint64_t m = 0;   // the digits as one integer
-  std::int64_t n = 0;    // decimal exponent: exponent digits minus fraction digits
+  int digits = 0;       // digits folded into m, leading zeros included
+  std::uint64_t m = 0;  // the digits as one integer
+  std::int64_t n = 0;   // decimal exponent: exponent digits minus fraction digits
 };
 
 enum class ScanOutcome { kNumber, kNotANumber, kAskReference };

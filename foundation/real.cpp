@@ -40,8 +40,7 @@ std::int64_t TruncateReal(Real x) {
   std::uint64_t significand;
   std::uint16_t sign_exponent;
   std::memcpy(&significand, &x, sizeof significand);
-  std::memcpy(&sign_exponent, reinterpret_cast<const unsigned char*>(&x) + 8,
-              sizeof sign_exponent);
+  std::memcpy(&sign_exponent, reinterpret_cast<const unsigned char*>(&x) + 8, sizeof sign_exponent);
   const bool negative = (sign_exponent & 0x8000) != 0;
   const int exponent = (sign_exponent & 0x7FFF) - 16383;
   if (exponent < 0) return 0;  // |x| < 1, zeros and denormals included

@@ -284,4 +284,3 @@ bool TextReadingGivenUp(const TextFile& file) { return TextFileAccess::GivenUp(f
 std::int64_t TextPositionInBlocks(TextFile& file) { return TextFileAccess::PositionInBlocks(file); }
 
 }  // namespace pelmoro
-

@@ -63,15 +63,15 @@ class TextFile {
   std::size_t lf_at_ = std::string::npos;
   std::size_t cr_at_ = std::string::npos;
   bool at_physical_end_ = false;
-  bool given_up_ = false;  // an open or read was given up after a signal
-  std::uint64_t delivered_ = 0;  // bytes the OS has delivered (reading)
-  std::uint64_t examined_ = 0;   // bytes of the file looked at so far (reading)
-  std::uint64_t written_ = 0;    // bytes handed to the OS (writing)
+  bool given_up_ = false;             // an open or read was given up after a signal
+  std::uint64_t delivered_ = 0;       // bytes the OS has delivered (reading)
+  std::uint64_t examined_ = 0;        // bytes of the file looked at so far (reading)
+  std::uint64_t written_ = 0;         // bytes handed to the OS (writing)
   std::uint64_t writeback_mark_ = 0;  // written_ when writeback was last started
   bool sync_while_writing_ = false;   // flushes to the disk started as the file grows
   std::future<int> syncing_;          // the flush under way: its errno, or 0
   std::uint64_t sync_mark_ = 0;       // written_ when that flush was started
-  std::string line_;             // a line that spans two buffer fills
+  std::string line_;                  // a line that spans two buffer fills
 };
 
 // Each open starts from a fresh state; a file still open is released first

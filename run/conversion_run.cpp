@@ -14,7 +14,8 @@ namespace {
 // Creating the output empties it before the input is read, so a name that
 // denotes the input itself (the same path, a link to it) is refused first.
 void RefuseOutputThatIsInput(const std::string& input, const std::string& output) {
-  struct stat in{}, out{};
+  struct stat in {
+  }, out{};
   if (::stat(input.c_str(), &in) != 0 || ::stat(output.c_str(), &out) != 0) return;
   if (in.st_dev == out.st_dev && in.st_ino == out.st_ino) throw EOutputIsInput(output);
 }

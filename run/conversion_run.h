@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "engine/read/grid_units.h"
-#include "engine/scan/height_map_scan.h"
-#include "engine/scan/lattice.h"
 #include "engine/read/reading_notes.h"
-#include "engine/run_driver.h"
 #include "engine/read/stl_format.h"
 #include "engine/read/stl_model_reader.h"
+#include "engine/run_driver.h"
+#include "engine/scan/height_map_scan.h"
+#include "engine/scan/lattice.h"
 #include "foundation/errors.h"
 #include "foundation/geometry_store.h"
 #include "run/messages.h"
@@ -28,13 +28,13 @@ class EOutputIsInput : public Exception {
 };
 
 struct ConversionRequest {
-  std::string input;           // STL file
-  std::string output;          // height-map file, extension rule already applied
-  int pitch = kDefaultPitch;   // grid units, 1..255
-  ScanOptions scan = {};       // threads, or the plain reference scan
+  std::string input;                         // STL file
+  std::string output;                        // height-map file, extension rule already applied
+  int pitch = kDefaultPitch;                 // grid units, 1..255
+  ScanOptions scan = {};                     // threads, or the plain reference scan
   OutputFormat format = OutputFormat::kHzm;  // the format of output
   std::vector<OutputRequest> also = {};      // further outputs of the same scan
-  int units = kGridUnitsPerMillimetre;  // grid units per unit of the model file
+  int units = kGridUnitsPerMillimetre;       // grid units per unit of the model file
   // When >= 0, the map is written to this open descriptor (standard
   // output) instead, directly; output only names it.
   int output_descriptor = -1;

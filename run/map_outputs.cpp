@@ -9,10 +9,10 @@
 #include <utility>
 
 #include "engine/worker_threads.h"
+#include "outputs/files/output_file.h"
 #include "outputs/formats/asc_output.h"
 #include "outputs/formats/height_rows.h"
 #include "outputs/formats/hzm_writer.h"
-#include "outputs/files/output_file.h"
 #include "outputs/formats/png_output.h"
 #include "outputs/formats/relief_preview.h"
 
@@ -27,10 +27,14 @@ bool NeedsHeightTable(OutputFormat format) {
 std::unique_ptr<MapOutput> MakeOutput(OutputFormat format, TextFile& text,
                                       const HeightRows* heights) {
   switch (format) {
-    case OutputFormat::kPng: return std::make_unique<PngOutput>(text, *heights);
-    case OutputFormat::kAsc: return std::make_unique<AscOutput>(text, *heights);
-    case OutputFormat::kPreview: return std::make_unique<PreviewOutput>(text);
-    case OutputFormat::kHzm: break;
+    case OutputFormat::kPng:
+      return std::make_unique<PngOutput>(text, *heights);
+    case OutputFormat::kAsc:
+      return std::make_unique<AscOutput>(text, *heights);
+    case OutputFormat::kPreview:
+      return std::make_unique<PreviewOutput>(text);
+    case OutputFormat::kHzm:
+      break;
   }
   return std::make_unique<HzmOutput>(text);
 }
@@ -70,9 +74,7 @@ class OutputEntry : public RowSink {
     output_ = MakeOutput(request.format, file_.text(), heights);
   }
 
-  std::span<const RowFormatter* const> formatters() const override {
-    return output_->formatters();
-  }
+  std::span<const RowFormatter* const> formatters() const override { return output_->formatters(); }
   void WritePiece(const RowPiece& piece, std::span<const RowText> texts) override {
     GuardOutput(target_, [&] { output_->WritePiece(piece, texts); });
   }
@@ -115,7 +117,9 @@ class OutputEntry : public RowSink {
       throw;
     }
   }
-  void Publish() { GuardOutput(target_, [&] { file_.Publish(); }); }
+  void Publish() {
+    GuardOutput(target_, [&] { file_.Publish(); });
+  }
 
  private:
   std::string target_;

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
+#include "engine/run_driver.h"
 #include "engine/scan/height_map_scan.h"
 #include "engine/scan/lattice.h"
-#include "engine/run_driver.h"
 #include "foundation/geometry_store.h"
 
 namespace pelmoro {

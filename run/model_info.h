@@ -5,10 +5,10 @@
 #include <string>
 
 #include "engine/read/model_extent.h"
-#include "engine/run_driver.h"
 #include "engine/read/stl_format.h"
-#include "foundation/geometry_store.h"
+#include "engine/run_driver.h"
 #include "engine/scan/lattice.h"
+#include "foundation/geometry_store.h"
 #include "run/conversion_run.h"
 
 namespace pelmoro {
@@ -16,8 +16,8 @@ namespace pelmoro {
 struct ModelInfo {
   StlFormat format = StlFormat::kAscii;
   std::int32_t triangles = 0;
-  ModelExtent extent;          // the vertices' own box, grid units
-  Lattice lattice;             // at the request's pitch
+  ModelExtent extent;           // the vertices' own box, grid units
+  Lattice lattice;              // at the request's pitch
   std::uint64_t map_bytes = 0;  // the height map's exact size
   bool stopped = false;         // the driver asked to stop: the figures are partial
 };

@@ -33,9 +33,12 @@ std::optional<OutputFormat> ParseFormatName(std::string_view text) {
 std::string_view ExtensionOf(OutputFormat format) {
   switch (format) {
     case OutputFormat::kPng:
-    case OutputFormat::kPreview: return "png";
-    case OutputFormat::kAsc: return "asc";
-    case OutputFormat::kHzm: break;
+    case OutputFormat::kPreview:
+      return "png";
+    case OutputFormat::kAsc:
+      return "asc";
+    case OutputFormat::kHzm:
+      break;
   }
   return "hzm";
 }

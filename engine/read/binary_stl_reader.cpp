@@ -213,8 +213,8 @@ class BinaryReading {
     const auto special = [exponent](__m128i bits) {
       return _mm_cmpeq_epi32(_mm_and_si128(bits, exponent), exponent);
     };
-    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(special(low), special(high)),
-                                       special(last))) != 0) {
+    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(special(low), special(high)), special(last))) !=
+        0) {
       return false;
     }
     const __m128d units = _mm_set1_pd(units_);
@@ -234,8 +234,8 @@ class BinaryReading {
     const __m128d highest = _mm_set1_pd(2147483648.0);
     __m128d within = _mm_castsi128_pd(_mm_set1_epi32(-1));
     for (const __m128d& lanes : d) {
-      within = _mm_and_pd(within, _mm_and_pd(_mm_cmpgt_pd(lanes, lowest),
-                                             _mm_cmplt_pd(lanes, highest)));
+      within =
+          _mm_and_pd(within, _mm_and_pd(_mm_cmpgt_pd(lanes, lowest), _mm_cmplt_pd(lanes, highest)));
     }
     if (_mm_movemask_pd(within) != 3) return false;
     std::int32_t values[10];

@@ -15,10 +15,10 @@ namespace pelmoro {
 
 // Chunks are handed in (Submit) and taken back (Await) by one driving
 // thread; a worker takes the oldest chunk handed in and parses it outside
-// the lock, and so does the driving thread rather than wait for one. A chunk belongs to the workers from Submit until it is listed
-// as parsed, and to the driving thread otherwise; the queue and the list
-// change only under the lock. The destructor drops what is still queued and
-// waits only for the chunks being parsed, each a bounded piece of work.
+// the lock, and so does the driving thread rather than wait for one. A chunk belongs to the workers
+// from Submit until it is listed as parsed, and to the driving thread otherwise; the queue and the
+// list change only under the lock. The destructor drops what is still queued and waits only for the
+// chunks being parsed, each a bounded piece of work.
 class ChunkParsers {
  public:
   // Starts up to `threads` workers (fewer when the system refuses one),

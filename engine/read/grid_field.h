@@ -19,11 +19,26 @@ inline constexpr std::size_t kFieldReadAhead = 48;
 
 namespace detail {
 
-inline constexpr std::uint64_t kPowersOfTen64[20] = {
-    1ULL, 10ULL, 100ULL, 1000ULL, 10000ULL, 100000ULL, 1000000ULL, 10000000ULL,
-    100000000ULL, 1000000000ULL, 10000000000ULL, 100000000000ULL, 1000000000000ULL,
-    10000000000000ULL, 100000000000000ULL, 1000000000000000ULL, 10000000000000000ULL,
-    100000000000000000ULL, 1000000000000000000ULL, 10000000000000000000ULL};
+inline constexpr std::uint64_t kPowersOfTen64[20] = {1ULL,
+                                                     10ULL,
+                                                     100ULL,
+                                                     1000ULL,
+                                                     10000ULL,
+                                                     100000ULL,
+                                                     1000000ULL,
+                                                     10000000ULL,
+                                                     100000000ULL,
+                                                     1000000000ULL,
+                                                     10000000000ULL,
+                                                     100000000000ULL,
+                                                     1000000000000ULL,
+                                                     10000000000000ULL,
+                                                     100000000000000ULL,
+                                                     1000000000000000ULL,
+                                                     10000000000000000ULL,
+                                                     100000000000000000ULL,
+                                                     1000000000000000000ULL,
+                                                     10000000000000000000ULL};
 
 // The value of a run of count (0..19) digit characters at s.
 inline std::uint64_t DigitRunValue(const char* s, int count) {
@@ -51,9 +66,10 @@ inline ByteClasses ClassifyBytes16(const char* p) {
   // Unsigned comparisons by way of the unsigned minimum: x <= k exactly
   // when min(x, k) == x.
   const __m128i nine = _mm_set1_epi8(9), space = _mm_set1_epi8(32);
-  return ByteClasses{
-      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(offset, nine), offset))),
-      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(bytes, space), bytes)))};
+  return ByteClasses{static_cast<std::uint32_t>(
+                         _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(offset, nine), offset))),
+                     static_cast<std::uint32_t>(
+                         _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(bytes, space), bytes)))};
 }
 
 // A number ends at the first byte of code 0 to 32 at the latest: when the
@@ -162,9 +178,9 @@ inline bool GridValueByDouble(std::uint64_t m, int n, bool negative, int units, 
   const int n = exponent - fraction_digits;
   if (n < -27 || n > 27) return nullptr;
   // At most 19 digits in all: below 10^19 < 2^64 at every step.
-  const std::uint64_t significand =
-      detail::DigitRunValue(p + integer_start, integer_digits) * detail::kPowersOfTen64[fraction_digits] +
-      detail::DigitRunValue(p + fraction_start, fraction_digits);
+  const std::uint64_t significand = detail::DigitRunValue(p + integer_start, integer_digits) *
+                                        detail::kPowersOfTen64[fraction_digits] +
+                                    detail::DigitRunValue(p + fraction_start, fraction_digits);
   if (detail::GridValueByDouble(significand, n, negative, units_per_file_unit, out)) return p + end;
   Real value = static_cast<Real>(significand);
   value = n >= 0 ? value * detail::kPow10Units[n] : value / detail::kPow10Units[-n];

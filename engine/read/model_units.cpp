@@ -8,8 +8,8 @@ namespace {
 // factor + 0.5) keeps within 32 bits (the smallest differs only in digits
 // not shown).
 constexpr ModelUnit kUnits[] = {
-    {"mm", 40, "53687091"},    {"cm", 400, "5368709.1"},  {"m", 40000, "53687.09"},
-    {"in", 1016, "2113665"},   {"ft", 12192, "176138.75"},
+    {"mm", 40, "53687091"},  {"cm", 400, "5368709.1"},   {"m", 40000, "53687.09"},
+    {"in", 1016, "2113665"}, {"ft", 12192, "176138.75"},
 };
 
 }  // namespace

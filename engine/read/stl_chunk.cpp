@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "engine/read/grid_field.h"
-#include "engine/triangle_metrics.h"
 #include "engine/read/vertex_line.h"
+#include "engine/triangle_metrics.h"
 #include "foundation/digit_chunks.h"
 
 namespace pelmoro {
@@ -42,9 +42,7 @@ constexpr char kCtrlZ = 26;
 
 // A byte that a line's leading strip or a field separator passes over:
 // codes 0 to 32 other than the two that end lines.
-inline bool IsBlank(char c) {
-  return static_cast<unsigned char>(c) <= 32 && c != kLf && c != kCr;
-}
+inline bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32 && c != kLf && c != kCr; }
 
 inline const char* SkipBlanks(const char* p) {
   while (IsBlank(*p)) ++p;
@@ -58,8 +56,8 @@ inline const char* FindLineEnd(const char* p, const char* end) {
   const __m128i cr = _mm_set1_epi8(kCr);
   for (; p < end; p += 16) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const int hits = _mm_movemask_epi8(
-        _mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)));
+    const int hits =
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)));
     if (hits != 0) {
       const char* found = p + __builtin_ctz(static_cast<unsigned>(hits));
       return found < end ? found : end;
@@ -86,10 +84,7 @@ inline bool BeginsWith(const char* p, std::uint64_t word, std::uint64_t mask) {
 class ChunkParser {
  public:
   ChunkParser(StlChunk& chunk, int units)
-      : chunk_(chunk),
-        data_(chunk.bytes.data()),
-        end_(data_ + chunk.length),
-        units_(units) {}
+      : chunk_(chunk), data_(chunk.bytes.data()), end_(data_ + chunk.length), units_(units) {}
 
   void Run() {
     const char* p = data_;
@@ -120,9 +115,8 @@ class ChunkParser {
   // vertices before the chunk's first other line (an "endloop", say)
   // complete a triangle begun in the chunk before.
   int GuessedFirstSlot() const {
-    const int lead = vertices_before_facet_lines_ < 0
-                         ? static_cast<int>(chunk_.vertices.size())
-                         : vertices_before_facet_lines_;
+    const int lead = vertices_before_facet_lines_ < 0 ? static_cast<int>(chunk_.vertices.size())
+                                                      : vertices_before_facet_lines_;
     return (3 - lead % 3) % 3;
   }
 
@@ -215,8 +209,7 @@ class ChunkParser {
 // Orders and measures every triangle that lies wholly in the chunk.
 void CompleteTriangles(StlChunk& chunk) {
   const std::size_t lead = LeadingVertices(chunk);
-  const std::size_t count =
-      chunk.vertices.size() > lead ? (chunk.vertices.size() - lead) / 3 : 0;
+  const std::size_t count = chunk.vertices.size() > lead ? (chunk.vertices.size() - lead) / 3 : 0;
   chunk.triangles.resize(count);
   chunk.metrics.resize(count);
   for (std::size_t k = 0; k < count; ++k) {

@@ -39,10 +39,10 @@ struct StlChunk {
         metrics(ArenaAllocator<TriangleMetrics>(arena)) {}
 
   // What the reading fills in.
-  ChunkVector<char> bytes;     // the lines, then kChunkPadding line feeds
-  std::size_t length = 0;      // bytes of whole lines
-  std::uint64_t offset = 0;    // file offset of bytes[0]
-  bool ends_data = false;      // nothing follows (the last line may lack its end)
+  ChunkVector<char> bytes;        // the lines, then kChunkPadding line feeds
+  std::size_t length = 0;         // bytes of whole lines
+  std::uint64_t offset = 0;       // file offset of bytes[0]
+  bool ends_data = false;         // nothing follows (the last line may lack its end)
   std::exception_ptr read_error;  // the read after these bytes failed
 
   // The vertex slot (0, 1, 2) of the triangle that the chunk's first vertex

@@ -181,10 +181,14 @@ StlFormat DetectStlFormat(const std::string& file_name) {
   char head_bytes[kStlHeadBytes];
   const std::string_view head(head_bytes, input.Read(head_bytes, kStlHeadBytes));
   switch (JudgeStlHead(head, size)) {
-    case HeadVerdict::kAscii: return StlFormat::kAscii;
-    case HeadVerdict::kBinary: return StlFormat::kBinary;
-    case HeadVerdict::kNotStl: RefuseNonStl(head, size);
-    case HeadVerdict::kTextWithoutVertices: break;
+    case HeadVerdict::kAscii:
+      return StlFormat::kAscii;
+    case HeadVerdict::kBinary:
+      return StlFormat::kBinary;
+    case HeadVerdict::kNotStl:
+      RefuseNonStl(head, size);
+    case HeadVerdict::kTextWithoutVertices:
+      break;
   }
   int state = 0;
   FindVertexLine(head, state);

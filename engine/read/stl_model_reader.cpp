@@ -66,10 +66,9 @@ StlReading ReadStlModel(GeometryStore& store, const std::string& file_name, RunD
   if (IsStream(file_name)) return ReadStlStream(store, file_name, driver, options);
   StlReading reading;
   reading.format = DetectStlFormat(file_name);
-  reading.triangles =
-      reading.format == StlFormat::kBinary
-          ? ReadBinaryStlVertices(store, file_name, driver, units_per_file_unit)
-          : ReadStlVertices(store, file_name, driver, options, reading.notes);
+  reading.triangles = reading.format == StlFormat::kBinary
+                          ? ReadBinaryStlVertices(store, file_name, driver, units_per_file_unit)
+                          : ReadStlVertices(store, file_name, driver, options, reading.notes);
   return reading;
 }
 

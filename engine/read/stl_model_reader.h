@@ -6,8 +6,8 @@
 
 #include "engine/read/grid_units.h"
 #include "engine/read/reading_notes.h"
-#include "engine/run_driver.h"
 #include "engine/read/stl_format.h"
+#include "engine/run_driver.h"
 #include "foundation/geometry_store.h"
 
 namespace pelmoro {

@@ -242,20 +242,19 @@ class InputReading {
 
 }  // namespace
 
-std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
-                             RunDriver& driver, int units_per_file_unit) {
+std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name, RunDriver& driver,
+                             int units_per_file_unit) {
   ReadingNotes notes;
   return ReadStlVertices(store, file_name, driver, StlReadOptions{units_per_file_unit}, notes);
 }
 
-std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
-                             RunDriver& driver, int units_per_file_unit, ReadingNotes& notes) {
+std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name, RunDriver& driver,
+                             int units_per_file_unit, ReadingNotes& notes) {
   return ReadStlVertices(store, file_name, driver, StlReadOptions{units_per_file_unit}, notes);
 }
 
-std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
-                             RunDriver& driver, const StlReadOptions& options,
-                             ReadingNotes& notes) {
+std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name, RunDriver& driver,
+                             const StlReadOptions& options, ReadingNotes& notes) {
   TextFile file(kTextBlock);  // the reading takes whole chunks past the buffer
   OpenTextForReading(file, file_name);
   CheckIoResult();

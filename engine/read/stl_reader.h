@@ -37,21 +37,18 @@ struct StlReadOptions {
 // EConvertError or ERangeError, with the line they arose in set
 // (Exception::line(), lines counted as ReadTextLine ends them); the input is
 // closed in every case.
-std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
-                             RunDriver& driver,
+std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name, RunDriver& driver,
                              int units_per_file_unit = kGridUnitsPerMillimetre);
 // The same, and tells in notes what a reading that was not stopped left
 // unread: bytes after a Ctrl-Z, the vertices of an incomplete last triangle,
 // a missing "endsolid" line.
-std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
-                             RunDriver& driver, int units_per_file_unit, ReadingNotes& notes);
-std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
-                             RunDriver& driver, const StlReadOptions& options,
-                             ReadingNotes& notes);
+std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name, RunDriver& driver,
+                             int units_per_file_unit, ReadingNotes& notes);
+std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name, RunDriver& driver,
+                             const StlReadOptions& options, ReadingNotes& notes);
 // The same from a file open for reading (a pipe, say) whose first bytes,
 // head, were read already; the file is closed at the end.
 std::int32_t ReadStlVertices(GeometryStore& store, TextFile& stream, std::string_view head,
-                             RunDriver& driver, const StlReadOptions& options,
-                             ReadingNotes& notes);
+                             RunDriver& driver, const StlReadOptions& options, ReadingNotes& notes);
 
 }  // namespace pelmoro

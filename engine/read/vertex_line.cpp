@@ -38,8 +38,7 @@ std::int32_t ConvertField(std::string_view field, int units) {
 
 }  // namespace
 
-void ReadVertexFields(std::string_view stripped_line, Vertex& vertex, int units,
-                      int& converted) {
+void ReadVertexFields(std::string_view stripped_line, Vertex& vertex, int units, int& converted) {
   converted = 0;
   std::string_view rest = StripLeading(stripped_line.substr(6));
   vertex.x = ConvertField(NextField(rest), units);

@@ -62,7 +62,8 @@ ActiveTriangle::ActiveTriangle(const ScanPlan& plan, std::int32_t i)
   const std::int64_t x_lo = std::min({t.v[0].x, t.v[1].x, t.v[2].x});
   const std::int64_t x_hi = std::max({t.v[0].x, t.v[1].x, t.v[2].x});
   j_lo = std::max<std::int64_t>(0, CeilByPitch(x_lo - plan.lattice.x_min, plan.lattice.pitch));
-  j_hi = std::min<std::int64_t>(plan.lattice.columns - 1, FloorByPitch(x_hi - plan.lattice.x_min, plan.lattice.pitch));
+  j_hi = std::min<std::int64_t>(plan.lattice.columns - 1,
+                                FloorByPitch(x_hi - plan.lattice.x_min, plan.lattice.pitch));
   PreparePlane(t, x_hi - x_lo, *this);
   // Level (Nx = Ny = 0, so S = 0) and D != 0: N = z1 D exactly, and N / D is
   // z1 exactly.

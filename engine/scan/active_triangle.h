@@ -17,9 +17,9 @@ struct ActiveTriangle {
   ActiveTriangle(const ScanPlan& plan, std::int32_t i);
 
   std::int32_t index;
-  std::int32_t y_top;           // largest y; the triangle leaves after it
-  std::int32_t z_top;           // largest z of its vertices
-  std::int64_t j_lo, j_hi;      // the lattice columns within its x range
+  std::int32_t y_top;       // largest y; the triangle leaves after it
+  std::int32_t z_top;       // largest z of its vertices
+  std::int64_t j_lo, j_hi;  // the lattice columns within its x range
   CoverageCoefficients coverage;
   // Plane height z = (z1 D + S) / D with S = nx (x1 - x) + ny (y1 - y);
   // exact in 64-bit integers when plane_exact.
@@ -120,6 +120,5 @@ inline bool StartPass(const ScanPlan& plan, const ActiveTriangle& a, std::int64_
   for (int e = 0; e < 3; ++e) pass.step[e] = -a.coverage.ey[e] * plan.lattice.pitch;
   return true;
 }
-
 
 }  // namespace pelmoro

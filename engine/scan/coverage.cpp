@@ -33,8 +33,8 @@ bool TriangleCovers(const GeometryStore& store, std::int32_t i, std::int32_t x, 
 namespace {
 
 // The plane through the three vertices, as z = z1 - S / D with D, Nx, Ny
-// its normal and S = Nx (x1 - x) + Ny (y1 - y), all exact integers; N = z1 D + S is formed in extended precision and held
-// as a double before the division.
+// its normal and S = Nx (x1 - x) + Ny (y1 - y), all exact integers; N = z1 D + S is formed in
+// extended precision and held as a double before the division.
 template <typename Int>
 struct PlaneTerms {
   Int d, s;

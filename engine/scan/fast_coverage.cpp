@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 
 namespace pelmoro {
 
@@ -184,9 +184,7 @@ ColumnWalk::ColumnWalk(const CoverageCoefficients& k, std::int64_t y, std::int64
 
 Coverage DecideCoverageNearEdges(const CoverageCoefficients& k, std::int64_t a0, std::int64_t a1,
                                  std::int64_t a2) {
-  const auto term = [&k](double c) {
-    return c == 0 ? k.sqrt_dq : std::min(k.sqrt_dq, k.dq2 / c);
-  };
+  const auto term = [&k](double c) { return c == 0 ? k.sqrt_dq : std::min(k.sqrt_dq, k.dq2 / c); };
   const double bound = 1000.0 *
                        (term(static_cast<double>(a0)) + term(static_cast<double>(a1)) +
                         term(static_cast<double>(a2))) *

@@ -18,14 +18,14 @@ struct CoverageCoefficients {
   // the edges v0-v1, v1-v2, v2-v0: twice the signed areas of the three
   // sub-triangles the area-sum test measures.
   std::int64_t ox[3], oy[3], ex[3], ey[3];
-  std::int64_t key = 0;     // the area key as an integer
-  double dq2 = 0;           // 2 * bound on Heron's error in q (square units^2)
-  double sqrt_dq = 0;       // its error in an area when the area is 0
-  std::int64_t easy_c = 0;  // |c| at or above which an edge's error is negligible
-  double budget = 0;        // error allowed in thousandths before the answer may differ
-  double outside_c = 0;     // a point with an edge function this far outside is uncovered
-  int orientation = 0;      // sign of the edge functions inside the triangle (0: a line)
-  bool usable = false;      // false: every point goes to the full test
+  std::int64_t key = 0;         // the area key as an integer
+  double dq2 = 0;               // 2 * bound on Heron's error in q (square units^2)
+  double sqrt_dq = 0;           // its error in an area when the area is 0
+  std::int64_t easy_c = 0;      // |c| at or above which an edge's error is negligible
+  double budget = 0;            // error allowed in thousandths before the answer may differ
+  double outside_c = 0;         // a point with an edge function this far outside is uncovered
+  int orientation = 0;          // sign of the edge functions inside the triangle (0: a line)
+  bool usable = false;          // false: every point goes to the full test
   bool covers_nothing = false;  // area key 0
 };
 
@@ -114,8 +114,8 @@ class ColumnWalk {
 
 // The edges v0-v1, v1-v2 and v2-v0 of a triangle: each one's first vertex
 // (ox, oy) and its extent (ex, ey), the terms of its edge function.
-inline void EdgeTerms(const Triangle& t, std::int64_t ox[3], std::int64_t oy[3],
-                      std::int64_t ex[3], std::int64_t ey[3]) {
+inline void EdgeTerms(const Triangle& t, std::int64_t ox[3], std::int64_t oy[3], std::int64_t ex[3],
+                      std::int64_t ey[3]) {
   for (int e = 0; e < 3; ++e) {
     const Vertex& from = t.v[e];
     const Vertex& to = t.v[(e + 1) % 3];

@@ -33,8 +33,11 @@ class ReferenceRows {
  public:
   ReferenceRows(const GeometryStore& store, int pitch, std::int32_t count, RunDriver& driver,
                 const RowSink& sink, std::int64_t piece_columns)
-      : store_(store), lattice_(LatticeOver(store.bounds(), pitch)),
-        layout_(lattice_, piece_columns), count_(count), driver_(driver),
+      : store_(store),
+        lattice_(LatticeOver(store.bounds(), pitch)),
+        layout_(lattice_, piece_columns),
+        count_(count),
+        driver_(driver),
         formatters_(sink.formatters()) {}
   const Lattice& lattice() const { return lattice_; }
   const PieceLayout& layout() const { return layout_; }

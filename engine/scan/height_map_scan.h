@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "engine/scan/row_sink.h"
 #include "engine/run_driver.h"
+#include "engine/scan/row_sink.h"
 #include "foundation/geometry_store.h"
 
 namespace pelmoro {
@@ -37,8 +37,8 @@ struct ScanOptions {
 // computed again. Raises what the sink and the driver raise, and
 // std::bad_alloc when memory runs out (on a worker thread too); a worker
 // thread that cannot be started leaves the scan to fewer.
-void ScanHeightMap(const GeometryStore& store, int pitch, std::int32_t count,
-                   RunDriver& driver, RowSink& sink, const ScanOptions& options = {});
+void ScanHeightMap(const GeometryStore& store, int pitch, std::int32_t count, RunDriver& driver,
+                   RowSink& sink, const ScanOptions& options = {});
 
 // The plain scan: asks every triangle at every grid point, in table order,
 // reading the driver's mode at every covering triangle. The reference for

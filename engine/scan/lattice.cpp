@@ -20,8 +20,7 @@ Lattice LatticeOver(const ModelBounds& b, int pitch) {
 
 int ScanProgress(std::int64_t next_y, std::int32_t y_max) {
   if (y_max == 0) return next_y > 0 ? 100 : 0;
-  const std::int64_t v =
-      TruncateReal(static_cast<Real>(next_y) / static_cast<Real>(y_max) * 100);
+  const std::int64_t v = TruncateReal(static_cast<Real>(next_y) / static_cast<Real>(y_max) * 100);
   return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
 }
 

@@ -22,14 +22,15 @@ constexpr auto kWaitSlice = std::chrono::milliseconds(50);
 
 std::int64_t UnitBytes(const PieceLayout& layout, std::span<const RowFormatter* const> formatters) {
   std::int64_t per_point = sizeof(std::int32_t);
-  for (const RowFormatter* f : formatters) per_point += static_cast<std::int64_t>(f->MaxBytesPerPoint());
+  for (const RowFormatter* f : formatters)
+    per_point += static_cast<std::int64_t>(f->MaxBytesPerPoint());
   return layout.piece_columns * per_point;
 }
 
 // Workers whose batches and sweeps fit the budget, at least one.
 int WorkersFor(int threads, std::int64_t unit_bytes, std::int64_t piece_columns) {
-  const std::int64_t per_worker =
-      kLongestBatch * unit_bytes + kRingBytes + piece_columns * 2 * std::int64_t{sizeof(std::int32_t)};
+  const std::int64_t per_worker = kLongestBatch * unit_bytes + kRingBytes +
+                                  piece_columns * 2 * std::int64_t{sizeof(std::int32_t)};
   return static_cast<int>(std::clamp<std::int64_t>(kWorkerBytes / per_worker, 1, threads));
 }
 
@@ -38,7 +39,8 @@ int WorkersFor(int threads, std::int64_t unit_bytes, std::int64_t piece_columns)
 // worker and one more, stay within kSlotBytes.
 std::int64_t BandFor(std::int64_t units, std::int64_t unit_bytes, int workers) {
   const std::int64_t by_units = units / (std::int64_t{workers} * 16);
-  const std::int64_t by_memory = kSlotBytes / ((workers + 1) * std::max<std::int64_t>(1, unit_bytes));
+  const std::int64_t by_memory =
+      kSlotBytes / ((workers + 1) * std::max<std::int64_t>(1, unit_bytes));
   return std::clamp<std::int64_t>(std::min(by_units, by_memory), 1, kLongestBand);
 }
 
@@ -171,9 +173,9 @@ bool RowPipeline::HelpOnce(std::unique_lock<std::mutex>& lock) {
   return true;
 }
 
-void RowPipeline::ComputeBatch(RowSweeper& sweeper, std::vector<ScanRow>& batch,
-                               std::int64_t first, std::int64_t end, std::int64_t band_end,
-                               std::uint64_t generation, bool first_covering) {
+void RowPipeline::ComputeBatch(RowSweeper& sweeper, std::vector<ScanRow>& batch, std::int64_t first,
+                               std::int64_t end, std::int64_t band_end, std::uint64_t generation,
+                               bool first_covering) {
   // The rows after the band are most likely another worker's.
   const std::int64_t band_last_row = plan_.layout.Row(band_end - 1);
   for (std::int64_t unit = first; unit < end; ++unit) {

@@ -10,9 +10,9 @@
 #include <span>
 #include <vector>
 
+#include "engine/run_driver.h"
 #include "engine/scan/row_sink.h"
 #include "engine/scan/row_sweep.h"
-#include "engine/run_driver.h"
 #include "engine/scan/scan_plan.h"
 #include "engine/scan/scan_row.h"
 #include "engine/worker_threads.h"
@@ -58,8 +58,8 @@ class RowPipeline {
   // would pass a fixed budget, or when the system refuses a thread)
   // computing units from unit 0 in the driver's current mode; the driving
   // thread computes too.
-  RowPipeline(const ScanPlan& plan, std::span<const RowFormatter* const> formatters,
-              int threads, RunDriver& driver);
+  RowPipeline(const ScanPlan& plan, std::span<const RowFormatter* const> formatters, int threads,
+              RunDriver& driver);
   ~RowPipeline();  // cancels what is under way, stops and joins the workers
   RowPipeline(const RowPipeline&) = delete;
   RowPipeline& operator=(const RowPipeline&) = delete;
@@ -110,18 +110,16 @@ class RowPipeline {
   bool HasSlot(std::int64_t unit) const {
     return unit < consumed_ + static_cast<std::int64_t>(slots_.size());
   }
-  Slot& SlotOf(std::int64_t unit) {
-    return slots_[static_cast<std::size_t>(unit) % slots_.size()];
-  }
+  Slot& SlotOf(std::int64_t unit) { return slots_[static_cast<std::size_t>(unit) % slots_.size()]; }
 
   const ScanPlan& plan_;
   const std::span<const RowFormatter* const> formatters_;
   RunDriver& driver_;
   const std::int64_t units_;
-  const int planned_workers_;      // computing threads, the driving thread among them, within
-                                   // the memory budget and the threads asked for
-  const std::int64_t band_;        // units a worker claims at once
-  const std::int64_t batch_;       // units it publishes at once
+  const int planned_workers_;  // computing threads, the driving thread among them, within
+                               // the memory budget and the threads asked for
+  const std::int64_t band_;    // units a worker claims at once
+  const std::int64_t batch_;   // units it publishes at once
   std::mutex mutex_;
   std::condition_variable work_;   // workers wait here for a unit to claim
   std::condition_variable ready_;  // the driving thread waits here for its unit
@@ -133,9 +131,9 @@ class RowPipeline {
   std::atomic<std::int64_t> needed_end_;      // written under the lock
   bool first_covering_;
   bool stopping_ = false;
-  bool driver_waits_ = false;      // the driving thread sleeps on ready_
-  int waiting_workers_ = 0;        // workers sleeping on work_
-  std::exception_ptr failure_;     // why a worker stopped
+  bool driver_waits_ = false;   // the driving thread sleeps on ready_
+  int waiting_workers_ = 0;     // workers sleeping on work_
+  std::exception_ptr failure_;  // why a worker stopped
   // The driving thread's own sweep, batch and band.
   RowSweeper own_sweeper_;
   std::vector<ScanRow> own_batch_;

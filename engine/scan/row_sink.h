@@ -20,10 +20,10 @@ using RowText = std::basic_string<char, std::char_traits<char>, ArenaAllocator<c
 // Consecutive columns of one lattice row. A row comes in one piece, or in
 // several when it is wider than the scan holds at once.
 struct RowPiece {
-  std::int64_t row = 0;           // 0-based, from y min
-  std::int64_t first_column = 0;  // the column of heights[0], 0-based from x min
+  std::int64_t row = 0;                   // 0-based, from y min
+  std::int64_t first_column = 0;          // the column of heights[0], 0-based from x min
   std::span<const std::int32_t> heights;  // grid units, one per column
-  bool ends_row = true;           // the row's last piece
+  bool ends_row = true;                   // the row's last piece
 };
 
 // Makes the bytes of one output from a piece. Called from any thread,
@@ -32,8 +32,7 @@ class RowFormatter {
  public:
   virtual ~RowFormatter() = default;
   // Appends the piece's bytes to out.
-  virtual void FormatPiece(const Lattice& lattice, const RowPiece& piece,
-                           RowText& out) const = 0;
+  virtual void FormatPiece(const Lattice& lattice, const RowPiece& piece, RowText& out) const = 0;
   // The most bytes one point can take, for planning memory.
   virtual std::size_t MaxBytesPerPoint() const = 0;
 };

@@ -46,8 +46,8 @@ struct PassPoint {
 
   template <typename Take>
   void operator()(std::int64_t c[3], std::int64_t& n, std::size_t column, Take& take) const {
-    const std::int64_t sum = (c[0] < 0 ? -c[0] : c[0]) + (c[1] < 0 ? -c[1] : c[1]) +
-                             (c[2] < 0 ? -c[2] : c[2]);
+    const std::int64_t sum =
+        (c[0] < 0 ? -c[0] : c[0]) + (c[1] < 0 ? -c[1] : c[1]) + (c[2] < 0 ? -c[2] : c[2]);
     // Below 2^53 in magnitude, so the conversion is defined; the height
     // of a covered point fits 32 bits.
     const auto z = static_cast<std::int32_t>(static_cast<std::int64_t>(static_cast<double>(n) / d));
@@ -91,8 +91,8 @@ void SimplePass(const ScanPlan& plan, const ActiveTriangle& a, std::int64_t y,
 // columns narrowed row after row by a walk; take_row(row) gives the taker of
 // each row.
 template <typename TakeRow>
-void WalkPass(const ScanPlan& plan, const ActiveTriangle& a, std::int64_t first,
-              std::int64_t last, TakeRow take_row) {
+void WalkPass(const ScanPlan& plan, const ActiveTriangle& a, std::int64_t first, std::int64_t last,
+              TakeRow take_row) {
   const Lattice& lattice = plan.lattice;
   ColumnWalk walk(a.coverage, lattice.Y(first), lattice.x_min, lattice.pitch);
   const PassPoint point = PassPointOf(plan, a.coverage.ey, a.nx, a.d, a.coverage.key);
@@ -324,8 +324,8 @@ bool RowSweeper::SweepSmallIntoRing(std::int32_t i, const Triangle& t, double ar
   const std::int32_t z_lo = std::min({p0.z, p1.z, p2.z});
   const std::int32_t z_hi = std::max({p0.z, p1.z, p2.z});
   if (ring_rows_ == 0 || x_hi - x_lo > kSmallTriangleSpan ||
-      std::int64_t{p0.y} - p2.y > kSmallTriangleSpan ||
-      z_lo <= -kSmallHeight || z_hi >= kSmallHeight || z_hi == plan_.z_min) {
+      std::int64_t{p0.y} - p2.y > kSmallTriangleSpan || z_lo <= -kSmallHeight ||
+      z_hi >= kSmallHeight || z_hi == plan_.z_min) {
     return false;
   }
   const Lattice& lattice = plan_.lattice;
@@ -336,7 +336,8 @@ bool RowSweeper::SweepSmallIntoRing(std::int32_t i, const Triangle& t, double ar
   b.j_hi = std::min<std::int64_t>(lattice.columns - 1,
                                   FloorByPitch(x_hi - lattice.x_min, lattice.pitch, inverse));
   if (b.j_lo > b.j_hi) return true;  // between two columns: nothing to cover
-  const std::int64_t last = FloorByPitch(std::int64_t{p0.y} - lattice.y_min, lattice.pitch, inverse);
+  const std::int64_t last =
+      FloorByPitch(std::int64_t{p0.y} - lattice.y_min, lattice.pitch, inverse);
   if (b.j_hi - b.j_lo > kWidestUnnarrowed || last - row >= ring_rows_) return false;
   const auto [d, nx, ny] = ComputePlaneNormal<std::int64_t>(t);
   if (d == 0) return false;

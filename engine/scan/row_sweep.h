@@ -64,8 +64,8 @@ class RowSweeper {
   std::span<std::int32_t> RingFirstRow(std::int64_t row) { return RowOf(ring_first_, row); }
   std::span<std::int32_t> RowOf(const MappedArray<std::int32_t>& ring, std::int64_t row);
   void EmptyRingRow(std::int64_t row);
-  void SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool surface,
-                     const ColumnWindow& w, std::span<std::int32_t> heights);
+  void SweepTriangle(const ActiveTriangle& a, std::int64_t y, bool surface, const ColumnWindow& w,
+                     std::span<std::int32_t> heights);
   void SweepSimple(const ActiveTriangle& a, std::int64_t y, const ColumnWindow& w,
                    std::span<std::int32_t> heights);
   void SweepIntoRing(const ActiveTriangle& a, std::int64_t row, std::int64_t last, bool surface);
@@ -80,7 +80,7 @@ class RowSweeper {
                            std::int64_t y) const;
 
   const ScanPlan& plan_;
-  std::size_t next_ = 0;  // next entry of plan_.order to enter
+  std::size_t next_ = 0;        // next entry of plan_.order to enter
   std::int64_t last_row_ = -1;  // the row computed last (-1: none yet)
   bool last_surface_ = false;
   ActiveSet active_;
@@ -92,7 +92,7 @@ class RowSweeper {
   std::int64_t run_last_ = INT64_MAX;
   std::vector<std::int32_t> pending_;
   std::vector<std::int32_t> resumed_;  // those going on now
-  std::int64_t ring_rows_;  // rows the ring holds, a power of two (0: no ring)
+  std::int64_t ring_rows_;             // rows the ring holds, a power of two (0: no ring)
   // The rows ahead: highest heights so far, or, seeking the first covering
   // triangle, the lowest covering index so far (INT32_MAX: none) and its
   // height. In mappings of their own: a wide lattice's ring is made of

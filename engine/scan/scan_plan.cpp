@@ -35,14 +35,15 @@ ScanPlan::ScanPlan(const GeometryStore& s, int p, std::int32_t n, std::int64_t p
   // or a plain sort when rows far outnumber the triangles.
   const std::int64_t rows = lattice.rows;
   const auto first_row = [&](std::int32_t i) {
-    const std::int64_t above = s.triangle(static_cast<std::size_t>(i)).v[2].y - std::int64_t{b.y_min};
+    const std::int64_t above =
+        s.triangle(static_cast<std::size_t>(i)).v[2].y - std::int64_t{b.y_min};
     return std::clamp<std::int64_t>(CeilByPitch(above, p), 0, rows);
   };
   if (rows > 4 * std::int64_t{n} + 1024) {
     std::vector<std::uint64_t> keys(static_cast<std::size_t>(n));
     for (std::int32_t i = 0; i < n; ++i) {
-      keys[static_cast<std::size_t>(i)] = static_cast<std::uint64_t>(first_row(i)) << 32 |
-                                          static_cast<std::uint32_t>(i);
+      keys[static_cast<std::size_t>(i)] =
+          static_cast<std::uint64_t>(first_row(i)) << 32 | static_cast<std::uint32_t>(i);
     }
     std::sort(keys.begin(), keys.end());
     order.Reset(keys.size());

@@ -42,9 +42,9 @@ struct ScanRow {
   explicit ScanRow(ScratchArena* arena = nullptr) : heights(ArenaAllocator<std::int32_t>(arena)) {}
 
   std::int64_t unit = -1;
-  RowPiece where;                    // row, first column, last piece or not
+  RowPiece where;  // row, first column, last piece or not
   std::vector<std::int32_t, ArenaAllocator<std::int32_t>> heights;
-  std::vector<RowText> texts;        // one per formatter
+  std::vector<RowText> texts;  // one per formatter
 
   // Sizes the heights for a unit and says where it lies.
   void Place(const PieceLayout& layout, std::int64_t u) {
@@ -55,15 +55,17 @@ struct ScanRow {
     heights.reserve(static_cast<std::size_t>(layout.piece_columns));
     heights.resize(static_cast<std::size_t>(layout.Width(u)));
   }
-  RowPiece piece() const { return RowPiece{where.row, where.first_column, heights, where.ends_row}; }
+  RowPiece piece() const {
+    return RowPiece{where.row, where.first_column, heights, where.ends_row};
+  }
 };
 
 // Room for whatever a formatter writes once per row, beyond its points.
 inline constexpr std::size_t kRowEndRoom = 16;
 
 // Makes the formatters' texts of a piece whose heights are in place.
-inline void FormatScanRow(const Lattice& lattice,
-                          std::span<const RowFormatter* const> formatters, ScanRow& row) {
+inline void FormatScanRow(const Lattice& lattice, std::span<const RowFormatter* const> formatters,
+                          ScanRow& row) {
   row.texts.resize(formatters.size(), RowText(row.heights.get_allocator()));
   for (std::size_t k = 0; k < formatters.size(); ++k) {
     row.texts[k].clear();

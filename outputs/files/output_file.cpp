@@ -30,8 +30,7 @@ std::string RandomTag() {
   static std::atomic<unsigned> counter{0};
   unsigned value = 0;
   if (::getrandom(&value, sizeof value, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof value)) {
-    value = static_cast<unsigned>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
+    value = static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
   }
   value ^= static_cast<unsigned>(::getpid()) ^ (counter.fetch_add(1) * 0x9E3779B9u);
   char tag[9];
@@ -63,8 +62,7 @@ void CheckWritable(const std::string& destination, const std::string& target,
 // EINVAL. Any other failure is the folder's and raises its code.
 int OpenUnnamed(const std::string& destination) {
   if (!UnnamedTemporariesAllowed()) return -1;
-  const int fd =
-      ::open(FolderOf(destination).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  const int fd = ::open(FolderOf(destination).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (fd >= 0) return fd;
   if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return -1;
   throw IoErrorFromErrno(IoOperation::kCreate, errno, destination);

@@ -77,8 +77,8 @@ class OutputFile {
   int temp_slot_ = -1;       // its entry among the files removed at an abrupt end
   int file_fd_ = -1;         // the file itself, for fsync, linking and its free space
   bool open_ = false;
-  bool closed_ = false;   // the text is closed and the file on its way to the disk
-  bool flushed_ = false;  // closed and on the disk, not yet given its name
+  bool closed_ = false;       // the text is closed and the file on its way to the disk
+  bool flushed_ = false;      // closed and on the disk, not yet given its name
   std::future<int> grown_;    // the text's last flush as it grew: its errno, or 0
   std::future<int> on_disk_;  // the fsync under way: its errno, or 0
 };

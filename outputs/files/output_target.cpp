@@ -93,7 +93,7 @@ OutputTarget ResolveOutputTarget(const std::string& name) {
     if (const int fd = OwnDescriptorNamedBy(current); fd >= 0) return HeldDescriptor(fd, name);
     OutputTarget target;
     if (::lstat(current.c_str(), &target.st) != 0) {
-      if (errno == ELOOP) break;  // a loop among the folders
+      if (errno == ELOOP) break;     // a loop among the folders
       target.destination = current;  // nothing there yet; creating it reports the rest
       return target;
     }

@@ -49,9 +49,9 @@ class SpillFile {
   void WriteOut();
 
   int fd_ = -1;
-  std::string near_;       // for error messages
+  std::string near_;  // for error messages
   std::vector<char> buffer_;
-  std::size_t held_ = 0;   // bytes in buffer_ not yet written
+  std::size_t held_ = 0;  // bytes in buffer_ not yet written
   std::uint64_t size_ = 0;
 };
 

@@ -31,8 +31,8 @@ std::atomic<int> unnamed_allowed{-1};  // -1: not yet read from the environment
 
 // Signals whose default action ends the process, other than those the front
 // ends answer themselves.
-constexpr int kEndingSignals[] = {SIGQUIT, SIGABRT, SIGSEGV, SIGBUS,    SIGFPE,  SIGILL,
-                                  SIGSYS,  SIGTRAP, SIGXCPU, SIGALRM,   SIGUSR1, SIGUSR2,
+constexpr int kEndingSignals[] = {SIGQUIT, SIGABRT,   SIGSEGV, SIGBUS,    SIGFPE,  SIGILL,
+                                  SIGSYS,  SIGTRAP,   SIGXCPU, SIGALRM,   SIGUSR1, SIGUSR2,
                                   SIGPROF, SIGVTALRM, SIGPOLL, SIGSTKFLT, SIGPWR};
 constexpr int kMaxSignal = 65;
 struct sigaction earlier_actions[kMaxSignal];

@@ -54,7 +54,7 @@ class HeightRows {
   std::int32_t floor_ = 0;
   std::int32_t low_ = 0, high_ = 0;
   std::int64_t count_ = 0;
-  std::int64_t points_ = 0;  // what Start was told of
+  std::int64_t points_ = 0;             // what Start was told of
   MappedArray<std::uint16_t> offsets_;  // count_ of them, room for points_
   SpillFile spill_;
 };

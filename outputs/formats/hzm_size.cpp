@@ -8,8 +8,8 @@ namespace pelmoro {
 
 namespace {
 
-constexpr std::uint64_t kHeaderBytes = 29;  // "VERSION=6" and six one-letter lines, CR LF each
-constexpr std::uint64_t kRowEndBytes = 3;   // "S" CR LF
+constexpr std::uint64_t kHeaderBytes = 29;      // "VERSION=6" and six one-letter lines, CR LF each
+constexpr std::uint64_t kRowEndBytes = 3;       // "S" CR LF
 constexpr std::uint64_t kPointPunctuation = 4;  // two commas, CR LF
 // A point line beside its x and y: the punctuation and a one-character z.
 constexpr std::uint64_t kPointBytesBesideXY = kPointPunctuation + 1;

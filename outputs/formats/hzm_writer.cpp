@@ -28,8 +28,7 @@ constexpr std::size_t kLongestPointLine = 3 * 11 + 2 + 2;
 
 std::size_t HzmFormatter::MaxBytesPerPoint() const { return kLongestPointLine; }
 
-void HzmFormatter::FormatPiece(const Lattice& lattice, const RowPiece& piece,
-                               RowText& out) const {
+void HzmFormatter::FormatPiece(const Lattice& lattice, const RowPiece& piece, RowText& out) const {
   const std::span<const std::int32_t> heights = piece.heights;
   const auto y = static_cast<std::int32_t>(lattice.Y(piece.row));
   const int pitch = lattice.pitch;

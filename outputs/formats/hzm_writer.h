@@ -8,8 +8,8 @@
 #include <string>
 
 #include "engine/scan/row_sink.h"
-#include "outputs/formats/map_output.h"
 #include "foundation/text_file.h"
+#include "outputs/formats/map_output.h"
 
 namespace pelmoro {
 
@@ -20,8 +20,7 @@ void WriteHeightMapHeader(TextFile& out);
 // the piece ends its row, the row-end line.
 class HzmFormatter : public RowFormatter {
  public:
-  void FormatPiece(const Lattice& lattice, const RowPiece& piece,
-                   RowText& out) const override;
+  void FormatPiece(const Lattice& lattice, const RowPiece& piece, RowText& out) const override;
   std::size_t MaxBytesPerPoint() const override;
 };
 
@@ -49,9 +48,7 @@ class HzmOutput : public MapOutput {
  public:
   explicit HzmOutput(TextFile& out) : out_(out), writer_(out) {}
 
-  std::span<const RowFormatter* const> formatters() const override {
-    return writer_.formatters();
-  }
+  std::span<const RowFormatter* const> formatters() const override { return writer_.formatters(); }
   void Start(const Lattice& lattice, const ModelBounds&) override {
     lattice_ = lattice;
     WriteHeightMapHeader(out_);

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <csetjmp>
-#include <memory>
 #include <cstdio>
+#include <memory>
 #include <string_view>
 
 #include "foundation/errors.h"
@@ -43,7 +43,7 @@ struct PngEncoder::Png {
   // Buffers are left uninitialized: fresh memory costs a page fault a page
   // to touch, and only what is used is touched.
   std::unique_ptr<std::uint8_t[]> level_buffer;
-  std::vector<std::uint8_t> above;  // the previous row, zeros before the first
+  std::vector<std::uint8_t> above;        // the previous row, zeros before the first
   std::unique_ptr<std::uint8_t[]> batch;  // filtered rows waiting to be compressed
   std::size_t batch_size = 0;
   std::size_t batch_used = 0;
@@ -104,8 +104,7 @@ bool PngEncoder::WriteHeader(Png& p, std::uint32_t width, std::uint32_t height, 
 }
 
 // One chunk of the given type; false after libpng failed.
-bool PngEncoder::WriteChunk(Png& p, const char* type, const std::uint8_t* data,
-                            std::size_t size) {
+bool PngEncoder::WriteChunk(Png& p, const char* type, const std::uint8_t* data, std::size_t size) {
   if (setjmp(png_jmpbuf(p.png))) return false;
   png_write_chunk(p.png, reinterpret_cast<png_const_bytep>(type), data, size);
   return true;
@@ -115,8 +114,8 @@ PngEncoder::PngEncoder(TextFile& out, std::uint32_t width, std::uint32_t height,
                        const std::vector<PngText>& texts)
     : png_(new Png) {
   png_->out = &out;
-  png_->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, png_->message, OnPngError,
-                                      OnPngWarning);
+  png_->png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, png_->message, OnPngError, OnPngWarning);
   if (png_->png != nullptr) png_->info = png_create_info_struct(png_->png);
   if (png_->info == nullptr) {
     png_destroy_write_struct(&png_->png, nullptr);
@@ -129,7 +128,8 @@ PngEncoder::PngEncoder(TextFile& out, std::uint32_t width, std::uint32_t height,
     chunks[i].key = const_cast<char*>(texts[i].first.c_str());
     chunks[i].text = const_cast<char*>(texts[i].second.c_str());
   }
-  if (!WriteHeader(*png_, width, height, bit_depth, chunks.data(), static_cast<int>(chunks.size()))) {
+  if (!WriteHeader(*png_, width, height, bit_depth, chunks.data(),
+                   static_cast<int>(chunks.size()))) {
     const std::string message = png_->message;
     png_destroy_write_struct(&png_->png, &png_->info);
     delete png_;

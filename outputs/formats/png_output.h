@@ -22,8 +22,8 @@ namespace pelmoro {
 
 // How heights become pixel values.
 struct PixelScale {
-  std::int32_t low = 0;      // z of pixel value 0
-  std::int64_t range = 0;    // z_high - z_low
+  std::int32_t low = 0;    // z of pixel value 0
+  std::int64_t range = 0;  // z_high - z_low
   // Pixel value 65535 stands for this height.
   std::int64_t HeightAtTop() const;
   std::uint16_t PixelOf(std::int32_t z) const;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "outputs/formats/map_output.h"
 #include "foundation/text_file.h"
+#include "outputs/formats/map_output.h"
 
 namespace pelmoro {
 

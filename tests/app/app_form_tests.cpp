@@ -30,12 +30,15 @@ namespace {
 int Scaled(int px, double scale) { return static_cast<int>(std::lround(px * scale)); }
 
 QWidget* Control(TForm1& form, const QString& name) {
-  const QHash<QString, QWidget*> controls = {
-      {"Edit1", form.Edit1},     {"Button1", form.Button1},
-      {"Button2", form.Button2}, {"CheckBox1", form.CheckBox1},
-      {"Label1", form.Label1},   {"Label2", form.Label2},
-      {"Label3", form.Label3},   {"Label4", form.Label4},
-      {"ProgressBar1", form.ProgressBar1}};
+  const QHash<QString, QWidget*> controls = {{"Edit1", form.Edit1},
+                                             {"Button1", form.Button1},
+                                             {"Button2", form.Button2},
+                                             {"CheckBox1", form.CheckBox1},
+                                             {"Label1", form.Label1},
+                                             {"Label2", form.Label2},
+                                             {"Label3", form.Label3},
+                                             {"Label4", form.Label4},
+                                             {"ProgressBar1", form.ProgressBar1}};
   return controls.value(name);
 }
 
@@ -109,14 +112,14 @@ class FormTest : public QObject {
   }
 
   void ControlsDoNotOverlap() {
-    const QStringList names = {"Label1", "Label2", "Label3", "Label4", "Edit1",
+    const QStringList names = {"Label1",  "Label2",  "Label3",       "Label4",   "Edit1",
                                "Button1", "Button2", "ProgressBar1", "CheckBox1"};
     for (int i = 0; i < names.size(); ++i) {
       for (int j = i + 1; j < names.size(); ++j) {
         const QRect a = Control(*form_, names[i])->geometry();
         const QRect b = Control(*form_, names[j])->geometry();
-        QVERIFY2(!a.intersects(b), qPrintable(names[i] + " " + Describe(a) + " meets " +
-                                              names[j] + " " + Describe(b)));
+        QVERIFY2(!a.intersects(b), qPrintable(names[i] + " " + Describe(a) + " meets " + names[j] +
+                                              " " + Describe(b)));
       }
     }
   }
@@ -133,7 +136,8 @@ class FormTest : public QObject {
     const int text = QFontMetrics(button->font()).horizontalAdvance(button->text());
     // A check box needs room for its box too.
     const int room = qobject_cast<QCheckBox*>(button) ? button->width() - 20 : button->width() - 4;
-    QVERIFY2(text <= room, qPrintable(QStringLiteral("text %1 px, room %2 px").arg(text).arg(room)));
+    QVERIFY2(text <= room,
+             qPrintable(QStringLiteral("text %1 px, room %2 px").arg(text).arg(room)));
     if (auto* box = qobject_cast<QCheckBox*>(button)) {
       QVERIFY(box->sizeHint().width() <= box->width());
     }
@@ -142,9 +146,9 @@ class FormTest : public QObject {
   void ControlsAreCreatedInTheDesignedOrder() {
     // Later controls lie above earlier ones.
     QStringList order;
-    const QList<QWidget*> expected = {form_->Label1, form_->Label2, form_->Label3,
-                                      form_->Label4, form_->Edit1, form_->Button1,
-                                      form_->Button2, form_->ProgressBar1, form_->CheckBox1,
+    const QList<QWidget*> expected = {form_->Label1,      form_->Label2,       form_->Label3,
+                                      form_->Label4,      form_->Edit1,        form_->Button1,
+                                      form_->Button2,     form_->ProgressBar1, form_->CheckBox1,
                                       form_->OpenDialog1, form_->SaveDialog1};
     QList<QWidget*> children;
     for (QObject* child : form_->children()) {
@@ -309,9 +313,8 @@ class FormTest : public QObject {
     // text must show every glyph and cut nothing off.
     QVERIFY(form_->grab().save(QStringLiteral(PELMORO_SHOT_DIR "/idle_window.png")));
     ModalAnswerer answerer;
-    answerer.PressEnter([](QWidget* box) {
-      box->grab().save(QStringLiteral(PELMORO_SHOT_DIR "/error_box.png"));
-    });
+    answerer.PressEnter(
+        [](QWidget* box) { box->grab().save(QStringLiteral(PELMORO_SHOT_DIR "/error_box.png")); });
     pelmoro::ShowErrorBox("'1.0x' は浮動小数点数ではありません");
     QCOMPARE(answerer.seen().size(), std::size_t{1});
     QVERIFY(!QFontDatabase::families(QFontDatabase::Japanese).isEmpty());

@@ -136,15 +136,30 @@ class RunTest : public QObject {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("written");
     QTest::addColumn<QString>("model");  // a model of tests/golden; empty: a relief made here
-    QTest::newRow("initial pitch, highest triangle") << "0.1" << false << "out" << "out.hzm" << "";
-    QTest::newRow("Surface ticked") << "0.1" << true << "out.hzm" << "out.hzm" << "";
-    QTest::newRow("coarse pitch") << "0.75" << false << "out.hzm" << "out.hzm" << "";
-    QTest::newRow("three-letter extension kept") << "0.5" << false << "out.txt" << "out.txt" << "";
-    QTest::newRow("two-letter extension") << "0.5" << false << "out.hz" << "out.hz.hzm" << "";
-    QTest::newRow("longer extension") << "0.5" << false << "out.hzml" << "out.hzml.hzm" << "";
-    QTest::newRow("binary STL") << "0.25" << false << "out" << "out.hzm" << "binary_relief.stl";
-    QTest::newRow("binary STL, Surface ticked")
-        << "0.25" << true << "out" << "out.hzm" << "binary_relief.stl";
+    QTest::newRow("initial pitch, highest triangle") << "0.1" << false << "out"
+                                                     << "out.hzm"
+                                                     << "";
+    QTest::newRow("Surface ticked") << "0.1" << true << "out.hzm"
+                                    << "out.hzm"
+                                    << "";
+    QTest::newRow("coarse pitch") << "0.75" << false << "out.hzm"
+                                  << "out.hzm"
+                                  << "";
+    QTest::newRow("three-letter extension kept") << "0.5" << false << "out.txt"
+                                                 << "out.txt"
+                                                 << "";
+    QTest::newRow("two-letter extension") << "0.5" << false << "out.hz"
+                                          << "out.hz.hzm"
+                                          << "";
+    QTest::newRow("longer extension") << "0.5" << false << "out.hzml"
+                                      << "out.hzml.hzm"
+                                      << "";
+    QTest::newRow("binary STL") << "0.25" << false << "out"
+                                << "out.hzm"
+                                << "binary_relief.stl";
+    QTest::newRow("binary STL, Surface ticked") << "0.25" << true << "out"
+                                                << "out.hzm"
+                                                << "binary_relief.stl";
   }
   void CompleteRunMatchesTheCommandLine() {
     QFETCH(QString, pitch);
@@ -154,9 +169,10 @@ class RunTest : public QObject {
     QFETCH(QString, model);
     RunHarness run;
     const QString input =
-        run.Write("model.stl", model.isEmpty() ? ReliefStl(12, 5.0)
-                                               : pelmoro::testing::ReadFile(
-                                                     QStringLiteral(PELMORO_GOLDEN_DIR "/") + model));
+        run.Write("model.stl",
+                  model.isEmpty()
+                      ? ReliefStl(12, 5.0)
+                      : pelmoro::testing::ReadFile(QStringLiteral(PELMORO_GOLDEN_DIR "/") + model));
     const QByteArray expected = run.Reference(input, pitch, surface);
     QVERIFY(!expected.isEmpty());
     run.form().CheckBox1->setChecked(surface);
@@ -193,9 +209,15 @@ class RunTest : public QObject {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("proposed");  // the name field's text
     QTest::addColumn<QString>("folder");    // where the dialog opens, "" for the input's
-    QTest::newRow("extension replaced") << "part.stl" << "part.hzm" << "";
-    QTest::newRow("name without a dot") << "part" << "hzm" << "*";
-    QTest::newRow("dot in a folder name") << "my.data/part" << "my.hzm" << "";
+    QTest::newRow("extension replaced") << "part.stl"
+                                        << "part.hzm"
+                                        << "";
+    QTest::newRow("name without a dot") << "part"
+                                        << "hzm"
+                                        << "*";
+    QTest::newRow("dot in a folder name") << "my.data/part"
+                                          << "my.hzm"
+                                          << "";
   }
   void SaveDialogProposesTheOutputName() {
     QFETCH(QString, input);
@@ -298,16 +320,14 @@ class RunTest : public QObject {
     QTest::newRow("bad number after 149 triangles") << bad << QString("ではありません.") << true;
     QTest::newRow("not an STL file")
         << QByteArray("remember the milk\n") << QString("vertex lines.") << false;
-    QTest::newRow("truncated binary STL")
-        << truncated << QString("the file holds 95.") << false;
+    QTest::newRow("truncated binary STL") << truncated << QString("the file holds 95.") << false;
   }
   void ErrorBoxThenIdle() {
     QFETCH(QByteArray, model);
     QFETCH(QString, ends_with);
     QFETCH(bool, reading);
     RunHarness run;
-    const QString input =
-        model.isEmpty() ? run.Path("missing.stl") : run.Write("bad.stl", model);
+    const QString input = model.isEmpty() ? run.Path("missing.stl") : run.Write("bad.stl", model);
     int bar_during_run = 0;
     run.form().on_pass = [&](int) { bar_during_run = run.form().ProgressBar1->value(); };
     ModalAnswerer answerer;

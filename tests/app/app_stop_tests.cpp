@@ -302,7 +302,7 @@ class StopTest : public QObject {
         QTest::mouseClick(run_->form().Button2, Qt::LeftButton);  // stop
         QCOMPARE(run_->form().Button2->text(), QStringLiteral("Exit"));
         QTest::mouseClick(run_->form().Button2, Qt::LeftButton);  // end the program
-        QVERIFY(run_->form().isVisible());  // not yet: the run goes on
+        QVERIFY(run_->form().isVisible());                        // not yet: the run goes on
       }
     };
     ModalAnswerer answerer;  // the closing box must not wait for an answer
@@ -401,8 +401,8 @@ class StopTest : public QObject {
   void EnterDuringARunClicksNothing() {
     QFETCH(bool, from_button);
     InstrumentedFormRef form = run_->form();
-    QWidget* start = from_button ? static_cast<QWidget*>(form.Button1)
-                                 : static_cast<QWidget*>(form.Edit1);
+    QWidget* start =
+        from_button ? static_cast<QWidget*>(form.Button1) : static_cast<QWidget*>(form.Edit1);
     start->setFocus(Qt::TabFocusReason);
     QWidget* focus_during_run = nullptr;
     form.on_pass = [&](int n) {
@@ -422,8 +422,8 @@ class StopTest : public QObject {
     answerer.PressEnter();
     QTest::keyClick(start, from_button ? Qt::Key_Space : Qt::Key_Return);
     QCOMPARE(focus_during_run, from_button ? static_cast<QWidget*>(&form) : start);
-    QCOMPARE(answerer.Kinds(), (std::vector{SeenModal::kOpenDialog, SeenModal::kSaveDialog,
-                                            SeenModal::kMessageBox}));
+    QCOMPARE(answerer.Kinds(),
+             (std::vector{SeenModal::kOpenDialog, SeenModal::kSaveDialog, SeenModal::kMessageBox}));
     QCOMPARE(answerer.seen()[2].text, QStringLiteral("Complate !"));
     QCOMPARE(ReadFile(run_->Path("out.hzm")), full_);
     QCOMPARE(form.focusWidget(), start);

@@ -16,8 +16,8 @@
 using pelmoro::testing::ModalAnswerer;
 
 using pelmoro::testing::DropX87PrecisionToDouble;
-using pelmoro::testing::X87ControlWord;
 using pelmoro::testing::SeenModal;
+using pelmoro::testing::X87ControlWord;
 
 class BoxesTest : public QObject {
   Q_OBJECT
@@ -28,14 +28,22 @@ class BoxesTest : public QObject {
   void TitleFromExecutable_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("title");
-    QTest::newRow("installed program") << "/usr/bin/pelmoro" << "pelmoro";
-    QTest::newRow("upper case with extension") << "/opt/x/CONVERT.EXE" << "Convert";
-    QTest::newRow("mixed case") << "/a/PelMoro" << "Pelmoro";
-    QTest::newRow("cut before the first dot") << "/a/my.tool.bin" << "my";
-    QTest::newRow("dots in folders do not count") << "/a.b/c.d/Tool" << "Tool";
-    QTest::newRow("no folder") << "STL2HZM" << "Stl2hzm";
-    QTest::newRow("name starting with a dot") << "/a/.hidden" << "";
-    QTest::newRow("non-ASCII letters") << "/a/ÄBC.x" << "Äbc";
+    QTest::newRow("installed program") << "/usr/bin/pelmoro"
+                                       << "pelmoro";
+    QTest::newRow("upper case with extension") << "/opt/x/CONVERT.EXE"
+                                               << "Convert";
+    QTest::newRow("mixed case") << "/a/PelMoro"
+                                << "Pelmoro";
+    QTest::newRow("cut before the first dot") << "/a/my.tool.bin"
+                                              << "my";
+    QTest::newRow("dots in folders do not count") << "/a.b/c.d/Tool"
+                                                  << "Tool";
+    QTest::newRow("no folder") << "STL2HZM"
+                               << "Stl2hzm";
+    QTest::newRow("name starting with a dot") << "/a/.hidden"
+                                              << "";
+    QTest::newRow("non-ASCII letters") << "/a/ÄBC.x"
+                                       << "Äbc";
   }
   void TitleFromExecutable() {
     QFETCH(QString, path);
@@ -94,8 +102,10 @@ class BoxesTest : public QObject {
     const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
     QVERIFY2((box.frame.center() - centre).manhattanLength() <= 2,
              qPrintable(QStringLiteral("box at %1,%2 %3x%4")
-                            .arg(box.frame.x()).arg(box.frame.y())
-                            .arg(box.frame.width()).arg(box.frame.height())));
+                            .arg(box.frame.x())
+                            .arg(box.frame.y())
+                            .arg(box.frame.width())
+                            .arg(box.frame.height())));
   }
 
   void ErrorBoxHasTheStopIconAndTheDotRule() {

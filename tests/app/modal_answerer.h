@@ -19,23 +19,23 @@ struct SeenModal {
   enum Kind { kOpenDialog, kSaveDialog, kMessageBox, kOther };
   Kind kind = kOther;
   QString title;
-  QString text;                      // a box's text
+  QString text;  // a box's text
   QMessageBox::Icon icon = QMessageBox::NoIcon;
-  int buttons = 0;                   // a box's buttons
-  QString proposed;                  // a file dialog's proposed file, full path
-  QString proposed_name;             // ... as its name field shows it
-  QStringList filters;               // a file dialog's name filters
-  QRect frame;                       // where the window appeared
-  bool answered = false;             // the answer given was used
-  bool closed_by_itself = false;     // gone before it was answered
+  int buttons = 0;                // a box's buttons
+  QString proposed;               // a file dialog's proposed file, full path
+  QString proposed_name;          // ... as its name field shows it
+  QStringList filters;            // a file dialog's name filters
+  QRect frame;                    // where the window appeared
+  bool answered = false;          // the answer given was used
+  bool closed_by_itself = false;  // gone before it was answered
 };
 
 // One answer, used for the next modal window that appears.
 struct ModalAnswer {
   enum Action { kAcceptName, kCancel, kEnter, kEscape };
   Action action = kEnter;
-  QString name;                           // for kAcceptName: typed into the name field
-  std::function<void(QWidget*)> before;   // runs on the open window first
+  QString name;                          // for kAcceptName: typed into the name field
+  std::function<void(QWidget*)> before;  // runs on the open window first
 };
 
 // Watches the application for modal dialogs and boxes. Each one that appears

@@ -76,8 +76,7 @@ QByteArray ReadFile(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-int RunStl2hzm(const QString& input, const QString& output, const QString& pitch,
-               bool surface) {
+int RunStl2hzm(const QString& input, const QString& output, const QString& pitch, bool surface) {
   QStringList args = {QStringLiteral("--quiet"), QStringLiteral("--pitch"), pitch,
                       QStringLiteral("-o"), output};
   if (surface) args << QStringLiteral("--surface");
@@ -102,8 +101,6 @@ QByteArray HeaderAndRows(const QByteArray& hzm, int rows) {
   return hzm.left(at);
 }
 
-int RowsOf(const QByteArray& hzm) {
-  return static_cast<int>(hzm.count("\r\nS\r\n")) - 1;
-}
+int RowsOf(const QByteArray& hzm) { return static_cast<int>(hzm.count("\r\nS\r\n")) - 1; }
 
 }  // namespace pelmoro::testing

@@ -25,8 +25,7 @@ QByteArray ReadFile(const QString& path);
 
 // Runs stl2hzm on input with the pitch text (C locale) and "Surface" as
 // given, writing output; returns its exit code (-1 when it did not run).
-int RunStl2hzm(const QString& input, const QString& output, const QString& pitch,
-               bool surface);
+int RunStl2hzm(const QString& input, const QString& output, const QString& pitch, bool surface);
 
 // The header and the first `rows` rows of a height map (through the rows'
 // end lines), or the whole file when it has fewer.

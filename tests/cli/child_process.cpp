@@ -3,10 +3,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <sys/stat.h>
 
 #include <chrono>
 #include <csignal>
@@ -54,10 +53,12 @@ Child::Child(const Launch& launch) {
   args.insert(args.end(), launch.args.begin(), launch.args.end());
   std::vector<std::string> env = ChildEnvironment(launch.env);
   std::vector<char*> argv = Pointers(args), envp = Pointers(env);
-  const int in = launch.stdin_file.empty() ? -1 : ::open(launch.stdin_file.c_str(), O_RDONLY | O_CLOEXEC);
+  const int in =
+      launch.stdin_file.empty() ? -1 : ::open(launch.stdin_file.c_str(), O_RDONLY | O_CLOEXEC);
   if (!launch.stdin_file.empty() && in < 0) throw std::runtime_error("stdin file");
   int out[2], err[2];
-  if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
+    throw std::runtime_error("pipe");
   pid_ = ::fork();
   if (pid_ == 0) {
     // Only async-signal-safe calls between fork and exec.
@@ -73,9 +74,9 @@ Child::Child(const Launch& launch) {
       ::close(broken[1]);
     }
     if (!launch.cwd.empty() && ::chdir(launch.cwd.c_str()) != 0) ::_exit(126);
-    const struct rlimit limit{launch.file_size_limit, launch.file_size_limit};
+    const struct rlimit limit { launch.file_size_limit, launch.file_size_limit };
     if (launch.file_size_limit != RLIM_INFINITY) ::setrlimit(RLIMIT_FSIZE, &limit);
-    const struct rlimit no_core{0, 0};  // SIGQUIT and aborts leave no core in the folder
+    const struct rlimit no_core { 0, 0 };  // SIGQUIT and aborts leave no core in the folder
     ::setrlimit(RLIMIT_CORE, &no_core);
     ::execve(argv[0], argv.data(), envp.data());
     ::_exit(127);

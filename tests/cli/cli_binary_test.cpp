@@ -26,7 +26,8 @@ class CliBinaryGoldenTest : public ::testing::TestWithParam<GoldenCase> {};
 // maps (the golden cases run the binary file itself).
 TEST_P(CliBinaryGoldenTest, AsciiTwinGivesTheBinaryGoldenMap) {
   TempDir dir;
-  dir.Write("twin.stl", AsciiStl(BinaryStlTriangles(ReadFileBytes(GoldenFile("binary_relief.stl")))));
+  dir.Write("twin.stl",
+            AsciiStl(BinaryStlTriangles(ReadFileBytes(GoldenFile("binary_relief.stl")))));
   std::vector<std::string> args = GetParam().options;
   args.insert(args.end(), {"-q", "-o", "out.hzm", "twin.stl"});
   const Outcome r = RunStl2hzm({args, dir.path().string()});
@@ -37,7 +38,8 @@ TEST_P(CliBinaryGoldenTest, AsciiTwinGivesTheBinaryGoldenMap) {
 INSTANTIATE_TEST_SUITE_P(
     Relief, CliBinaryGoldenTest,
     ::testing::Values(GoldenCase{"Highest", {"--pitch", "0.25"}, "binary_highest.hzm"},
-                      GoldenCase{"Surface", {"--pitch", "0.25", "--surface", "--threads", "1"},
+                      GoldenCase{"Surface",
+                                 {"--pitch", "0.25", "--surface", "--threads", "1"},
                                  "binary_surface.hzm"}),
     [](const auto& info) { return info.param.name; });
 
@@ -81,7 +83,8 @@ TEST_P(CliInputKindTest, FileAndPipeAgree) {
 
 std::string BinaryRelief() { return ReadFileBytes(GoldenFile("binary_relief.stl")); }
 
-const std::string kPlainText = "not an STL file: plain text without a \"solid\" line or vertex lines.";
+const std::string kPlainText =
+    "not an STL file: plain text without a \"solid\" line or vertex lines.";
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, CliInputKindTest,
@@ -113,7 +116,8 @@ TEST(CliBinaryTest, EmptySolidIsWarnedAboutUnlessQuiet) {
   EXPECT_EQ(loud.exit_code, 0);
   EXPECT_NE(loud.err.find("empty.stl: warning: no triangles in this model"), std::string::npos)
       << loud.err;
-  EXPECT_EQ(ReadFileBytes(dir.File("empty.hzm")), "VERSION=6\r\nT\r\nO\r\nO\r\nL\r\n1\r\nS\r\n0,0,0\r\nS\r\n");
+  EXPECT_EQ(ReadFileBytes(dir.File("empty.hzm")),
+            "VERSION=6\r\nT\r\nO\r\nO\r\nL\r\n1\r\nS\r\n0,0,0\r\nS\r\n");
   const Outcome quiet = RunStl2hzm({{"-q", "empty.stl"}, dir.path().string()});
   EXPECT_EQ(quiet.exit_code, 0);
   EXPECT_EQ(quiet.err, "");
@@ -184,16 +188,28 @@ TEST_P(CliUnitHintTest, SuggestsTheLikelyUnit) {
 INSTANTIATE_TEST_SUITE_P(
     Sizes, CliUnitHintTest,
     ::testing::Values(
-        HintCase{"FlangeInMetres", {}, "0.05", "0.05",
+        HintCase{"FlangeInMetres",
+                 {},
+                 "0.05",
+                 "0.05",
                  "0.05 x 0.05 mm in plan view; if its file is in m, try --units m (1000 times "
                  "larger)"},
-        HintCase{"PartInFeet", {}, "0.75", "0.5",
+        HintCase{"PartInFeet",
+                 {},
+                 "0.75",
+                 "0.5",
                  "0.75 x 0.5 mm in plan view; if its file is in ft, try --units ft (304.8 times "
                  "larger)"},
         HintCase{"SensibleSize", {}, "50", "20", ""},
-        HintCase{"SiteInMillimetres", {}, "200000", "1",
+        HintCase{"SiteInMillimetres",
+                 {},
+                 "200000",
+                 "1",
                  "200000 x 1 mm in plan view, over 100 m; check the unit of its file (--units)"},
-        HintCase{"MillimetresReadAsMetres", {"--units", "m"}, "120", "0.001",
+        HintCase{"MillimetresReadAsMetres",
+                 {"--units", "m"},
+                 "120",
+                 "0.001",
                  "120000 x 1 mm in plan view; if its file is in mm, try --units mm (1000 times "
                  "smaller)"}),
     [](const auto& info) { return info.param.name; });
@@ -212,13 +228,13 @@ class CliModelInfoTest : public ::testing::TestWithParam<ModelInfoCase> {};
 TEST_P(CliModelInfoTest, TellsTheSizeOfTheMapWithoutWritingIt) {
   TempDir dir;
   const std::string model = dir.Write("model.stl", ReadFileBytes(GetParam().model));
-  const Outcome info = RunStl2hzm({{"--info", "--pitch", GetParam().pitch, "model.stl"},
-                                   dir.path().string()});
+  const Outcome info =
+      RunStl2hzm({{"--info", "--pitch", GetParam().pitch, "model.stl"}, dir.path().string()});
   EXPECT_EQ(info.exit_code, 0) << info.err;
   EXPECT_EQ(info.out, "model.stl: " + GetParam().lines);
   EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"model.stl"}));
-  const Outcome run = RunStl2hzm({{"-q", "--pitch", GetParam().pitch, "model.stl"},
-                                  dir.path().string()});
+  const Outcome run =
+      RunStl2hzm({{"-q", "--pitch", GetParam().pitch, "model.stl"}, dir.path().string()});
   ASSERT_EQ(run.exit_code, 0) << run.err;
   const std::string bytes = std::to_string(ReadFileBytes(dir.File("model.hzm")).size());
   EXPECT_NE(info.out.find("height map: " + bytes + " bytes\n"), std::string::npos) << bytes;
@@ -227,15 +243,17 @@ TEST_P(CliModelInfoTest, TellsTheSizeOfTheMapWithoutWritingIt) {
 INSTANTIATE_TEST_SUITE_P(
     Models, CliModelInfoTest,
     ::testing::Values(
-        ModelInfoCase{"Ascii", TestData("worked_example.stl"), "0.1",
-                 "ASCII STL, 1 triangles\n  bounds (mm): x 0.1 to 2.1, y 0.1 to 2.1, z 1 to 1\n"
-                 "  lattice at 0.1 mm: 22 x 22 points\n  height map: 4550 bytes\n"},
-        ModelInfoCase{"Binary", GoldenFile("binary_relief.stl"), "0.25",
-                 "binary STL, 97 triangles\n  bounds (mm): x -0.275 to 3.9, y 0.1 to 3.1, z 0.4 to "
-                 "3.1\n  lattice at 0.25 mm: 17 x 13 points\n  height map: 2362 bytes\n"},
+        ModelInfoCase{
+            "Ascii", TestData("worked_example.stl"), "0.1",
+            "ASCII STL, 1 triangles\n  bounds (mm): x 0.1 to 2.1, y 0.1 to 2.1, z 1 to 1\n"
+            "  lattice at 0.1 mm: 22 x 22 points\n  height map: 4550 bytes\n"},
+        ModelInfoCase{
+            "Binary", GoldenFile("binary_relief.stl"), "0.25",
+            "binary STL, 97 triangles\n  bounds (mm): x -0.275 to 3.9, y 0.1 to 3.1, z 0.4 to "
+            "3.1\n  lattice at 0.25 mm: 17 x 13 points\n  height map: 2362 bytes\n"},
         ModelInfoCase{"Empty", GoldenFile("empty.stl"), "0.25",
-                 "ASCII STL, 0 triangles\n  bounds: none (no triangles)\n"
-                 "  lattice at 0.25 mm: 1 x 1 points\n  height map: 39 bytes\n"}),
+                      "ASCII STL, 0 triangles\n  bounds: none (no triangles)\n"
+                      "  lattice at 0.25 mm: 1 x 1 points\n  height map: 39 bytes\n"}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace

@@ -27,8 +27,8 @@ enum class Language { kEnglish, kJapanese };
 
 // LANG alone decides, as on a desktop: LC_ALL and LANGUAGE are emptied.
 std::vector<std::string> LocaleOf(Language language) {
-  return {"LC_ALL=", "LANGUAGE=",
-          language == Language::kEnglish ? "LANG=C.UTF-8" : "LANG=ja_JP.UTF-8"};
+  return {
+      "LC_ALL=", "LANGUAGE=", language == Language::kEnglish ? "LANG=C.UTF-8" : "LANG=ja_JP.UTF-8"};
 }
 
 void SkipWithoutJapanese(Language language) {
@@ -54,8 +54,8 @@ bool SysfsWritable() {
   constexpr long kSysfsMagic = 0x62656572;
   struct statfs fs {};
   struct statvfs vfs {};
-  return ::statfs("/sys", &fs) == 0 && fs.f_type == kSysfsMagic &&
-         ::statvfs("/sys", &vfs) == 0 && (vfs.f_flag & ST_RDONLY) == 0;
+  return ::statfs("/sys", &fs) == 0 && fs.f_type == kSysfsMagic && ::statvfs("/sys", &vfs) == 0 &&
+         (vfs.f_flag & ST_RDONLY) == 0;
 }
 
 void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.label; }
@@ -100,54 +100,82 @@ INSTANTIATE_TEST_SUITE_P(
     Errors, CliErrorMessageTest,
     ::testing::Combine(
         ::testing::Values(
-            ErrorCase{"MissingInput", {}, {"gone.stl"},
+            ErrorCase{"MissingInput",
+                      {},
+                      {"gone.stl"},
                       "cannot open gone.stl: no such file",
                       "gone.stl: ファイルが見つかりません."},
-            ErrorCase{"InputIsAFolder", {{"part.stl/", ""}}, {"part.stl"},
+            ErrorCase{"InputIsAFolder",
+                      {{"part.stl/", ""}},
+                      {"part.stl"},
                       "cannot open part.stl: it is a folder",
                       "part.stl: ファイルへのアクセスが拒否されました."},
-            ErrorCase{"MissingOutputFolder", {{"g.stl", kGood}}, {"-o", "x/y.hzm", "g.stl"},
+            ErrorCase{"MissingOutputFolder",
+                      {{"g.stl", kGood}},
+                      {"-o", "x/y.hzm", "g.stl"},
                       "cannot create x/y.hzm: folder does not exist",
                       "x/y.hzm: 不正なファイル名です."},
-            ErrorCase{"OutputPathThroughAFile", {{"g.stl", kGood}}, {"-o", "g.stl/y.hzm", "g.stl"},
+            ErrorCase{"OutputPathThroughAFile",
+                      {{"g.stl", kGood}},
+                      {"-o", "g.stl/y.hzm", "g.stl"},
                       "cannot create g.stl/y.hzm: a part of its path is not a folder",
                       "g.stl/y.hzm: 不正なファイル名です."},
-            ErrorCase{"DiskFull", {{"g.stl", kGood}}, {"-o", "/dev/full", "g.stl"},
+            ErrorCase{"DiskFull",
+                      {{"g.stl", kGood}},
+                      {"-o", "/dev/full", "g.stl"},
                       "disk full while writing /dev/full (No space left on device)",
                       "/dev/full: I/O エラー (112)"},
-            ErrorCase{"OutputWhereNobodyMayCreateAFile", {{"g.stl", kGood}},
+            ErrorCase{"OutputWhereNobodyMayCreateAFile",
+                      {{"g.stl", kGood}},
                       {"-o", "/sys/m.hzm", "g.stl"},
                       "cannot create /sys/m.hzm: permission denied",
-                      "/sys/m.hzm: ファイルへのアクセスが拒否されました.", RLIM_INFINITY,
+                      "/sys/m.hzm: ファイルへのアクセスが拒否されました.",
+                      RLIM_INFINITY,
                       SysfsWritable},
-            ErrorCase{"GridScratchFileOverTheSizeLimit", {{"s.stl", kScratchModel}},
+            ErrorCase{"GridScratchFileOverTheSizeLimit",
+                      {{"s.stl", kScratchModel}},
                       {"--pitch", "0.025", "-o", "big.asc", "s.stl"},
-                      "cannot write big.asc: File too large", "big.asc: I/O エラー (27)",
+                      "cannot write big.asc: File too large",
+                      "big.asc: I/O エラー (27)",
                       kScratchLimit},
-            ErrorCase{"PngScratchFileOverTheSizeLimit", {{"s.stl", kScratchModel}},
+            ErrorCase{"PngScratchFileOverTheSizeLimit",
+                      {{"s.stl", kScratchModel}},
                       {"--pitch", "0.025", "-o", "big.png", "s.stl"},
-                      "cannot write big.png: File too large", "big.png: I/O エラー (27)",
+                      "cannot write big.png: File too large",
+                      "big.png: I/O エラー (27)",
                       kScratchLimit},
-            ErrorCase{"BadNumberOnTheFirstLine", {{"b.stl", "vertex x 0 0\nvertex 1 0 0\n"}},
-                      {"b.stl"}, "b.stl:1: 'x' is not a number",
+            ErrorCase{"BadNumberOnTheFirstLine",
+                      {{"b.stl", "vertex x 0 0\nvertex 1 0 0\n"}},
+                      {"b.stl"},
+                      "b.stl:1: 'x' is not a number",
                       "b.stl:1: 'x' は浮動小数点数ではありません."},
             ErrorCase{"BadNumberOnAMiddleLine",
-                      {{"b.stl", "solid b\r\nfacet normal 0 0 1\r\nouter loop\r\nvertex 0 0 0\r\n"
-                                 "vertex 1 2..5 0\r\nvertex 0 1 0\r\nendloop\r\nendsolid b\r\n"}},
-                      {"b.stl"}, "b.stl:5: '2..5' is not a number",
+                      {{"b.stl",
+                        "solid b\r\nfacet normal 0 0 1\r\nouter loop\r\nvertex 0 0 0\r\n"
+                        "vertex 1 2..5 0\r\nvertex 0 1 0\r\nendloop\r\nendsolid b\r\n"}},
+                      {"b.stl"},
+                      "b.stl:5: '2..5' is not a number",
                       "b.stl:5: '2..5' は浮動小数点数ではありません."},
             ErrorCase{"BadNumberOnTheLastLineWithoutLineEnd",
-                      {{"b.stl", "vertex 0 0 0\n\nvertex 1 0 0\rvertex 0 1 1,5"}}, {"b.stl"},
+                      {{"b.stl", "vertex 0 0 0\n\nvertex 1 0 0\rvertex 0 1 1,5"}},
+                      {"b.stl"},
                       "b.stl:4: '1,5' is not a number",
                       "b.stl:4: '1,5' は浮動小数点数ではありません."},
             // A binary file's errors name the triangle and its field.
-            ErrorCase{"NanInABinaryTriangle", {{"n.stl", kNanInSecondTriangle}}, {"n.stl"},
+            ErrorCase{"NanInABinaryTriangle",
+                      {{"n.stl", kNanInSecondTriangle}},
+                      {"n.stl"},
                       "n.stl: triangle 2: vertex 3 z is not a number (nan)",
                       "n.stl: triangle 2: vertex 3 z is not a number (nan)"},
             // The converter's own English messages read the same in every language.
-            ErrorCase{"CoordinateOutOfRange", {{"r.stl", "\n\nvertex 1e12 0 0\n"}}, {"r.stl"},
-                      "r.stl:3: " + kOutOfRange, "r.stl:3: " + kOutOfRange},
-            ErrorCase{"NotAnStlFile", {{"n.stl", "remember the milk\n"}}, {"n.stl"},
+            ErrorCase{"CoordinateOutOfRange",
+                      {{"r.stl", "\n\nvertex 1e12 0 0\n"}},
+                      {"r.stl"},
+                      "r.stl:3: " + kOutOfRange,
+                      "r.stl:3: " + kOutOfRange},
+            ErrorCase{"NotAnStlFile",
+                      {{"n.stl", "remember the milk\n"}},
+                      {"n.stl"},
                       "n.stl: not an STL file: plain text without a \"solid\" line or vertex "
                       "lines.",
                       "n.stl: not an STL file: plain text without a \"solid\" line or vertex "
@@ -202,22 +230,24 @@ INSTANTIATE_TEST_SUITE_P(
     Warnings, CliWarningTest,
     ::testing::Values(
         WarningCase{"CleanFile", "solid m\n" + kFacet + "endsolid m\n", {}},
-        WarningCase{"BareVerticesNeedNoEndsolid", "vertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n",
-                    {}},
+        WarningCase{"BareVerticesNeedNoEndsolid", "vertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n", {}},
         WarningCase{"CtrlZAsTheLastByte", "solid m\n" + kFacet + "endsolid m\n\x1a", {}},
         WarningCase{"CtrlZWithDataAfterIt",
                     "solid m\n" + kFacet + "\x1a" + kFacet + "endsolid m\n",  // 86 + 11 after it
                     {"m.stl:9: warning: reading ended at a Ctrl-Z byte; the 97 bytes after it "
                      "were not read"}},
-        WarningCase{"CtrlZWithOneByteAfterIt", "solid m\n" + kFacet + "endsolid m\n\x1a\n",
+        WarningCase{"CtrlZWithOneByteAfterIt",
+                    "solid m\n" + kFacet + "endsolid m\n\x1a\n",
                     {"m.stl:10: warning: reading ended at a Ctrl-Z byte; the 1 byte after it "
                      "was not read"}},
-        WarningCase{"OneVertexLeftOver", "solid m\n" + kFacet + "vertex 5 5 5\nendsolid m\n",
+        WarningCase{"OneVertexLeftOver",
+                    "solid m\n" + kFacet + "vertex 5 5 5\nendsolid m\n",
                     {"m.stl:9: warning: the input ends with 1 vertex of an incomplete "
                      "triangle, which was left out"}},
         WarningCase{"TwoVerticesLeftOverAtTheCut",
-                    "solid m\n" + kFacet + "facet normal 0 0 1\nouter loop\nvertex 5 5 5\n"
-                    "vertex 6 5 5",
+                    "solid m\n" + kFacet +
+                        "facet normal 0 0 1\nouter loop\nvertex 5 5 5\n"
+                        "vertex 6 5 5",
                     {"m.stl:12: warning: the input ends with 2 vertices of an incomplete "
                      "triangle, which were left out",
                      "m.stl: warning: no \"endsolid\" line after the last facet; the file is "
@@ -226,7 +256,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "solid m\n" + kFacet + "endsolid m\nsolid n\n" + kFacet,
                     {"m.stl: warning: no \"endsolid\" line after the last facet; the file is "
                      "probably truncated"}},
-        WarningCase{"EmptySolid", "solid nothing\nendsolid nothing\n",
+        WarningCase{"EmptySolid",
+                    "solid nothing\nendsolid nothing\n",
                     {"m.stl: warning: no triangles in this model; its height map is flat"}}),
     [](const auto& info) { return std::string(info.param.label); });
 

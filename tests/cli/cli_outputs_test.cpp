@@ -51,16 +51,14 @@ TEST_P(CliFormatTest, NameOrFormatOptionChoosesTheFormat) {
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, CliFormatTest,
-    ::testing::Values(FormatCase{"PngByName", {"-o", "m.png"}, "m.png", "png"},
-                      FormatCase{"AscByNameInAnyCase", {"-o", "m.ASC"}, "m.ASC", "asc"},
-                      FormatCase{"OtherNamesAreHeightMaps", {"-o", "m.dat"}, "m.dat", "hzm"},
-                      FormatCase{"OptionOverridesTheName", {"--format", "asc", "-o", "m.txt"},
-                                 "m.txt", "asc"},
-                      FormatCase{"HzmOptionOverPngName", {"--format=hzm", "-o", "m.png"},
-                                 "m.png", "hzm"},
-                      FormatCase{"OptionNamesTheProposal", {"--format", "png"}, "worked.png",
-                                 "png"},
-                      FormatCase{"DefaultStaysTheHeightMap", {}, "worked.hzm", "hzm"}),
+    ::testing::Values(
+        FormatCase{"PngByName", {"-o", "m.png"}, "m.png", "png"},
+        FormatCase{"AscByNameInAnyCase", {"-o", "m.ASC"}, "m.ASC", "asc"},
+        FormatCase{"OtherNamesAreHeightMaps", {"-o", "m.dat"}, "m.dat", "hzm"},
+        FormatCase{"OptionOverridesTheName", {"--format", "asc", "-o", "m.txt"}, "m.txt", "asc"},
+        FormatCase{"HzmOptionOverPngName", {"--format=hzm", "-o", "m.png"}, "m.png", "hzm"},
+        FormatCase{"OptionNamesTheProposal", {"--format", "png"}, "worked.png", "png"},
+        FormatCase{"DefaultStaysTheHeightMap", {}, "worked.hzm", "hzm"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // The golden case ramp_formats writes every format from one scan; its
@@ -82,9 +80,9 @@ TEST(CliOutputsTest, OneRunWritesEveryFormat) {
 TEST(CliOutputsTest, FailingFurtherOutputNamesItselfAndKeepsTheEarlierFiles) {
   TempDir dir;
   dir.Write("r.hzm", "earlier\r\n");
-  const Outcome r = RunStl2hzm({{"-q", "--pitch", "0.5", "-o", "r.hzm", "--also", "gone/r.png",
-                                 GoldenFile("ramp.stl")},
-                                dir.path().string()});
+  const Outcome r = RunStl2hzm(
+      {{"-q", "--pitch", "0.5", "-o", "r.hzm", "--also", "gone/r.png", GoldenFile("ramp.stl")},
+       dir.path().string()});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.err, "cannot create gone/r.png: folder does not exist\n");
   EXPECT_EQ(ReadFileBytes(dir.File("r.hzm")), "earlier\r\n");
@@ -129,10 +127,8 @@ INSTANTIATE_TEST_SUITE_P(
     Outputs, CliSpaceRefusalTest,
     ::testing::Values(
         SpaceRefusalCase{"Png", {"-o", "m.png"}, "m.png"},
-        SpaceRefusalCase{"GridAlsoBesideADevice", {"-o", "/dev/null", "--also", "m.asc"},
-                         "m.asc"},
-        SpaceRefusalCase{"PngAlsoBesideADevice", {"-o", "/dev/null", "--also", "m.png"},
-                         "m.png"},
+        SpaceRefusalCase{"GridAlsoBesideADevice", {"-o", "/dev/null", "--also", "m.asc"}, "m.asc"},
+        SpaceRefusalCase{"PngAlsoBesideADevice", {"-o", "/dev/null", "--also", "m.png"}, "m.png"},
         SpaceRefusalCase{"TwoOnOneDisk", {"-o", "m.hzm", "--also", "m.png"}, "m.hzm and m.png"}),
     [](const auto& info) { return std::string(info.param.label); });
 

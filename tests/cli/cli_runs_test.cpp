@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <ostream>
@@ -88,8 +88,8 @@ TEST(CliRunsTest, MissingInputIsReportedAndTheOthersStillConvert) {
   TempDir dir;
   dir.Write("a.stl", WorkedStl());
   dir.Write("c.stl", WorkedStl());
-  const Outcome r = RunStl2hzm({{"-q", "--pitch", "1", "a.stl", "b.stl", "c.stl"},
-                                dir.path().string()});
+  const Outcome r =
+      RunStl2hzm({{"-q", "--pitch", "1", "a.stl", "b.stl", "c.stl"}, dir.path().string()});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.err, "cannot open b.stl: no such file\n");
   EXPECT_EQ(ListFolder(dir.path()), (Names{"a.hzm", "a.stl", "c.hzm", "c.stl"}));
@@ -227,16 +227,15 @@ TEST_P(CliTerminationTest, AbandonsTheRunAndKeepsTheEarlierTarget) {
   EXPECT_EQ(ListFolder(dir.path()), (Names{"big.hzm", "big.stl"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Signals, CliTerminationTest,
-    ::testing::Values(TerminationCase{"Term", SIGTERM, false},
-                      TerminationCase{"Hangup", SIGHUP, false},
-                      TerminationCase{"TermNamed", SIGTERM, true},
-                      TerminationCase{"QuitNamed", SIGQUIT, true},
-                      TerminationCase{"HangupNamed", SIGHUP, true},
-                      // Not caught: only the unnamed file leaves nothing.
-                      TerminationCase{"Kill", SIGKILL, false}),
-    [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Signals, CliTerminationTest,
+                         ::testing::Values(TerminationCase{"Term", SIGTERM, false},
+                                           TerminationCase{"Hangup", SIGHUP, false},
+                                           TerminationCase{"TermNamed", SIGTERM, true},
+                                           TerminationCase{"QuitNamed", SIGQUIT, true},
+                                           TerminationCase{"HangupNamed", SIGHUP, true},
+                                           // Not caught: only the unnamed file leaves nothing.
+                                           TerminationCase{"Kill", SIGKILL, false}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
 }  // namespace pelmoro::testing

@@ -49,9 +49,9 @@ TEST_P(CliShellDescriptorTest, MapLandsBetweenTheShellsLines) {
   const int status = RunShell(line);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_EQ(ReadFileBytes(dir.File("f")),
-            std::string(GetParam().appended ? GetParam().earlier : "") + "a\n" + WorkedHzm() +
-                "b\n");
+  EXPECT_EQ(
+      ReadFileBytes(dir.File("f")),
+      std::string(GetParam().appended ? GetParam().earlier : "") + "a\n" + WorkedHzm() + "b\n");
   EXPECT_EQ(ListFolder(dir.path()), Names{"f"});
 }
 
@@ -78,8 +78,8 @@ TEST(CliStreamsTest, LinkLoopAsOutputIsAnErrorAndStaysALoop) {
   ASSERT_EQ(::symlink("loop.hzm", dir.File("loop.hzm").c_str()), 0);
   const Outcome r = RunStl2hzm({{"-o", dir.File("loop.hzm"), TestData("worked_example.stl")}});
   EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.err, "cannot create " + dir.File("loop.hzm") +
-                       ": Too many levels of symbolic links\n");
+  EXPECT_EQ(r.err,
+            "cannot create " + dir.File("loop.hzm") + ": Too many levels of symbolic links\n");
   EXPECT_TRUE(std::filesystem::is_symlink(dir.File("loop.hzm")));
   EXPECT_EQ(ListFolder(dir.path()), Names{"loop.hzm"});
 }
@@ -152,15 +152,14 @@ TEST_P(CliBlockedInputTest, SignalEndsTheWait) {
   EXPECT_EQ(ListFolder(dir.path()), (Names{"slow.hzm", "slow.stl"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Waits, CliBlockedInputTest,
-    ::testing::Values(BlockedCase{"NoWriterCtrlC", false, SIGINT},
-                      BlockedCase{"NoWriterTerm", false, SIGTERM},
-                      BlockedCase{"NoWriterHangup", false, SIGHUP},
-                      BlockedCase{"SilentWriterCtrlC", true, SIGINT},
-                      BlockedCase{"SilentWriterTerm", true, SIGTERM},
-                      BlockedCase{"SilentWriterHangup", true, SIGHUP}),
-    [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Waits, CliBlockedInputTest,
+                         ::testing::Values(BlockedCase{"NoWriterCtrlC", false, SIGINT},
+                                           BlockedCase{"NoWriterTerm", false, SIGTERM},
+                                           BlockedCase{"NoWriterHangup", false, SIGHUP},
+                                           BlockedCase{"SilentWriterCtrlC", true, SIGINT},
+                                           BlockedCase{"SilentWriterTerm", true, SIGTERM},
+                                           BlockedCase{"SilentWriterHangup", true, SIGHUP}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
 }  // namespace pelmoro::testing

@@ -37,8 +37,8 @@ TEST(CliTest, WorkedExampleGivesTheNineteenLines) {
 
 TEST(CliTest, EveryThreadCountGivesTheSameMap) {
   for (const char* threads : {"1", "2", "3"}) {
-    const Outcome r = RunStl2hzm({{"-q", "--pitch", "1", "--threads", threads, "-o",
-                                   "/dev/stdout", Worked()}});
+    const Outcome r =
+        RunStl2hzm({{"-q", "--pitch", "1", "--threads", threads, "-o", "/dev/stdout", Worked()}});
     EXPECT_EQ(r.exit_code, 0) << threads;
     EXPECT_EQ(r.out, WorkedHzm()) << threads;
   }
@@ -54,9 +54,9 @@ TEST(CliTest, QuietPrintsNothingAndStdoutTakesTheMapDirectly) {
 TEST(CliTest, SurfaceTakesTheFirstCoveringTriangle) {
   TempDir dir;
   // Two copies of the worked triangle: 1 mm high first, 2 mm high second.
-  const std::string stl = dir.Write(
-      "two.stl", "vertex 0.1 0.1 1\nvertex 2.1 0.1 1\nvertex 0.1 2.1 1\n"
-                 "vertex 0.1 0.1 2\nvertex 2.1 0.1 2\nvertex 0.1 2.1 2\n");
+  const std::string stl = dir.Write("two.stl",
+                                    "vertex 0.1 0.1 1\nvertex 2.1 0.1 1\nvertex 0.1 2.1 1\n"
+                                    "vertex 0.1 0.1 2\nvertex 2.1 0.1 2\nvertex 0.1 2.1 2\n");
   RunStl2hzm({{"-q", "--pitch", "1", "-o", dir.File("high.hzm"), stl}});
   RunStl2hzm({{"-q", "--pitch", "1", "--surface", "-o", dir.File("first.hzm"), stl}});
   EXPECT_NE(ReadFileBytes(dir.File("high.hzm")).find("\r\n40,40,80\r\n"), std::string::npos);
@@ -186,13 +186,13 @@ TEST(CliTest, PitchFollowsTheLocalesDecimalSeparator) {
   if (german == nullptr) GTEST_SKIP() << "no de_DE.UTF-8 locale here";
   ::freelocale(german);
   TempDir dir;
-  const Launch comma{{"-q", "--pitch", "1,0", "-o", dir.File("w.hzm"), Worked()},
-                     "", {"LC_ALL=de_DE.UTF-8"}};
+  const Launch comma{
+      {"-q", "--pitch", "1,0", "-o", dir.File("w.hzm"), Worked()}, "", {"LC_ALL=de_DE.UTF-8"}};
   EXPECT_EQ(RunStl2hzm(comma).exit_code, 0);
   EXPECT_EQ(ReadFileBytes(dir.File("w.hzm")), WorkedHzm());
   // A decimal point is always one on the command line.
-  const Launch point{{"-q", "--pitch", "1.0", "-o", dir.File("p.hzm"), Worked()},
-                     "", {"LC_ALL=de_DE.UTF-8"}};
+  const Launch point{
+      {"-q", "--pitch", "1.0", "-o", dir.File("p.hzm"), Worked()}, "", {"LC_ALL=de_DE.UTF-8"}};
   EXPECT_EQ(RunStl2hzm(point).exit_code, 0);
   EXPECT_EQ(ReadFileBytes(dir.File("p.hzm")), WorkedHzm());
 }

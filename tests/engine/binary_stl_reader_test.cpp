@@ -53,8 +53,7 @@ TEST_P(BinaryCoordinateTest, ConvertsAsTheAsciiReader) {
   FakeDriver driver;
   const CoordinateCase& c = GetParam();
   // The other vertices lie at y = 1 and 2 mm, so the first stays last.
-  const std::string path =
-      dir.Write("one.stl", BinaryStl({{c.value, -5, 0, 0, 1, 0, 0, 2, 0}}));
+  const std::string path = dir.Write("one.stl", BinaryStl({{c.value, -5, 0, 0, 1, 0, 0, 2, 0}}));
   ASSERT_EQ(ReadBinary(store, path, driver, c.units), 1);
   EXPECT_EQ(store.triangle(0).v[2].x, c.expected);
 }
@@ -64,10 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // 0.1f is 0.100000001490116...: 4.00000006 + 0.5 truncates to 4.
         CoordinateCase{"Tenth", 0.1f, 40, 4}, CoordinateCase{"NegativeTenth", -0.1f, 40, -3},
-        CoordinateCase{"NegativeTwentieth", -0.05f, 40, -1},
-        CoordinateCase{"Half", 2.5f, 40, 100},
-        CoordinateCase{"Eighth", 0.125f, 40, 5},
-        CoordinateCase{"Subnormal", 1e-42f, 40, 0},
+        CoordinateCase{"NegativeTwentieth", -0.05f, 40, -1}, CoordinateCase{"Half", 2.5f, 40, 100},
+        CoordinateCase{"Eighth", 0.125f, 40, 5}, CoordinateCase{"Subnormal", 1e-42f, 40, 0},
         // The largest float32 whose grid value fits (floats are 4 apart there).
         CoordinateCase{"LargestBelowRange", 53687088.0f, 40, 2147483520},
         CoordinateCase{"LowestAboveRange", -53687088.0f, 40, -2147483519},
@@ -76,8 +73,9 @@ INSTANTIATE_TEST_SUITE_P(
         // 0.0125f lies just above half a grid unit, its neighbour below.
         CoordinateCase{"JustAboveHalfAUnit", 0.0125f, 40, 1},
         CoordinateCase{"JustBelowHalfAUnit", std::nextafter(0.0125f, 0.0f), 40, 0},
-        CoordinateCase{"Centimetres", 1.5f, 400, 600}, CoordinateCase{"Metres", 0.025f, 40000, 1000},
-        CoordinateCase{"Inches", 1.0f, 1016, 1016}, CoordinateCase{"Feet", -0.5f, 12192, -6095}),
+        CoordinateCase{"Centimetres", 1.5f, 400, 600},
+        CoordinateCase{"Metres", 0.025f, 40000, 1000}, CoordinateCase{"Inches", 1.0f, 1016, 1016},
+        CoordinateCase{"Feet", -0.5f, 12192, -6095}),
     [](const auto& info) { return info.param.name; });
 
 struct BinaryErrorCase {
@@ -110,19 +108,31 @@ const FloatTriangle kGood = {0, 0, 0, 1, 0, 0, 0, 1, 0};
 INSTANTIATE_TEST_SUITE_P(
     Records, BinaryErrorTest,
     ::testing::Values(
-        BinaryErrorCase{"NotANumber", {kGood, {0, 0, 0, 1, kNan, 0, 0, 1, 0}}, 40,
+        BinaryErrorCase{"NotANumber",
+                        {kGood, {0, 0, 0, 1, kNan, 0, 0, 1, 0}},
+                        40,
                         "triangle 2: vertex 2 y is not a number (nan)"},
-        BinaryErrorCase{"Infinity", {{0, 0, 0, 1, 0, 0, 0, 1, kInf}}, 40,
+        BinaryErrorCase{"Infinity",
+                        {{0, 0, 0, 1, 0, 0, 0, 1, kInf}},
+                        40,
                         "triangle 1: vertex 3 z is not a finite number (inf)"},
-        BinaryErrorCase{"MinusInfinity", {kGood, kGood, {-kInf, 0, 0, 1, 0, 0, 0, 1, 0}}, 40,
+        BinaryErrorCase{"MinusInfinity",
+                        {kGood, kGood, {-kInf, 0, 0, 1, 0, 0, 0, 1, 0}},
+                        40,
                         "triangle 3: vertex 1 x is not a finite number (-inf)"},
-        BinaryErrorCase{"BeyondGridRange", {{53687092.0f, 0, 0, 1, 0, 0, 0, 1, 0}}, 40,
+        BinaryErrorCase{"BeyondGridRange",
+                        {{53687092.0f, 0, 0, 1, 0, 0, 0, 1, 0}},
+                        40,
                         "triangle 1: vertex 1 x: '53687092' is outside the coordinate range of "
                         "-53687091 to 53687091 mm"},
-        BinaryErrorCase{"FarBeyond", {{0, 0, 0, 1, 0, 0, 0, -3e38f, 0}}, 40,
+        BinaryErrorCase{"FarBeyond",
+                        {{0, 0, 0, 1, 0, 0, 0, -3e38f, 0}},
+                        40,
                         "triangle 1: vertex 3 y: '-3.00000001e+38' is outside the coordinate "
                         "range of -53687091 to 53687091 mm"},
-        BinaryErrorCase{"BeyondInMetres", {{0, 0, 0, 1, 0, 0, 0, 1, 53688.0f}}, 40000,
+        BinaryErrorCase{"BeyondInMetres",
+                        {{0, 0, 0, 1, 0, 0, 0, 1, 53688.0f}},
+                        40000,
                         "triangle 1: vertex 3 z: '53688' is outside the coordinate range of "
                         "-53687.09 to 53687.09 m"}),
     [](const auto& info) { return info.param.name; });

@@ -29,7 +29,8 @@ void CheckPoint(const GeometryStore& store, const CoverageCoefficients& k, std::
     return;
   }
   ++tally.decided;
-  const bool full = TriangleCovers(store, 0, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
+  const bool full =
+      TriangleCovers(store, 0, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
   const Triangle& t = store.triangle(0);
   ASSERT_EQ(fast == Coverage::kCovered, full)
       << "point " << x << "," << y << " triangle (" << t.v[0].x << "," << t.v[0].y << ") ("
@@ -73,7 +74,8 @@ Triangle RandomTriangle(std::mt19937& random, int span, int offset) {
 
 TEST(DecideCoverageTest, LongEdgePrecisionPointsAreLeftToTheFullTest) {
   std::mt19937 random(1);
-  const Tally tally = CheckTriangle(Triangle{{{407, 1603, 0}, {1207, 403, 0}, {7, 3, 0}}}, random, 3);
+  const Tally tally =
+      CheckTriangle(Triangle{{{407, 1603, 0}, {1207, 403, 0}, {7, 3, 0}}}, random, 3);
   EXPECT_GT(tally.decided, 10000);
   EXPECT_GT(tally.undecided, 0);  // (166, 56) and its kind need Heron
 }
@@ -92,7 +94,8 @@ TEST_P(DecideCoverageFamilyTest, AgreesWithTheAreaSumTest) {
   std::mt19937 random(42);
   Tally total;
   for (int n = 0; n < GetParam().triangles; ++n) {
-    const Tally t = CheckTriangle(RandomTriangle(random, GetParam().span, GetParam().offset), random, 2);
+    const Tally t =
+        CheckTriangle(RandomTriangle(random, GetParam().span, GetParam().offset), random, 2);
     ASSERT_FALSE(HasFatalFailure());
     total.decided += t.decided;
     total.undecided += t.undecided;
@@ -137,7 +140,8 @@ void CheckNarrowing(const Triangle& input, int pitch, std::int64_t x0) {
     for (std::int64_t j = first; j <= last; ++j) {
       if (j >= lo && j <= hi) continue;
       const std::int64_t x = x0 + j * pitch;
-      ASSERT_FALSE(TriangleCovers(store, 0, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)))
+      ASSERT_FALSE(
+          TriangleCovers(store, 0, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)))
           << "column " << j << " row " << y << " left out but covered";
     }
   }
@@ -163,7 +167,8 @@ TEST(NarrowColumnsTest, LeavesOutOnlyUncoveredColumns) {
   std::mt19937 random(11);
   std::uniform_int_distribution<int> c(-400, 400);
   for (int n = 0; n < 150; ++n) {
-    const Triangle t{{{c(random), c(random), 0}, {c(random), c(random), 0}, {c(random), c(random), 0}}};
+    const Triangle t{
+        {{c(random), c(random), 0}, {c(random), c(random), 0}, {c(random), c(random), 0}}};
     CheckNarrowing(t, 1 + n % 5, -400);
     ASSERT_FALSE(HasFatalFailure());
   }

@@ -19,8 +19,8 @@
 namespace pelmoro {
 namespace {
 
-using testing::FillStore;
 using testing::FakeDriver;
+using testing::FillStore;
 using testing::RecordingSink;
 
 const Triangle kWorked{{{4, 4, 40}, {84, 4, 40}, {4, 84, 40}}};
@@ -55,7 +55,7 @@ TEST_P(SurfaceModeTest, HighestOrFirstCovering) {
   const Triangle high{{{0, 0, 80}, {100, 0, 80}, {0, 100, 80}}};
   GeometryStore store;
   FillStore(store, GetParam().low_first ? std::vector<Triangle>{low, high}
-                                   : std::vector<Triangle>{high, low});
+                                        : std::vector<Triangle>{high, low});
   FakeDriver driver;
   driver.surface = GetParam().surface;
   RecordingSink sink;
@@ -82,8 +82,8 @@ TEST(ScanHeightMapTest, SurfaceReadLiveTakesEffectFromNextRow) {
   RecordingSink sink;
   ScanHeightMap(store, 50, 2, driver, sink);
   ASSERT_EQ(sink.rows.size(), 3u);
-  EXPECT_EQ(sink.rows[0], "0,0,80 50,0,80 100,0,80");  // Surface off
-  EXPECT_EQ(sink.rows[1], "0,50,40 50,50,40 100,50,0");  // turned on after row 1
+  EXPECT_EQ(sink.rows[0], "0,0,80 50,0,80 100,0,80");      // Surface off
+  EXPECT_EQ(sink.rows[1], "0,50,40 50,50,40 100,50,0");    // turned on after row 1
   EXPECT_EQ(sink.rows[2], "0,100,80 50,100,0 100,100,0");  // off again
 }
 
@@ -172,7 +172,8 @@ TEST(LatticeTest, FloorAndCeilingByThePitch) {
     const double inverse = 1.0 / pitch;
     std::vector<std::int64_t> values;
     for (std::int64_t k = -3; k <= 3; ++k) {
-      for (const std::int64_t base : {std::int64_t{0}, kLimit / pitch * pitch, -(kLimit / pitch * pitch)}) {
+      for (const std::int64_t base :
+           {std::int64_t{0}, kLimit / pitch * pitch, -(kLimit / pitch * pitch)}) {
         for (std::int64_t d = -1; d <= 1; ++d) values.push_back(base + k * pitch + d);
       }
     }

@@ -34,15 +34,22 @@ std::int32_t RandomModel(GeometryStore& store, std::mt19937& random, int triangl
     const Vertex a = vertex();
     switch (kind(random)) {
       case 0: {  // small
-        auto near = [&] { return Vertex{a.x + int(random() % 30) - 15, a.y + int(random() % 30) - 15, height(random)}; };
+        auto near = [&] {
+          return Vertex{a.x + int(random() % 30) - 15, a.y + int(random() % 30) - 15,
+                        height(random)};
+        };
         AddTriangle(store, count, Triangle{{a, near(), near()}});
         break;
       }
       case 1: {  // sliver: the third vertex within a unit of the line
         const Vertex b = vertex();
         const int k = int(random() % 16);
-        AddTriangle(store, count, Triangle{{a, b, {a.x + (b.x - a.x) * k / 16 + int(random() % 3) - 1,
-                                           a.y + (b.y - a.y) * k / 16 + int(random() % 3) - 1, height(random)}}});
+        AddTriangle(
+            store, count,
+            Triangle{{a,
+                      b,
+                      {a.x + (b.x - a.x) * k / 16 + int(random() % 3) - 1,
+                       a.y + (b.y - a.y) * k / 16 + int(random() % 3) - 1, height(random)}}});
         break;
       }
       case 2: {  // vertical wall
@@ -74,8 +81,8 @@ std::int32_t RandomModel(GeometryStore& store, std::mt19937& random, int triangl
 }
 
 // Where two recorded scans part, for the failure message.
-std::string Scan(const GeometryStore& store, int pitch, std::int32_t count, const ScanOptions& options,
-                 const std::vector<int>& surface_flips, bool surface) {
+std::string Scan(const GeometryStore& store, int pitch, std::int32_t count,
+                 const ScanOptions& options, const std::vector<int>& surface_flips, bool surface) {
   FakeDriver driver;
   driver.surface = surface;
   driver.on_pass = [&](int pass) {
@@ -125,11 +132,13 @@ TEST_P(ScanDifferentialTest, SameRowsAsThePlainScan) {
   ExpectPlainScanRows(store, GetParam().pitch, count, {1, 3}, {2, 3, 7, 20});
 }
 
-INSTANTIATE_TEST_SUITE_P(Models, ScanDifferentialTest,
-                         ::testing::Values(DiffCase{"Pitch1", 1, 5, 1}, DiffCase{"Pitch2", 7, 30, 2}, DiffCase{"Pitch7", 2, 150, 7},
-                                           DiffCase{"Pitch13", 3, 300, 13}, DiffCase{"Pitch40", 4, 400, 40},
-                                           DiffCase{"Pitch255", 5, 400, 255}, DiffCase{"Pitch4", 6, 120, 4}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Models, ScanDifferentialTest,
+    ::testing::Values(DiffCase{"Pitch1", 1, 5, 1}, DiffCase{"Pitch2", 7, 30, 2},
+                      DiffCase{"Pitch7", 2, 150, 7}, DiffCase{"Pitch13", 3, 300, 13},
+                      DiffCase{"Pitch40", 4, 400, 40}, DiffCase{"Pitch255", 5, 400, 255},
+                      DiffCase{"Pitch4", 6, 120, 4}),
+    [](const auto& info) { return info.param.name; });
 
 // A floor fanned from its middle to the walls: long, thin triangles whose
 // bounding boxes hold many rows and columns they never cover.
@@ -138,7 +147,8 @@ TEST(ScanDifferentialTest, LongThinFan) {
   StartEmptyStore(store);
   std::int32_t count = 0;
   for (int n = 0; n < 24; ++n) {
-    AddTriangle(store, count, Triangle{{{300, 300, 7}, {600, 25 * n, 3 * n}, {600, 25 * n + 25, 40}}});
+    AddTriangle(store, count,
+                Triangle{{{300, 300, 7}, {600, 25 * n, 3 * n}, {600, 25 * n + 25, 40}}});
     AddTriangle(store, count, Triangle{{{300, 300, 9}, {25 * n, 600, n}, {25 * n + 25, 600, 2}}});
   }
   ExpectPlainScanRows(store, 1, count, {1, 2});
@@ -167,7 +177,8 @@ std::int32_t ClosedRelief(GeometryStore& store, const ReliefCase& c) {
   std::vector<std::int32_t> z((kCells + 1) * (kCells + 1));
   for (std::int32_t& v : z) v = c.base + 1 + static_cast<std::int32_t>(random() % c.rise);
   const auto top = [&](int i, int j) {
-    return Vertex{i * kStep - 40, j * kStep - 31, z[static_cast<std::size_t>(i * (kCells + 1) + j)]};
+    return Vertex{i * kStep - 40, j * kStep - 31,
+                  z[static_cast<std::size_t>(i * (kCells + 1) + j)]};
   };
   const auto bottom = [&](int i, int j) { return Vertex{i * kStep - 40, j * kStep - 31, c.base}; };
   const Vertex middle{kCells * kStep / 2 - 40, kCells * kStep / 2 - 31, c.base};
@@ -183,7 +194,8 @@ std::int32_t ClosedRelief(GeometryStore& store, const ReliefCase& c) {
     AddTriangle(store, count, Triangle{{bottom(0, 0), middle, bottom(kCells, kCells)}});
     AddTriangle(store, count, Triangle{{bottom(1, 1), bottom(5, 2), bottom(3, 7)}});
     // Beside the relief, a level shelf one above the floor.
-    AddTriangle(store, count, Triangle{{{-70, -31, c.base + 1}, {-45, -31, c.base + 1}, {-50, 20, c.base + 1}}});
+    AddTriangle(store, count,
+                Triangle{{{-70, -31, c.base + 1}, {-45, -31, c.base + 1}, {-50, 20, c.base + 1}}});
   };
   if (c.floor_first) add_floor();
   for (int i = 0; i < kCells; ++i) {
@@ -210,7 +222,8 @@ TEST_P(ReliefDifferentialTest, SameRowsAsThePlainScan) {
 
 INSTANTIATE_TEST_SUITE_P(
     Floors, ReliefDifferentialTest,
-    ::testing::Values(ReliefCase{"AtZero", 0, 50, 1, false}, ReliefCase{"BelowZero", -700, 90, 2, true},
+    ::testing::Values(ReliefCase{"AtZero", 0, 50, 1, false},
+                      ReliefCase{"BelowZero", -700, 90, 2, true},
                       ReliefCase{"Steep", -3, 4000, 3, false},
                       ReliefCase{"AroundTwoToTwenty", (1 << 20) - 30, 60, 1, true},
                       ReliefCase{"AroundMinusTwoToTwenty", -(1 << 20) - 30, 60, 1, true},
@@ -241,7 +254,9 @@ TEST(ScanDifferentialTest, WideLattice) {
   std::uniform_int_distribution<int> offset(0, 25), height(-20, 90);
   for (int x : {0, 3000, 45000, 69970}) {
     for (int n = 0; n < 12; ++n) {
-      const auto vertex = [&] { return Vertex{x + offset(random), offset(random), height(random)}; };
+      const auto vertex = [&] {
+        return Vertex{x + offset(random), offset(random), height(random)};
+      };
       AddTriangle(store, count, Triangle{{vertex(), vertex(), vertex()}});
     }
   }

@@ -24,10 +24,12 @@ const std::vector<FloatTriangle> kTwo = {{0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 0, 1, 
 std::string AsciiOfBinarySize() {
   std::string text = "solid " + std::string(74, 'n');
   text += std::string("\x03\x00\x00\x00", 4) + "\n";
-  text += "facet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n"
-          "endloop\nendfacet\n";
-  text += "facet normal 0 0 1\nouter loop\nvertex 0 0 1\nvertex 2 0 1\nvertex 0 2 1\n"
-          "endloop\nendfacet\n";
+  text +=
+      "facet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n"
+      "endloop\nendfacet\n";
+  text +=
+      "facet normal 0 0 1\nouter loop\nvertex 0 0 1\nvertex 2 0 1\nvertex 0 2 1\n"
+      "endloop\nendfacet\n";
   text += "endsolid";
   text.resize(84 + 50 * 3, ' ');
   return text;
@@ -67,7 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"BinaryArbitraryHeader", BinaryStl(kTwo, "Exported by a CAD system"), "binary"},
         FormatCase{"BinaryHeaderBeginsWithSolid", BinaryStl(kTwo, "solid part"), "binary"},
         // A header that even names the keywords, but not at a line start.
-        FormatCase{"BinarySolidHeaderNamingFacets", BinaryStl(kTwo, "solid facets vertex"), "binary"},
+        FormatCase{"BinarySolidHeaderNamingFacets", BinaryStl(kTwo, "solid facets vertex"),
+                   "binary"},
         FormatCase{"BinaryWithoutTriangles", BinaryStl({}, "solid empty"), "binary"},
         FormatCase{"AsciiWithSolid", AsciiStl(kTwo), "ascii"},
         FormatCase{"AsciiWithoutSolid", "vertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n", "ascii"},
@@ -83,7 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "truncated binary STL: the header promises 2 triangles, the file holds 1"},
         FormatCase{"HeaderPromisesMillions", BinaryStl(kTwo, "model", 5'000'000),
                    "truncated binary STL: the header promises 5000000 triangles, the file holds 2"},
-        FormatCase{"BinaryWithTrailingBytes", BinaryStl(kTwo, "solid model") + std::string("\0\0ab", 4),
+        FormatCase{"BinaryWithTrailingBytes",
+                   BinaryStl(kTwo, "solid model") + std::string("\0\0ab", 4),
                    "not an STL file: binary data of 188 bytes, where a binary STL of 2 triangles "
                    "(its header's count) has 184"},
         FormatCase{"ShortBinary", std::string("\x01\x02\x03", 3),

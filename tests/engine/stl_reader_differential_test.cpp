@@ -44,8 +44,10 @@ std::string RandomNumberText(std::mt19937_64& random) {
   };
   std::string text;
   const int sign = pick(random);
-  if (sign < 30) text += '-';
-  else if (sign < 35) text += '+';
+  if (sign < 30)
+    text += '-';
+  else if (sign < 35)
+    text += '+';
   const int shape = pick(random);
   if (shape < 25) {  // a half of a grid unit: k * 0.0125, or k * 0.00125, ...
     const long long k = static_cast<long long>(random() % 20'000'000) * 2 + 1;
@@ -63,8 +65,10 @@ std::string RandomNumberText(std::mt19937_64& random) {
   if (pick(random) < 40) {
     text += pick(random) < 50 ? 'e' : 'E';
     const int exponent_sign = pick(random);
-    if (exponent_sign < 40) text += '-';
-    else if (exponent_sign < 70) text += '+';
+    if (exponent_sign < 40)
+      text += '-';
+    else if (exponent_sign < 70)
+      text += '+';
     text += digits(static_cast<int>(random() % 5));
   }
   return text;
@@ -104,7 +108,8 @@ TEST(GridFieldTest, AgreesWithParseRealOnMillionsOfTexts) {
     } else if (accepted && text.size() <= 24 && text.find_first_of("eE") == std::string::npos) {
       std::size_t significant = 0;
       for (char c : text) significant += (c >= '0' && c <= '9') ? 1 : 0;
-      if (significant >= 1 && significant <= 19) ADD_FAILURE() << "left to the general reading: " << text;
+      if (significant >= 1 && significant <= 19)
+        ADD_FAILURE() << "left to the general reading: " << text;
     }
   }
   EXPECT_GT(taken, kTexts / 3);
@@ -127,7 +132,8 @@ struct Outcome {
 // hold).
 template <typename T>
 bool SameBytes(const std::vector<T>& a, const std::vector<T>& b) {
-  return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
+  return a.size() == b.size() &&
+         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
 }
 
 void ExpectSameOutcome(const Outcome& a, const Outcome& b, const std::string& what) {
@@ -177,13 +183,16 @@ Outcome ReadWith(int stop_after, Read read) {
 
 // The reference reading and the chunked one with these threads and chunk
 // size agree in everything a caller can see.
-void ExpectSameReading(const std::string& path, int threads, std::size_t chunk, int stop_after = 0) {
-  const Outcome expected = ReadWith(stop_after, [&](GeometryStore& s, FakeDriver& d, ReadingNotes& n) {
-    return testing::ReadStlVerticesByLines(s, path, d, 40, n);
-  });
-  const Outcome actual = ReadWith(stop_after, [&](GeometryStore& s, FakeDriver& d, ReadingNotes& n) {
-    return ReadStlVertices(s, path, d, StlReadOptions{40, threads, chunk}, n);
-  });
+void ExpectSameReading(const std::string& path, int threads, std::size_t chunk,
+                       int stop_after = 0) {
+  const Outcome expected =
+      ReadWith(stop_after, [&](GeometryStore& s, FakeDriver& d, ReadingNotes& n) {
+        return testing::ReadStlVerticesByLines(s, path, d, 40, n);
+      });
+  const Outcome actual =
+      ReadWith(stop_after, [&](GeometryStore& s, FakeDriver& d, ReadingNotes& n) {
+        return ReadStlVertices(s, path, d, StlReadOptions{40, threads, chunk}, n);
+      });
   ExpectSameOutcome(expected, actual,
                     path + " threads " + std::to_string(threads) + " chunk " +
                         std::to_string(chunk) + " stop " + std::to_string(stop_after));
@@ -199,7 +208,7 @@ struct ModelStyle {
   const char* line_end;
   int facets;
   int four_vertex_every;  // 0: never
-  int bad_at;  // facet whose second vertex has a refused y (z when odd); -1: none
+  int bad_at;             // facet whose second vertex has a refused y (z when odd); -1: none
   bool ctrl_z;            // a Ctrl-Z line with bytes after it near the end
   bool endsolid;
 };
@@ -212,11 +221,21 @@ std::string GeneratedModel(const ModelStyle& style) {
     const double v = value(random) / 1000.0;
     char text[64];
     switch (i % 5) {
-      case 0: std::snprintf(text, sizeof text, "%e", v); break;
-      case 1: std::snprintf(text, sizeof text, "%f", v); break;
-      case 2: std::snprintf(text, sizeof text, "%.17g", v / 3); break;
-      case 3: std::snprintf(text, sizeof text, "%.4f", v * 0.0125); break;
-      default: std::snprintf(text, sizeof text, "%d", value(random) / 100); break;
+      case 0:
+        std::snprintf(text, sizeof text, "%e", v);
+        break;
+      case 1:
+        std::snprintf(text, sizeof text, "%f", v);
+        break;
+      case 2:
+        std::snprintf(text, sizeof text, "%.17g", v / 3);
+        break;
+      case 3:
+        std::snprintf(text, sizeof text, "%.4f", v * 0.0125);
+        break;
+      default:
+        std::snprintf(text, sizeof text, "%d", value(random) / 100);
+        break;
     }
     return std::string(text);
   };
@@ -229,26 +248,25 @@ std::string GeneratedModel(const ModelStyle& style) {
       const bool bad = f == style.bad_at && v == 1;
       const std::string y = bad && f % 2 == 0 ? "1.5x" : number(f + v + 1);
       const std::string z = bad && f % 2 == 1 ? "1e9999" : number(f * 3 + v);
-      s += keyword + " " + number(f + v) + " " + y + "  " + z +
-           ((f + v) % 5 == 0 ? " \t" : "") + end;
+      s += keyword + " " + number(f + v) + " " + y + "  " + z + ((f + v) % 5 == 0 ? " \t" : "") +
+           end;
     }
     s += "    endloop" + end + "  endfacet" + end;
     if (f % 11 == 5) s += end;
-    if (style.ctrl_z && f == style.facets - 3) s += "\x1a" "after the end" + end + "vertex x" + end;
+    if (style.ctrl_z && f == style.facets - 3)
+      s += "\x1a"
+           "after the end" +
+           end + "vertex x" + end;
   }
   if (style.endsolid) s += "endsolid " + std::string(style.name) + end;
   return s;
 }
 
 const ModelStyle kStyles[] = {
-    {"lf", "\n", 60, 0, -1, false, true},
-    {"crlf", "\r\n", 60, 0, -1, false, true},
-    {"lone_cr", "\r", 60, 0, -1, false, false},
-    {"four_vertices", "\n", 60, 9, -1, false, true},
-    {"bad_first", "\r\n", 60, 0, 0, false, true},
-    {"bad_middle", "\n", 60, 0, 31, false, true},
-    {"bad_last", "\n", 60, 0, 59, false, true},
-    {"ctrl_z", "\r\n", 60, 0, -1, true, true},
+    {"lf", "\n", 60, 0, -1, false, true},           {"crlf", "\r\n", 60, 0, -1, false, true},
+    {"lone_cr", "\r", 60, 0, -1, false, false},     {"four_vertices", "\n", 60, 9, -1, false, true},
+    {"bad_first", "\r\n", 60, 0, 0, false, true},   {"bad_middle", "\n", 60, 0, 31, false, true},
+    {"bad_last", "\n", 60, 0, 59, false, true},     {"ctrl_z", "\r\n", 60, 0, -1, true, true},
     {"no_endsolid", "\n", 60, 9, -1, false, false},
 };
 

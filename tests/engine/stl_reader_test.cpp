@@ -46,26 +46,26 @@ TEST_P(VertexFieldsTest, ConvertsToGridUnits) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, VertexFieldsTest,
-    ::testing::Values(FieldCase{"Plain", "vertex 1 2 3", {40, 80, 120}},
-                      FieldCase{"Capitals", "VERTEX 1 2 3", {40, 80, 120}},
-                      FieldCase{"MixedCaseIndented", " \t VeRtEx 1 2 3", {40, 80, 120}},
-                      FieldCase{"NoBlankAfterKeyword", "vertex1 2 3", {40, 80, 120}},
-                      FieldCase{"PaddedNumbers", "vertex   1.0  2.0  3.0", {40, 80, 120}},
-                      FieldCase{"Tabs", "vertex\t1\t2\t3", {40, 80, 120}},
-                      FieldCase{"TrailingBlanks", "vertex 1 2 3  \t ", {40, 80, 120}},
-                      FieldCase{"Rounding", "vertex 0.1 -0.1 0.01", {4, -3, 0}},
-                      FieldCase{"NegativeHalves", "vertex -0.05 -0.03 2.5", {-1, 0, 100}},
-                      FieldCase{"Exponents", "vertex 1e-1 1E+1 -1.5e0", {4, 400, -59}},
-                      FieldCase{"ThreeDigitExponent", "vertex 3.422440e+000 -1e+001 0",
-                                {137, -399, 0}},
-                      FieldCase{"LargestGridValues", "vertex 53687091.1 -53687091.2 0",
-                                {2147483644, -2147483647, 0}},
-                      FieldCase{"Centimetres", "vertex 0.1 -0.1 2.5", {40, -39, 1000}, 400},
-                      FieldCase{"Metres", "vertex 0.001 -0.0000125 1.5", {40, 0, 60000}, 40000},
-                      FieldCase{"Inches", "vertex 1 -0.5 0.25", {1016, -507, 254}, 1016},
-                      FieldCase{"Feet", "vertex 1 0.1 -2", {12192, 1219, -24383}, 12192},
-                      FieldCase{"LargestInMetres", "vertex 53687.09 -53687.09 0",
-                                {2147483600, -2147483599, 0}, 40000}),
+    ::testing::Values(
+        FieldCase{"Plain", "vertex 1 2 3", {40, 80, 120}},
+        FieldCase{"Capitals", "VERTEX 1 2 3", {40, 80, 120}},
+        FieldCase{"MixedCaseIndented", " \t VeRtEx 1 2 3", {40, 80, 120}},
+        FieldCase{"NoBlankAfterKeyword", "vertex1 2 3", {40, 80, 120}},
+        FieldCase{"PaddedNumbers", "vertex   1.0  2.0  3.0", {40, 80, 120}},
+        FieldCase{"Tabs", "vertex\t1\t2\t3", {40, 80, 120}},
+        FieldCase{"TrailingBlanks", "vertex 1 2 3  \t ", {40, 80, 120}},
+        FieldCase{"Rounding", "vertex 0.1 -0.1 0.01", {4, -3, 0}},
+        FieldCase{"NegativeHalves", "vertex -0.05 -0.03 2.5", {-1, 0, 100}},
+        FieldCase{"Exponents", "vertex 1e-1 1E+1 -1.5e0", {4, 400, -59}},
+        FieldCase{"ThreeDigitExponent", "vertex 3.422440e+000 -1e+001 0", {137, -399, 0}},
+        FieldCase{
+            "LargestGridValues", "vertex 53687091.1 -53687091.2 0", {2147483644, -2147483647, 0}},
+        FieldCase{"Centimetres", "vertex 0.1 -0.1 2.5", {40, -39, 1000}, 400},
+        FieldCase{"Metres", "vertex 0.001 -0.0000125 1.5", {40, 0, 60000}, 40000},
+        FieldCase{"Inches", "vertex 1 -0.5 0.25", {1016, -507, 254}, 1016},
+        FieldCase{"Feet", "vertex 1 0.1 -2", {12192, 1219, -24383}, 12192},
+        FieldCase{
+            "LargestInMetres", "vertex 53687.09 -53687.09 0", {2147483600, -2147483599, 0}, 40000}),
     [](const auto& info) { return info.param.name; });
 
 struct ErrorCase {
@@ -106,9 +106,11 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"BeyondExtendedRange", "vertex 0 0 1e4931",
                   "'1e4931' is outside the coordinate range of -53687091 to 53687091 mm"},
         ErrorCase{"BeyondRangeInCentimetres", "vertex 5368709.12 0 0",
-                  "'5368709.12' is outside the coordinate range of -5368709.1 to 5368709.1 cm", 400},
+                  "'5368709.12' is outside the coordinate range of -5368709.1 to 5368709.1 cm",
+                  400},
         ErrorCase{"BeyondRangeInMetres", "vertex 0 -53687.0913 0",
-                  "'-53687.0913' is outside the coordinate range of -53687.09 to 53687.09 m", 40000},
+                  "'-53687.0913' is outside the coordinate range of -53687.09 to 53687.09 m",
+                  40000},
         ErrorCase{"BeyondRangeInInches", "vertex 0 0 2113665.01",
                   "'2113665.01' is outside the coordinate range of -2113665 to 2113665 in", 1016},
         ErrorCase{"BeyondRangeInFeet", "vertex 176138.76 0 0",
@@ -117,8 +119,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 std::string Facet(const std::string& a, const std::string& b, const std::string& c) {
-  return " facet normal 0 0 1\n  outer loop\n   vertex " + a + "\n   vertex " + b +
-         "\n   vertex " + c + "\n  endloop\n endfacet\n";
+  return " facet normal 0 0 1\n  outer loop\n   vertex " + a + "\n   vertex " + b + "\n   vertex " +
+         c + "\n  endloop\n endfacet\n";
 }
 
 TEST(ReadStlVerticesTest, GroupsByThreesAndKeepsTheRest) {
@@ -139,8 +141,8 @@ TEST(ReadStlVerticesTest, GroupsByThreesAndKeepsTheRest) {
 
 TEST(ReadStlVerticesTest, FourVertexFacetShiftsTheGrouping) {
   TempDir dir;
-  std::string text = Facet("0 0 0", "1 0 0", "0 1 0") + "   vertex 9 9 9\n" +
-                     Facet("0 0 1", "2 0 1", "0 2 1");
+  std::string text =
+      Facet("0 0 0", "1 0 0", "0 1 0") + "   vertex 9 9 9\n" + Facet("0 0 1", "2 0 1", "0 2 1");
   GeometryStore store;
   FakeDriver driver;
   EXPECT_EQ(Read(store, dir.Write("four.stl", text), driver), 2);
@@ -219,11 +221,12 @@ TEST(ReadStlVerticesTest, TinyFileGrowsTheTables) {
   GeometryStore store;
   FakeDriver driver;
   // Under 128 bytes: no rows by the file size, no progress quotient.
-  EXPECT_EQ(Read(store, dir.Write("tiny.stl", "vertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n"), driver),
-            1);
+  EXPECT_EQ(
+      Read(store, dir.Write("tiny.stl", "vertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n"), driver), 1);
   EXPECT_EQ(driver.progress, std::vector<int>{0});
   std::string many;
-  for (int i = 0; i < 1000; ++i) many += "vertex 0 0 0\nvertex 1 0 0\nvertex 0 1 " + std::to_string(i) + "\n";
+  for (int i = 0; i < 1000; ++i)
+    many += "vertex 0 0 0\nvertex 1 0 0\nvertex 0 1 " + std::to_string(i) + "\n";
   EXPECT_EQ(Read(store, dir.Write("short.stl", many), driver), 1000);
   EXPECT_EQ(store.triangle(999).v[0].z, 39960);
 }

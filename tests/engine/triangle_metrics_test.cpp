@@ -88,8 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
                     std::sqrt(959.0 * 959 + 1096.0 * 1096), 12},
         MetricsCase{"WallParallelToX", Make({0, 5, 0}, {7, 5, 9}, {3, 5, 4}), 7, 4, 3, 0},
         MetricsCase{"WallParallelToY", Make({2, 0, 0}, {2, 9, 1}, {2, 4, 2}), 5, 4, 9, 0},
-        MetricsCase{"TwoVerticesShareAPlanPosition", Make({1, 1, 0}, {1, 1, 9}, {5, 4, 0}), 5, 0,
-                    5, 0}),
+        MetricsCase{"TwoVerticesShareAPlanPosition", Make({1, 1, 0}, {1, 1, 9}, {5, 4, 0}), 5, 0, 5,
+                    0}),
     [](const auto& info) { return info.param.name; });
 
 TEST(PlanDistanceTest, ExactBeyondThirtyTwoBitSquares) {
@@ -115,8 +115,8 @@ TEST(AreaKeyTest, RoundsHalfUpToThousandths) {
   EXPECT_EQ(AreaKey(0.0005), 1.0);
   EXPECT_EQ(AreaKey(1.2344999), 1234.0);
   // Keys on both sides of 2^31 and far beyond, against the definition.
-  for (const Real area : {2147483.6465L, 2147483.6464L, 2147483.647L, 2147483.6475L, 4.2e9L,
-                          1e15L, 1234567890.1234567L}) {
+  for (const Real area : {2147483.6465L, 2147483.6464L, 2147483.647L, 2147483.6475L, 4.2e9L, 1e15L,
+                          1234567890.1234567L}) {
     EXPECT_EQ(AreaKey(area), static_cast<double>(std::trunc(area * 1000 + 0.5L))) << area;
   }
 }

@@ -54,14 +54,13 @@ TEST_P(SetCapacityTest, KeepsOldRowsAndZeroesNewOnes) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sequences, SetCapacityTest,
-    ::testing::Values(CapacityCase{"Grow", {3, 10, 5000}},
-                      CapacityCase{"ShrinkThenGrowWithinAPage", {100, 7, 100}},
-                      CapacityCase{"ShrinkToZeroAndBack", {50, 0, 50}},
-                      CapacityCase{"LargeTables", {300000, 200000, 400000}},
-                      CapacityCase{"Same", {12, 12}}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Sequences, SetCapacityTest,
+                         ::testing::Values(CapacityCase{"Grow", {3, 10, 5000}},
+                                           CapacityCase{"ShrinkThenGrowWithinAPage", {100, 7, 100}},
+                                           CapacityCase{"ShrinkToZeroAndBack", {50, 0, 50}},
+                                           CapacityCase{"LargeTables", {300000, 200000, 400000}},
+                                           CapacityCase{"Same", {12, 12}}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(GeometryStoreTest, EnsureRowGrowsAndKeepsRows) {
   GeometryStore s;
@@ -71,7 +70,8 @@ TEST(GeometryStoreTest, EnsureRowGrowsAndKeepsRows) {
     MarkRow(s, i, static_cast<int>(i));
   }
   EXPECT_GE(s.capacity(), 100000u);
-  for (std::size_t i = 0; i < 100000; i += 997) EXPECT_EQ(s.triangle(i).v[2].z, static_cast<int>(i));
+  for (std::size_t i = 0; i < 100000; i += 997)
+    EXPECT_EQ(s.triangle(i).v[2].z, static_cast<int>(i));
   EXPECT_TRUE(RowIsZero(s, s.capacity() - 1) || s.capacity() == 100000u);
 }
 

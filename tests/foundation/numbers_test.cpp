@@ -1,7 +1,6 @@
 #include "foundation/numbers.h"
 
 #include <gtest/gtest.h>
-
 #include <locale.h>
 
 #include <cfenv>
@@ -69,19 +68,17 @@ INSTANTIATE_TEST_SUITE_P(
         ValidCase{"LowerExponent", "1e3", 1000.0L}, ValidCase{"SignedExponent", "1E+03", 1000.0L},
         ValidCase{"NegativeExponent", "1.5e-3", 15.0L / 10000.0L},
         ValidCase{"ExponentLetterAlone", "5E", 5.0L}, ValidCase{"ExponentSignAlone", "5E+", 5.0L},
-        ValidCase{"ExponentMinusAlone", "5e-", 5.0L},
-        ValidCase{"LoneSeparator", ".", 0.0L}, ValidCase{"MinusSeparator", "-.", -0.0L},
-        ValidCase{"SeparatorFive", ".5", 0.5L}, ValidCase{"FiveSeparator", "5.", 5.0L},
-        ValidCase{"MinusZero", "-0", -0.0L}, ValidCase{"ManyZeros", "000.000", 0.0L},
-        ValidCase{"Grid", "0.025", 1.0L / 40.0L},
+        ValidCase{"ExponentMinusAlone", "5e-", 5.0L}, ValidCase{"LoneSeparator", ".", 0.0L},
+        ValidCase{"MinusSeparator", "-.", -0.0L}, ValidCase{"SeparatorFive", ".5", 0.5L},
+        ValidCase{"FiveSeparator", "5.", 5.0L}, ValidCase{"MinusZero", "-0", -0.0L},
+        ValidCase{"ManyZeros", "000.000", 0.0L}, ValidCase{"Grid", "0.025", 1.0L / 40.0L},
         ValidCase{"StlExponent", "-1.250000e+02", -125.0L},
         ValidCase{"ThreeDigitExponent", "3.422440e+000", 342244.0L / 100000.0L},
         ValidCase{"SeventeenDigits", "1349.999999525236", 1349999999525236.0L / 1e12L},
         ValidCase{"TwoToThe64Minus1", "18446744073709551615", 0x1p64L - 1},
         ValidCase{"TwoToThe64", "18446744073709551616", 0x1p64L},
         ValidCase{"TwoToThe64Plus1Rounds", "18446744073709551617", 0x1p64L},
-        ValidCase{"Exponent27Exact", "1e27", 1e27L},
-        ValidCase{"Power40", "1e40", ScaledPower(40)},
+        ValidCase{"Exponent27Exact", "1e27", 1e27L}, ValidCase{"Power40", "1e40", ScaledPower(40)},
         ValidCase{"PowerMinus40", "1e-40", 1.0L / 1e8L / detail::kPow10Thirtytwos[1]},
         ValidCase{"Power500", "1E500", ScaledPower(500)},
         ValidCase{"Power4932", "1e4932", ScaledPower(4932)},
@@ -117,20 +114,24 @@ TEST_P(ParseRealInvalidTest, RaisesConvertErrorWithTheWholeText) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, ParseRealInvalidTest,
-    ::testing::Values(
-        InvalidCase{"TrailingTab", "1.5\t"}, InvalidCase{"LeadingTab", "\t1.5"},
-        InvalidCase{"Comma", "1,5"}, InvalidCase{"TwoMinus", "--2"},
-        InvalidCase{"PlusMinus", "+-2"}, InvalidCase{"Empty", ""},
-        InvalidCase{"Space", " "}, InvalidCase{"Minus", "-"}, InvalidCase{"ExponentOnly", "E5"},
-        InvalidCase{"TwoSeparators", "1.2.3"}, InvalidCase{"Abc", "abc"},
-        InvalidCase{"SpaceBetween", "1 2"}, InvalidCase{"SpaceAfterSign", "- 2"},
-        InvalidCase{"Exponent5000", "1E5000"}, InvalidCase{"OverflowAt4999", "1E4999"},
-        InvalidCase{"Overflow4933", "1e4933"}, InvalidCase{"DoubleExponent", "1e5e5"},
-        InvalidCase{"ZeroByteFirst", "\0" "1"s}, InvalidCase{"JunkBeforeZeroByte", "1x\0"s},
-        InvalidCase{"FoldOverflows", "1" + std::string(5000, '0')},
-        InvalidCase{"FoldOverflowsThenJunk", "1" + std::string(5000, '0') + "x"},
-        InvalidCase{"FoldOverflowsDespiteExponent", "1" + std::string(5000, '0') + "e-4999"},
-        InvalidCase{"HexNotRead", "0x10"}, InvalidCase{"Infinity", "inf"}),
+    ::testing::Values(InvalidCase{"TrailingTab", "1.5\t"}, InvalidCase{"LeadingTab", "\t1.5"},
+                      InvalidCase{"Comma", "1,5"}, InvalidCase{"TwoMinus", "--2"},
+                      InvalidCase{"PlusMinus", "+-2"}, InvalidCase{"Empty", ""},
+                      InvalidCase{"Space", " "}, InvalidCase{"Minus", "-"},
+                      InvalidCase{"ExponentOnly", "E5"}, InvalidCase{"TwoSeparators", "1.2.3"},
+                      InvalidCase{"Abc", "abc"}, InvalidCase{"SpaceBetween", "1 2"},
+                      InvalidCase{"SpaceAfterSign", "- 2"}, InvalidCase{"Exponent5000", "1E5000"},
+                      InvalidCase{"OverflowAt4999", "1E4999"},
+                      InvalidCase{"Overflow4933", "1e4933"}, InvalidCase{"DoubleExponent", "1e5e5"},
+                      InvalidCase{"ZeroByteFirst",
+                                  "\0"
+                                  "1"s},
+                      InvalidCase{"JunkBeforeZeroByte", "1x\0"s},
+                      InvalidCase{"FoldOverflows", "1" + std::string(5000, '0')},
+                      InvalidCase{"FoldOverflowsThenJunk", "1" + std::string(5000, '0') + "x"},
+                      InvalidCase{"FoldOverflowsDespiteExponent",
+                                  "1" + std::string(5000, '0') + "e-4999"},
+                      InvalidCase{"HexNotRead", "0x10"}, InvalidCase{"Infinity", "inf"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Texts of digits d_1..d_k with a decimal exponent, for comparison with the
@@ -212,7 +213,10 @@ TEST_F(DecimalSeparatorTest, CommaModeReadsCommaAndRejectsPoint) {
 }
 
 TEST_F(DecimalSeparatorTest, ZeroSeparatorNeverMatches) {
-  EXPECT_EQ(ParseReal("1\0" "5"s, '\0'), 1.0L);
+  EXPECT_EQ(ParseReal("1\0"
+                      "5"s,
+                      '\0'),
+            1.0L);
   EXPECT_THROW(ParseReal(".5", '\0'), EConvertError);
 }
 
@@ -284,9 +288,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FormatCase{"Zero", 0, "0"}, FormatCase{"MinusSeven", -7, "-7"},
                       FormatCase{"SevenDigits", 1234567, "1234567"},
                       FormatCase{"Smallest", INT32_MIN, "-2147483648"},
-                      FormatCase{"Largest", INT32_MAX, "2147483647"},
-                      FormatCase{"Ten", 10, "10"}, FormatCase{"NinetyNine", 99, "99"},
-                      FormatCase{"Hundred", 100, "100"}, FormatCase{"MinusTen", -10, "-10"},
+                      FormatCase{"Largest", INT32_MAX, "2147483647"}, FormatCase{"Ten", 10, "10"},
+                      FormatCase{"NinetyNine", 99, "99"}, FormatCase{"Hundred", 100, "100"},
+                      FormatCase{"MinusTen", -10, "-10"},
                       FormatCase{"Billion", 1000000000, "1000000000"},
                       FormatCase{"InnerZeros", -100200, "-100200"}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -44,20 +44,22 @@ TEST_P(CheckFpErrorsTest, RaisesTheMatchingErrorAndClearsTheFlags) {
   EXPECT_NO_THROW(CheckFpErrors());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Conditions, CheckFpErrorsTest,
-    ::testing::Values(
-        FpErrorCase{"ZeroByZero", [] { return g_zero / g_zero; }, "不正な浮動小数点数演算命令"},
-        FpErrorCase{"OneByZero", [] { return g_one / g_zero; }, "0 による浮動小数点数除算"},
-        FpErrorCase{"ExtendedOverflow", [] { return g_largest * 2; },
-                    "浮動小数点数のオーバーフロー"},
-        FpErrorCase{"StoredIntoDouble",
-                    [] {
-                      volatile double held = static_cast<double>(g_largest);
-                      return static_cast<Real>(held);
-                    },
-                    "浮動小数点数のオーバーフロー"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Conditions, CheckFpErrorsTest,
+                         ::testing::Values(FpErrorCase{"ZeroByZero", [] { return g_zero / g_zero; },
+                                                       "不正な浮動小数点数演算命令"},
+                                           FpErrorCase{"OneByZero", [] { return g_one / g_zero; },
+                                                       "0 による浮動小数点数除算"},
+                                           FpErrorCase{"ExtendedOverflow",
+                                                       [] { return g_largest * 2; },
+                                                       "浮動小数点数のオーバーフロー"},
+                                           FpErrorCase{"StoredIntoDouble",
+                                                       [] {
+                                                         volatile double held =
+                                                             static_cast<double>(g_largest);
+                                                         return static_cast<Real>(held);
+                                                       },
+                                                       "浮動小数点数のオーバーフロー"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CheckFpErrors, KindsAreDistinguishable) {
   ClearFpErrors();
@@ -95,8 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TruncateCase{"Positive", 2.9L, 2}, TruncateCase{"Negative", -2.9L, -2},
                       TruncateCase{"Zero", 0.0L, 0}, TruncateCase{"NegativeZero", -0.0L, 0},
                       TruncateCase{"BelowOne", 0.999L, 0}, TruncateCase{"MinusHalf", -0.5L, 0},
-                      TruncateCase{"Denormal", LDBL_TRUE_MIN, 0},
-                      TruncateCase{"One", 1.0L, 1},
+                      TruncateCase{"Denormal", LDBL_TRUE_MIN, 0}, TruncateCase{"One", 1.0L, 1},
                       TruncateCase{"FractionAtTwoToThe62", 0x1p62L - 0.5L, (1LL << 62) - 1},
                       TruncateCase{"LargestInt64", 0x1p63L - 1, INT64_MAX},
                       TruncateCase{"SmallestInt64", -0x1p63L, INT64_MIN},
@@ -118,8 +119,7 @@ TEST_P(TruncateRealOutOfRangeTest, RaisesInvalidOp) {
 INSTANTIATE_TEST_SUITE_P(
     Values, TruncateRealOutOfRangeTest,
     ::testing::Values(OutOfRangeCase{"TwoToThe63", 0x1p63L},
-                      OutOfRangeCase{"BelowSmallest", -0x1p63L - 1},
-                      OutOfRangeCase{"Huge", 1e300L},
+                      OutOfRangeCase{"BelowSmallest", -0x1p63L - 1}, OutOfRangeCase{"Huge", 1e300L},
                       OutOfRangeCase{"Infinity", std::numeric_limits<Real>::infinity()},
                       OutOfRangeCase{"MinusInfinity", -std::numeric_limits<Real>::infinity()},
                       OutOfRangeCase{"NaN", std::numeric_limits<Real>::quiet_NaN()}),

@@ -164,10 +164,10 @@ TEST(TextFileWrite, PartialWriteCountedAndNothingWrittenAfterFailure) {
 struct LargeWriteCase {
   const char* name;
   bool sync_while_writing;
-  rlim_t size_limit;  // 0: none
-  bool closed;        // else the file is dropped open
-  std::size_t kept;   // bytes the file ends with; 0: all written
-  int raised;         // the code the writing raises, once
+  rlim_t size_limit;         // 0: none
+  bool closed;               // else the file is dropped open
+  std::size_t kept;          // bytes the file ends with; 0: all written
+  int raised;                // the code the writing raises, once
   bool flush_taken = false;  // the last flush taken over before the close
 };
 
@@ -215,19 +215,18 @@ TEST_P(LargeWriteTest, FileHoldsWhatWasWritten) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sizes, LargeWriteTest,
-    ::testing::Values(
-        LargeWriteCase{"Buffered", false, 0, true, 0, 0},
-        LargeWriteCase{"FlushedAsItGrows", true, 0, true, 0, 0},
-        // The close leaves the last flush to the caller, and the file is
-        // whole all the same.
-        LargeWriteCase{"FlushTakenOver", true, 0, true, 0, 0, true},
-        // Only whole buffers reach a file dropped open.
-        LargeWriteCase{"FlushedAndDropped", true, 0, false, 330 * (kTextWriteBuffer - 1) /
-                                                              kTextWriteBuffer * kTextWriteBuffer,
-                       0},
-        // A write fails past the limit while a flush may be under way: the
-        // write's failure is the one raised, once.
-        LargeWriteCase{"FlushedThenTooLarge", true, 9 << 20, true, 9 << 20, EFBIG}),
+    ::testing::Values(LargeWriteCase{"Buffered", false, 0, true, 0, 0},
+                      LargeWriteCase{"FlushedAsItGrows", true, 0, true, 0, 0},
+                      // The close leaves the last flush to the caller, and the file is
+                      // whole all the same.
+                      LargeWriteCase{"FlushTakenOver", true, 0, true, 0, 0, true},
+                      // Only whole buffers reach a file dropped open.
+                      LargeWriteCase{
+                          "FlushedAndDropped", true, 0, false,
+                          330 * (kTextWriteBuffer - 1) / kTextWriteBuffer* kTextWriteBuffer, 0},
+                      // A write fails past the limit while a flush may be under way: the
+                      // write's failure is the one raised, once.
+                      LargeWriteCase{"FlushedThenTooLarge", true, 9 << 20, true, 9 << 20, EFBIG}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TextFileWrite, PipeTargetGetsEveryByte) {
@@ -432,7 +431,8 @@ TEST(DiskFlush, EachFlushGivesItsOwnResult) {
       {"pipe (nothing to flush)", pipe_ends[0], DiskFlush::kAll, 0},
       {"closed descriptor", 1000, DiskFlush::kData, EBADF},
   };
-  for (int i = 0; i < 12; ++i) cases.push_back({"one of many", file("many.hzm"), DiskFlush::kData, 0});
+  for (int i = 0; i < 12; ++i)
+    cases.push_back({"one of many", file("many.hzm"), DiskFlush::kData, 0});
   std::vector<std::future<int>> flushes;
   for (const Case& c : cases) flushes.push_back(StartDiskFlush(c.fd, c.kind));
   for (std::size_t k = 0; k < cases.size(); ++k) {

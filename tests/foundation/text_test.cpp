@@ -21,17 +21,16 @@ class StripLeadingTest : public ::testing::TestWithParam<StripCase> {};
 
 TEST_P(StripLeadingTest, Strips) { EXPECT_EQ(StripLeading(GetParam().text), GetParam().expected); }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, StripLeadingTest,
-    ::testing::Values(StripCase{"Empty", "", ""},
-                      StripCase{"OnlyBlanks", " \t\r  \t\r", ""},
-                      StripCase{"Vertex", "  vertex 1", "vertex 1"},
-                      StripCase{"EveryControlCode", "\x01\x1f\0 x"s, "x"},
-                      StripCase{"KeepsTrailing", "\tfacet \t ", "facet \t "},
-                      StripCase{"StopsAtByte127", "\x7f a", "\x7f a"},
-                      StripCase{"StopsAtHighByte", " \xa0 x", "\xa0 x"},
-                      StripCase{"InnerBlanksKept", " a  b", "a  b"}),
-    [](const auto& info) { return Named(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, StripLeadingTest,
+                         ::testing::Values(StripCase{"Empty", "", ""},
+                                           StripCase{"OnlyBlanks", " \t\r  \t\r", ""},
+                                           StripCase{"Vertex", "  vertex 1", "vertex 1"},
+                                           StripCase{"EveryControlCode", "\x01\x1f\0 x"s, "x"},
+                                           StripCase{"KeepsTrailing", "\tfacet \t ", "facet \t "},
+                                           StripCase{"StopsAtByte127", "\x7f a", "\x7f a"},
+                                           StripCase{"StopsAtHighByte", " \xa0 x", "\xa0 x"},
+                                           StripCase{"InnerBlanksKept", " a  b", "a  b"}),
+                         [](const auto& info) { return Named(info.param.name); });
 
 TEST(FindLastOf, FindsTheLastOccurrence) {
   EXPECT_EQ(FindLastOf('.', "model.v2.stl"), 9);

@@ -11,9 +11,9 @@
 
 #include "engine/read/binary_stl_reader.h"
 #include "engine/read/model_units.h"
-#include "engine/run_driver.h"
 #include "engine/read/stl_model_reader.h"
 #include "engine/read/stl_reader.h"
+#include "engine/run_driver.h"
 #include "foundation/errors.h"
 #include "foundation/geometry_store.h"
 #include "foundation/text_file.h"

@@ -94,16 +94,15 @@ TEST_P(AbruptEndTest, LeavesTheEarlierTargetAndNoTemporary) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ends, AbruptEndTest,
-    ::testing::Values(
-        AbruptEndCase{"UnnamedKilled", true, [] { SendOwn(SIGKILL); }, SIGKILL, 0},
-        AbruptEndCase{"UnnamedAborted", true, [] { std::abort(); }, SIGABRT, 0},
-        AbruptEndCase{"NamedAborted", false, [] { std::abort(); }, SIGABRT, 0},
-        AbruptEndCase{"NamedQuit", false, [] { SendOwn(SIGQUIT); }, SIGQUIT, 0},
-        AbruptEndCase{"NamedUser1", false, [] { SendOwn(SIGUSR1); }, SIGUSR1, 0},
-        AbruptEndCase{"NamedAlarm", false, [] { SendOwn(SIGALRM); }, SIGALRM, 0},
-        AbruptEndCase{"NamedSegvSent", false, [] { SendOwn(SIGSEGV); }, SIGSEGV, 0},
-        // A lost display ends a Qt program through exit().
-        AbruptEndCase{"NamedExit", false, [] { std::exit(3); }, 0, 3}),
+    ::testing::Values(AbruptEndCase{"UnnamedKilled", true, [] { SendOwn(SIGKILL); }, SIGKILL, 0},
+                      AbruptEndCase{"UnnamedAborted", true, [] { std::abort(); }, SIGABRT, 0},
+                      AbruptEndCase{"NamedAborted", false, [] { std::abort(); }, SIGABRT, 0},
+                      AbruptEndCase{"NamedQuit", false, [] { SendOwn(SIGQUIT); }, SIGQUIT, 0},
+                      AbruptEndCase{"NamedUser1", false, [] { SendOwn(SIGUSR1); }, SIGUSR1, 0},
+                      AbruptEndCase{"NamedAlarm", false, [] { SendOwn(SIGALRM); }, SIGALRM, 0},
+                      AbruptEndCase{"NamedSegvSent", false, [] { SendOwn(SIGSEGV); }, SIGSEGV, 0},
+                      // A lost display ends a Qt program through exit().
+                      AbruptEndCase{"NamedExit", false, [] { std::exit(3); }, 0, 3}),
     [](const auto& info) { return std::string(info.param.label); });
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)

@@ -42,9 +42,8 @@ TEST_P(MillimetresTest, IsTheExactDecimalWithoutTrailingZeros) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, MillimetresTest,
-    ::testing::Values(MillimetreCase{0, "0"}, MillimetreCase{1, "0.025"},
-                      MillimetreCase{2, "0.05"}, MillimetreCase{4, "0.1"},
-                      MillimetreCase{20, "0.5"}, MillimetreCase{40, "1"},
+    ::testing::Values(MillimetreCase{0, "0"}, MillimetreCase{1, "0.025"}, MillimetreCase{2, "0.05"},
+                      MillimetreCase{4, "0.1"}, MillimetreCase{20, "0.5"}, MillimetreCase{40, "1"},
                       MillimetreCase{41, "1.025"}, MillimetreCase{400, "10"},
                       MillimetreCase{-1, "-0.025"}, MillimetreCase{-20, "-0.5"},
                       MillimetreCase{-4000, "-100"}, MillimetreCase{65535, "1638.375"},
@@ -98,25 +97,24 @@ TEST_P(PixelScaleTest, FollowsTheRangeRule) {
 
 INSTANTIATE_TEST_SUITE_P(
     Heights, PixelScaleTest,
-    ::testing::Values(
-        PixelCase{"LevelMap", 7, 7, 7, 0, 7 + 65535},
-        PixelCase{"OffsetFromTheLowest", -100, 50, 0, 100, -100 + 65535},
-        PixelCase{"RangeJustFitsTop", 0, 65535, 65535, 65535, 65535},
-        PixelCase{"RangeJustFitsMiddle", 0, 65535, 32768, 32768, 65535},
-        PixelCase{"RangeJustOverTop", 0, 65536, 65536, 65535, 65536},
-        PixelCase{"RangeJustOverLow", 0, 65536, 0, 0, 65536},
-        // 32768 * 65535 / 65536 = 32767.5: half rounds up
-        PixelCase{"RangeJustOverHalfRoundsUp", 0, 65536, 32768, 32768, 65536},
-        // 1 * 65535 / 65536 = 0.99998
-        PixelCase{"RangeJustOverOneUnit", 0, 65536, 1, 1, 65536},
-        // 1 * 65535 / 131070 = 0.5 and 3 * 65535 / 131070 = 1.5
-        PixelCase{"DoubleRangeHalf", 10, 131080, 11, 1, 131080},
-        PixelCase{"DoubleRangeOneAndAHalf", 10, 131080, 13, 2, 131080},
-        PixelCase{"DoubleRangeJustBelowHalf", 0, 131071, 1, 0, 131071},
-        PixelCase{"WidestRangeTop", std::numeric_limits<std::int32_t>::min(),
-                  std::numeric_limits<std::int32_t>::max(),
-                  std::numeric_limits<std::int32_t>::max(), 65535,
-                  std::numeric_limits<std::int32_t>::max()}),
+    ::testing::Values(PixelCase{"LevelMap", 7, 7, 7, 0, 7 + 65535},
+                      PixelCase{"OffsetFromTheLowest", -100, 50, 0, 100, -100 + 65535},
+                      PixelCase{"RangeJustFitsTop", 0, 65535, 65535, 65535, 65535},
+                      PixelCase{"RangeJustFitsMiddle", 0, 65535, 32768, 32768, 65535},
+                      PixelCase{"RangeJustOverTop", 0, 65536, 65536, 65535, 65536},
+                      PixelCase{"RangeJustOverLow", 0, 65536, 0, 0, 65536},
+                      // 32768 * 65535 / 65536 = 32767.5: half rounds up
+                      PixelCase{"RangeJustOverHalfRoundsUp", 0, 65536, 32768, 32768, 65536},
+                      // 1 * 65535 / 65536 = 0.99998
+                      PixelCase{"RangeJustOverOneUnit", 0, 65536, 1, 1, 65536},
+                      // 1 * 65535 / 131070 = 0.5 and 3 * 65535 / 131070 = 1.5
+                      PixelCase{"DoubleRangeHalf", 10, 131080, 11, 1, 131080},
+                      PixelCase{"DoubleRangeOneAndAHalf", 10, 131080, 13, 2, 131080},
+                      PixelCase{"DoubleRangeJustBelowHalf", 0, 131071, 1, 0, 131071},
+                      PixelCase{"WidestRangeTop", std::numeric_limits<std::int32_t>::min(),
+                                std::numeric_limits<std::int32_t>::max(),
+                                std::numeric_limits<std::int32_t>::max(), 65535,
+                                std::numeric_limits<std::int32_t>::max()}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // Images through the encoder and back through libpng's reader: several
@@ -174,15 +172,14 @@ TEST_P(PngEncoderTest, DecodesToThePixelsWritten) {
   EXPECT_TRUE(decoded.pixels == pixels);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Images, PngEncoderTest,
-    ::testing::Values(PngImageCase{"NoiseOverManyChunks", 700, 500, 16, true},
-                      PngImageCase{"RowWiderThanABatch", 150000, 3, 16, true},
-                      PngImageCase{"OneColumn", 1, 300, 16, false},
-                      PngImageCase{"OnePixel", 1, 1, 16, false},
-                      PngImageCase{"EightBitRamp", 1024, 700, 8, false},
-                      PngImageCase{"EightBitNoise", 900, 400, 8, true}),
-    [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Images, PngEncoderTest,
+                         ::testing::Values(PngImageCase{"NoiseOverManyChunks", 700, 500, 16, true},
+                                           PngImageCase{"RowWiderThanABatch", 150000, 3, 16, true},
+                                           PngImageCase{"OneColumn", 1, 300, 16, false},
+                                           PngImageCase{"OnePixel", 1, 1, 16, false},
+                                           PngImageCase{"EightBitRamp", 1024, 700, 8, false},
+                                           PngImageCase{"EightBitNoise", 900, 400, 8, true}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 struct HeightRowsCase {
   const char* label;
@@ -211,8 +208,9 @@ TEST_P(HeightRowsTest, GivesBackEveryRowWhereverItKeptThem) {
   std::vector<std::int32_t> row;
   for (std::int64_t r = rows.rows() - 1; r >= 0; --r) {
     rows.ReadRow(r, row);
-    EXPECT_EQ(row, std::vector<std::int32_t>(c.heights.begin() + 3 * r,
-                                             c.heights.begin() + 3 * r + 3)) << r;
+    EXPECT_EQ(row,
+              std::vector<std::int32_t>(c.heights.begin() + 3 * r, c.heights.begin() + 3 * r + 3))
+        << r;
   }
   EXPECT_EQ(rows.low(), *std::min_element(c.heights.begin(), c.heights.end()));
   EXPECT_EQ(rows.high(), *std::max_element(c.heights.begin(), c.heights.end()));
@@ -222,12 +220,12 @@ TEST_P(HeightRowsTest, GivesBackEveryRowWhereverItKeptThem) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ranges, HeightRowsTest,
-    ::testing::Values(
-        HeightRowsCase{"WithinTheFloorsRange", {-5, 0, 65530, 7, 7, 7}, -5, true},
-        HeightRowsCase{"TopOfTheRange", {0, 65535, 1, 2, 3, 4}, 0, true},
-        HeightRowsCase{"FirstRowOverTheRange", {0, 65536, 1, 2, 3, 4}, 0, false},
-        HeightRowsCase{"LaterRowOverTheRange", {0, 1, 2, 3, 4, 5, 9, 100000, -3}, -3, false},
-        HeightRowsCase{"BelowTheFloorSpillsToo", {5, 6, 7, 4, 5, 6}, 5, false}),
+    ::testing::Values(HeightRowsCase{"WithinTheFloorsRange", {-5, 0, 65530, 7, 7, 7}, -5, true},
+                      HeightRowsCase{"TopOfTheRange", {0, 65535, 1, 2, 3, 4}, 0, true},
+                      HeightRowsCase{"FirstRowOverTheRange", {0, 65536, 1, 2, 3, 4}, 0, false},
+                      HeightRowsCase{
+                          "LaterRowOverTheRange", {0, 1, 2, 3, 4, 5, 9, 100000, -3}, -3, false},
+                      HeightRowsCase{"BelowTheFloorSpillsToo", {5, 6, 7, 4, 5, 6}, 5, false}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // A sink with no formatters, like the PNG and the preview.
@@ -244,9 +242,9 @@ class FanOutTest : public ::testing::TestWithParam<int> {};
 
 TEST_P(FanOutTest, EverySinkGetsTheRowsAndTheTextOfItsOwnFormatters) {
   GeometryStore store;
-  const std::int32_t count = testing::FillStore(
-      store, {Triangle{{{4, 4, 40}, {84, 4, 40}, {4, 84, 40}}},
-              Triangle{{{0, 0, 7}, {50, 90, 66}, {90, 10, 21}}}});
+  const std::int32_t count =
+      testing::FillStore(store, {Triangle{{{4, 4, 40}, {84, 4, 40}, {4, 84, 40}}},
+                                 Triangle{{{0, 0, 7}, {50, 90, 66}, {90, 10, 21}}}});
   testing::FakeDriver driver;
   testing::RecordingSink alone;
   ScanHeightMap(store, 3, count, driver, alone, {GetParam()});
@@ -318,7 +316,8 @@ HeightGrid GridOf(F&& z) {
 TEST(ShadeReliefTest, LevelGridIsOneGray) {
   const std::vector<std::uint8_t> gray = ShadeRelief(GridOf([](int, int) { return 9; }));
   // 255 * (0.65 * cos 45 degrees + 0.35 * 0.5)
-  const auto expected = static_cast<std::uint8_t>(std::lround(255 * (0.65 * std::sqrt(0.5) + 0.175)));
+  const auto expected =
+      static_cast<std::uint8_t>(std::lround(255 * (0.65 * std::sqrt(0.5) + 0.175)));
   EXPECT_EQ(gray, std::vector<std::uint8_t>(25, expected));
 }
 
@@ -346,13 +345,12 @@ TEST_P(ShadeSlopeTest, SlopesFacingTheUpperLeftAreLighter) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Slopes, ShadeSlopeTest,
-    ::testing::Values(SlopeCase{"FallingToTheLeft", 2, 0, true},
-                      SlopeCase{"FallingToTheRight", -2, 0, false},
-                      SlopeCase{"FallingToTheTop", 0, -2, true},
-                      SlopeCase{"FallingToTheBottom", 0, 2, false}),
-    [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Slopes, ShadeSlopeTest,
+                         ::testing::Values(SlopeCase{"FallingToTheLeft", 2, 0, true},
+                                           SlopeCase{"FallingToTheRight", -2, 0, false},
+                                           SlopeCase{"FallingToTheTop", 0, -2, true},
+                                           SlopeCase{"FallingToTheBottom", 0, 2, false}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 TEST(ShadeReliefTest, TopRowOfThePictureIsTheHighestY) {
   // One even slope up towards the highest y: the shade is the same all

@@ -1,11 +1,11 @@
 #include "outputs/files/output_file.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
-#include <cerrno>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>

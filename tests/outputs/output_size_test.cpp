@@ -29,9 +29,12 @@ enum class Format { kAsc, kPng, kPreview };
 
 std::unique_ptr<MapOutput> MakeOutput(Format format, TextFile& text, const HeightRows& heights) {
   switch (format) {
-    case Format::kAsc: return std::make_unique<AscOutput>(text, heights);
-    case Format::kPng: return std::make_unique<PngOutput>(text, heights);
-    case Format::kPreview: break;
+    case Format::kAsc:
+      return std::make_unique<AscOutput>(text, heights);
+    case Format::kPng:
+      return std::make_unique<PngOutput>(text, heights);
+    case Format::kPreview:
+      break;
   }
   return std::make_unique<PreviewOutput>(text);
 }
@@ -108,15 +111,15 @@ TEST_P(PngOutputSizeTest, EveryPixelIsItsPointsHeight) {
   EXPECT_EQ(wrong, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, PngOutputSizeTest,
-    ::testing::Values(PngSizeCase{"OnePixel", 1, 1}, PngSizeCase{"SmallGrid", 9, 4},
-                      PngSizeCase{"AMillionWide", 1000000, 1},
-                      // libpng's own limit is a million a side: past it only
-                      // when the encoder lifts that limit before the header.
-                      PngSizeCase{"WiderThanAMillion", 1000001, 2},
-                      PngSizeCase{"TallerThanAMillion", 1, 1000003}),
-    [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Sizes, PngOutputSizeTest,
+                         ::testing::Values(PngSizeCase{"OnePixel", 1, 1},
+                                           PngSizeCase{"SmallGrid", 9, 4},
+                                           PngSizeCase{"AMillionWide", 1000000, 1},
+                                           // libpng's own limit is a million a side: past it only
+                                           // when the encoder lifts that limit before the header.
+                                           PngSizeCase{"WiderThanAMillion", 1000001, 2},
+                                           PngSizeCase{"TallerThanAMillion", 1, 1000003}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 struct LeastSizeCase {
   const char* label;
@@ -136,11 +139,12 @@ TEST_P(LeastSizeTest, NoFileIsSmallerThanItsBound) {
   const std::string path = dir.File("m.out");
   std::uint64_t least = 0;
   std::optional<SpaceClaim> scratch;
-  WriteMap(c.format, path, c.columns, c.rows, [&c](std::int64_t, std::int64_t) { return c.height; },
-           [&](const MapOutput& output) {
-             least = output.LeastFileBytes();
-             scratch = output.ScratchClaim();
-           });
+  WriteMap(
+      c.format, path, c.columns, c.rows, [&c](std::int64_t, std::int64_t) { return c.height; },
+      [&](const MapOutput& output) {
+        least = output.LeastFileBytes();
+        scratch = output.ScratchClaim();
+      });
 
   const std::uint64_t size = testing::ReadFileBytes(path).size();
   if (c.exact) {
@@ -153,17 +157,16 @@ TEST_P(LeastSizeTest, NoFileIsSmallerThanItsBound) {
   EXPECT_FALSE(scratch.has_value());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, LeastSizeTest,
-    ::testing::Values(
-        // "0" is the shortest value: the grid's bound is its size.
-        LeastSizeCase{"GridOfZeros", Format::kAsc, 7, 3, 0, true},
-        LeastSizeCase{"GridOfWholeMillimetres", Format::kAsc, 1, 4, 360, true},
-        LeastSizeCase{"GridOfLongerValues", Format::kAsc, 7, 3, 1, false},
-        LeastSizeCase{"LevelPng", Format::kPng, 300, 200, 5, false},
-        LeastSizeCase{"OnePixelPng", Format::kPng, 1, 1, 0, false},
-        LeastSizeCase{"LevelPreview", Format::kPreview, 3000, 5, 5, false}),
-    [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Formats, LeastSizeTest,
+                         ::testing::Values(
+                             // "0" is the shortest value: the grid's bound is its size.
+                             LeastSizeCase{"GridOfZeros", Format::kAsc, 7, 3, 0, true},
+                             LeastSizeCase{"GridOfWholeMillimetres", Format::kAsc, 1, 4, 360, true},
+                             LeastSizeCase{"GridOfLongerValues", Format::kAsc, 7, 3, 1, false},
+                             LeastSizeCase{"LevelPng", Format::kPng, 300, 200, 5, false},
+                             LeastSizeCase{"OnePixelPng", Format::kPng, 1, 1, 0, false},
+                             LeastSizeCase{"LevelPreview", Format::kPreview, 3000, 5, 5, false}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 TEST(HeightRowsTest, ClaimsAScratchFileOnlyWhenItKeepsOne) {
   testing::TempDir dir;

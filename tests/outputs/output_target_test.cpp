@@ -1,10 +1,11 @@
 // Outputs that are descriptors the process holds, names behind long links,
 // and the room an output needs.
+#include "outputs/files/output_target.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -17,7 +18,6 @@
 #include "foundation/errors.h"
 #include "outputs/files/disk_space.h"
 #include "outputs/files/output_file.h"
-#include "outputs/files/output_target.h"
 #include "tests/support/test_support.h"
 
 namespace pelmoro {
@@ -97,13 +97,11 @@ INSTANTIATE_TEST_SUITE_P(
                        [](int fd, const TempDir&) { return "/dev/fd/" + std::to_string(fd); }},
         DescriptorCase{"ProcPid", Opened::kAppending,
                        [](int fd, const TempDir&) {
-                         return "/proc/" + std::to_string(::getpid()) + "/fd/" +
-                                std::to_string(fd);
+                         return "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(fd);
                        }},
-        DescriptorCase{"ThreadSelf", Opened::kTruncated,
-                       [](int fd, const TempDir&) {
-                         return "/proc/thread-self/fd/" + std::to_string(fd);
-                       }},
+        DescriptorCase{
+            "ThreadSelf", Opened::kTruncated,
+            [](int fd, const TempDir&) { return "/proc/thread-self/fd/" + std::to_string(fd); }},
         DescriptorCase{"LinkToDevFd", Opened::kAppending,
                        [](int fd, const TempDir& dir) {
                          const std::string link = dir.File("fd-link");
@@ -152,7 +150,8 @@ void PrintTo(const SpaceCase& c, std::ostream* os) { *os << c.label; }
 class OutputSpaceTest : public ::testing::TestWithParam<SpaceCase> {};
 
 bool SameDisk(const std::filesystem::path& a, const std::filesystem::path& b) {
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev;
 }
 
@@ -225,7 +224,9 @@ INSTANTIATE_TEST_SUITE_P(
         SpaceCase{"DeviceHasNoLimit", {{Place::kDevice, 0, kExabyte}}, {}},
         SpaceCase{"TwoThatFitOnlyAlone", {{Place::kFolder, 0.6}, {Place::kFolder, 0.6}}, {0, 1}},
         SpaceCase{"ThreeOnOneDiskBesideADevice",
-                  {{Place::kFolder, 0.4}, {Place::kDevice, 0, kExabyte}, {Place::kFolder, 0.4},
+                  {{Place::kFolder, 0.4},
+                   {Place::kDevice, 0, kExabyte},
+                   {Place::kFolder, 0.4},
                    {Place::kFolder, 0.4}},
                   {0, 2, 3}},
         SpaceCase{"OneOnEachDisk", {{Place::kFolder, 0.6}, {Place::kScratchDisk, 0.6}}, {}},

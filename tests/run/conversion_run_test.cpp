@@ -95,9 +95,9 @@ TEST(RunConversionTest, WorkedExample) {
   // Reading (total unknown), scanning its 3 rows, closing; a triangle, then
   // three rows and the scan's closing reset are the steps counted.
   using Phase = std::pair<RunPhase, std::int64_t>;
-  EXPECT_EQ(driver.phases, (std::vector<Phase>{{RunPhase::kReading, 0},
-                                                {RunPhase::kScanning, 3},
-                                                {RunPhase::kClosing, 0}}));
+  EXPECT_EQ(driver.phases,
+            (std::vector<Phase>{
+                {RunPhase::kReading, 0}, {RunPhase::kScanning, 3}, {RunPhase::kClosing, 0}}));
   EXPECT_EQ(driver.steps, (std::vector<std::int64_t>{1, 1, 2, 3, 3}));
 }
 
@@ -105,8 +105,9 @@ TEST(RunConversionTest, SecondRunBoundsComeFromItsOwnModel) {
   TempDir dir;
   GeometryStore store;
   FakeDriver driver;
-  RunConversion(store, {dir.Write("deep.stl", "vertex 0 0 -5\nvertex 1 0 -5\nvertex 0 1 -5\n"),
-                        dir.File("deep.hzm"), 40},
+  RunConversion(store,
+                {dir.Write("deep.stl", "vertex 0 0 -5\nvertex 1 0 -5\nvertex 0 1 -5\n"),
+                 dir.File("deep.hzm"), 40},
                 driver);
   EXPECT_EQ(store.bounds().z_min, -199);
   RunConversion(store, {dir.Write("w.stl", kWorkedStl), dir.File("w.hzm"), 40}, driver);
@@ -151,9 +152,9 @@ class RunFailureTest : public ::testing::TestWithParam<FailureCase> {};
 TEST_P(RunFailureTest, LeavesTheTargetIntact) {
   TempDir dir;
   const FailureCase& c = GetParam();
-  const std::string input =
-      c.input_text.empty() && !c.input_exists ? dir.File("missing.stl")
-                                              : dir.Write("in.stl", c.input_text);
+  const std::string input = c.input_text.empty() && !c.input_exists
+                                ? dir.File("missing.stl")
+                                : dir.Write("in.stl", c.input_text);
   const std::string output = c.output == "=input" ? input : dir.File(c.output);
   if (c.output == "old.hzm") dir.Write("old.hzm", "earlier work\r\n");
   const auto before = testing::ListFolder(dir.path());
@@ -183,9 +184,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"MissingOutputFolder", kWorkedStl, "no/such/folder/x.hzm",
                     "不正なファイル名です"},
         FailureCase{"OutputIsInput", kWorkedStl, "=input", ""},
-        FailureCase{"BadNumberHalfWay",
-                    std::string(kWorkedStl) + "vertex 1 2 3\nvertex 1 two 3\n", "old.hzm",
-                    "'two' は浮動小数点数ではありません"},
+        FailureCase{"BadNumberHalfWay", std::string(kWorkedStl) + "vertex 1 2 3\nvertex 1 two 3\n",
+                    "old.hzm", "'two' は浮動小数点数ではありません"},
         FailureCase{"EmptyFile", std::string(), "old.hzm", "not an STL file: the file is empty",
                     true},
         FailureCase{"PlainText", "a shopping list\nbread\n", "old.hzm",
@@ -198,11 +198,11 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"TruncatedBinary",
                     testing::BinaryStl({{0, 0, 0, 1, 0, 0, 0, 1, 0}}, "solid x", 2), "old.hzm",
                     "truncated binary STL: the header promises 2 triangles, the file holds 1"},
-        FailureCase{"NanInBinary",
-                    testing::BinaryStl({{0, 0, 0, 1, 0, 0, 0, 1, 0},
-                                        {0, 0, 0, 1, std::numeric_limits<float>::quiet_NaN(), 0,
-                                         0, 1, 0}}),
-                    "old.hzm", "triangle 2: vertex 2 y is not a number (nan)"}),
+        FailureCase{
+            "NanInBinary",
+            testing::BinaryStl({{0, 0, 0, 1, 0, 0, 0, 1, 0},
+                                {0, 0, 0, 1, std::numeric_limits<float>::quiet_NaN(), 0, 0, 1, 0}}),
+            "old.hzm", "triangle 2: vertex 2 y is not a number (nan)"}),
     [](const auto& info) { return info.param.name; });
 
 TEST(RunConversionTest, OutputIsInputMessageNamesTheFile) {

@@ -51,19 +51,23 @@ bool ParsePoint(std::string_view line, long long v[3]) {
                                        const ConversionResult& result) {
   std::string_view line;
   for (const char* header : {"VERSION=6", "T", "O", "O", "L", "1", "S"}) {
-    if (!NextLine(text, line) || line != header) return ::testing::AssertionFailure() << "header " << line;
+    if (!NextLine(text, line) || line != header)
+      return ::testing::AssertionFailure() << "header " << line;
   }
   long long v[3];
   for (long long row = 0; row < result.lattice.rows; ++row) {
     for (long long column = 0; column < result.lattice.columns; ++column) {
       if (!NextLine(text, line) || !ParsePoint(line, v) || v[0] != b.x_min + column * pitch ||
           v[1] != b.y_min + row * pitch || v[2] < b.z_min) {
-        return ::testing::AssertionFailure() << "row " << row << " point " << column << ": " << line;
+        return ::testing::AssertionFailure()
+               << "row " << row << " point " << column << ": " << line;
       }
     }
-    if (!NextLine(text, line) || line != "S") return ::testing::AssertionFailure() << "row end " << line;
+    if (!NextLine(text, line) || line != "S")
+      return ::testing::AssertionFailure() << "row end " << line;
   }
-  if (!text.empty()) return ::testing::AssertionFailure() << text.size() << " bytes after the last row";
+  if (!text.empty())
+    return ::testing::AssertionFailure() << text.size() << " bytes after the last row";
   return ::testing::AssertionSuccess();
 }
 
@@ -90,7 +94,8 @@ TEST(CorpusConversionTest, EveryFileAtTwoPitchesInBothModes) {
         testing::FakeDriver driver;
         driver.surface = surface;
         const std::string output = dir.File("out.hzm");
-        const ConversionResult result = RunConversion(store, {file.string(), output, pitch}, driver);
+        const ConversionResult result =
+            RunConversion(store, {file.string(), output, pitch}, driver);
         EXPECT_EQ(result.outcome, RunOutcome::kComplete);
         EXPECT_TRUE(HasTheShape(testing::MappedFile(output).bytes(), store.bounds(), pitch, result))
             << file.filename() << " pitch " << pitch << " surface " << surface;

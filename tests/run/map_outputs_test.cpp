@@ -1,5 +1,7 @@
 // One run writing the height map together with the PNG, the ESRI grid and
 // the preview: every file from the same scan, all kept or all abandoned.
+#include "run/map_outputs.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -13,7 +15,6 @@
 #include "outputs/files/disk_space.h"
 #include "outputs/formats/hzm_size.h"
 #include "run/conversion_run.h"
-#include "run/map_outputs.h"
 #include "tests/support/fake_driver.h"
 #include "tests/support/map_readers.h"
 #include "tests/support/test_support.h"
@@ -88,8 +89,8 @@ TEST_P(AllFormatsTest, EveryOutputHoldsTheHeightMapsHeights) {
 INSTANTIATE_TEST_SUITE_P(
     Models, AllFormatsTest,
     ::testing::Values(
-        ModelCase{"WorkedExample", Facet("0.1 0.1 1", "2.1 0.1 1", "0.1 2.1 1"), 40,
-                  "1", "0", "1638.375", "0", "0"},
+        ModelCase{"WorkedExample", Facet("0.1 0.1 1", "2.1 0.1 1", "0.1 2.1 1"), 40, "1", "0",
+                  "1638.375", "0", "0"},
         // Below zero and to the lower left of the origin; uneven rows.
         ModelCase{"BelowAndLeftOfTheOrigin",
                   Facet("-2 -1 -3", "4 -1 5", "-2 3 2") + Facet("4 -1 5", "4 3 -1", "-2 3 2"),
@@ -97,15 +98,17 @@ INSTANTIATE_TEST_SUITE_P(
                   // towards zero (-3 mm is -119 units).
                   20, "0.5", "-2.975", "1635.4", "-1.975", "-0.975"},
         // Range 65535 units: pixel = z - z low still.
-        ModelCase{"RangeJustFits",
-                  Facet("0 0 0", "3 0 1638.375", "0 3 819") + Facet("3 0 1638.375", "3 3 0", "0 3 819"),
-                  40, "1", "0", "1638.375", "0", "0"},
+        ModelCase{
+            "RangeJustFits",
+            Facet("0 0 0", "3 0 1638.375", "0 3 819") + Facet("3 0 1638.375", "3 3 0", "0 3 819"),
+            40, "1", "0", "1638.375", "0", "0"},
         // Range 65536 units: scaled, half rounding up.
         ModelCase{"RangeJustOver",
                   Facet("0 0 0", "3 0 1638.4", "0 3 819") + Facet("3 0 1638.4", "3 3 0", "0 3 819"),
                   40, "1", "0", "1638.4", "0", "0"},
         // 0 to 2000 mm in 0.1 mm steps: 80,000 units over 21 x 21 points.
-        ModelCase{"TallRamp", Facet("0 0 0", "2 0 2000", "0 2 1000") + Facet("2 0 2000", "2 2 0", "0 2 1000"),
+        ModelCase{"TallRamp",
+                  Facet("0 0 0", "2 0 2000", "0 2 1000") + Facet("2 0 2000", "2 2 0", "0 2 1000"),
                   4, "0.1", "0", "2000", "0", "0"}),
     [](const auto& info) { return std::string(info.param.label); });
 
@@ -173,8 +176,8 @@ INSTANTIATE_TEST_SUITE_P(
         OutputFailureCase{"ThirdInMissingFolder", {"m.hzm", "m.png", "gone/m.asc"}, "gone/m.asc"},
         OutputFailureCase{"SecondIsAFolder", {"m.hzm", "folder.png", "m.asc"}, "folder.png"},
         OutputFailureCase{"MainInMissingFolder", {"gone/m.hzm", "m.png"}, "gone/m.hzm"},
-        OutputFailureCase{"PngMainWithGridInMissingFolder", {"m.png", "m.asc", "no/m.asc"},
-                          "no/m.asc"}),
+        OutputFailureCase{
+            "PngMainWithGridInMissingFolder", {"m.png", "m.asc", "no/m.asc"}, "no/m.asc"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // Rows handed on to every output directly, as a scan would: three points
@@ -251,21 +254,36 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FinishFailureCase{"PngAfterTheHeightMap",
                           {{"m.hzm", OutputFormat::kHzm}, {"m.png", OutputFormat::kPng}},
-                          0, "m.png", 0, kNoRows},
+                          0,
+                          "m.png",
+                          0,
+                          kNoRows},
         FinishFailureCase{"PngAsTheMainOutput",
                           {{"m.png", OutputFormat::kPng}, {"m.asc", OutputFormat::kAsc}},
-                          0, "m.png", 0, kNoRows},
+                          0,
+                          "m.png",
+                          0,
+                          kNoRows},
         FinishFailureCase{"PreviewAfterTheGrid",
                           {{"m.asc", OutputFormat::kAsc}, {"p.png", OutputFormat::kPreview}},
-                          0, "p.png", 0, kNoRows},
+                          0,
+                          "p.png",
+                          0,
+                          kNoRows},
         FinishFailureCase{"TwoFailTheFirstIsNamed",
                           {{"m.hzm", OutputFormat::kHzm},
                            {"m.png", OutputFormat::kPng},
                            {"n.png", OutputFormat::kPng}},
-                          0, "m.png", 0, kNoRows},
+                          0,
+                          "m.png",
+                          0,
+                          kNoRows},
         FinishFailureCase{"GridOnAFullDevice",
                           {{"m.hzm", OutputFormat::kHzm}, {"/dev/full", OutputFormat::kAsc}},
-                          2, "/dev/full", 112, ""}),
+                          2,
+                          "/dev/full",
+                          112,
+                          ""}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // The room every output takes is checked before the scan, summed over the
@@ -348,22 +366,25 @@ INSTANTIATE_TEST_SUITE_P(
         SpaceCheckCase{"HeightMap", {{"m.hzm", OutputFormat::kHzm}}, 0, {"m.hzm"}},
         SpaceCheckCase{"PngAsTheMainOutput", {{"m.png", OutputFormat::kPng}}, 0, {"m.png"}},
         SpaceCheckCase{"GridAlso",
-                       {{"/dev/null", OutputFormat::kHzm}, {"m.asc", OutputFormat::kAsc}}, 0,
+                       {{"/dev/null", OutputFormat::kHzm}, {"m.asc", OutputFormat::kAsc}},
+                       0,
                        {"m.asc"}},
         SpaceCheckCase{"PngAlso",
-                       {{"/dev/null", OutputFormat::kHzm}, {"m.png", OutputFormat::kPng}}, 0,
+                       {{"/dev/null", OutputFormat::kHzm}, {"m.png", OutputFormat::kPng}},
+                       0,
                        {"m.png"}},
         SpaceCheckCase{"PreviewStaysSmall",
-                       {{"/dev/null", OutputFormat::kHzm}, {"p.png", OutputFormat::kPreview}}, 0,
+                       {{"/dev/null", OutputFormat::kHzm}, {"p.png", OutputFormat::kPreview}},
+                       0,
                        {}},
         SpaceCheckCase{"DeviceHasNoLimit", {{"/dev/null", OutputFormat::kHzm}}, 0, {}},
         // Heights past the memory go to a scratch file beside the output,
         // a file all the same, wherever the output lies.
         SpaceCheckCase{"GridOnADevice", {{"/dev/null", OutputFormat::kAsc}}, 0, {"/dev/null"}},
-        SpaceCheckCase{"OneHeightMapOfAThirdOfTheDisk", {{"a.hzm", OutputFormat::kHzm}}, 0.35,
-                       {}},
+        SpaceCheckCase{"OneHeightMapOfAThirdOfTheDisk", {{"a.hzm", OutputFormat::kHzm}}, 0.35, {}},
         SpaceCheckCase{"TwoThatFitOnlyAlone",
-                       {{"a.hzm", OutputFormat::kHzm}, {"b.hzm", OutputFormat::kHzm}}, 0.6,
+                       {{"a.hzm", OutputFormat::kHzm}, {"b.hzm", OutputFormat::kHzm}},
+                       0.6,
                        {"a.hzm", "b.hzm"}}),
     [](const auto& info) { return std::string(info.param.label); });
 

@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "engine/triangle_metrics.h"
 #include "engine/read/vertex_line.h"
+#include "engine/triangle_metrics.h"
 #include "foundation/errors.h"
 #include "foundation/real.h"
 #include "foundation/text.h"
@@ -83,10 +83,10 @@ class LineReading {
 
   bool StopAfterTriangle() {
     const std::int64_t position = TextPositionInBlocks(file_);
-    const int progress =
-        blocks_ <= 0 ? 0
-                     : static_cast<int>(TruncateReal(static_cast<Real>(position) /
-                                                     static_cast<Real>(blocks_) * 100));
+    const int progress = blocks_ <= 0
+                             ? 0
+                             : static_cast<int>(TruncateReal(static_cast<Real>(position) /
+                                                             static_cast<Real>(blocks_) * 100));
     driver_.SetProgress(progress, triangles_);
     driver_.ProcessMessages();
     return driver_.StopRequested();

@@ -126,8 +126,8 @@ std::pair<std::size_t, std::size_t> ShapeOf(const std::vector<MapPoint>& points)
 }
 
 std::string Where(std::size_t index, const MapPoint& p) {
-  return "point " + std::to_string(index) + " (" + std::to_string(p.x) + "," +
-         std::to_string(p.y) + "," + std::to_string(p.z) + ")";
+  return "point " + std::to_string(index) + " (" + std::to_string(p.x) + "," + std::to_string(p.y) +
+         "," + std::to_string(p.z) + ")";
 }
 
 }  // namespace

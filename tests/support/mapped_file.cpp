@@ -10,7 +10,7 @@ namespace pelmoro::testing {
 MappedFile::MappedFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return;
-  struct stat st{};
+  struct stat st {};
   if (::fstat(fd, &st) == 0 && st.st_size > 0) {
     void* p = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
     if (p != MAP_FAILED) {

@@ -15,8 +15,7 @@ namespace pelmoro::testing {
 // "x,y,z" points separated by spaces, one text per piece.
 class PointListFormatter : public RowFormatter {
  public:
-  void FormatPiece(const Lattice& lattice, const RowPiece& piece,
-                   RowText& out) const override;
+  void FormatPiece(const Lattice& lattice, const RowPiece& piece, RowText& out) const override;
   std::size_t MaxBytesPerPoint() const override { return 36; }
 };
 

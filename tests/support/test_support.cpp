@@ -18,8 +18,8 @@ TempDir::TempDir() : TempDir(fs::temp_directory_path()) {}
 TempDir::TempDir(const fs::path& base) {
   static std::atomic<int> counter{0};
   for (int attempt = 0;; ++attempt) {
-    fs::path candidate = base / ("pelmoro-test-" + std::to_string(::getpid()) + "-" +
-                                 std::to_string(counter++));
+    fs::path candidate =
+        base / ("pelmoro-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
     std::error_code ec;
     if (fs::create_directory(candidate, ec)) {
       path_ = candidate;
@@ -34,7 +34,8 @@ TempDir::~TempDir() {
   // Restore permissions a test may have taken away, so removal succeeds.
   for (auto it = fs::recursive_directory_iterator(path_, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (it->is_directory(ec)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    if (it->is_directory(ec))
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
   }
   fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
   fs::remove_all(path_, ec);
@@ -58,7 +59,8 @@ std::string ReadFileBytes(const std::string& path) {
 
 std::vector<std::string> ListFolder(const fs::path& folder) {
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(folder))
+    names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }
