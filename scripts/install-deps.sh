@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake make git
   clang-14 libclang-rt-14-dev llvm-14  # the fuzz targets: libFuzzer, the sanitizers, llvm-symbolizer
+  clang-format-14  # the format check
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libpng-dev libisal-dev pkgconf

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the normal build
+# Installs what is missing, checks that the sources are formatted by the
+# checked-in .clang-format, builds, and runs every test: the normal build
 # (window included, headless), then the engine's tests under ASan and UBSan,
 # then the Debian package: built by package.sh, checked by check-package.sh;
 # then the threaded code's tests under TSan, and last the fuzz targets, each
@@ -11,6 +12,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 strict=(-DPELMORO_WERROR=ON)
+
+bash "$root/scripts/install-deps.sh"
+bash "$root/scripts/check-format.sh"
 
 bash "$root/scripts/build.sh" "$root/build" "${strict[@]}"
 (cd "$root/build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs")
