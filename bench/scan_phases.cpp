@@ -61,7 +61,7 @@ double TimeScanToFile(const GeometryStore& store, int pitch, std::int32_t count,
   const Clock::time_point start = Clock::now();
   OpenHeightMap(file, out);
   HzmWriter sink(file);
-  ScanHeightMap(store, pitch, count, driver, sink, options);
+  ScanHeightMap(store, LatticeOver(store.bounds(), pitch), count, driver, sink, options);
   CloseHeightMap(file);
   return SecondsSince(start);
 }
@@ -98,7 +98,7 @@ ReferenceSample SampleReference(GeometryStore& store, int pitch, std::int32_t co
     store.bounds().y_max = y;
     CaptureSink sink;
     const Clock::time_point start = Clock::now();
-    ScanHeightMapReference(store, pitch, count, driver, sink);
+    ScanHeightMapReference(store, LatticeOver(store.bounds(), pitch), count, driver, sink);
     sample.seconds += SecondsSince(start);
     sample.texts.push_back(std::move(sink.captured));
   }

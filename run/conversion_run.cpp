@@ -58,7 +58,7 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
   // they were.
   outputs.RequireSpace();
   driver.PhaseStarted(RunPhase::kScanning, result.lattice.rows);
-  ScanHeightMap(store, request.pitch, result.triangles, driver, outputs.sink(), request.scan);
+  ScanHeightMap(store, result.lattice, result.triangles, driver, outputs.sink(), request.scan);
   // Getting a large map onto the disk takes a while: the front end stays
   // responsive meanwhile.
   driver.PhaseStarted(RunPhase::kClosing, 0);

@@ -8,7 +8,7 @@ std::uint64_t MeasureHeightMapBytes(const GeometryStore& store, const Lattice& l
                                     std::int32_t count, RunDriver& driver,
                                     const ScanOptions& options) {
   HzmByteCounter counter(lattice);
-  ScanHeightMap(store, lattice.pitch, count, driver, counter, options);
+  ScanHeightMap(store, lattice, count, driver, counter, options);
   return counter.bytes();
 }
 

@@ -5,6 +5,7 @@
 #include "engine/scan/row_sweep.h"
 #include "engine/scan/scan_row.h"
 #include "engine/worker_threads.h"
+#include "foundation/assert.h"
 
 namespace pelmoro {
 
@@ -31,10 +32,10 @@ std::int32_t PointHeight(const GeometryStore& store, std::int32_t count, std::in
 // there.
 class ReferenceRows {
  public:
-  ReferenceRows(const GeometryStore& store, int pitch, std::int32_t count, RunDriver& driver,
-                const RowSink& sink, std::int64_t piece_columns)
+  ReferenceRows(const GeometryStore& store, const Lattice& lattice, std::int32_t count,
+                RunDriver& driver, const RowSink& sink, std::int64_t piece_columns)
       : store_(store),
-        lattice_(LatticeOver(store.bounds(), pitch)),
+        lattice_(lattice),
         layout_(lattice_, piece_columns),
         count_(count),
         driver_(driver),
@@ -115,22 +116,29 @@ int ThreadsFor(const ScanOptions& options) {
   return options.threads > 0 ? options.threads : CoreCount();
 }
 
+// The caller made the lattice once, over the bounds the scan reads.
+void CheckLatticeOfStore(const GeometryStore& store, const Lattice& lattice) {
+  PELMORO_ASSERT(lattice == LatticeOver(store.bounds(), lattice.pitch));
+}
+
 }  // namespace
 
-void ScanHeightMapReference(const GeometryStore& store, int pitch, std::int32_t count,
+void ScanHeightMapReference(const GeometryStore& store, const Lattice& lattice, std::int32_t count,
                             RunDriver& driver, RowSink& sink) {
-  ReferenceRows rows(store, pitch, count, driver, sink, ScanOptions{}.piece_columns);
+  CheckLatticeOfStore(store, lattice);
+  ReferenceRows rows(store, lattice, count, driver, sink, ScanOptions{}.piece_columns);
   DriveRows(driver, sink, rows);
 }
 
-void ScanHeightMap(const GeometryStore& store, int pitch, std::int32_t count, RunDriver& driver,
-                   RowSink& sink, const ScanOptions& options) {
+void ScanHeightMap(const GeometryStore& store, const Lattice& lattice, std::int32_t count,
+                   RunDriver& driver, RowSink& sink, const ScanOptions& options) {
+  CheckLatticeOfStore(store, lattice);
   if (options.reference) {
-    ReferenceRows rows(store, pitch, count, driver, sink, options.piece_columns);
+    ReferenceRows rows(store, lattice, count, driver, sink, options.piece_columns);
     DriveRows(driver, sink, rows);
     return;
   }
-  const ScanPlan plan(store, pitch, count, options.piece_columns);
+  const ScanPlan plan(store, lattice, count, options.piece_columns);
   const int threads = ThreadsFor(options);
   if (threads > 1) {
     RowPipeline rows(plan, sink.formatters(), threads, driver);

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "engine/run_driver.h"
+#include "engine/scan/lattice.h"
 #include "engine/scan/row_sink.h"
 #include "foundation/geometry_store.h"
 
@@ -19,8 +20,8 @@ struct ScanOptions {
   std::int64_t piece_columns = std::int64_t{1} << 16;
 };
 
-// Scans rows y = y min, y min + pitch, ... <= y max and in each the points
-// x = x min, ... <= x max (grid units), handing each row's heights to the
+// Scans the lattice's rows y = y min, y min + pitch, ... <= y max and in
+// each the points x = x min, ... <= x max (grid units), handing each row's heights to the
 // sink. A point's height is the highest covering triangle's plane height
 // or, while the driver wants the first covering triangle, that triangle's;
 // never below z min. After every row: progress TruncateReal(y / y max *
@@ -30,20 +31,21 @@ struct ScanOptions {
 // about every 50 ms, and a stop seen then drops the rows beyond the one
 // awaited. Rows travel in pieces (ScanOptions::piece_columns); the mode is
 // read once per row, before its first piece.
-// pitch: 1..255 grid units; count: triangles 0..count-1 of the store.
+// lattice: LatticeOver(store.bounds(), pitch), made by the caller, which
+// needs it before the scan; count: triangles 0..count-1 of the store.
 // Rows are computed by a sweep over the triangles crossing each row, ahead
 // of time on worker threads when threads allow, formatted there by the
 // sink's formatters; rows computed in a mode that has changed since are
 // computed again. Raises what the sink and the driver raise, and
 // std::bad_alloc when memory runs out (on a worker thread too); a worker
 // thread that cannot be started leaves the scan to fewer.
-void ScanHeightMap(const GeometryStore& store, int pitch, std::int32_t count, RunDriver& driver,
-                   RowSink& sink, const ScanOptions& options = {});
+void ScanHeightMap(const GeometryStore& store, const Lattice& lattice, std::int32_t count,
+                   RunDriver& driver, RowSink& sink, const ScanOptions& options = {});
 
 // The plain scan: asks every triangle at every grid point, in table order,
 // reading the driver's mode at every covering triangle. The reference for
 // the sweep.
-void ScanHeightMapReference(const GeometryStore& store, int pitch, std::int32_t count,
+void ScanHeightMapReference(const GeometryStore& store, const Lattice& lattice, std::int32_t count,
                             RunDriver& driver, RowSink& sink);
 
 }  // namespace pelmoro

@@ -18,6 +18,7 @@ struct Lattice {
   std::int64_t X(std::int64_t column) const { return x_min + column * pitch; }
   std::int64_t Y(std::int64_t row) const { return y_min + row * pitch; }
   std::int64_t points() const { return columns * rows; }
+  bool operator==(const Lattice&) const = default;
 };
 
 // The lattice over the bounds: floor((max - min) / pitch) + 1 columns and

@@ -18,14 +18,14 @@ bool LevelAtFloor(const Triangle& t, std::int32_t z_min) {
   return d != 0 && magnitude < (Int128{1} << 32) && magnitude * z_far < (Int128{1} << 53);
 }
 
-ScanPlan::ScanPlan(const GeometryStore& s, int p, std::int32_t n, std::int64_t piece_columns)
+ScanPlan::ScanPlan(const GeometryStore& s, const Lattice& l, std::int32_t n,
+                   std::int64_t piece_columns)
     : store(s),
-      lattice(LatticeOver(s.bounds(), p)),
+      lattice(l),
       layout(lattice, piece_columns),
       count(n),
       z_min(s.bounds().z_min),
-      inverse_pitch(1.0 / p) {
-  const ModelBounds& b = s.bounds();
+      inverse_pitch(1.0 / l.pitch) {
   for (std::int32_t i = n - 1; i >= 0 && last_raising < 0; --i) {
     const auto row = static_cast<std::size_t>(i);
     if (s.metrics(row).area_key != 0.0 && !LevelAtFloor(s.triangle(row), z_min)) last_raising = i;
@@ -36,8 +36,8 @@ ScanPlan::ScanPlan(const GeometryStore& s, int p, std::int32_t n, std::int64_t p
   const std::int64_t rows = lattice.rows;
   const auto first_row = [&](std::int32_t i) {
     const std::int64_t above =
-        s.triangle(static_cast<std::size_t>(i)).v[2].y - std::int64_t{b.y_min};
-    return std::clamp<std::int64_t>(CeilByPitch(above, p), 0, rows);
+        s.triangle(static_cast<std::size_t>(i)).v[2].y - std::int64_t{lattice.y_min};
+    return std::clamp<std::int64_t>(CeilByPitch(above, lattice.pitch), 0, rows);
   };
   if (rows > 4 * std::int64_t{n} + 1024) {
     std::vector<std::uint64_t> keys(static_cast<std::size_t>(n));

@@ -12,9 +12,11 @@
 namespace pelmoro {
 
 struct ScanPlan {
-  // pitch: 1..255 grid units; count: triangles 0..count-1 of the store;
-  // rows wider than piece_columns are computed in pieces of that many.
-  ScanPlan(const GeometryStore& store, int pitch, std::int32_t count, std::int64_t piece_columns);
+  // lattice: LatticeOver(store.bounds(), pitch); count: triangles
+  // 0..count-1 of the store; rows wider than piece_columns are computed in
+  // pieces of that many.
+  ScanPlan(const GeometryStore& store, const Lattice& lattice, std::int32_t count,
+           std::int64_t piece_columns);
 
   const GeometryStore& store;
   Lattice lattice;

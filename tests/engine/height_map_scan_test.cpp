@@ -30,7 +30,7 @@ TEST(ScanHeightMapTest, WorkedExampleRows) {
   FillStore(store, {kWorked});
   FakeDriver driver;
   RecordingSink sink;
-  ScanHeightMap(store, 40, 1, driver, sink);
+  ScanHeightMap(store, LatticeOver(store.bounds(), 40), 1, driver, sink);
   EXPECT_EQ(sink.rows, (std::vector<std::string>{"0,0,0 40,0,0 80,0,0", "0,40,0 40,40,40 80,40,0",
                                                  "0,80,0 40,80,0 80,80,0"}));
   // y / y max * 100 after each row (40, 80, 120 over 84), then back to 0.
@@ -59,7 +59,7 @@ TEST_P(SurfaceModeTest, HighestOrFirstCovering) {
   FakeDriver driver;
   driver.surface = GetParam().surface;
   RecordingSink sink;
-  ScanHeightMap(store, 100, 2, driver, sink);
+  ScanHeightMap(store, LatticeOver(store.bounds(), 100), 2, driver, sink);
   ASSERT_EQ(sink.rows.size(), 2u);
   EXPECT_EQ(sink.rows[0], "0,0," + std::to_string(GetParam().expected) + " 100,0," +
                               std::to_string(GetParam().expected));
@@ -80,7 +80,7 @@ TEST(ScanHeightMapTest, SurfaceReadLiveTakesEffectFromNextRow) {
   FakeDriver driver;
   driver.on_pass = [&](int pass) { driver.surface = pass == 1; };
   RecordingSink sink;
-  ScanHeightMap(store, 50, 2, driver, sink);
+  ScanHeightMap(store, LatticeOver(store.bounds(), 50), 2, driver, sink);
   ASSERT_EQ(sink.rows.size(), 3u);
   EXPECT_EQ(sink.rows[0], "0,0,80 50,0,80 100,0,80");      // Surface off
   EXPECT_EQ(sink.rows[1], "0,50,40 50,50,40 100,50,0");    // turned on after row 1
@@ -95,7 +95,7 @@ TEST(ScanHeightMapTest, UncoveredPointsTakeZMin) {
   FillStore(store, {deep, shallow});
   FakeDriver driver;
   RecordingSink sink;
-  ScanHeightMap(store, 40, 2, driver, sink);
+  ScanHeightMap(store, LatticeOver(store.bounds(), 40), 2, driver, sink);
   EXPECT_EQ(sink.rows[0], "0,0,-100 40,0,-100 80,0,-100");
   EXPECT_EQ(sink.rows[2], "0,80,-100 40,80,-400 80,80,-400");
 }
@@ -105,7 +105,7 @@ TEST(ScanHeightMapTest, OnlyCountedTrianglesAreConsulted) {
   FillStore(store, {kWorked, Triangle{{{0, 0, 999}, {84, 0, 999}, {0, 84, 999}}}});
   FakeDriver driver;
   RecordingSink sink;
-  ScanHeightMap(store, 40, 1, driver, sink);
+  ScanHeightMap(store, LatticeOver(store.bounds(), 40), 1, driver, sink);
   EXPECT_EQ(sink.rows[1], "0,40,0 40,40,40 80,40,0");
 }
 
@@ -115,7 +115,7 @@ TEST(ScanHeightMapTest, StopAfterRowInProgress) {
   FakeDriver driver;
   driver.on_pass = [&](int pass) { driver.stop = pass == 2; };
   RecordingSink sink;
-  ScanHeightMap(store, 40, 1, driver, sink);
+  ScanHeightMap(store, LatticeOver(store.bounds(), 40), 1, driver, sink);
   EXPECT_EQ(sink.rows.size(), 2u);
   EXPECT_EQ(driver.progress.back(), 0);
 }
@@ -126,7 +126,7 @@ TEST(ScanHeightMapTest, StopAlreadyRequestedWritesOneRow) {
   FakeDriver driver;
   driver.stop = true;
   RecordingSink sink;
-  ScanHeightMap(store, 40, 1, driver, sink);
+  ScanHeightMap(store, LatticeOver(store.bounds(), 40), 1, driver, sink);
   EXPECT_EQ(sink.rows.size(), 1u);
 }
 
@@ -135,7 +135,7 @@ TEST(ScanHeightMapTest, EmptyModelIsOnePoint) {
   store.ResetBounds();
   FakeDriver driver;
   RecordingSink sink;
-  ScanHeightMap(store, 4, 0, driver, sink);
+  ScanHeightMap(store, LatticeOver(store.bounds(), 4), 0, driver, sink);
   EXPECT_EQ(sink.rows, std::vector<std::string>{"0,0,0"});
   // y max is 0: the progress quotient has no value and raises nothing.
   EXPECT_EQ(driver.progress, (std::vector<int>{100, 0}));
@@ -146,7 +146,7 @@ TEST(ScanHeightMapTest, PitchWiderThanBounds) {
   FillStore(store, {Triangle{{{-10, -20, 5}, {30, -20, 5}, {-10, 10, 5}}}});
   FakeDriver driver;
   RecordingSink sink;
-  ScanHeightMap(store, 255, 1, driver, sink);
+  ScanHeightMap(store, LatticeOver(store.bounds(), 255), 1, driver, sink);
   EXPECT_EQ(sink.rows, std::vector<std::string>{"-10,-20,5"});
 }
 
@@ -155,7 +155,7 @@ TEST(ScanHeightMapTest, NegativeRowsGiveNegativeProgress) {
   FillStore(store, {Triangle{{{0, -100, 0}, {10, -100, 0}, {0, 10, 0}}}});
   FakeDriver driver;
   RecordingSink sink;
-  ScanHeightMap(store, 50, 1, driver, sink);
+  ScanHeightMap(store, LatticeOver(store.bounds(), 50), 1, driver, sink);
   // Rows at -100, -50, 0; progress -500, 0, 500 percent, then 0.
   EXPECT_EQ(driver.progress, (std::vector<int>{-500, 0, 500, 0}));
 }
@@ -267,7 +267,7 @@ TEST(RowPipelineTest, StopWhileWaitingEndsWithTheAwaitedRow) {
     }
   } waiting;
   waiting.sink = &sink;
-  ScanHeightMap(store, 10, 1, waiting, sink, {2, false});
+  ScanHeightMap(store, LatticeOver(store.bounds(), 10), 1, waiting, sink, {2, false});
   EXPECT_GE(waiting.waits, 1);
   ASSERT_GE(sink.HeldRow(), 0);
   // Every row up to the one waited for, and none after it.
@@ -283,7 +283,9 @@ TEST(RowPipelineTest, FailureOfAWorkerEndsTheScan) {
   for (int threads : {1, 2, 3}) {
     FakeDriver driver;
     HoldingSink sink(7);
-    EXPECT_THROW(ScanHeightMap(store, 10, 1, driver, sink, {threads, false}), std::bad_alloc)
+    EXPECT_THROW(
+        ScanHeightMap(store, LatticeOver(store.bounds(), 10), 1, driver, sink, {threads, false}),
+        std::bad_alloc)
         << threads << " threads";
     // Rows before the failed one may or may not have been written by then.
     EXPECT_LE(sink.rows.size(), 7u) << threads << " threads";

@@ -91,7 +91,7 @@ std::string Scan(const GeometryStore& store, int pitch, std::int32_t count,
     }
   };
   RecordingSink sink;
-  ScanHeightMap(store, pitch, count, driver, sink, options);
+  ScanHeightMap(store, LatticeOver(store.bounds(), pitch), count, driver, sink, options);
   return sink.Everything();
 }
 
@@ -272,11 +272,12 @@ TEST(ScanDifferentialTest, StopInTheMiddleOfPipelinedRows) {
     FakeDriver driver;
     driver.on_pass = [&](int pass) { driver.stop = pass == 5; };
     RecordingSink sink;
-    ScanHeightMap(store, 9, count, driver, sink, {threads, false});
+    ScanHeightMap(store, LatticeOver(store.bounds(), 9), count, driver, sink, {threads, false});
     FakeDriver reference_driver;
     reference_driver.on_pass = [&](int pass) { reference_driver.stop = pass == 5; };
     RecordingSink reference;
-    ScanHeightMapReference(store, 9, count, reference_driver, reference);
+    ScanHeightMapReference(store, LatticeOver(store.bounds(), 9), count, reference_driver,
+                           reference);
     EXPECT_EQ(FirstDifference(sink.Everything(), reference.Everything()), "same");
     EXPECT_EQ(driver.progress, reference_driver.progress);
   }

@@ -46,7 +46,7 @@ TEST_P(HzmSizeTest, BoundsAndCountsTheWrittenFile) {
   HzmByteCounter counter(lattice);
   FanOutSink both({&output, &counter});
   testing::FakeDriver driver;
-  ScanHeightMap(store, c.pitch, count, driver, both);
+  ScanHeightMap(store, lattice, count, driver, both);
   CloseText(text);
   CheckIoResult();
 

@@ -247,10 +247,10 @@ TEST_P(FanOutTest, EverySinkGetsTheRowsAndTheTextOfItsOwnFormatters) {
                                  Triangle{{{0, 0, 7}, {50, 90, 66}, {90, 10, 21}}}});
   testing::FakeDriver driver;
   testing::RecordingSink alone;
-  ScanHeightMap(store, 3, count, driver, alone, {GetParam()});
+  ScanHeightMap(store, LatticeOver(store.bounds(), 3), count, driver, alone, {GetParam()});
 
   HeightsOnlySink heights_alone;
-  ScanHeightMap(store, 3, count, driver, heights_alone, {GetParam()});
+  ScanHeightMap(store, LatticeOver(store.bounds(), 3), count, driver, heights_alone, {GetParam()});
 
   testing::RecordingSink first, last;
   HeightsOnlySink middle;
@@ -258,7 +258,7 @@ TEST_P(FanOutTest, EverySinkGetsTheRowsAndTheTextOfItsOwnFormatters) {
   ASSERT_EQ(fan_out.formatters().size(), 2u);
   EXPECT_EQ(fan_out.formatters()[0], first.formatters()[0]);
   EXPECT_EQ(fan_out.formatters()[1], last.formatters()[0]);
-  ScanHeightMap(store, 3, count, driver, fan_out, {GetParam()});
+  ScanHeightMap(store, LatticeOver(store.bounds(), 3), count, driver, fan_out, {GetParam()});
   EXPECT_EQ(first.Everything(), alone.Everything());
   EXPECT_EQ(last.Everything(), alone.Everything());
   EXPECT_EQ(middle.heights, heights_alone.heights);
