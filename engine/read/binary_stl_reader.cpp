@@ -9,6 +9,7 @@
 #include <limits>
 #include <vector>
 
+#include "engine/magnitudes.h"
 #include "engine/read/grid_units.h"
 #include "engine/read/stl_format.h"
 #include "engine/triangle_metrics.h"
@@ -230,8 +231,8 @@ class BinaryReading {
                           grid(_mm_castsi128_ps(last))};  // its second lane: 0.5
     // ToGridUnits's range: anything between -2^31 - 1 and 2^31 truncates
     // into 32 bits. Tested before the truncation, which raises no flag then.
-    const __m128d lowest = _mm_set1_pd(-2147483649.0);
-    const __m128d highest = _mm_set1_pd(2147483648.0);
+    const __m128d lowest = _mm_set1_pd(kBelowGridRange);
+    const __m128d highest = _mm_set1_pd(kAboveGridRange);
     __m128d within = _mm_castsi128_pd(_mm_set1_epi32(-1));
     for (const __m128d& lanes : d) {
       within =

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "engine/magnitudes.h"
 #include "foundation/digit_chunks.h"
 #include "foundation/numbers_detail.h"
 #include "foundation/real.h"
@@ -101,7 +102,7 @@ inline int DigitRunEnd(std::uint32_t digits, int from) {
 // ends) false.
 inline bool SettleGridValue(double d, std::int32_t& out) {
   const double magnitude = std::fabs(d);
-  if (!(magnitude < 2147483647.0)) return false;
+  if (!(magnitude < kLargestGridValue)) return false;
   const auto whole = static_cast<std::int32_t>(d);  // toward zero
   // Exact: the difference is d's bits below its units.
   const double fraction = std::fabs(d - static_cast<double>(whole));
@@ -186,7 +187,7 @@ inline bool GridValueByDouble(std::uint64_t m, int n, bool negative, int units, 
   value = n >= 0 ? value * detail::kPow10Units[n] : value / detail::kPow10Units[-n];
   if (negative) value = -value;
   const Real grid = value * units_per_file_unit + 0.5L;
-  if (!(grid > -2147483649.0L && grid < 2147483648.0L)) return nullptr;
+  if (!(grid > kBelowGridRange && grid < kAboveGridRange)) return nullptr;
   out = TruncateWithinInt32(grid);
   return p + end;
 }

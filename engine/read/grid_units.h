@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "engine/magnitudes.h"
 #include "foundation/errors.h"
 #include "foundation/real.h"
 #include "foundation/text.h"
@@ -23,7 +24,7 @@ inline constexpr int kGridUnitsPerMillimetre = 40;
 template <typename TextOf>
 inline std::int32_t ToGridUnitsNaming(Real value, int units_per_file_unit, TextOf&& text_of) {
   const Real grid = value * units_per_file_unit + 0.5L;
-  if (!(grid > -2147483649.0L && grid < 2147483648.0L)) {
+  if (!(grid > kBelowGridRange && grid < kAboveGridRange)) {
     ThrowOutsideGridRange(text_of(), units_per_file_unit);
   }
   return TruncateWithinInt32(grid);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/magnitudes.h"
 #include "engine/scan/plane.h"
 #include "foundation/wide_int.h"
 
@@ -20,11 +21,11 @@ void PreparePlaneIn(const Triangle& t, std::int64_t width, ActiveTriangle& a) {
   const Vertex& p1 = t.v[1];
   const Vertex& p2 = t.v[2];
   const auto [d, nx, ny] = ComputePlaneNormal<Int>(t);
-  const auto magnitude = [](Int v) { return v < 0 ? -v : v; };
-  const Int z_far = std::max({magnitude(p0.z), magnitude(p1.z), magnitude(p2.z)}) + 1;
+  const Int z_far =
+      std::max({Magnitude(Int{p0.z}), Magnitude(Int{p1.z}), Magnitude(Int{p2.z})}) + 1;
   const Int h = Int{p0.y} - p2.y;
-  a.plane_exact = magnitude(d) < (Int{1} << 32) && magnitude(d) * z_far < kExactDouble &&
-                  magnitude(nx) * width + magnitude(ny) * h < (Int{1} << 62);
+  a.plane_exact = Magnitude(d) < (Int{1} << 32) && Magnitude(d) * z_far < kExactDouble &&
+                  Magnitude(nx) * width + Magnitude(ny) * h < (Int{1} << 62);
   a.d = static_cast<std::int64_t>(d);
   a.nx = static_cast<std::int64_t>(nx);
   a.ny = static_cast<std::int64_t>(ny);
@@ -37,13 +38,12 @@ void PreparePlaneIn(const Triangle& t, std::int64_t width, ActiveTriangle& a) {
 // below 2^21), D stays below 2^41, Nx and Ny below 2^42, and every product
 // and sum above below 2^63, so 64-bit integers do; otherwise 128-bit ones.
 void PreparePlane(const Triangle& t, std::int64_t width, ActiveTriangle& a) {
-  constexpr std::int64_t kSmall = std::int64_t{1} << 20;
-  const auto small = [](std::int64_t v) { return v > -kSmall && v < kSmall; };
+  const auto small = [](std::int64_t v) { return Magnitude(v) < kSmallGridMagnitude; };
   const Vertex& p0 = t.v[0];
   const Vertex& p1 = t.v[1];
   const Vertex& p2 = t.v[2];
-  if (width < kSmall && small(std::int64_t{p0.y} - p2.y) && small(p0.z) && small(p1.z) &&
-      small(p2.z)) {
+  if (width < kSmallGridMagnitude && small(std::int64_t{p0.y} - p2.y) && small(p0.z) &&
+      small(p1.z) && small(p2.z)) {
     PreparePlaneIn<std::int64_t>(t, width, a);
   } else {
     PreparePlaneIn<Int128>(t, width, a);
@@ -70,12 +70,11 @@ ActiveTriangle::ActiveTriangle(const ScanPlan& plan, std::int32_t i)
   level_at_floor = LevelAtFloor(t, plan.z_min);
   // plane_exact bounds |D| by 2^32 and |Nx| w + |Ny| h by 2^62, so the sum
   // below cannot overflow.
-  constexpr std::int64_t kSmallHeight = std::int64_t{1} << 20;
   const std::int32_t z_low = std::min({t.v[0].z, t.v[1].z, t.v[2].z});
   simple = coverage.usable && coverage.easy_c == 0 && plane_exact && d != 0 &&
-           z_low > -kSmallHeight && z_top < kSmallHeight &&
-           (z1d < 0 ? -z1d : z1d) + (nx < 0 ? -nx : nx) * (x_hi - x_lo) +
-                   (ny < 0 ? -ny : ny) * (std::int64_t{t.v[0].y} - t.v[2].y) <
+           z_low > -kSmallGridMagnitude && z_top < kSmallGridMagnitude &&
+           Magnitude(z1d) + Magnitude(nx) * (x_hi - x_lo) +
+                   Magnitude(ny) * (std::int64_t{t.v[0].y} - t.v[2].y) <
                kExactDouble;
 }
 

@@ -1,5 +1,6 @@
 #include "engine/scan/coverage.h"
 
+#include "engine/magnitudes.h"
 #include "engine/scan/plane.h"
 #include "engine/triangle_metrics.h"
 #include "foundation/real.h"
@@ -49,8 +50,7 @@ PlaneTerms<Int> ComputePlaneTerms(const Triangle& t, std::int32_t x, std::int32_
 // True when every difference the plane terms use stays below 2^20 in
 // magnitude, so products of three of them fit 64 bits.
 bool FitsInt64Terms(const Triangle& t, std::int32_t x, std::int32_t y) {
-  constexpr std::int64_t kLimit = std::int64_t{1} << 20;
-  auto small = [](std::int64_t v) { return v > -kLimit && v < kLimit; };
+  auto small = [](std::int64_t v) { return Magnitude(v) < kSmallGridMagnitude; };
   const Vertex& p0 = t.v[0];
   const Vertex& p1 = t.v[1];
   const Vertex& p2 = t.v[2];

@@ -174,7 +174,7 @@ ColumnWalk::ColumnWalk(const CoverageCoefficients& k, std::int64_t y, std::int64
     }
     Bound& bound = bound_[bounds_++];
     bound.low = a > 0;
-    bound.divisor = (a > 0 ? a : -a) * pitch;
+    bound.divisor = Magnitude(a) * pitch;
     bound.q = FloorDivide(rest, bound.divisor);
     bound.r = rest - bound.q * bound.divisor;
     bound.q_step = FloorDivide(step, bound.divisor);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "engine/magnitudes.h"
 #include "foundation/geometry_store.h"
 
 namespace pelmoro {
@@ -50,7 +51,7 @@ inline Coverage DecideCoverage(const CoverageCoefficients& k, std::int64_t c0, s
                                std::int64_t c2) {
   if (!k.usable) return Coverage::kUndecided;
   if (k.covers_nothing) return Coverage::kUncovered;
-  const std::int64_t a0 = c0 < 0 ? -c0 : c0, a1 = c1 < 0 ? -c1 : c1, a2 = c2 < 0 ? -c2 : c2;
+  const std::int64_t a0 = Magnitude(c0), a1 = Magnitude(c1), a2 = Magnitude(c2);
   // Far from every edge: the sum key is exactly 500 (|c0| + |c1| + |c2|).
   if (a0 >= k.easy_c && a1 >= k.easy_c && a2 >= k.easy_c) {
     return 500 * (a0 + a1 + a2) == k.key ? Coverage::kCovered : Coverage::kUncovered;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/magnitudes.h"
 #include "engine/scan/plane.h"
 #include "foundation/wide_int.h"
 
@@ -13,9 +14,8 @@ namespace pelmoro {
 bool LevelAtFloor(const Triangle& t, std::int32_t z_min) {
   if (t.v[0].z != z_min || t.v[1].z != z_min || t.v[2].z != z_min) return false;
   const Int128 d = ComputePlaneNormal<Int128>(t).d;
-  const Int128 magnitude = d < 0 ? -d : d;
-  const Int128 z_far = (z_min < 0 ? -Int128{z_min} : Int128{z_min}) + 1;
-  return d != 0 && magnitude < (Int128{1} << 32) && magnitude * z_far < (Int128{1} << 53);
+  const Int128 z_far = Magnitude(Int128{z_min}) + 1;
+  return d != 0 && Magnitude(d) < (Int128{1} << 32) && Magnitude(d) * z_far < (Int128{1} << 53);
 }
 
 ScanPlan::ScanPlan(const GeometryStore& s, const Lattice& l, std::int32_t n,
