@@ -8,6 +8,7 @@
 // file that holds only whole 128-byte blocks until it is closed.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <future>
@@ -20,6 +21,16 @@
 namespace pelmoro {
 
 inline constexpr int kTextBlock = 128;
+
+// The blocks of kTextBlock bytes that a reader taking a block at a time
+// has taken once it has looked at the bytes before `end`, of a file of
+// `size` bytes: end rounded up to a whole block, never past the last whole
+// block of the file (a stream, size 0, has taken none). Both STL readers
+// count their progress by it. Inline: it runs after every triangle.
+inline std::int64_t BlocksTaken(std::uint64_t end, std::uint64_t size) {
+  const std::uint64_t rounded = (end + kTextBlock - 1) / kTextBlock * kTextBlock;
+  return static_cast<std::int64_t>(std::min(rounded, size) / kTextBlock);
+}
 // Bytes asked of the operating system per read by default (a multiple of
 // kTextBlock).
 inline constexpr std::size_t kTextReadChunk = 256 * 1024;

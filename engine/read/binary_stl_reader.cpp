@@ -283,9 +283,7 @@ class BinaryReading {
     // ASCII reader shows its progress; a file under one block, or a stream,
     // shows an empty bar.
     const std::uint64_t taken = kBinaryStlHeaderBytes + std::uint64_t{done} * kBinaryStlRecordBytes;
-    const std::uint64_t rounded = (taken + kTextBlock - 1) / kTextBlock * kTextBlock;
-    const auto blocks = static_cast<std::int64_t>(std::min(rounded, size_) / kTextBlock);
-    driver_.SetProgress(progress_.At(blocks), done);
+    driver_.SetProgress(progress_.At(BlocksTaken(taken, size_)), done);
     driver_.ProcessMessages();
     return driver_.StopRequested();
   }

@@ -139,7 +139,7 @@ class InputReading {
   bool TakeVertex(const VertexRecord& record) {
     const std::size_t row = static_cast<std::size_t>(triangles_);
     if (row >= store_.capacity()) {
-      store_.EnsureRow(row, ExpectedRows(row, BlocksTaken(record.end), blocks_));
+      store_.EnsureRow(row, ExpectedRows(row, BlocksTaken(record.end, size_), blocks_));
     }
     store_.triangle(row).v[slot_] = record.v;
     store_.WidenBounds(record.v);
@@ -155,7 +155,7 @@ class InputReading {
   bool TakeTriangle(const StlChunk& chunk, std::size_t k, const VertexRecord* records) {
     const std::size_t row = static_cast<std::size_t>(triangles_);
     if (row >= store_.capacity()) {
-      store_.EnsureRow(row, ExpectedRows(row, BlocksTaken(records[2].end), blocks_));
+      store_.EnsureRow(row, ExpectedRows(row, BlocksTaken(records[2].end, size_), blocks_));
     }
     for (int i = 0; i < 3; ++i) store_.WidenBounds(records[i].v);
     store_.triangle(row) = chunk.triangles[k];
@@ -184,18 +184,11 @@ class InputReading {
     }
   }
 
-  // The blocks a reader taking 128 bytes at a time would have taken once it
-  // had looked at the bytes before `end`.
-  std::int64_t BlocksTaken(std::uint64_t end) const {
-    const std::uint64_t rounded = (end + kTextBlock - 1) / kTextBlock * kTextBlock;
-    return static_cast<std::int64_t>(std::min(rounded, size_) / kTextBlock);
-  }
-
   bool StopAfterTriangle(std::uint64_t end) {
     // TruncateReal(P / B * 100), with B the file's size in text blocks and
     // P the blocks taken so far. A file under one block has no quotient; it
     // shows an empty bar, as does a pipe.
-    driver_.SetProgress(progress_.At(BlocksTaken(end)), triangles_);
+    driver_.SetProgress(progress_.At(BlocksTaken(end, size_)), triangles_);
     driver_.ProcessMessages();
     return driver_.StopRequested();
   }

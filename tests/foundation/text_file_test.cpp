@@ -200,6 +200,34 @@ TEST(TextFileBlocks, PositionsMatchBlockReader) {
   }
 }
 
+struct BlocksTakenCase {
+  const char* name;
+  std::uint64_t end, size;
+  std::int64_t blocks;
+};
+
+class BlocksTakenTest : public ::testing::TestWithParam<BlocksTakenCase> {};
+
+TEST_P(BlocksTakenTest, RoundsUpWithinTheFile) {
+  EXPECT_EQ(BlocksTaken(GetParam().end, GetParam().size), GetParam().blocks);
+}
+
+// A reader that has looked at byte n - 1 holds the whole block around it;
+// the last, partial block of a file is never counted.
+INSTANTIATE_TEST_SUITE_P(
+    Ends, BlocksTakenTest,
+    ::testing::Values(BlocksTakenCase{"NothingLookedAt", 0, 1000, 0},
+                      BlocksTakenCase{"FirstByte", 1, 1000, 1},
+                      BlocksTakenCase{"WholeFirstBlock", 128, 1000, 1},
+                      BlocksTakenCase{"OneIntoTheSecond", 129, 1000, 2},
+                      BlocksTakenCase{"IntoThePartialLast", 999, 1000, 7},
+                      BlocksTakenCase{"WholeFile", 1024, 1024, 8},
+                      BlocksTakenCase{"FileUnderABlock", 100, 100, 0},
+                      BlocksTakenCase{"Stream", 5000, 0, 0},
+                      BlocksTakenCase{"BeyondFourGiB", (std::uint64_t{1} << 32) + 1,
+                                      std::uint64_t{1} << 40, (std::int64_t{1} << 25) + 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(TextFileRead, PipeReadToItsEnd) {
   int fds[2];
   ASSERT_EQ(::pipe(fds), 0);
