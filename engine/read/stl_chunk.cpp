@@ -69,9 +69,7 @@ inline const char* FindLineEnd(const char* p, const char* end) {
 // Lowercase words as little-endian integers, first letter lowest.
 constexpr std::uint64_t kEndsolid = 0x64696c6f73646e65;  // "endsolid"
 constexpr std::uint64_t kSolid = 0x64696c6f73;           // "solid"
-constexpr std::uint64_t kVertex = 0x786574726576;        // "vertex"
 constexpr std::uint64_t kFiveBytes = 0xFFFFFFFFFF;
-constexpr std::uint64_t kSixBytes = 0xFFFFFFFFFFFF;
 constexpr std::uint64_t kCaseBits = 0x2020202020202020;
 
 // Whether the (stripped) line at p begins with the word, letter case
@@ -96,7 +94,7 @@ class ChunkParser {
       }
       ++chunk_.lines;
       const char* const start = SkipBlanks(p);
-      if (BeginsWith(start, kVertex, kSixBytes)) {
+      if (SpellsVertex(start)) {  // the padding holds the bytes past a short line
         chunk_.last_vertex_line = chunk_.lines;
         chunk_.endsolid_after_vertices = false;
         p = VertexLine(start);

@@ -2,8 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
+#include "engine/read/vertex_line.h"
 #include "foundation/binary_input.h"
 #include "foundation/text.h"
 #include "foundation/text_file.h"
@@ -59,7 +62,7 @@ bool HasKeywordLine(std::string_view head) {
     std::size_t end = start;
     while (end < head.size() && !IsLineEnd(head[end])) ++end;
     const std::string_view word = StripLeading(head.substr(start, end - start));
-    if (BeginsWithWord(word, "facet") || BeginsWithWord(word, "vertex")) return true;
+    if (BeginsWithWord(word, "facet") || IsVertexLine(word)) return true;
     start = end + 1;
   }
   return false;
@@ -100,11 +103,26 @@ constexpr Signature kSignatures[] = {
 bool FindVertexLine(std::string_view bytes, int& state) {
   // state: 0..5 letters of "vertex" matched at a line start (after its
   // leading bytes 0..32), -1 inside a line that is no vertex line.
-  static constexpr char kWord[] = "vertex";
-  for (char c : bytes) {
-    if (state >= 0 && (c | 0x20) == kWord[state]) {
-      if (++state == 6) return true;
-    } else if (IsLineEnd(c)) {
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    if (state > 0 || (state == 0 && static_cast<unsigned char>(c) > 32)) {
+      // The letters matched so far (in whatever case they came), then the
+      // bytes this piece has of the keyword, then the keyword's own rest:
+      // they spell it when the bytes here continue it.
+      const auto matched = static_cast<std::size_t>(state);
+      const std::size_t here = std::min(kVertexKeywordBytes - matched, bytes.size() - i);
+      char candidate[kVertexKeywordBytes];
+      std::memcpy(candidate, kVertexKeyword, kVertexKeywordBytes);
+      std::memcpy(candidate + matched, bytes.data() + i, here);
+      if (SpellsVertex(candidate)) {
+        state += static_cast<int>(here);
+        if (state == static_cast<int>(kVertexKeywordBytes)) return true;
+        i += here - 1;
+        continue;
+      }
+      state = -1;  // this byte is looked at again below: it may end the line
+    }
+    if (IsLineEnd(c)) {
       state = 0;
     } else if (!(state == 0 && static_cast<unsigned char>(c) <= 32)) {
       state = -1;

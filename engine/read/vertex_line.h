@@ -11,17 +11,28 @@
 
 namespace pelmoro {
 
+// The keyword of a vertex line, in small letters.
+inline constexpr char kVertexKeyword[] = "vertex";
+inline constexpr std::size_t kVertexKeywordBytes = sizeof kVertexKeyword - 1;
+
+// Whether the six bytes at p spell "vertex" in any letter case: the one
+// test of the keyword, for the readers and for telling the formats apart.
+// p: six readable bytes (a line shorter than that fails at its terminator,
+// which never folds into a letter).
+inline bool SpellsVertex(const char* p) {
+  constexpr std::uint64_t kVertex = 0x786574726576;  // "vertex", first letter lowest
+  std::uint64_t word = 0;
+  std::memcpy(&word, p, kVertexKeywordBytes);
+  // Setting bit 5 turns exactly the capitals into small letters among the
+  // bytes that can then equal these six.
+  return (word | 0x202020202020) == kVertex;
+}
+
 // A vertex line begins, once its leading bytes of code 0 to 32 are
 // stripped, with "vertex" in any letter case; no blank is needed before
 // the first number.
 inline bool IsVertexLine(std::string_view stripped_line) {
-  constexpr std::uint64_t kVertex = 0x786574726576;  // "vertex", first letter lowest
-  if (stripped_line.size() < 6) return false;
-  std::uint64_t word = 0;
-  std::memcpy(&word, stripped_line.data(), 6);
-  // Setting bit 5 turns exactly the capitals into small letters among the
-  // bytes that can then equal these six.
-  return (word | 0x202020202020) == kVertex;
+  return stripped_line.size() >= kVertexKeywordBytes && SpellsVertex(stripped_line.data());
 }
 
 // The general reading of a vertex line (stripped, at least its keyword):

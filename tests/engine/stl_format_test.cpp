@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/read/stl_chunk.h"
+#include "engine/read/vertex_line.h"
 #include "foundation/errors.h"
 #include "tests/support/stl_files.h"
 #include "tests/support/test_support.h"
@@ -119,6 +121,58 @@ TEST(DetectStlFormatTest, MissingFileIsAnInputError) {
   }
   EXPECT_THROW(DetectStlFormat(dir.path().string()), EInOutError);
 }
+
+// The vertex keyword as each of its readers sees it: a line on its own,
+// the format check fed in two pieces cut anywhere, and the chunk parser.
+struct KeywordCase {
+  std::string name;
+  std::string line;  // as in the file, leading bytes included
+  bool vertex;
+};
+
+class VertexKeywordTest : public ::testing::TestWithParam<KeywordCase> {};
+
+bool ChunkParserSeesVertex(const std::string& line) {
+  StlChunk chunk;
+  const std::string text = line + "\n";
+  chunk.bytes.assign(text.begin(), text.end());
+  chunk.bytes.resize(text.size() + kChunkPadding, '\n');
+  chunk.length = text.size();
+  chunk.ends_data = true;
+  ParseStlChunk(chunk, kGridUnitsPerMillimetre);
+  return chunk.last_vertex_line == 1;
+}
+
+TEST_P(VertexKeywordTest, EveryReaderAgrees) {
+  const KeywordCase& c = GetParam();
+  EXPECT_EQ(IsVertexLine(StripLeading(c.line)), c.vertex);
+  EXPECT_EQ(ChunkParserSeesVertex(c.line), c.vertex);
+  const std::string text = c.line + "\n";
+  for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+    int state = 0;
+    const bool first = FindVertexLine(std::string_view(text).substr(0, cut), state);
+    const bool found = first || FindVertexLine(std::string_view(text).substr(cut), state);
+    EXPECT_EQ(found, c.vertex) << "cut at " << cut;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Spellings, VertexKeywordTest,
+    ::testing::Values(KeywordCase{"Small", "vertex 1 2 3", true},
+                      KeywordCase{"Capitals", "VERTEX 1 2 3", true},
+                      KeywordCase{"Mixed", "vErTeX 1 2 3", true},
+                      KeywordCase{"NoBlankBeforeTheNumber", "vertex1 2 3", true},
+                      KeywordCase{"LeadingBlanksAndControls", " \t\x01vertex 1 2 3", true},
+                      KeywordCase{"LongerWord", "vertexes 1 2 3", true},
+                      KeywordCase{"KeywordAlone", "vertex", true},
+                      KeywordCase{"Short", "verte", false},
+                      KeywordCase{"LastLetterWrong", "vertez 1 2 3", false},
+                      KeywordCase{"FoldsOnlyLetters", "vert\x05x 1 2 3", false},
+                      KeywordCase{"AtByteNotE", "v@rtex 1 2 3", false},
+                      KeywordCase{"BlankInside", "ver tex 1 2 3", false},
+                      KeywordCase{"NotFirstWord", "a vertex 1 2 3", false},
+                      KeywordCase{"Facet", "facet normal 0 0 1", false}),
+    [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace pelmoro
