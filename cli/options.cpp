@@ -8,13 +8,12 @@
 #include <string_view>
 
 #include "engine/read/model_units.h"
+#include "engine/worker_threads.h"
 #include "run/output_name.h"
 
 namespace pelmoro::cli {
 
 namespace {
-
-constexpr int kMaxThreads = 1024;
 
 // Splits "--name=value" into name and value; has_value tells whether "="
 // was there.
@@ -33,8 +32,8 @@ Argument SplitArgument(std::string_view arg) {
 int ParseThreads(std::string_view text) {
   int n = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
-  if (ec != std::errc() || end != text.data() + text.size() || n < 1 || n > kMaxThreads) {
-    throw UsageError("--threads needs a whole number from 1 to " + std::to_string(kMaxThreads) +
+  if (ec != std::errc() || end != text.data() + text.size() || n < 1 || n > kMostThreads) {
+    throw UsageError("--threads needs a whole number from 1 to " + std::to_string(kMostThreads) +
                      ", not '" + std::string(text) + "'");
   }
   return n;

@@ -30,9 +30,9 @@ void* RunWork(void* work) {
 
 int CoreCount() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
 
-int ThreadsUpToCores(int asked) {
-  const int cores = CoreCount();
-  return asked > 0 ? std::min(asked, cores) : cores;
+int ThreadsToStart(int asked, int cores, ThreadUse use) {
+  if (asked <= 0) return cores;
+  return use == ThreadUse::kUpToCores ? std::min(asked, cores) : asked;
 }
 
 WorkerThreads::~WorkerThreads() { Join(); }

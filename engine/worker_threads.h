@@ -7,12 +7,34 @@
 
 namespace pelmoro {
 
+// The most threads --threads may ask for.
+inline constexpr int kMostThreads = 1024;
+
 // The cores this machine has, at least 1.
 int CoreCount();
 
-// Threads for work that more threads than cores would not speed up: as
-// many as asked (0: one per core), but no more than there are cores.
-int ThreadsUpToCores(int asked);
+// What a run's threads are for, which decides whether more of them than
+// there are cores may start.
+enum class ThreadUse {
+  // Reading a model, finishing the outputs: threads beyond the cores would
+  // only wait, holding their chunks in memory.
+  kUpToCores,
+  // The scan: as many as asked, so that any number of workers can run on
+  // any machine (the rows are the same); its pipeline's memory budget
+  // bounds them further.
+  kAsAsked,
+};
+
+// The threads, the calling thread among them, that work of this use may
+// run on for a --threads value `asked` (1..kMostThreads; 0 or less: not
+// given, one per core) on a machine of `cores` cores (at least 1). The
+// one rule every user of --threads goes by.
+int ThreadsToStart(int asked, int cores, ThreadUse use);
+
+// ThreadsToStart on this machine's cores.
+inline int ThreadsToStart(int asked, ThreadUse use) {
+  return ThreadsToStart(asked, CoreCount(), use);
+}
 
 class WorkerThreads {
  public:

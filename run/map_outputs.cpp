@@ -185,7 +185,9 @@ void MapOutputs::Start(const Lattice& lattice, const ModelBounds& bounds) {
 
 void MapOutputs::FinishAll(int threads) {
   if (heights_) heights_->Seal();
-  const int helpers = std::min(ThreadsUpToCores(threads), static_cast<int>(entries_.size())) - 1;
+  const int helpers =
+      std::min(ThreadsToStart(threads, ThreadUse::kUpToCores), static_cast<int>(entries_.size())) -
+      1;
   if (helpers <= 0) {
     for (auto& entry : entries_) entry->Finish();
     return;

@@ -42,7 +42,7 @@ class InputReading {
     LineChunker chunker(file_, options_.chunk_bytes, head_);
     // More workers than cores would only keep waiting with their chunks
     // in memory.
-    const int threads = ThreadsUpToCores(options_.threads);
+    const int threads = ThreadsToStart(options_.threads, ThreadUse::kUpToCores);
     const bool ahead = threads > 1 && file_.is_regular() && size_ > 2 * options_.chunk_bytes;
     const bool stopped = ahead ? ReadAhead(chunker, threads) : ReadInTurn(chunker);
     if (!stopped) Note(notes, chunker);

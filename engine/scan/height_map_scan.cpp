@@ -112,10 +112,6 @@ void DriveRows(RunDriver& driver, RowSink& sink, Rows& rows) {
   driver.SetProgress(0, written);
 }
 
-int ThreadsFor(const ScanOptions& options) {
-  return options.threads > 0 ? options.threads : CoreCount();
-}
-
 // The caller made the lattice once, over the bounds the scan reads.
 void CheckLatticeOfStore(const GeometryStore& store, const Lattice& lattice) {
   PELMORO_ASSERT(lattice == LatticeOver(store.bounds(), lattice.pitch));
@@ -139,7 +135,7 @@ void ScanHeightMap(const GeometryStore& store, const Lattice& lattice, std::int3
     return;
   }
   const ScanPlan plan(store, lattice, count, options.piece_columns);
-  const int threads = ThreadsFor(options);
+  const int threads = ThreadsToStart(options.threads, ThreadUse::kAsAsked);
   if (threads > 1) {
     RowPipeline rows(plan, sink.formatters(), threads, driver);
     if (rows.workers() > 0) {
