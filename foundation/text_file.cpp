@@ -37,9 +37,6 @@ int CloseDescriptor(int fd) {
 
 }  // namespace
 
-TextFile::TextFile(std::size_t read_chunk)
-    : read_chunk_(std::max<std::size_t>(RoundUpToBlock(read_chunk), kTextBlock)) {}
-
 TextFile::~TextFile() {
   if (syncing_.valid()) syncing_.wait();
   if (fd_ >= 0) ::close(fd_);
@@ -53,10 +50,8 @@ void TextFileAccess::Release(TextFile& f) {
   f.fd_ = -1;
   f.mode_ = TextMode::kClosed;
   f.is_device_ = f.is_regular_ = f.write_failed_ = f.at_physical_end_ = f.given_up_ = false;
-  f.begin_ = f.end_ = 0;
-  f.lf_at_ = f.cr_at_ = kNotSearched;
-  f.delivered_ = f.examined_ = f.written_ = f.writeback_mark_ = f.sync_mark_ = 0;
-  f.line_.clear();
+  f.end_ = 0;
+  f.delivered_ = f.written_ = f.writeback_mark_ = f.sync_mark_ = 0;
 }
 
 void TextFileAccess::Start(TextFile& f, int fd, TextMode mode, const struct stat& st,
@@ -193,7 +188,7 @@ void TextFileAccess::OpenForReading(TextFile& file, const std::string& name) {
     SetPendingIoFailure(IoOperation::kOpen, EISDIR, name);
     return;
   }
-  Start(file, fd, TextMode::kReading, st, file.read_chunk_);
+  Start(file, fd, TextMode::kReading, st, 0);  // the bytes go straight to the reader
 }
 
 void TextFileAccess::CreateForWriting(TextFile& file, const std::string& name) {
@@ -259,9 +254,7 @@ std::int64_t TextFileAccess::SizeInBlocks(TextFile& file) {
 
 std::int64_t TextFileAccess::PositionInBlocks(TextFile& file) {
   if (!IsOpen(file)) return -1;
-  const std::uint64_t bytes = file.mode_ == TextMode::kReading
-                                  ? std::min(RoundUpToBlock(file.examined_), file.delivered_)
-                                  : file.written_;
+  const std::uint64_t bytes = file.mode_ == TextMode::kReading ? file.delivered_ : file.written_;
   return static_cast<std::int64_t>(bytes / kTextBlock);
 }
 

@@ -1,11 +1,11 @@
-// Text files read and written line by line.
+// Text files: read as raw bytes (the readers cut lines themselves), written
+// line by line.
 //
 // Operations never throw: a failure leaves a pending I/O code (per thread; a
 // later failure replaces an earlier one) that CheckIoResult() turns into an
-// EInOutError. The operating system is asked for large chunks, but what a
-// caller observes is counted in 128-byte text blocks as if read and written
-// through a 128-byte buffer: the size, the reading position, and an output
-// file that holds only whole 128-byte blocks until it is closed.
+// EInOutError. Sizes and positions are counted in 128-byte text blocks, and
+// an output file holds only whole 128-byte blocks until it is closed, as if
+// written through a 128-byte buffer.
 #pragma once
 
 #include <algorithm>
@@ -31,8 +31,7 @@ inline std::int64_t BlocksTaken(std::uint64_t end, std::uint64_t size) {
   const std::uint64_t rounded = (end + kTextBlock - 1) / kTextBlock * kTextBlock;
   return static_cast<std::int64_t>(std::min(rounded, size) / kTextBlock);
 }
-// Bytes asked of the operating system per read by default (a multiple of
-// kTextBlock).
+// Bytes a reader asks for at a time (a multiple of kTextBlock).
 inline constexpr std::size_t kTextReadChunk = 256 * 1024;
 // Bytes collected before a write to a file (a multiple of kTextBlock).
 inline constexpr std::size_t kTextWriteBuffer = 64 * 1024;
@@ -42,10 +41,6 @@ enum class TextMode { kClosed, kReading, kWriting };
 class TextFile {
  public:
   TextFile() = default;
-  // Reads ask the operating system for read_chunk bytes, rounded up to a
-  // multiple of kTextBlock; small values make buffer refills frequent, which
-  // changes nothing that a caller can observe.
-  explicit TextFile(std::size_t read_chunk);
   ~TextFile();  // releases the handle; bytes still buffered for writing are dropped
   TextFile(const TextFile&) = delete;
   TextFile& operator=(const TextFile&) = delete;
@@ -64,25 +59,16 @@ class TextFile {
   bool is_device_ = false;  // character device: written out at every line end
   bool is_regular_ = false;
   bool write_failed_ = false;  // after a failed write nothing more is written
-  std::size_t read_chunk_ = kTextReadChunk;
-  std::vector<char> buffer_;
-  std::size_t begin_ = 0;  // reading: next unread byte in buffer_
-  std::size_t end_ = 0;    // reading: bytes held; writing: bytes collected
-  // Reading: index of the next LF / CR at or after begin_ (end_ when there is
-  // none in the buffer; npos when not yet searched), so that no byte is
-  // searched twice even when one of the two never occurs.
-  std::size_t lf_at_ = std::string::npos;
-  std::size_t cr_at_ = std::string::npos;
+  std::vector<char> buffer_;   // writing: the bytes collected
+  std::size_t end_ = 0;        // writing: bytes collected
   bool at_physical_end_ = false;
   bool given_up_ = false;             // an open or read was given up after a signal
   std::uint64_t delivered_ = 0;       // bytes the OS has delivered (reading)
-  std::uint64_t examined_ = 0;        // bytes of the file looked at so far (reading)
   std::uint64_t written_ = 0;         // bytes handed to the OS (writing)
   std::uint64_t writeback_mark_ = 0;  // written_ when writeback was last started
   bool sync_while_writing_ = false;   // flushes to the disk started as the file grows
   std::future<int> syncing_;          // the flush under way: its errno, or 0
   std::uint64_t sync_mark_ = 0;       // written_ when that flush was started
-  std::string line_;                  // a line that spans two buffer fills
 };
 
 // Each open starts from a fresh state; a file still open is released first
@@ -98,30 +84,11 @@ void CreateTextForWriting(TextFile& file, const std::string& name);
 // emptied, and CloseText closes the descriptor. name is used for messages.
 void AttachTextForWriting(TextFile& file, int fd, const std::string& name);
 
-// True when no more data can be read: the physical end, or a Ctrl-Z (byte
-// 26) where the next line would begin. A broken pipe counts as the end; a
-// failed read leaves its code and counts as the end. Consumes nothing.
-// Not open for reading: true, pending 103 or 104.
-bool TextAtEnd(TextFile& file);
-// After TextAtEnd gave true: whether a Ctrl-Z ended the data (rather than
-// the physical end), and how many bytes follow that Ctrl-Z unread. For a
-// pipe or device those bytes are read to the end to be counted. A failed
-// read leaves its code. Consume nothing that a later line could take.
-bool TextEndedAtCtrlZ(TextFile& file);
-std::uint64_t TextBytesAfterCtrlZ(TextFile& file);
-// The next line without its terminator, which is consumed: LF, CR LF, or a
-// CR not followed by LF. A last line without terminator comes whole; at the
-// end the text is empty. A Ctrl-Z inside a line is an ordinary character.
-// Not open for reading: empty, pending 103 or 104.
-std::string ReadTextLine(TextFile& file);
-// As ReadTextLine, without copying when the line lies in one buffer fill;
-// the view stays valid only until the next operation on the file.
-std::string_view ReadTextLineView(TextFile& file);
-
-// Up to `bytes` raw bytes from the reading position on (what a line read
-// left buffered first), fewer only at the end of the data: a reader that
-// cuts lines itself. Reads as ReadTextLine does (a broken pipe ends the
-// data, a failed read leaves its code); the bytes count as taken.
+// Up to `bytes` raw bytes from the reading position on. A regular file
+// gives fewer only at the end of its data; a pipe or device gives what one
+// read brings. 0 at the end: the physical end, a broken pipe, a read given
+// up after a signal, or a failed read (its code left pending). Not open for
+// reading: 0, pending 103 or 104. The bytes count as taken.
 std::size_t ReadTextBytes(TextFile& file, char* into, std::size_t bytes);
 
 // The file's size in bytes / 128 (for a pipe or device: the bytes read or
@@ -129,8 +96,8 @@ std::size_t ReadTextBytes(TextFile& file, char* into, std::size_t bytes);
 std::int64_t TextSizeInBlocks(TextFile& file);
 // The same in bytes.
 std::int64_t TextSizeInBytes(TextFile& file);
-// Reading: the bytes a reader taking 128 bytes at a time would have taken
-// so far / 128. Writing: bytes handed to the system / 128. -1 (pending 103)
+// Reading: the bytes taken so far / 128. Writing: bytes handed to the
+// system / 128. -1 (pending 103)
 // when not open.
 std::int64_t TextPositionInBlocks(TextFile& file);
 

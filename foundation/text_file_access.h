@@ -4,7 +4,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -13,19 +12,10 @@
 
 namespace pelmoro {
 
-inline constexpr char kLf = 10;
-inline constexpr char kCr = 13;
-inline constexpr char kCtrlZ = 26;
-inline constexpr std::size_t kNotSearched = std::string::npos;
-
 // I/O codes of the wrong-state failures.
 inline constexpr int kNotOpen = 103;
 inline constexpr int kNotForReading = 104;
 inline constexpr int kNotForWriting = 105;
-
-inline std::uint64_t RoundUpToBlock(std::uint64_t n) {
-  return (n + kTextBlock - 1) / kTextBlock * kTextBlock;
-}
 
 struct TextFileAccess {
   static void Release(TextFile& f);
@@ -39,18 +29,7 @@ struct TextFileAccess {
   }
   static bool Usable(TextFile& f, TextMode wanted);
   static std::size_t ReadInto(TextFile& f, char* into, std::size_t want);
-  static bool Fill(TextFile& f);
   static std::size_t ReadBytes(TextFile& file, char* into, std::size_t want);
-  static void Examine(TextFile& f, std::uint64_t bytes) {
-    f.examined_ = std::max(f.examined_, bytes);
-  }
-  // File offset just past the buffer index i.
-  static std::uint64_t OffsetAfter(const TextFile& f, std::size_t i) {
-    return f.delivered_ - f.end_ + i + 1;
-  }
-  static std::size_t Next(const TextFile& f, char c, std::size_t& cache);
-  static std::string_view TakeLine(TextFile& f);
-  static std::string_view SkipLfAfterCr(TextFile& f, std::string_view line, bool spanned);
   static void Flush(TextFile& f);
   static void SyncWhileWriting(TextFile& f) {
     f.sync_while_writing_ = f.mode_ == TextMode::kWriting && f.is_regular_;
@@ -61,10 +40,6 @@ struct TextFileAccess {
   static void CreateForWriting(TextFile& file, const std::string& name);
   static void Attach(TextFile& file, int fd, const std::string& name);
   static void Close(TextFile& file);
-  static bool AtEnd(TextFile& file);
-  static bool EndedAtCtrlZ(const TextFile& file);
-  static std::uint64_t BytesAfterCtrlZ(TextFile& file);
-  static std::string_view ReadLineView(TextFile& file);
   static std::int64_t SizeInBlocks(TextFile& file);
   static std::int64_t SizeInBytes(TextFile& file);
   static bool GivenUp(const TextFile& file) { return file.given_up_; }

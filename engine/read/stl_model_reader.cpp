@@ -22,7 +22,7 @@ bool IsStream(const std::string& file_name) {
 // again from memory by the reader that takes it.
 StlReading ReadStlStream(GeometryStore& store, const std::string& file_name, RunDriver& driver,
                          const StlReadOptions& options) {
-  TextFile stream(kTextBlock);
+  TextFile stream;
   OpenTextForReading(stream, file_name);
   CheckIoResult();
   std::string head(kStlHeadBytes, '\0');

@@ -248,7 +248,7 @@ std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name,
 
 std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name, RunDriver& driver,
                              const StlReadOptions& options, ReadingNotes& notes) {
-  TextFile file(kTextBlock);  // the reading takes whole chunks past the buffer
+  TextFile file;
   OpenTextForReading(file, file_name);
   CheckIoResult();
   return InputReading(store, file, {}, driver, options).ReadAll(notes);

@@ -35,7 +35,7 @@ struct StlReadOptions {
 // processes pending messages and returns early on a stop request.
 // Returns the number of complete triangles. Raises EInOutError,
 // EConvertError or ERangeError, with the line they arose in set
-// (Exception::line(), lines counted as ReadTextLine ends them); the input is
+// (Exception::line(); a line ends at LF, CR LF or a lone CR); the input is
 // closed in every case.
 std::int32_t ReadStlVertices(GeometryStore& store, const std::string& file_name, RunDriver& driver,
                              int units_per_file_unit = kGridUnitsPerMillimetre);

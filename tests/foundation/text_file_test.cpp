@@ -1,5 +1,6 @@
-// Reading text files: line splitting, and the block size and position that a
-// reader working through a 128-byte buffer would show.
+// Reading text files through ReadTextBytes: the reference line reader over
+// them (line splitting, Ctrl-Z), the size in blocks, and the position that
+// a reader working through a 128-byte buffer would show.
 #include "foundation/text_file.h"
 
 #include <gtest/gtest.h>
@@ -12,12 +13,14 @@
 #include <vector>
 
 #include "tests/support/block_reader.h"
+#include "tests/support/reference_line_reader.h"
 #include "tests/support/test_support.h"
 
 namespace pelmoro {
 namespace {
 
 using testing::BlockReader;
+using testing::ReferenceLineReader;
 using testing::TempDir;
 
 struct LineCase {
@@ -26,12 +29,14 @@ struct LineCase {
   std::vector<std::string> lines;
 };
 
-// Every line of the file, read the way callers do: TextAtEnd before each line.
-std::vector<std::string> ReadAll(TextFile& file, const std::string& path, bool by_view) {
+// Every line of the file, read the way callers do: AtEnd before each line.
+std::vector<std::string> ReadAll(const std::string& path, std::size_t chunk, bool by_view) {
+  TextFile file;
   OpenTextForReading(file, path);
+  ReferenceLineReader reader(file, chunk);
   std::vector<std::string> lines;
-  while (!TextAtEnd(file)) {
-    lines.emplace_back(by_view ? std::string(ReadTextLineView(file)) : ReadTextLine(file));
+  while (!reader.AtEnd()) {
+    lines.emplace_back(by_view ? std::string(reader.ReadLineView()) : reader.ReadLine());
   }
   CloseText(file);
   return lines;
@@ -42,10 +47,8 @@ void ExpectLines(const std::vector<LineCase>& cases, std::size_t chunk) {
   for (const LineCase& c : cases) {
     SCOPED_TRACE(std::string(c.name) + " chunk " + std::to_string(chunk));
     const std::string path = dir.Write("in.txt", c.bytes);
-    TextFile by_view(chunk);
-    EXPECT_EQ(ReadAll(by_view, path, true), c.lines);
-    TextFile by_copy(chunk);
-    EXPECT_EQ(ReadAll(by_copy, path, false), c.lines);
+    EXPECT_EQ(ReadAll(path, chunk, true), c.lines);
+    EXPECT_EQ(ReadAll(path, chunk, false), c.lines);
     EXPECT_EQ(PendingIoCode(), 0);
   }
 }
@@ -111,12 +114,13 @@ TEST(TextFileRead, LinesAcrossBufferRefills) {
 TEST(TextFileRead, ViewOfSpanningLineSurvivesRefill) {
   TempDir dir;
   const std::string a(200, 'a');
-  TextFile file(128);
+  TextFile file;
   OpenTextForReading(file, dir.Write("in.txt", a + "\r" + "b\n"));
-  const std::string_view first = ReadTextLineView(file);
+  ReferenceLineReader reader(file, 128);
+  const std::string_view first = reader.ReadLineView();
   EXPECT_EQ(first, a);
-  EXPECT_EQ(ReadTextLineView(file), "b");
-  EXPECT_TRUE(TextAtEnd(file));
+  EXPECT_EQ(reader.ReadLineView(), "b");
+  EXPECT_TRUE(reader.AtEnd());
 }
 
 TEST(TextFileBlocks, SmallFileStaysAtZero) {
@@ -124,10 +128,11 @@ TEST(TextFileBlocks, SmallFileStaysAtZero) {
   TextFile file;
   OpenTextForReading(file, dir.Write("in.txt", std::string(60, 'a') + "\r\n" + "b\r\n"));
   EXPECT_EQ(TextSizeInBlocks(file), 0);
-  std::vector<std::int64_t> positions{TextPositionInBlocks(file)};
-  while (!TextAtEnd(file)) {
-    ReadTextLine(file);
-    positions.push_back(TextPositionInBlocks(file));
+  ReferenceLineReader reader(file);
+  std::vector<std::int64_t> positions{reader.PositionInBlocks()};
+  while (!reader.AtEnd()) {
+    reader.ReadLine();
+    positions.push_back(reader.PositionInBlocks());
   }
   EXPECT_EQ(positions, (std::vector<std::int64_t>{0, 0, 0}));
 }
@@ -141,12 +146,35 @@ TEST(TextFileBlocks, ThreeHundredByteFileStepsByBlock) {
   TextFile file;
   OpenTextForReading(file, dir.Write("in.txt", bytes));
   EXPECT_EQ(TextSizeInBlocks(file), 2);
-  std::vector<std::int64_t> positions{TextPositionInBlocks(file)};
-  while (!TextAtEnd(file)) {
-    ReadTextLine(file);
-    positions.push_back(TextPositionInBlocks(file));
+  ReferenceLineReader reader(file);
+  std::vector<std::int64_t> positions{reader.PositionInBlocks()};
+  while (!reader.AtEnd()) {
+    reader.ReadLine();
+    positions.push_back(reader.PositionInBlocks());
   }
   EXPECT_EQ(positions, (std::vector<std::int64_t>{0, 1, 2, 2}));
+}
+
+// Raw bytes: a regular file gives as many as asked until its end, and the
+// position counts whole blocks of what has been taken.
+TEST(TextFileBlocks, BytesTakenSetThePosition) {
+  TempDir dir;
+  std::string bytes(300, 'a');
+  bytes[150] = '\n';  // line ends mean nothing to a raw read
+  TextFile file;
+  OpenTextForReading(file, dir.Write("in.txt", bytes));
+  std::vector<char> into(120);
+  std::string got;
+  std::vector<std::int64_t> positions{TextPositionInBlocks(file)};
+  for (std::size_t n; (n = ReadTextBytes(file, into.data(), into.size())) > 0;) {
+    got.append(into.data(), n);
+    positions.push_back(TextPositionInBlocks(file));
+  }
+  EXPECT_EQ(got, bytes);
+  EXPECT_EQ(positions, (std::vector<std::int64_t>{0, 0, 1, 2}));
+  EXPECT_EQ(ReadTextBytes(file, into.data(), into.size()), 0u);  // the end stays the end
+  EXPECT_EQ(TextPositionInBlocks(file), 2);
+  EXPECT_EQ(PendingIoCode(), 0);
 }
 
 std::string RandomText(std::mt19937& rng) {
@@ -180,22 +208,23 @@ TEST(TextFileBlocks, PositionsMatchBlockReader) {
     SCOPED_TRACE("seed " + std::to_string(seed) + " chunk " + std::to_string(chunk));
     const std::string path = dir.Write("in.txt", text);
     BlockReader ref(path);
-    TextFile file(chunk);
+    TextFile file;
     OpenTextForReading(file, path);
+    ReferenceLineReader reader(file, chunk);
     ASSERT_EQ(TextSizeInBlocks(file), static_cast<std::int64_t>(text.size() / 128));
-    ASSERT_EQ(TextPositionInBlocks(file), 0);
+    ASSERT_EQ(reader.PositionInBlocks(), 0);
     const auto terminators =
         std::count_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; });
     for (long step = 0; step < terminators + 2; ++step) {
       if (rng() % 4 != 0) {
-        ASSERT_EQ(TextAtEnd(file), ref.AtEnd()) << "step " << step;
-        ASSERT_EQ(TextPositionInBlocks(file), ref.Position()) << "step " << step;
+        ASSERT_EQ(reader.AtEnd(), ref.AtEnd()) << "step " << step;
+        ASSERT_EQ(reader.PositionInBlocks(), ref.Position()) << "step " << step;
       }
-      ASSERT_EQ(ReadTextLineView(file), ref.ReadLine()) << "step " << step;
-      ASSERT_EQ(TextPositionInBlocks(file), ref.Position()) << "step " << step;
+      ASSERT_EQ(reader.ReadLineView(), ref.ReadLine()) << "step " << step;
+      ASSERT_EQ(reader.PositionInBlocks(), ref.Position()) << "step " << step;
     }
-    EXPECT_TRUE(TextAtEnd(file));
-    EXPECT_EQ(TextPositionInBlocks(file), static_cast<std::int64_t>(text.size() / 128));
+    EXPECT_TRUE(reader.AtEnd());
+    EXPECT_EQ(reader.PositionInBlocks(), static_cast<std::int64_t>(text.size() / 128));
     EXPECT_EQ(PendingIoCode(), 0);
   }
 }
@@ -231,11 +260,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(TextFileRead, PipeReadToItsEnd) {
   int fds[2];
   ASSERT_EQ(::pipe(fds), 0);
-  TextFile file(128);
+  TextFile file;
   // Opened while the writer is still there, so that opening does not wait.
   OpenTextForReading(file, "/proc/self/fd/" + std::to_string(fds[0]));
   ::close(fds[0]);
   ASSERT_EQ(file.mode(), TextMode::kReading);
+  ReferenceLineReader reader(file, 128);
   std::string text;
   for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i) + (i % 2 ? "\r\n" : "\n");
   std::thread writer([&] {
@@ -248,8 +278,8 @@ TEST(TextFileRead, PipeReadToItsEnd) {
     ::close(fds[1]);  // the writer goes: the reader sees the end, not an error
   });
   int count = 0;
-  while (!TextAtEnd(file)) {
-    EXPECT_EQ(ReadTextLine(file), "line " + std::to_string(count));
+  while (!reader.AtEnd()) {
+    EXPECT_EQ(reader.ReadLine(), "line " + std::to_string(count));
     ++count;
   }
   writer.join();

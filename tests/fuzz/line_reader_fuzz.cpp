@@ -1,5 +1,5 @@
-// The line reader with small read chunks against the 128-byte reader that
-// defines it: the same lines, end checks and positions in blocks after every
+// The reference line reader with small read chunks against the 128-byte
+// reader that defines it: the same lines, end checks and positions in blocks after every
 // step. Input: a byte choosing the chunk (128 to 512 bytes), a byte whose
 // bits skip the end check at some steps (callers may), then the file.
 #include <algorithm>
@@ -9,6 +9,7 @@
 #include "foundation/text_file.h"
 #include "tests/support/block_reader.h"
 #include "tests/support/fuzz_support.h"
+#include "tests/support/reference_line_reader.h"
 
 namespace pelmoro {
 namespace {
@@ -19,24 +20,25 @@ using testing::FuzzCheck;
 void CompareReaders(const testing::MemoryFile& input, std::string_view text, std::size_t chunk,
                     unsigned skip_mask) {
   BlockReader reference(input.path());
-  TextFile file(chunk);
+  TextFile file;
   OpenTextForReading(file, input.path());
   FuzzCheck(PendingIoCode() == 0 && file.mode() == TextMode::kReading, "open for reading");
+  testing::ReferenceLineReader reader(file, chunk);
   FuzzCheck(TextSizeInBlocks(file) == static_cast<std::int64_t>(text.size() / kTextBlock),
             "size in blocks");
-  FuzzCheck(TextPositionInBlocks(file) == 0, "position before the first line");
+  FuzzCheck(reader.PositionInBlocks() == 0, "position before the first line");
   const auto terminators =
       std::count_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; });
   for (long step = 0; step < terminators + 2; ++step) {
     if ((skip_mask >> (step % 8) & 1) == 0) {
-      FuzzCheck(TextAtEnd(file) == reference.AtEnd(), "end check");
-      FuzzCheck(TextPositionInBlocks(file) == reference.Position(), "position after end check");
+      FuzzCheck(reader.AtEnd() == reference.AtEnd(), "end check");
+      FuzzCheck(reader.PositionInBlocks() == reference.Position(), "position after end check");
     }
-    FuzzCheck(ReadTextLineView(file) == reference.ReadLine(), "line");
-    FuzzCheck(TextPositionInBlocks(file) == reference.Position(), "position after line");
+    FuzzCheck(reader.ReadLineView() == reference.ReadLine(), "line");
+    FuzzCheck(reader.PositionInBlocks() == reference.Position(), "position after line");
   }
-  FuzzCheck(TextAtEnd(file) && reference.AtEnd(), "end after the last line");
-  FuzzCheck(TextPositionInBlocks(file) == reference.Position(), "position at the end");
+  FuzzCheck(reader.AtEnd() && reference.AtEnd(), "end after the last line");
+  FuzzCheck(reader.PositionInBlocks() == reference.Position(), "position at the end");
   CloseText(file);
   FuzzCheck(PendingIoCode() == 0, "no I/O code pending");
 }

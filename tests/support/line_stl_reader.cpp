@@ -8,6 +8,7 @@
 #include "foundation/real.h"
 #include "foundation/text.h"
 #include "foundation/text_file.h"
+#include "tests/support/reference_line_reader.h"
 
 namespace pelmoro::testing {
 
@@ -24,7 +25,7 @@ bool StartsWithIgnoringCase(std::string_view line, std::string_view word) {
 class LineReading {
  public:
   LineReading(GeometryStore& store, const std::string& name, RunDriver& driver, int units)
-      : store_(store), driver_(driver), units_(units) {
+      : store_(store), driver_(driver), units_(units), lines_(file_) {
     OpenTextForReading(file_, name);
     CheckIoResult();
     blocks_ = TextSizeInBlocks(file_);
@@ -46,9 +47,9 @@ class LineReading {
 
  private:
   bool ReadLines() {
-    while (!TextAtEnd(file_)) {
+    while (!lines_.AtEnd()) {
       CheckIoResult();
-      const std::string_view line = StripLeading(ReadTextLineView(file_));
+      const std::string_view line = StripLeading(lines_.ReadLineView());
       ++line_;
       CheckIoResult();
       if (!IsVertexLine(line)) {
@@ -82,7 +83,7 @@ class LineReading {
   }
 
   bool StopAfterTriangle() {
-    const std::int64_t position = TextPositionInBlocks(file_);
+    const std::int64_t position = lines_.PositionInBlocks();
     const int progress = blocks_ <= 0
                              ? 0
                              : static_cast<int>(TruncateReal(static_cast<Real>(position) /
@@ -93,19 +94,20 @@ class LineReading {
   }
 
   void Note(ReadingNotes& notes) {
-    notes.bytes_after_ctrl_z = TextBytesAfterCtrlZ(file_);
+    notes.bytes_after_ctrl_z = lines_.BytesAfterCtrlZ();
     CheckIoResult();
     if (notes.bytes_after_ctrl_z > 0) notes.ctrl_z_line = line_ + 1;
     notes.leftover_vertices = slot_;
     notes.last_vertex_line = last_vertex_line_;
-    notes.missing_endsolid = solid_seen_ && last_vertex_line_ > 0 && !endsolid_after_vertices_ &&
-                             !TextEndedAtCtrlZ(file_);
+    notes.missing_endsolid =
+        solid_seen_ && last_vertex_line_ > 0 && !endsolid_after_vertices_ && !lines_.EndedAtCtrlZ();
   }
 
   GeometryStore& store_;
   RunDriver& driver_;
   int units_;
   TextFile file_;
+  ReferenceLineReader lines_;  // over file_, which it must follow
   std::int64_t blocks_ = 0;
   std::int32_t triangles_ = 0;
   int slot_ = 0;

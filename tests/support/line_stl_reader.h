@@ -1,6 +1,6 @@
 // The ASCII STL reader done the plain way, one line at a time through the
-// text file's line reader: the reference that the chunked reader, in turn
-// and with workers, is held to.
+// reference line reader: the reference that the chunked reader, in turn and
+// with workers, is held to.
 #pragma once
 
 #include <cstdint>

@@ -9,6 +9,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "foundation/errors.h"
+#include "foundation/text_file.h"
+
 namespace fs = std::filesystem;
 
 namespace pelmoro::testing {
@@ -88,6 +91,15 @@ fs::path ScratchBase() {
   std::error_code ec;
   if (fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0) return "/dev/shm";
   return fs::temp_directory_path();
+}
+
+std::pair<int, std::string> CatchIoResult() {
+  try {
+    CheckIoResult();
+  } catch (const EInOutError& e) {
+    return {e.code(), e.message()};
+  }
+  return {0, ""};
 }
 
 bool RunningAsRoot() { return ::geteuid() == 0; }

@@ -1,9 +1,11 @@
-// Helpers shared by the tests: temporary folders and files, the corpus.
+// Helpers shared by the tests: temporary folders and files, the corpus,
+// the pending I/O code.
 #pragma once
 
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace pelmoro::testing {
@@ -42,6 +44,10 @@ std::string GoldenFile(std::string_view name);
 // A memory-backed folder for large scratch files (/dev/shm), or the
 // system's temporary folder when there is none.
 std::filesystem::path ScratchBase();
+
+// The code and message that CheckIoResult raises (clearing the pending
+// code); 0 and "" when it raises nothing.
+std::pair<int, std::string> CatchIoResult();
 
 // True when running as root, where permission bits deny nothing.
 bool RunningAsRoot();
