@@ -114,9 +114,12 @@ Ctrl-C stops the conversion under way: while scanning, after the row in
 progress; while reading, the triangles read so far give one row. Every
 output keeps every complete row (the header of a PNG or grid counts them),
 "Break !" is printed, and the inputs after it are not converted; a wait for
-input from a pipe, a terminal or a FIFO ends at once. SIGTERM, SIGHUP and
-SIGQUIT abandon the conversion under way instead: none of its outputs is
-written and earlier files of those names stay.
+input from a pipe, a terminal or a FIFO ends at once. Once every row is
+written, while the maps are finished and put onto the disk, Ctrl-C comes
+too late to stop that input: it is converted as usual, summary included,
+and only the inputs after it are not. SIGTERM, SIGHUP and SIGQUIT abandon
+the conversion under way instead: none of its outputs is written and
+earlier files of those names stay.
 
 An input or output "-" is standard input or output; a map read from
 standard input goes to standard output unless -o names a file.
@@ -133,6 +136,7 @@ Exit status:
   1     at least one input failed
   2     bad usage or a refused pitch
   130   stopped with Ctrl-C
+        (one too late to stop the last input changes nothing)
 )";
 
 }  // namespace

@@ -59,12 +59,17 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
   outputs.RequireSpace();
   driver.PhaseStarted(RunPhase::kScanning, result.lattice.rows);
   ScanHeightMap(store, result.lattice, result.triangles, driver, outputs.sink(), request.scan);
+  // A stop the scan has seen (at the latest in the pass after the last
+  // row) cut the map short or came while it was being made. One that comes
+  // later, while the complete map is finished and put onto the disk, is too
+  // late to stop anything: the run is complete all the same.
+  const bool stopped = driver.StopRequested();
   // Getting a large map onto the disk takes a while: the front end stays
   // responsive meanwhile.
   driver.PhaseStarted(RunPhase::kClosing, 0);
   outputs.Commit([&driver] { driver.WhileWaiting(); }, request.scan.threads);
 
-  result.outcome = driver.StopRequested() ? RunOutcome::kStopped : RunOutcome::kComplete;
+  result.outcome = stopped ? RunOutcome::kStopped : RunOutcome::kComplete;
   return result;
 }
 

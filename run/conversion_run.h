@@ -71,7 +71,9 @@ ModelReading ReadRequestedModel(GeometryStore& store, const ConversionRequest& r
 // was and no temporary file remains. Every output is created before the
 // reading; at the end all are flushed to the disk before the first is put
 // in place. Whatever fails in one of them raises EOutputError, which names
-// it.
+// it. The outcome is kStopped when the driver asked to stop before the
+// closing began; a stop asked for during the closing comes too late and the
+// outcome is kComplete.
 ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& request,
                                RunDriver& driver);
 

@@ -7,7 +7,8 @@
 
 namespace pelmoro {
 
-// How a run ended: every row written, or a stop request honoured.
+// How a run ended: every row written, or a stop request honoured (one
+// that came before the closing; a later one is too late to stop it).
 enum class RunOutcome { kComplete, kStopped };
 
 inline constexpr char kCompleteMessage[] = "Complate !";

@@ -114,29 +114,50 @@ TEST(RunConversionTest, SecondRunBoundsComeFromItsOwnModel) {
   EXPECT_EQ(ReadFileBytes(dir.File("w.hzm")), kWorkedHzm);
 }
 
-TEST(RunConversionTest, StopDuringReadingWritesOneRow) {
+// A stop at a given moment of the worked example's run: after a message
+// pass (pass 1 follows the triangle, passes 2 to 4 the three rows), or as
+// the closing starts, once every row is written and the map is being put
+// onto the disk.
+struct StopCase {
+  std::string name;
+  int pass = 0;  // the pass after which the stop is seen; 0: none
+  bool at_closing = false;
+  RunOutcome outcome = RunOutcome::kStopped;
+  std::string kept_before;  // the map ends just before this text; empty: the whole map
+};
+
+class RunStopTest : public ::testing::TestWithParam<StopCase> {};
+
+TEST_P(RunStopTest, KeepsTheRowsWrittenBeforeIt) {
+  const StopCase& c = GetParam();
   TempDir dir;
   GeometryStore store;
   FakeDriver driver;
-  driver.on_pass = [&](int) { driver.stop = true; };
+  driver.on_pass = [&](int pass) { driver.stop = driver.stop || pass == c.pass; };
+  driver.on_phase = [&](RunPhase phase) {
+    driver.stop = driver.stop || (c.at_closing && phase == RunPhase::kClosing);
+  };
   const ConversionRequest request{dir.Write("w.stl", kWorkedStl), dir.File("w.hzm"), 40};
-  EXPECT_EQ(RunConversion(store, request, driver).outcome, RunOutcome::kStopped);
-  EXPECT_EQ(ReadFileBytes(request.output),
-            "VERSION=6\r\nT\r\nO\r\nO\r\nL\r\n1\r\nS\r\n0,0,0\r\n40,0,0\r\n80,0,0\r\nS\r\n");
+  const ConversionResult result = RunConversion(store, request, driver);
+  EXPECT_TRUE(driver.stop);
+  EXPECT_EQ(result.outcome, c.outcome);
+  const std::string full = kWorkedHzm;
+  const std::string bytes = ReadFileBytes(request.output);
+  EXPECT_EQ(bytes, c.kept_before.empty() ? full : full.substr(0, full.find(c.kept_before)));
+  EXPECT_EQ(testing::ListFolder(dir.path()), (std::vector<std::string>{"w.hzm", "w.stl"}));
 }
 
-TEST(RunConversionTest, StopDuringTheScanEndsWithThatRow) {
-  TempDir dir;
-  GeometryStore store;
-  FakeDriver driver;
-  // Pass 1 follows the triangle, passes 2 and 3 the first two rows.
-  driver.on_pass = [&](int pass) { driver.stop = driver.stop || pass == 3; };
-  const ConversionRequest request{dir.Write("w.stl", kWorkedStl), dir.File("w.hzm"), 40};
-  EXPECT_EQ(RunConversion(store, request, driver).outcome, RunOutcome::kStopped);
-  const std::string bytes = ReadFileBytes(request.output);
-  EXPECT_EQ(bytes, std::string(kWorkedHzm).substr(0, bytes.size()));
-  EXPECT_EQ(bytes.size(), std::string(kWorkedHzm).find("0,80,0"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Stops, RunStopTest,
+    ::testing::Values(
+        // The scan then writes one row over the triangles read so far.
+        StopCase{"DuringReadingWritesOneRow", 1, false, RunOutcome::kStopped, "0,40,0"},
+        StopCase{"DuringTheScanEndsWithThatRow", 3, false, RunOutcome::kStopped, "0,80,0"},
+        // Seen by the scan's last stop check: every row, yet a break.
+        StopCase{"DuringTheLastRowIsABreak", 4, false, RunOutcome::kStopped, ""},
+        // Too late to stop anything: the complete map is in place.
+        StopCase{"DuringTheFinalFlushIsTooLate", 0, true, RunOutcome::kComplete, ""}),
+    [](const auto& info) { return info.param.name; });
 
 // Every failing run leaves an earlier target as it was and nothing else.
 struct FailureCase {

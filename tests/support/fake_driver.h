@@ -1,5 +1,6 @@
 // A RunDriver for tests: records phases and progress, counts message
-// passes, and lets a test stop the run or change the mode at a chosen pass.
+// passes, and lets a test stop the run or change the mode at a chosen pass
+// or as a phase starts.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,7 @@ class FakeDriver : public RunDriver {
  public:
   void PhaseStarted(RunPhase phase, std::int64_t total) override {
     phases.emplace_back(phase, total);
+    if (on_phase) on_phase(phase);
   }
   void SetProgress(int position, std::int64_t done) override {
     progress.push_back(position);
@@ -41,6 +43,8 @@ class FakeDriver : public RunDriver {
   bool surface = false;
   // Called with the number of the pass (1, 2, ...) at every message pass.
   std::function<void(int)> on_pass;
+  // Called as each phase starts, after it is recorded.
+  std::function<void(RunPhase)> on_phase;
 };
 
 }  // namespace pelmoro::testing
