@@ -97,8 +97,7 @@ std::int64_t TextSizeInBlocks(TextFile& file);
 // The same in bytes.
 std::int64_t TextSizeInBytes(TextFile& file);
 // Reading: the bytes taken so far / 128. Writing: bytes handed to the
-// system / 128. -1 (pending 103)
-// when not open.
+// system / 128. -1 (pending 103) when not open.
 std::int64_t TextPositionInBlocks(TextFile& file);
 
 // For a file that will be flushed to the disk once complete (an output
