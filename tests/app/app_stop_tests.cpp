@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -225,20 +226,29 @@ class StopTest : public QObject {
   }
 
   void StopWhileScanning_data() {
-    QTest::addColumn<int>("row");
-    QTest::newRow("after the first row") << 1;
-    QTest::newRow("after row 20") << 20;
-    QTest::newRow("during the last row: every row, yet a break") << kRows;
+    QTest::addColumn<int>("row");  // past kRows: as the closing starts
+    QTest::addColumn<QString>("message");
+    const QString kBreak = QStringLiteral("Break !");
+    QTest::newRow("after the first row") << 1 << kBreak;
+    QTest::newRow("after row 20") << 20 << kBreak;
+    QTest::newRow("during the last row: every row, yet a break") << kRows << kBreak;
+    QTest::newRow("while the map reaches the disk: too late, complete")
+        << kRows + 1 << QStringLiteral("Complate !");
   }
   void StopWhileScanning() {
     QFETCH(int, row);
+    QFETCH(QString, message);
+    const auto click = [&] { QTest::mouseClick(run_->form().Button2, Qt::LeftButton); };
     run_->form().on_pass = [&](int n) {
-      if (n == kTriangles + row) QTest::mouseClick(run_->form().Button2, Qt::LeftButton);
+      if (n == kTriangles + row) click();
+    };
+    run_->form().on_phase = [&](pelmoro::RunPhase phase) {
+      if (row > kRows && phase == pelmoro::RunPhase::kClosing) click();
     };
     ModalAnswerer answerer;
     run_->Convert(answerer, input_, run_->Path("out.hzm"));
-    QCOMPARE(answerer.seen().back().text, QStringLiteral("Break !"));
-    QCOMPARE(ReadFile(run_->Path("out.hzm")), HeaderAndRows(full_, row));
+    QCOMPARE(answerer.seen().back().text, message);
+    QCOMPARE(ReadFile(run_->Path("out.hzm")), HeaderAndRows(full_, std::min(row, kRows)));
     QVERIFY(run_->Idle());
   }
 

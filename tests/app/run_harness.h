@@ -15,7 +15,8 @@
 namespace pelmoro::testing {
 
 // Form1 that counts the engine's message passes of a run (1, 2, ...) and
-// lets a test act at a chosen one, before the window dispatches.
+// lets a test act at a chosen one, before the window dispatches, or as a
+// phase starts.
 class InstrumentedForm : public TForm1 {
  public:
   using TForm1::SetMessageInterval;
@@ -29,9 +30,15 @@ class InstrumentedForm : public TForm1 {
     dispatching = false;
   }
 
+  void PhaseStarted(RunPhase phase, std::int64_t total) override {
+    TForm1::PhaseStarted(phase, total);
+    if (on_phase) on_phase(phase);
+  }
+
   int passes = 0;
   bool dispatching = false;  // inside the window's own message pass
   std::function<void(int)> on_pass;
+  std::function<void(RunPhase)> on_phase;
 };
 
 class RunHarness {
