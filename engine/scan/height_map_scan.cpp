@@ -74,7 +74,7 @@ class InlineRows {
   const PieceLayout& layout() const { return plan_.layout; }
   const ScanRow& Piece(std::int64_t unit, bool first_covering) {
     piece_.Place(plan_.layout, unit);
-    sweeper_.ComputeRow(piece_.where.row, first_covering, piece_.where.first_column,
+    sweeper_.ComputeRow(piece_.where.row, SweepModeFor(first_covering), piece_.where.first_column,
                         piece_.heights);
     FormatScanRow(plan_.lattice, formatters_, piece_);
     return piece_;

@@ -17,7 +17,6 @@ constexpr std::int64_t kSlotBytes = std::int64_t{32} << 20;
 constexpr std::int64_t kWorkerBytes = std::int64_t{64} << 20;
 constexpr std::int64_t kLongestBand = 32;
 constexpr std::int64_t kLongestBatch = 4;
-constexpr std::int64_t kRingBytes = std::int64_t{2} << 20;
 constexpr auto kWaitSlice = std::chrono::milliseconds(50);
 
 std::int64_t UnitBytes(const PieceLayout& layout, std::span<const RowFormatter* const> formatters) {
@@ -27,9 +26,11 @@ std::int64_t UnitBytes(const PieceLayout& layout, std::span<const RowFormatter* 
   return layout.piece_columns * per_point;
 }
 
-// Workers whose batches and sweeps fit the budget, at least one.
-int WorkersFor(int threads, std::int64_t unit_bytes, std::int64_t piece_columns) {
-  const std::int64_t per_worker = kLongestBatch * unit_bytes + kRingBytes +
+// Workers whose batches and sweeps (ring_bytes for a sweep's rings of rows
+// ahead) fit the budget, at least one.
+int WorkersFor(int threads, std::int64_t unit_bytes, std::int64_t piece_columns,
+               std::int64_t ring_bytes) {
+  const std::int64_t per_worker = kLongestBatch * unit_bytes + ring_bytes +
                                   piece_columns * 2 * std::int64_t{sizeof(std::int32_t)};
   return static_cast<int>(std::clamp<std::int64_t>(kWorkerBytes / per_worker, 1, threads));
 }
@@ -62,8 +63,11 @@ RowPipeline::RowPipeline(const ScanPlan& plan, std::span<const RowFormatter* con
       formatters_(formatters),
       driver_(driver),
       units_(plan.layout.units),
+      // Counted in the mode the run starts in: seeking the first covering
+      // triangle, a sweep keeps two rings.
       planned_workers_(
-          WorkersFor(threads, UnitBytes(plan.layout, formatters), plan.layout.piece_columns)),
+          WorkersFor(threads, UnitBytes(plan.layout, formatters), plan.layout.piece_columns,
+                     RowRing::BytesFor(plan, SweepModeFor(driver.FirstCoveringWanted())))),
       band_(BandFor(units_, UnitBytes(plan.layout, formatters), planned_workers_)),
       batch_(std::min(band_, kLongestBatch)),
       // The slots' buffers and the workers' batches circulate and keep
@@ -182,8 +186,8 @@ void RowPipeline::ComputeBatch(RowSweeper& sweeper, std::vector<ScanRow>& batch,
     ScanRow& r = batch[static_cast<std::size_t>(unit - first)];
     r.Place(plan_.layout, unit);
     const SweepCancel cancel{&needed_end_, &generation_, unit, generation};
-    sweeper.ComputeRow(r.where.row, first_covering, r.where.first_column, r.heights, &cancel,
-                       band_last_row);
+    sweeper.ComputeRow(r.where.row, SweepModeFor(first_covering), r.where.first_column, r.heights,
+                       &cancel, band_last_row);
     if (cancel.Cancelled()) return;  // nobody takes it: the rest of the batch neither
     FormatScanRow(plan_.lattice, formatters_, r);
   }
