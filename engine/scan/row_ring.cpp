@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "engine/magnitudes.h"
 #include "engine/scan/plane.h"
 #include "foundation/assert.h"
 
@@ -203,7 +204,6 @@ void RowRing::SweepBox(const BoxTerms& b, std::int64_t row, std::int64_t last, S
 // it is level at z min or its plan area is 0 (D = 0).
 bool RowRing::SweepSmall(std::int32_t i, const Triangle& t, double area_key, std::int64_t row,
                          SweepMode mode) {
-  constexpr std::int32_t kSmallHeight = std::int32_t{1} << 20;
   const Vertex& p0 = t.v[0];
   const Vertex& p1 = t.v[1];
   const Vertex& p2 = t.v[2];
@@ -212,8 +212,8 @@ bool RowRing::SweepSmall(std::int32_t i, const Triangle& t, double area_key, std
   const std::int32_t z_lo = std::min({p0.z, p1.z, p2.z});
   const std::int32_t z_hi = std::max({p0.z, p1.z, p2.z});
   if (rows_ == 0 || x_hi - x_lo > kSmallTriangleSpan ||
-      std::int64_t{p0.y} - p2.y > kSmallTriangleSpan || z_lo <= -kSmallHeight ||
-      z_hi >= kSmallHeight || z_hi == plan_.z_min) {
+      std::int64_t{p0.y} - p2.y > kSmallTriangleSpan || z_lo <= -kSmallGridMagnitude ||
+      z_hi >= kSmallGridMagnitude || z_hi == plan_.z_min) {
     return false;
   }
   const Lattice& lattice = plan_.lattice;

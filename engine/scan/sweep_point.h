@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/magnitudes.h"
 #include "engine/scan/scan_plan.h"
 
 namespace pelmoro {
@@ -37,8 +38,7 @@ struct PassPoint {
 
   template <typename Take>
   void operator()(std::int64_t c[3], std::int64_t& n, std::size_t column, Take& take) const {
-    const std::int64_t sum =
-        (c[0] < 0 ? -c[0] : c[0]) + (c[1] < 0 ? -c[1] : c[1]) + (c[2] < 0 ? -c[2] : c[2]);
+    const std::int64_t sum = Magnitude(c[0]) + Magnitude(c[1]) + Magnitude(c[2]);
     // Below 2^53 in magnitude, so the conversion is defined; the height
     // of a covered point fits 32 bits.
     const auto z = static_cast<std::int32_t>(static_cast<std::int64_t>(static_cast<double>(n) / d));

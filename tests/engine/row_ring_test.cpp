@@ -30,7 +30,7 @@ TEST_P(RowRingBudgetTest, TheEstimateIsWhatTheRingHolds) {
   const auto x_max = static_cast<std::int32_t>(c.columns - 1);
   GeometryStore store;
   const std::int32_t count = FillStore(store, {Triangle{{{0, 0, 5}, {x_max, 0, 5}, {0, 3, 5}}}});
-  const ScanPlan plan(store, 1, count, c.piece_columns);
+  const ScanPlan plan(store, LatticeOver(store.bounds(), 1), count, c.piece_columns);
   ASSERT_EQ(plan.lattice.columns, c.columns);
   const RowRing ring(plan);
   EXPECT_EQ(ring.rows(), c.ring_rows);
