@@ -4,12 +4,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <condition_variable>
 #include <deque>
-#include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
+
+#include "foundation/mutex.h"
 
 namespace pelmoro {
 
@@ -36,52 +37,60 @@ struct Job {
 // whoever started them.
 class Flushers {
  public:
-  std::future<int> Start(int fd, DiskFlush kind) {
+  std::future<int> Start(int fd, DiskFlush kind) EXCLUDES(mutex_) {
     Job job{fd, kind, {}};
     std::future<int> result = job.done.get_future();
-    std::unique_lock<std::mutex> lock(mutex_);
-    jobs_.push_back(std::move(job));
-    if (idle_ < jobs_.size() && threads_ < kMostThreads) {
-      try {
-        std::thread([this] { Serve(); }).detach();
-        ++threads_;
-      } catch (const std::system_error&) {
-        if (threads_ == 0) {  // no thread to be had (a memory limit): flush here
-          Job here = std::move(jobs_.back());
-          jobs_.pop_back();
-          lock.unlock();
-          here.done.set_value(Flush(here.fd, here.kind));
-          return result;
-        }
-        // otherwise a thread there is takes it in its turn
-      }
+    if (std::optional<Job> here = Queue(std::move(job))) {
+      here->done.set_value(Flush(here->fd, here->kind));
+      return result;
     }
-    lock.unlock();
-    wake_.notify_one();
+    wake_.Signal();
     return result;
   }
 
  private:
   static constexpr std::size_t kMostThreads = 4;
 
-  void Serve() {
-    std::unique_lock<std::mutex> lock(mutex_);
+  // Queues the job, starting a thread for it when none is idle; gives it
+  // back to be flushed by the caller when no thread is to be had at all (a
+  // memory limit).
+  std::optional<Job> Queue(Job job) EXCLUDES(mutex_) {
+    MutexLock lock(&mutex_);
+    jobs_.push_back(std::move(job));
+    if (idle_ < jobs_.size() && threads_ < kMostThreads) {
+      try {
+        std::thread([this] { Serve(); }).detach();
+        ++threads_;
+      } catch (const std::system_error&) {
+        if (threads_ == 0) {
+          std::optional<Job> here(std::move(jobs_.back()));
+          jobs_.pop_back();
+          return here;
+        }
+        // otherwise a thread there is takes it in its turn
+      }
+    }
+    return std::nullopt;
+  }
+
+  void Serve() EXCLUDES(mutex_) {
+    MutexLock lock(&mutex_);
     for (;;) {
       ++idle_;
-      wake_.wait(lock, [this] { return !jobs_.empty(); });
+      while (jobs_.empty()) wake_.Wait(mutex_);
       --idle_;
       Job job = std::move(jobs_.front());
       jobs_.pop_front();
-      lock.unlock();
+      MutexUnlock unlocked(&mutex_);
       job.done.set_value(Flush(job.fd, job.kind));
-      lock.lock();
     }
   }
 
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<Job> jobs_;
-  std::size_t threads_ = 0, idle_ = 0;
+  Mutex mutex_;
+  CondVar wake_;
+  std::deque<Job> jobs_ GUARDED_BY(mutex_);
+  std::size_t threads_ GUARDED_BY(mutex_) = 0;
+  std::size_t idle_ GUARDED_BY(mutex_) = 0;
 };
 
 // Never destroyed: its threads may still be waiting when the process ends.

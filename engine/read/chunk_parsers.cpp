@@ -17,58 +17,71 @@ ChunkParsers::ChunkParsers(int threads, int units_per_file_unit, std::size_t in_
 
 ChunkParsers::~ChunkParsers() {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(&mutex_);
     stopping_ = true;
     queue_.clear();
   }
-  work_.notify_all();
+  work_.SignalAll();
   workers_.Join();
 }
 
 void ChunkParsers::Submit(StlChunk& chunk) {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(&mutex_);
     queue_.push_back(&chunk);
   }
-  work_.notify_one();
+  work_.Signal();
+}
+
+bool ChunkParsers::Parsed(const StlChunk& chunk) const {
+  return std::find(done_.begin(), done_.end(), &chunk) != done_.end();
+}
+
+// Sleeps on parsed_ until the chunk is parsed or a slice of time has
+// passed; whether it was parsed.
+bool ChunkParsers::SleepUntilParsed(const StlChunk& chunk) {
+  const auto deadline = std::chrono::steady_clock::now() + kWaitSlice;
+  while (!Parsed(chunk)) {
+    if (!parsed_.WaitUntil(mutex_, deadline)) return Parsed(chunk);
+  }
+  return true;
 }
 
 void ChunkParsers::Await(StlChunk& chunk, const std::function<void()>& while_waiting) {
-  std::unique_lock lock(mutex_);
-  const auto parsed = [&] { return std::find(done_.begin(), done_.end(), &chunk) != done_.end(); };
-  while (!parsed()) {
+  MutexLock lock(&mutex_);
+  while (!Parsed(chunk)) {
     // Rather than wait, the driving thread parses the oldest chunk no worker
     // has taken yet: the awaited one, or one after it.
     if (!queue_.empty()) {
-      ParseNext(lock);
+      ParseNext();
       continue;
     }
-    if (!parsed_.wait_for(lock, kWaitSlice, parsed)) {
-      lock.unlock();
+    if (!SleepUntilParsed(chunk)) {
+      MutexUnlock unlocked(&mutex_);
       while_waiting();
-      lock.lock();
     }
   }
   done_.erase(std::find(done_.begin(), done_.end(), &chunk));
 }
 
 // Takes the oldest chunk handed in and parses it outside the lock.
-void ChunkParsers::ParseNext(std::unique_lock<std::mutex>& lock) {
+void ChunkParsers::ParseNext() {
   StlChunk& chunk = *queue_.front();
   queue_.pop_front();
-  lock.unlock();
-  ParseStlChunk(chunk, units_);
-  lock.lock();
+  {
+    MutexUnlock unlocked(&mutex_);
+    ParseStlChunk(chunk, units_);
+  }
   done_.push_back(&chunk);
-  parsed_.notify_all();
+  parsed_.SignalAll();
 }
 
 void ChunkParsers::Work() {
-  std::unique_lock lock(mutex_);
+  MutexLock lock(&mutex_);
   for (;;) {
-    work_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+    while (!stopping_ && queue_.empty()) work_.Wait(mutex_);
     if (stopping_) return;
-    ParseNext(lock);
+    ParseNext();
   }
 }
 

@@ -2,14 +2,13 @@
 // that stores the model, which parses too rather than wait.
 #pragma once
 
-#include <condition_variable>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <vector>
 
 #include "engine/read/stl_chunk.h"
 #include "engine/worker_threads.h"
+#include "foundation/mutex.h"
 
 namespace pelmoro {
 
@@ -29,23 +28,25 @@ class ChunkParsers {
   ChunkParsers& operator=(const ChunkParsers&) = delete;
 
   int workers() const { return workers_.size(); }
-  void Submit(StlChunk& chunk);
+  void Submit(StlChunk& chunk) EXCLUDES(mutex_);
   // Returns once the chunk is parsed, parsing chunks no worker has taken
   // meanwhile, and calling while_waiting about every 50 ms while it waits;
   // what that raises passes out.
-  void Await(StlChunk& chunk, const std::function<void()>& while_waiting);
+  void Await(StlChunk& chunk, const std::function<void()>& while_waiting) EXCLUDES(mutex_);
 
  private:
-  void Work();
-  void ParseNext(std::unique_lock<std::mutex>& lock);
+  void Work() EXCLUDES(mutex_);
+  void ParseNext() REQUIRES(mutex_);
+  bool Parsed(const StlChunk& chunk) const REQUIRES(mutex_);
+  bool SleepUntilParsed(const StlChunk& chunk) REQUIRES(mutex_);
 
   const int units_;
-  std::mutex mutex_;
-  std::condition_variable work_;    // workers wait here for a chunk
-  std::condition_variable parsed_;  // the driving thread waits here
-  std::deque<StlChunk*> queue_;
-  std::vector<const StlChunk*> done_;  // parsed, not yet awaited
-  bool stopping_ = false;
+  Mutex mutex_;
+  CondVar work_;    // workers wait here for a chunk
+  CondVar parsed_;  // the driving thread waits here
+  std::deque<StlChunk*> queue_ GUARDED_BY(mutex_);
+  std::vector<const StlChunk*> done_ GUARDED_BY(mutex_);  // parsed, not yet awaited
+  bool stopping_ GUARDED_BY(mutex_) = false;
   WorkerThreads workers_;
 };
 
