@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/scan/row_sweep.h"
+#include "foundation/assert.h"
 
 namespace pelmoro {
 
@@ -80,6 +81,9 @@ RowPipeline::RowPipeline(const ScanPlan& plan, std::span<const RowFormatter* con
       own_sweeper_(plan),
       own_batch_(static_cast<std::size_t>(batch_), ScanRow(&arena_)) {
   const std::int64_t slots = (planned_workers_ + 1) * band_;
+  // A batch shorter than the window: the batch holding the lowest unit not
+  // yet written always has its slots.
+  PELMORO_ASSERT(planned_workers_ >= 1 && batch_ >= 1 && batch_ <= band_ && batch_ < slots);
   slots_.reserve(static_cast<std::size_t>(slots));
   for (std::int64_t k = 0; k < slots; ++k) slots_.push_back(Slot{.data = ScanRow(&arena_)});
   // The driving thread is the last of the computing threads.
@@ -88,11 +92,11 @@ RowPipeline::RowPipeline(const ScanPlan& plan, std::span<const RowFormatter* con
 
 RowPipeline::~RowPipeline() {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(&mutex_);
     stopping_ = true;
     needed_end_ = -1;  // whatever is under way is cancelled
   }
-  work_.notify_all();
+  work_.SignalAll();
   workers_.Join();
 }
 
@@ -104,13 +108,14 @@ void RowPipeline::Work() {
   try {
     WorkUntilStopped();
   } catch (...) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(&mutex_);
     failure_ = std::current_exception();
-    ready_.notify_one();
+    ready_.Signal();
   }
 }
 
 RowPipeline::Band RowPipeline::Claim() {
+  PELMORO_ASSERT(MayClaim());
   Band band{next_claim_, std::min(units_, next_claim_ + band_), generation_, first_covering_};
   next_claim_ = band.end;
   return band;
@@ -121,22 +126,23 @@ void RowPipeline::WorkUntilStopped() {
   // except after a change of mode sends the claims back.
   RowSweeper sweeper(plan_);
   std::vector<ScanRow> batch_units(static_cast<std::size_t>(batch_), ScanRow(&arena_));
-  std::unique_lock lock(mutex_);
+  MutexLock lock(&mutex_);
   for (;;) {
-    WaitForWork(lock, [this] { return stopping_ || MayClaim(); });
+    while (!stopping_ && !MayClaim()) WaitForWork();
     if (stopping_) return;
     const Band band = Claim();
     for (std::int64_t batch = band.next; batch < band.end; batch += batch_) {
       const std::int64_t batch_end = std::min(band.end, batch + batch_);
-      WaitForWork(lock, [&] {
-        return stopping_ || band.generation != generation_ || HasSlot(batch_end - 1);
-      });
+      while (!stopping_ && band.generation == generation_ && !HasSlot(batch_end - 1)) {
+        WaitForWork();
+      }
       if (stopping_) return;
       if (band.generation != generation_) break;  // the claims were sent back
-      lock.unlock();
-      ComputeBatch(sweeper, batch_units, batch, batch_end, band.end, band.generation,
-                   band.first_covering);
-      lock.lock();
+      {
+        MutexUnlock unlocked(&mutex_);
+        ComputeBatch(sweeper, batch_units, batch, batch_end, band.end, band.generation,
+                     band.first_covering);
+      }
       if (band.generation != generation_) break;  // computed in a stale mode
       Publish(batch_units, batch, batch_end, band.generation);
     }
@@ -147,19 +153,24 @@ void RowPipeline::WorkUntilStopped() {
 // buffers come back for reuse.
 void RowPipeline::Publish(std::vector<ScanRow>& batch, std::int64_t first, std::int64_t end,
                           std::uint64_t generation) {
+  // Units computed in an old mode are dropped, never published.
+  PELMORO_ASSERT(generation == generation_);
   for (std::int64_t unit = first; unit < end; ++unit) {
+    // The unit is in the window, and its slot's last unit has been written.
+    PELMORO_ASSERT(unit >= consumed_ && HasSlot(unit));
     Slot& slot = SlotOf(unit);
+    PELMORO_ASSERT(!slot.ready);
     slot.generation = generation;
     slot.ready = true;
     std::swap(slot.data, batch[static_cast<std::size_t>(unit - first)]);
   }
-  if (driver_waits_) ready_.notify_one();
+  if (driver_waits_) ready_.Signal();
 }
 
 // The driving thread computes the next batch of its own band, claiming a
 // band when it has none left; false when there is nothing it may compute
 // now (no band to claim, or the batch's slots not yet free).
-bool RowPipeline::HelpOnce(std::unique_lock<std::mutex>& lock) {
+bool RowPipeline::HelpOnce() {
   if (own_.generation != generation_) own_.next = own_.end;  // the claims were sent back
   if (own_.next >= own_.end) {
     if (!MayClaim()) return false;
@@ -168,10 +179,14 @@ bool RowPipeline::HelpOnce(std::unique_lock<std::mutex>& lock) {
   const Band band = own_;
   const std::int64_t end = std::min(band.end, band.next + batch_);
   if (band.next >= needed_end_ || !HasSlot(end - 1)) return false;
-  lock.unlock();
-  ComputeBatch(own_sweeper_, own_batch_, band.next, end, band.end, band.generation,
-               band.first_covering);
-  lock.lock();
+  // Its own band in order: nothing of it is written before it is computed,
+  // so the unit it waits for is its own next batch or a worker's.
+  PELMORO_ASSERT(band.next >= consumed_);
+  {
+    MutexUnlock unlocked(&mutex_);
+    ComputeBatch(own_sweeper_, own_batch_, band.next, end, band.end, band.generation,
+                 band.first_covering);
+  }
   own_.next = end;
   if (band.generation == generation_) Publish(own_batch_, band.next, end, band.generation);
   return true;
@@ -193,52 +208,69 @@ void RowPipeline::ComputeBatch(RowSweeper& sweeper, std::vector<ScanRow>& batch,
   }
 }
 
+bool RowPipeline::Arrived(std::int64_t unit) {
+  const Slot& slot = SlotOf(unit);
+  return failure_ || (slot.ready && slot.data.unit == unit && slot.generation == generation_);
+}
+
+// Sleeps on ready_ until unit `unit` has arrived or a slice of time has
+// passed; whether it arrived.
+bool RowPipeline::SleepUntilArrived(std::int64_t unit) {
+  const auto deadline = std::chrono::steady_clock::now() + kWaitSlice;
+  while (!Arrived(unit)) {
+    if (!ready_.WaitUntil(mutex_, deadline)) return Arrived(unit);
+  }
+  return true;
+}
+
 // Waits for unit `unit`, letting the driver stay responsive meanwhile. A
 // stop seen then leaves only the awaited row wanted.
-void RowPipeline::WaitFor(std::unique_lock<std::mutex>& lock, std::int64_t unit) {
-  Slot& slot = SlotOf(unit);
-  const auto ready = [&] {
-    return failure_ || (slot.ready && slot.data.unit == unit && slot.generation == generation_);
-  };
-  while (!ready()) {
-    if (waiting_workers_ > 0) work_.notify_all();
+void RowPipeline::WaitFor(std::int64_t unit) {
+  while (!Arrived(unit)) {
+    if (waiting_workers_ > 0) work_.SignalAll();
     bool came = false;
-    if (!HelpOnce(lock)) {
+    if (!HelpOnce()) {
       driver_waits_ = true;
-      came = ready_.wait_for(lock, kWaitSlice, ready);
+      came = SleepUntilArrived(unit);
       driver_waits_ = false;
     }
     if (came) break;
-    lock.unlock();
-    driver_.WhileWaiting();  // may raise: the destructor then cancels everything
-    const bool stop = driver_.StopRequested();
-    lock.lock();
+    bool stop = false;
+    {
+      MutexUnlock unlocked(&mutex_);
+      driver_.WhileWaiting();  // may raise: the destructor then cancels everything
+      stop = driver_.StopRequested();
+    }
     if (stop) {
       const std::int64_t row_end = (plan_.layout.Row(unit) + 1) * plan_.layout.per_row;
       needed_end_ = std::min(needed_end_.load(), row_end);
+      PELMORO_ASSERT(needed_end_ > unit);  // a stop never drops the row waited for
     }
   }
   if (failure_) std::rethrow_exception(failure_);
 }
 
 const ScanRow& RowPipeline::Piece(std::int64_t unit, bool first_covering) {
-  std::unique_lock lock(mutex_);
+  MutexLock lock(&mutex_);
+  PELMORO_ASSERT(unit == consumed_);  // units are taken in order
   if (first_covering != first_covering_) {
     first_covering_ = first_covering;
     ++generation_;
     next_claim_ = unit;
     for (Slot& slot : slots_) slot.ready = false;
-    work_.notify_all();
+    work_.SignalAll();
   }
-  WaitFor(lock, unit);
+  WaitFor(unit);
   return SlotOf(unit).data;
 }
 
 void RowPipeline::Done(std::int64_t unit) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(&mutex_);
+  // The unit Piece gave last, still in its slot.
+  PELMORO_ASSERT(unit == consumed_ && SlotOf(unit).ready && SlotOf(unit).data.unit == unit);
   SlotOf(unit).ready = false;
   consumed_ = unit + 1;
-  if (waiting_workers_ > 0 && consumed_ % batch_ == 0) work_.notify_all();
+  if (waiting_workers_ > 0 && consumed_ % batch_ == 0) work_.SignalAll();
 }
 
 }  // namespace pelmoro

@@ -3,10 +3,8 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <exception>
-#include <mutex>
 #include <span>
 #include <vector>
 
@@ -16,6 +14,7 @@
 #include "engine/scan/scan_plan.h"
 #include "engine/scan/scan_row.h"
 #include "engine/worker_threads.h"
+#include "foundation/mutex.h"
 #include "foundation/scratch_arena.h"
 
 namespace pelmoro {
@@ -70,10 +69,12 @@ class RowPipeline {
   const Lattice& lattice() const { return plan_.lattice; }
   const PieceLayout& layout() const { return plan_.layout; }
   // Unit `unit` computed in the given mode; waits for it. Valid until
-  // Done(unit).
-  const ScanRow& Piece(std::int64_t unit, bool first_covering);
-  // The caller has written unit `unit`; its slot may take a later one.
-  void Done(std::int64_t unit);
+  // Done(unit). Units are taken in order from 0, each Done before the next
+  // is asked for.
+  const ScanRow& Piece(std::int64_t unit, bool first_covering) EXCLUDES(mutex_);
+  // The caller has written unit `unit`, the last one Piece gave; its slot
+  // may take a later one.
+  void Done(std::int64_t unit) EXCLUDES(mutex_);
 
  private:
   struct Slot {
@@ -90,27 +91,31 @@ class RowPipeline {
     bool first_covering = false;
   };
 
-  void Work();
-  void WorkUntilStopped();
-  Band Claim();
+  void Work() EXCLUDES(mutex_);
+  void WorkUntilStopped() EXCLUDES(mutex_);
+  Band Claim() REQUIRES(mutex_);
   void ComputeBatch(RowSweeper& sweeper, std::vector<ScanRow>& batch, std::int64_t first,
                     std::int64_t end, std::int64_t band_end, std::uint64_t generation,
-                    bool first_covering);
+                    bool first_covering) EXCLUDES(mutex_);
   void Publish(std::vector<ScanRow>& batch, std::int64_t first, std::int64_t end,
-               std::uint64_t generation);
-  bool HelpOnce(std::unique_lock<std::mutex>& lock);
-  void WaitFor(std::unique_lock<std::mutex>& lock, std::int64_t unit);
-  bool MayClaim() const;
-  template <typename Condition>
-  void WaitForWork(std::unique_lock<std::mutex>& lock, Condition condition) {
+               std::uint64_t generation) REQUIRES(mutex_);
+  bool HelpOnce() REQUIRES(mutex_);
+  void WaitFor(std::int64_t unit) REQUIRES(mutex_);
+  bool SleepUntilArrived(std::int64_t unit) REQUIRES(mutex_);
+  bool Arrived(std::int64_t unit) REQUIRES(mutex_);
+  bool MayClaim() const REQUIRES(mutex_);
+  // One sleep on work_; the caller loops on what it waits for.
+  void WaitForWork() REQUIRES(mutex_) {
     ++waiting_workers_;
-    work_.wait(lock, condition);
+    work_.Wait(mutex_);
     --waiting_workers_;
   }
-  bool HasSlot(std::int64_t unit) const {
+  bool HasSlot(std::int64_t unit) const REQUIRES(mutex_) {
     return unit < consumed_ + static_cast<std::int64_t>(slots_.size());
   }
-  Slot& SlotOf(std::int64_t unit) { return slots_[static_cast<std::size_t>(unit) % slots_.size()]; }
+  Slot& SlotOf(std::int64_t unit) REQUIRES(mutex_) {
+    return slots_[static_cast<std::size_t>(unit) % slots_.size()];
+  }
 
   const ScanPlan& plan_;
   const std::span<const RowFormatter* const> formatters_;
@@ -120,24 +125,25 @@ class RowPipeline {
                                // the memory budget and the threads asked for
   const std::int64_t band_;    // units a worker claims at once
   const std::int64_t batch_;   // units it publishes at once
-  std::mutex mutex_;
-  std::condition_variable work_;   // workers wait here for a unit to claim
-  std::condition_variable ready_;  // the driving thread waits here for its unit
-  ScratchArena arena_;             // the room of every unit in flight
-  std::vector<Slot> slots_;
-  std::int64_t next_claim_ = 0;
-  std::int64_t consumed_ = 0;
-  std::atomic<std::uint64_t> generation_{0};  // written under the lock
-  std::atomic<std::int64_t> needed_end_;      // written under the lock
-  bool first_covering_;
-  bool stopping_ = false;
-  bool driver_waits_ = false;   // the driving thread sleeps on ready_
-  int waiting_workers_ = 0;     // workers sleeping on work_
-  std::exception_ptr failure_;  // why a worker stopped
+  Mutex mutex_;
+  CondVar work_;        // workers wait here for a unit to claim
+  CondVar ready_;       // the driving thread waits here for its unit
+  ScratchArena arena_;  // the room of every unit in flight
+  std::vector<Slot> slots_ GUARDED_BY(mutex_);
+  std::int64_t next_claim_ GUARDED_BY(mutex_) = 0;
+  std::int64_t consumed_ GUARDED_BY(mutex_) = 0;
+  // Written under the lock, read without it by the sweeps to give up early.
+  std::atomic<std::uint64_t> generation_{0};
+  std::atomic<std::int64_t> needed_end_;
+  bool first_covering_ GUARDED_BY(mutex_);
+  bool stopping_ GUARDED_BY(mutex_) = false;
+  bool driver_waits_ GUARDED_BY(mutex_) = false;   // the driving thread sleeps on ready_
+  int waiting_workers_ GUARDED_BY(mutex_) = 0;     // workers sleeping on work_
+  std::exception_ptr failure_ GUARDED_BY(mutex_);  // why a worker stopped
   // The driving thread's own sweep, batch and band.
   RowSweeper own_sweeper_;
   std::vector<ScanRow> own_batch_;
-  Band own_;
+  Band own_ GUARDED_BY(mutex_);
   WorkerThreads workers_;
 };
 
