@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "foundation/assert.h"
+
 namespace pelmoro {
 
 struct Vertex {
@@ -47,10 +49,23 @@ class GeometryStore {
   void EnsureRow(std::size_t row, std::size_t hint = 0);
   std::size_t capacity() const { return rows_; }
 
-  Triangle& triangle(std::size_t i) { return triangles_[i]; }
-  const Triangle& triangle(std::size_t i) const { return triangles_[i]; }
-  TriangleMetrics& metrics(std::size_t i) { return metrics_[i]; }
-  const TriangleMetrics& metrics(std::size_t i) const { return metrics_[i]; }
+  // Row i of a table; i < capacity().
+  Triangle& triangle(std::size_t i) {
+    PELMORO_ASSERT(i < rows_);
+    return triangles_[i];
+  }
+  const Triangle& triangle(std::size_t i) const {
+    PELMORO_ASSERT(i < rows_);
+    return triangles_[i];
+  }
+  TriangleMetrics& metrics(std::size_t i) {
+    PELMORO_ASSERT(i < rows_);
+    return metrics_[i];
+  }
+  const TriangleMetrics& metrics(std::size_t i) const {
+    PELMORO_ASSERT(i < rows_);
+    return metrics_[i];
+  }
 
   ModelBounds& bounds() { return bounds_; }
   const ModelBounds& bounds() const { return bounds_; }

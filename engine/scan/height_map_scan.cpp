@@ -96,6 +96,9 @@ template <typename Rows>
 void DriveRows(RunDriver& driver, RowSink& sink, Rows& rows) {
   const Lattice& lattice = rows.lattice();
   const std::int64_t per_row = rows.layout().per_row;
+  // The rows' pieces cut this lattice, so the units cover it exactly.
+  PELMORO_ASSERT(lattice.rows >= 1 && per_row >= 1 && rows.layout().columns == lattice.columns &&
+                 rows.layout().units == lattice.rows * per_row);
   std::int64_t written = 0;
   while (written < lattice.rows) {
     const bool first_covering = driver.FirstCoveringWanted();
@@ -112,8 +115,11 @@ void DriveRows(RunDriver& driver, RowSink& sink, Rows& rows) {
   driver.SetProgress(0, written);
 }
 
-// The caller made the lattice once, over the bounds the scan reads.
-void CheckLatticeOfStore(const GeometryStore& store, const Lattice& lattice) {
+// A pitch in range, a count of stored triangles, and the lattice the
+// caller made once, over the bounds the scan reads.
+void CheckScanArguments(const GeometryStore& store, const Lattice& lattice, std::int32_t count) {
+  PELMORO_ASSERT(lattice.pitch >= 1 && lattice.pitch <= 255);
+  PELMORO_ASSERT(count >= 0 && static_cast<std::size_t>(count) <= store.capacity());
   PELMORO_ASSERT(lattice == LatticeOver(store.bounds(), lattice.pitch));
 }
 
@@ -121,14 +127,14 @@ void CheckLatticeOfStore(const GeometryStore& store, const Lattice& lattice) {
 
 void ScanHeightMapReference(const GeometryStore& store, const Lattice& lattice, std::int32_t count,
                             RunDriver& driver, RowSink& sink) {
-  CheckLatticeOfStore(store, lattice);
+  CheckScanArguments(store, lattice, count);
   ReferenceRows rows(store, lattice, count, driver, sink, ScanOptions{}.piece_columns);
   DriveRows(driver, sink, rows);
 }
 
 void ScanHeightMap(const GeometryStore& store, const Lattice& lattice, std::int32_t count,
                    RunDriver& driver, RowSink& sink, const ScanOptions& options) {
-  CheckLatticeOfStore(store, lattice);
+  CheckScanArguments(store, lattice, count);
   if (options.reference) {
     ReferenceRows rows(store, lattice, count, driver, sink, options.piece_columns);
     DriveRows(driver, sink, rows);

@@ -8,6 +8,8 @@
 namespace pelmoro {
 
 Lattice LatticeOver(const ModelBounds& b, int pitch) {
+  PELMORO_ASSERT(pitch >= 1 && pitch <= 255);
+  PELMORO_ASSERT(b.x_min <= b.x_max && b.y_min <= b.y_max);  // at least a column and a row
   Lattice lattice;
   lattice.x_min = b.x_min;
   lattice.y_min = b.y_min;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "foundation/assert.h"
 #include "foundation/geometry_store.h"
 
 namespace pelmoro {
@@ -23,7 +24,8 @@ struct Lattice {
 
 // The lattice over the bounds: floor((max - min) / pitch) + 1 columns and
 // rows, counted in 64 bits (bounds are 32-bit, so neither count wraps).
-// pitch: 1..255.
+// pitch: 1..255; bounds with min <= max, as stored bounds always are (they
+// hold 0).
 Lattice LatticeOver(const ModelBounds& bounds, int pitch);
 
 // The progress shown after a row: TruncateReal(next_y / y_max * 100) in
@@ -39,6 +41,8 @@ int ScanProgress(std::int64_t next_y, std::int32_t y_max);
 // product is within 2^40 * 2^-51 of a / pitch, so its whole part is the
 // floor or one either side of it; the remainder tells which.
 inline std::int64_t FloorByPitch(std::int64_t a, int pitch, double inverse) {
+  constexpr std::int64_t kReach = std::int64_t{1} << 40;
+  PELMORO_ASSERT(a > -kReach && a < kReach && pitch >= 1 && pitch <= 255);
   const auto t = static_cast<std::int64_t>(static_cast<double>(a) * inverse);
   const std::int64_t r = a - t * pitch;
   return t - (r < 0 ? 1 : 0) + (r >= pitch ? 1 : 0);

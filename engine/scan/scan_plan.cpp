@@ -5,6 +5,7 @@
 
 #include "engine/magnitudes.h"
 #include "engine/scan/plane.h"
+#include "foundation/assert.h"
 #include "foundation/wide_int.h"
 
 namespace pelmoro {
@@ -26,6 +27,7 @@ ScanPlan::ScanPlan(const GeometryStore& s, const Lattice& l, std::int32_t n,
       count(n),
       z_min(s.bounds().z_min),
       inverse_pitch(1.0 / l.pitch) {
+  PELMORO_ASSERT(n >= 0 && static_cast<std::size_t>(n) <= s.capacity());
   for (std::int32_t i = n - 1; i >= 0 && last_raising < 0; --i) {
     const auto row = static_cast<std::size_t>(i);
     if (s.metrics(row).area_key != 0.0 && !LevelAtFloor(s.triangle(row), z_min)) last_raising = i;

@@ -10,17 +10,24 @@
 #include <vector>
 
 #include "engine/scan/row_sink.h"
+#include "foundation/assert.h"
 
 namespace pelmoro {
 
 // Rows cut into pieces of at most piece_columns columns, numbered as units
-// row after row: unit u is piece u % per_row of row u / per_row.
+// row after row: unit u is piece u % per_row of row u / per_row. The
+// lattice has at least one column and one row.
 struct PieceLayout {
   PieceLayout(const Lattice& lattice, std::int64_t piece_columns)
       : columns(lattice.columns),
         piece_columns(std::max<std::int64_t>(1, std::min(piece_columns, lattice.columns))),
         per_row((columns + this->piece_columns - 1) / this->piece_columns),
-        units(per_row * lattice.rows) {}
+        units(per_row * lattice.rows) {
+    PELMORO_ASSERT(columns >= 1 && lattice.rows >= 1 && this->piece_columns <= columns);
+    // Every column in exactly one piece: the row's last piece has 1 to
+    // piece_columns columns.
+    PELMORO_ASSERT(per_row >= 1 && Width(per_row - 1) >= 1);
+  }
 
   std::int64_t Row(std::int64_t unit) const { return unit / per_row; }
   std::int64_t FirstColumn(std::int64_t unit) const { return unit % per_row * piece_columns; }
@@ -46,8 +53,10 @@ struct ScanRow {
   std::vector<std::int32_t, ArenaAllocator<std::int32_t>> heights;
   std::vector<RowText> texts;  // one per formatter
 
-  // Sizes the heights for a unit and says where it lies.
+  // Sizes the heights for unit u of the layout (0 .. units - 1) and says
+  // where it lies.
   void Place(const PieceLayout& layout, std::int64_t u) {
+    PELMORO_ASSERT(u >= 0 && u < layout.units);
     unit = u;
     where.row = layout.Row(u);
     where.first_column = layout.FirstColumn(u);
