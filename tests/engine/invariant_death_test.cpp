@@ -39,7 +39,7 @@ struct Breach {
 void WithPipeline(const std::function<void(RowPipeline&)>& use) {
   GeometryStore store;
   const std::int32_t count = FillStore(store, {kTriangle});
-  const ScanPlan plan(store, 10, count, std::int64_t{1} << 16);
+  const ScanPlan plan(store, LatticeOver(store.bounds(), 10), count, std::int64_t{1} << 16);
   FakeDriver driver;
   RowPipeline pipeline(plan, {}, 2, driver);
   use(pipeline);
@@ -108,7 +108,7 @@ const Breach kBreaches[] = {
        FakeDriver driver;
        RecordingSink sink;
        const auto count = static_cast<std::int32_t>(store.capacity()) + 1;
-       ScanHeightMap(store, 10, count, driver, sink);
+       ScanHeightMap(store, LatticeOver(store.bounds(), 10), count, driver, sink);
      },
      "height_map_scan\\.cpp", "count >= 0"},
     {"PieceAskedOutOfOrder", [] { WithPipeline([](RowPipeline& rows) { rows.Piece(1, false); }); },
