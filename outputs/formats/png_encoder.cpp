@@ -10,7 +10,6 @@
 #include <string_view>
 
 #include "foundation/errors.h"
-#include "outputs/formats/byte_count.h"
 
 namespace pelmoro {
 
@@ -70,21 +69,6 @@ void WriteToText(png_structp png, png_bytep data, png_size_t length) {
 void FlushText(png_structp) {}
 
 }  // namespace
-
-std::uint64_t PngSizeLowerBound(std::uint64_t width, std::uint64_t height, int bytes_per_pixel,
-                                const std::vector<PngText>& texts) {
-  constexpr std::uint64_t kChunkFrame = 12;  // length, type, CRC
-  constexpr std::uint64_t kSignature = 8, kHeaderData = 13, kZlibFrame = 2 + 4;
-  constexpr std::uint64_t kDeflateBest = 1032;
-  std::uint64_t bytes = kSignature + kChunkFrame + kHeaderData + kChunkFrame;  // IHDR, IEND
-  for (const PngText& text : texts) {
-    bytes += kChunkFrame + text.first.size() + 1 + 1;  // keyword, 0 byte, a value
-  }
-  bytes += kChunkFrame + kZlibFrame;
-  const std::uint64_t row =
-      AddBytes(1, MultiplyBytes(width, static_cast<std::uint64_t>(bytes_per_pixel)));
-  return AddBytes(bytes, MultiplyBytes(height, row) / kDeflateBest);
-}
 
 // The header and text chunks; false after libpng failed (its message in
 // p.message). Only plain values live here across the setjmp.

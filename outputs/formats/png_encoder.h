@@ -1,30 +1,25 @@
 // Gray PNG images written into an output's text file, one row at a time
-// from the top: the chunks through libpng, the pixels deflated by ISA-L.
+// from the top. Where libpng and ISA-L are at hand (Linux) the chunks go
+// through libpng and the pixels are deflated by ISA-L; elsewhere
+// (PELMORO_PNG_ZLIB, Windows) ZlibPngEncoder writes the same chunks itself
+// over zlib's deflate.
 #pragma once
 
 #include <cstdint>
 #include <span>
-#include <string>
-#include <utility>
 #include <vector>
 
 #include "foundation/text_file.h"
+#include "outputs/formats/png_size.h"
+#if PELMORO_PNG_ZLIB
+#include "outputs/formats/png_encoder_zlib.h"
+#endif
 
 namespace pelmoro {
 
-// A tEXt chunk: keyword and value.
-using PngText = std::pair<std::string, std::string>;
-
-// A lower bound, in bytes, of the gray PNG PngEncoder writes for width x
-// height pixels of bytes_per_pixel bytes with these text chunks: the
-// signature, the header, text and end chunks (every value at least one
-// byte), one data chunk with its zlib frame, and the rows (a filter byte
-// and the pixels each) compressed as far as deflate ever goes: 258 bytes of
-// a match in two bits at the least, 1032 to 1. Saturates at the largest
-// uint64.
-std::uint64_t PngSizeLowerBound(std::uint64_t width, std::uint64_t height, int bytes_per_pixel,
-                                const std::vector<PngText>& texts);
-
+#if PELMORO_PNG_ZLIB
+using PngEncoder = ZlibPngEncoder;
+#else
 class PngEncoder {
  public:
   // Starts an image of width x height pixels of bit_depth 8 or 16, with the
@@ -52,5 +47,6 @@ class PngEncoder {
   void Deflate(bool last);
   Png* png_;
 };
+#endif
 
 }  // namespace pelmoro

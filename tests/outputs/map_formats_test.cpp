@@ -15,11 +15,9 @@
 #include "outputs/formats/fan_out_sink.h"
 #include "outputs/formats/grid_millimetres.h"
 #include "outputs/formats/height_rows.h"
-#include "outputs/formats/png_encoder.h"
 #include "outputs/formats/png_output.h"
 #include "outputs/formats/relief_preview.h"
 #include "tests/support/fake_driver.h"
-#include "tests/support/map_readers.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/store_builder.h"
 #include "tests/support/test_support.h"
@@ -116,70 +114,6 @@ INSTANTIATE_TEST_SUITE_P(
                                 std::numeric_limits<std::int32_t>::max(), 65535,
                                 std::numeric_limits<std::int32_t>::max()}),
     [](const auto& info) { return std::string(info.param.label); });
-
-// Images through the encoder and back through libpng's reader: several
-// compression batches and data chunks (noise hardly compresses), a row
-// wider than a batch, a single column, both depths.
-struct PngImageCase {
-  const char* label;
-  std::uint32_t width, height;
-  int bit_depth;
-  bool noise;  // else a smooth ramp
-};
-
-void PrintTo(const PngImageCase& c, std::ostream* os) { *os << c.label; }
-
-class PngEncoderTest : public ::testing::TestWithParam<PngImageCase> {};
-
-TEST_P(PngEncoderTest, DecodesToThePixelsWritten) {
-  const PngImageCase& c = GetParam();
-  const int bytes = c.bit_depth / 8;
-  const std::uint32_t top = c.bit_depth == 16 ? 65535 : 255;
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(c.width) * c.height);
-  std::uint64_t state = 12345;
-  for (std::size_t k = 0; k < pixels.size(); ++k) {
-    state = state * 6364136223846793005u + 1442695040888963407u;
-    pixels[k] = c.noise ? static_cast<std::uint32_t>(state >> 40) % (top + 1)
-                        : static_cast<std::uint32_t>((k % c.width + k / c.width) % (top + 1));
-  }
-  testing::TempDir dir;
-  const std::string path = dir.File("image.png");
-  {
-    TextFile out;
-    CreateTextForWriting(out, path);
-    PngEncoder png(out, c.width, c.height, c.bit_depth, {{"pitch_mm", "0.1"}});
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(c.width) * bytes);
-    for (std::uint32_t r = 0; r < c.height; ++r) {
-      for (std::uint32_t k = 0; k < c.width; ++k) {
-        const std::uint32_t p = pixels[static_cast<std::size_t>(r) * c.width + k];
-        if (bytes == 2) {
-          row[2 * k] = static_cast<std::uint8_t>(p >> 8);
-          row[2 * k + 1] = static_cast<std::uint8_t>(p & 0xFF);
-        } else {
-          row[k] = static_cast<std::uint8_t>(p);
-        }
-      }
-      png.WriteRow(row);
-    }
-    png.Finish();
-    CloseText(out);
-  }
-  const testing::DecodedPng decoded = testing::DecodePng(path);
-  EXPECT_EQ(decoded.width, c.width);
-  EXPECT_EQ(decoded.height, c.height);
-  EXPECT_EQ(decoded.bit_depth, c.bit_depth);
-  EXPECT_EQ(decoded.texts.at("pitch_mm"), "0.1");
-  EXPECT_TRUE(decoded.pixels == pixels);
-}
-
-INSTANTIATE_TEST_SUITE_P(Images, PngEncoderTest,
-                         ::testing::Values(PngImageCase{"NoiseOverManyChunks", 700, 500, 16, true},
-                                           PngImageCase{"RowWiderThanABatch", 150000, 3, 16, true},
-                                           PngImageCase{"OneColumn", 1, 300, 16, false},
-                                           PngImageCase{"OnePixel", 1, 1, 16, false},
-                                           PngImageCase{"EightBitRamp", 1024, 700, 8, false},
-                                           PngImageCase{"EightBitNoise", 900, 400, 8, true}),
-                         [](const auto& info) { return std::string(info.param.label); });
 
 struct HeightRowsCase {
   const char* label;
