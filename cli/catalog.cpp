@@ -20,19 +20,6 @@ std::string ExecutableFolder() {
   return slash == std::string::npos ? "." : exe.substr(0, slash);
 }
 
-std::string Fill(std::string text, Fields fields) {
-  for (const auto& [name, value] : fields) {
-    std::string key = "{";  // appended: "{" + a temporary trips GCC 12's -Wrestrict at -O3
-    key += name;
-    key += '}';
-    for (std::size_t at = text.find(key); at != std::string::npos;
-         at = text.find(key, at + value.size())) {
-      text.replace(at, key.size(), value);
-    }
-  }
-  return text;
-}
-
 }  // namespace
 
 void OpenMessageCatalog() {
@@ -43,14 +30,14 @@ void OpenMessageCatalog() {
 }
 
 std::string Translate(const char* english, Fields fields) {
-  return Fill(::dgettext(kTextDomain, english), fields);
+  return FillFields(::dgettext(kTextDomain, english), fields);
 }
 
 std::string TranslatePlural(const char* one, const char* other, std::uint64_t count,
                             Fields fields) {
   const std::string number = std::to_string(count);
-  std::string text = Fill(::dngettext(kTextDomain, one, other, count), fields);
-  return Fill(std::move(text), {{"count", number}});
+  std::string text = FillFields(::dngettext(kTextDomain, one, other, count), fields);
+  return FillFields(std::move(text), {{"count", number}});
 }
 
 }  // namespace pelmoro::cli

@@ -1,12 +1,12 @@
 // The command line's messages in the user's language: English texts, looked
-// up in the stl2hzm gettext catalog of the LC_MESSAGES locale.
+// up in the stl2hzm gettext catalog of the LC_MESSAGES locale, or, in a
+// build without gettext, in the catalogs compiled in (catalog_embedded.h).
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
-#include <string_view>
-#include <utility>
+
+#include "cli/message_fields.h"
 
 namespace pelmoro::cli {
 
@@ -16,10 +16,9 @@ inline constexpr char kTextDomain[] = "stl2hzm";
 // as setlocale does; no other category is touched) and binds the catalog
 // folder: share/locale beside the executable's folder, which is the build
 // tree's layout and the installed one's alike. Catalogs are read as UTF-8
-// whatever LC_CTYPE says.
+// whatever LC_CTYPE says. With the catalogs compiled in it does nothing:
+// SetMessageLanguage chooses.
 void OpenMessageCatalog();
-
-using Fields = std::initializer_list<std::pair<std::string_view, std::string_view>>;
 
 // The translation of an English message, each "{name}" in it replaced by
 // the field of that name. A translation may leave fields out.
