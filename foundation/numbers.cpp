@@ -1,8 +1,5 @@
 #include "foundation/numbers.h"
 
-#include <langinfo.h>
-#include <locale.h>
-
 #include <array>
 #include <atomic>
 #include <cstring>
@@ -12,6 +9,7 @@
 #include "foundation/errors.h"
 #include "foundation/numbers_detail.h"
 #include "foundation/text.h"
+#include "os/env.h"
 
 namespace pelmoro {
 namespace {
@@ -133,16 +131,7 @@ void SetDecimalSeparator(char separator) {
   g_decimal_separator.store(separator, std::memory_order_relaxed);
 }
 
-char LocaleDecimalSeparator() {
-  // A locale object of its own, built from LC_ALL / LC_NUMERIC / LANG, so the
-  // process-wide C locale (and with it printf and strtod) stays "C".
-  const locale_t locale = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(nullptr));
-  if (locale == static_cast<locale_t>(nullptr)) return '.';
-  const char* const radix = nl_langinfo_l(RADIXCHAR, locale);
-  const char separator = (radix != nullptr && radix[0] != '\0') ? radix[0] : '.';
-  freelocale(locale);
-  return separator;
-}
+char LocaleDecimalSeparator() { return CurrentEnv().LocaleDecimalSeparator(); }
 
 Real ParseReal(std::string_view text) { return ParseReal(text, DecimalSeparator()); }
 

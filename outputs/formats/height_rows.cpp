@@ -1,11 +1,10 @@
 #include "outputs/formats/height_rows.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <new>
 
+#include "os/env.h"
 #include "outputs/formats/byte_count.h"
 
 namespace pelmoro {
@@ -17,10 +16,8 @@ constexpr std::int64_t kLargestOffset = 65535;
 // rather than being asked of the allocator (which may then only fail late,
 // or, under a sanitizer, end the process).
 std::uint64_t PhysicalMemoryBytes() {
-  const long pages = ::sysconf(_SC_PHYS_PAGES);
-  const long page = ::sysconf(_SC_PAGESIZE);
-  if (pages <= 0 || page <= 0) return UINT64_MAX;
-  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page);
+  const std::uint64_t bytes = CurrentEnv().PhysicalMemoryBytes();
+  return bytes == 0 ? UINT64_MAX : bytes;
 }
 }  // namespace
 

@@ -19,6 +19,7 @@
 #include "outputs/formats/relief_preview.h"
 #include "tests/support/fake_driver.h"
 #include "tests/support/recording_sink.h"
+#include "tests/support/special_env.h"
 #include "tests/support/store_builder.h"
 #include "tests/support/test_support.h"
 
@@ -120,6 +121,10 @@ struct HeightRowsCase {
   std::vector<std::int32_t> heights;  // rows of three
   std::int32_t floor;
   bool in_memory;
+  // The system as the heights find it: the machine's memory (0: as it is)
+  // and whether a mapping can be had.
+  std::uint64_t physical_memory = 0;
+  bool maps_fail = false;
 };
 
 void PrintTo(const HeightRowsCase& c, std::ostream* os) { *os << c.label; }
@@ -128,6 +133,10 @@ class HeightRowsTest : public ::testing::TestWithParam<HeightRowsCase> {};
 
 TEST_P(HeightRowsTest, GivesBackEveryRowWhereverItKeptThem) {
   const HeightRowsCase& c = GetParam();
+  testing::SpecialEnv env;
+  env.physical_memory = c.physical_memory;
+  env.fail_maps = c.maps_fail;
+  const EnvOverride system(env);
   testing::TempDir dir;
   HeightRows rows(dir.File("out.png"));
   rows.Start(3, c.floor, static_cast<std::int64_t>(c.heights.size()));
@@ -154,12 +163,20 @@ TEST_P(HeightRowsTest, GivesBackEveryRowWhereverItKeptThem) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ranges, HeightRowsTest,
-    ::testing::Values(HeightRowsCase{"WithinTheFloorsRange", {-5, 0, 65530, 7, 7, 7}, -5, true},
-                      HeightRowsCase{"TopOfTheRange", {0, 65535, 1, 2, 3, 4}, 0, true},
-                      HeightRowsCase{"FirstRowOverTheRange", {0, 65536, 1, 2, 3, 4}, 0, false},
-                      HeightRowsCase{
-                          "LaterRowOverTheRange", {0, 1, 2, 3, 4, 5, 9, 100000, -3}, -3, false},
-                      HeightRowsCase{"BelowTheFloorSpillsToo", {5, 6, 7, 4, 5, 6}, 5, false}),
+    ::testing::Values(
+        HeightRowsCase{"WithinTheFloorsRange", {-5, 0, 65530, 7, 7, 7}, -5, true},
+        HeightRowsCase{"TopOfTheRange", {0, 65535, 1, 2, 3, 4}, 0, true},
+        HeightRowsCase{"FirstRowOverTheRange", {0, 65536, 1, 2, 3, 4}, 0, false},
+        HeightRowsCase{"LaterRowOverTheRange", {0, 1, 2, 3, 4, 5, 9, 100000, -3}, -3, false},
+        HeightRowsCase{"BelowTheFloorSpillsToo", {5, 6, 7, 4, 5, 6}, 5, false},
+        HeightRowsCase{
+            "MoreThanTheMachineHoldsSpills", {1, 2, 3, 4, 5, 6}, 0, false, /*physical_memory=*/8},
+        HeightRowsCase{"NoMemoryToBeHadSpills",
+                       {1, 2, 3, 4, 5, 6},
+                       0,
+                       false,
+                       0,
+                       /*maps_fail=*/true}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // A sink with no formatters, like the PNG and the preview.

@@ -1,0 +1,69 @@
+// Everything the program asks of the operating system goes through Env:
+// one implementation for POSIX systems (env_posix.cpp), one for Windows
+// (env_windows.cpp), chosen when the program is built. Nothing above this
+// folder tests which system it runs on.
+//
+// Tests put an Env of their own in place (EnvOverride) to make the system
+// fail on demand; everything else uses CurrentEnv().
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace pelmoro {
+
+class Env {
+ public:
+  Env() = default;
+  virtual ~Env() = default;
+  Env(const Env&) = delete;
+  Env& operator=(const Env&) = delete;
+
+  // The system's implementation; lives as long as the process.
+  static Env& Default();
+
+  // Memory.
+  // Bytes of a memory page.
+  virtual std::size_t PageBytes() = 0;
+  // Bytes of a huge page (2 MiB on x86-64 Linux); 0 where there are none.
+  virtual std::size_t HugePageBytes() = 0;
+  // The machine's physical memory in bytes; 0 when the system cannot tell.
+  virtual std::uint64_t PhysicalMemoryBytes() = 0;
+  // A fresh zero-filled mapping of `bytes` (a multiple of PageBytes()),
+  // made of huge pages where the system has them and bytes is a multiple
+  // of HugePageBytes(); nullptr when it cannot be had.
+  virtual void* MapMemory(std::size_t bytes) = 0;
+  // The mapping at `start` resized from old_bytes to new_bytes (both > 0,
+  // multiples of PageBytes()), its contents kept up to the smaller size and
+  // new pages zero-filled; it may move. nullptr when it cannot be had, the
+  // old mapping then unchanged.
+  virtual void* RemapMemory(void* start, std::size_t old_bytes, std::size_t new_bytes) = 0;
+  virtual void UnmapMemory(void* start, std::size_t bytes) = 0;
+
+  // The user's settings.
+  // The decimal separator of the user's locale for numbers ('.' or ','),
+  // '.' when the system cannot tell.
+  virtual char LocaleDecimalSeparator() = 0;
+
+  // The machine.
+  // Processor cores this process may run on, at least 1.
+  virtual int CoreCount() = 0;
+};
+
+// The Env in use: Default() unless a test put another in place.
+Env& CurrentEnv();
+
+// Puts `env` in place for its own lifetime (tests only; not thread-safe:
+// make it before any thread that uses the system starts).
+class EnvOverride {
+ public:
+  explicit EnvOverride(Env& env);
+  ~EnvOverride();
+  EnvOverride(const EnvOverride&) = delete;
+  EnvOverride& operator=(const EnvOverride&) = delete;
+
+ private:
+  Env* previous_;
+};
+
+}  // namespace pelmoro

@@ -1,0 +1,83 @@
+// The POSIX system (Linux): the calls the program made before it had a seam.
+#include <langinfo.h>
+#include <locale.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "os/env.h"
+
+namespace pelmoro {
+
+namespace {
+
+class PosixEnv final : public Env {
+ public:
+  std::size_t PageBytes() override {
+    static const std::size_t size = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    return size;
+  }
+
+  std::size_t HugePageBytes() override { return std::size_t{2} << 20; }
+
+  std::uint64_t PhysicalMemoryBytes() override {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long page = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || page <= 0) return 0;
+    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page);
+  }
+
+  void* MapMemory(std::size_t bytes) override {
+    void* start =
+        ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (start == MAP_FAILED) return nullptr;
+    AdviseHugePages(start, bytes);
+    return start;
+  }
+
+  void* RemapMemory(void* start, std::size_t old_bytes, std::size_t new_bytes) override {
+    // Remapping moves the pages instead of copying them, so a table never
+    // exists twice.
+    void* moved = ::mremap(start, old_bytes, new_bytes, MREMAP_MAYMOVE);
+    if (moved == MAP_FAILED) return nullptr;
+    AdviseHugePages(moved, new_bytes);
+    return moved;
+  }
+
+  void UnmapMemory(void* start, std::size_t bytes) override { ::munmap(start, bytes); }
+
+  char LocaleDecimalSeparator() override {
+    // A locale object of its own, built from LC_ALL / LC_NUMERIC / LANG, so
+    // the process-wide C locale (and with it printf and strtod) stays "C".
+    const locale_t locale = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(nullptr));
+    if (locale == static_cast<locale_t>(nullptr)) return '.';
+    const char* const radix = nl_langinfo_l(RADIXCHAR, locale);
+    const char separator = (radix != nullptr && radix[0] != '\0') ? radix[0] : '.';
+    freelocale(locale);
+    return separator;
+  }
+
+  int CoreCount() override {
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  }
+
+ private:
+  // Fresh memory is costly to touch page by page here; mappings of a huge
+  // page or more ask for huge pages, which take far fewer faults. The
+  // advice covers the whole mapping: advising part of it would split it,
+  // and mremap works only on one undivided mapping.
+  void AdviseHugePages(void* start, std::size_t bytes) {
+    if (bytes >= HugePageBytes()) ::madvise(start, bytes, MADV_HUGEPAGE);
+  }
+};
+
+}  // namespace
+
+Env& Env::Default() {
+  static PosixEnv env;
+  return env;
+}
+
+}  // namespace pelmoro

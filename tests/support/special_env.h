@@ -1,0 +1,39 @@
+// An Env that is the system's, except where a test makes it fail: the
+// memory it maps, the memory it says the machine has. Put it in place with
+// EnvOverride for the test's duration.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "os/env.h"
+
+namespace pelmoro::testing {
+
+class SpecialEnv : public Env {
+ public:
+  // Maps and remaps fail (the caller sees no memory to be had).
+  std::atomic<bool> fail_maps{false};
+  // What PhysicalMemoryBytes says; 0: the machine's.
+  std::uint64_t physical_memory = 0;
+
+  std::size_t PageBytes() override { return base_.PageBytes(); }
+  std::size_t HugePageBytes() override { return base_.HugePageBytes(); }
+  std::uint64_t PhysicalMemoryBytes() override {
+    return physical_memory != 0 ? physical_memory : base_.PhysicalMemoryBytes();
+  }
+  void* MapMemory(std::size_t bytes) override {
+    return fail_maps ? nullptr : base_.MapMemory(bytes);
+  }
+  void* RemapMemory(void* start, std::size_t old_bytes, std::size_t new_bytes) override {
+    return fail_maps ? nullptr : base_.RemapMemory(start, old_bytes, new_bytes);
+  }
+  void UnmapMemory(void* start, std::size_t bytes) override { base_.UnmapMemory(start, bytes); }
+  char LocaleDecimalSeparator() override { return base_.LocaleDecimalSeparator(); }
+  int CoreCount() override { return base_.CoreCount(); }
+
+ private:
+  Env& base_ = Env::Default();
+};
+
+}  // namespace pelmoro::testing
