@@ -1,7 +1,5 @@
 #include "cli/options.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <charconv>
 #include <functional>
@@ -9,6 +7,7 @@
 
 #include "engine/read/model_units.h"
 #include "engine/worker_threads.h"
+#include "os/env.h"
 #include "run/output_name.h"
 
 namespace pelmoro::cli {
@@ -45,8 +44,8 @@ std::string ParseUnits(const std::string& text) {
 }
 
 bool IsFolder(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  FileStatus status;
+  return CurrentEnv().StatPath(path, &status) && status.kind == FileKind::kFolder;
 }
 
 std::string FileNameOf(const std::string& path) {

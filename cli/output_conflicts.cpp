@@ -1,12 +1,11 @@
 #include "cli/output_conflicts.h"
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <map>
 
 #include "cli/options.h"
 #include "foundation/errors.h"
+#include "os/env.h"
 #include "outputs/files/output_target.h"
 
 namespace pelmoro::cli {
@@ -18,13 +17,13 @@ namespace fs = std::filesystem;
 // What tells two outputs apart: "@device:inode" for a file that exists, else
 // the file's name once its links and folder are resolved.
 std::string OutputIdentity(const std::string& output) {
-  struct stat st {};
-  if (::stat(output.c_str(), &st) == 0) {
+  FileStatus status;
+  if (CurrentEnv().StatPath(output, &status) && status.identified) {
     // Built by appending: "@" + a temporary trips GCC 12's -Wrestrict at -O3.
     std::string identity = "@";
-    identity += std::to_string(st.st_dev);
+    identity += std::to_string(status.volume);
     identity += ':';
-    identity += std::to_string(st.st_ino);
+    identity += std::to_string(status.index);
     return identity;
   }
   fs::path destination = output;

@@ -9,8 +9,31 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace pelmoro {
+
+// What a name denotes, links followed.
+enum class FileKind {
+  kRegular,
+  kFolder,
+  kStream,  // a pipe, a terminal or another device: read once, its size unknown
+};
+
+struct FileStatus {
+  FileKind kind = FileKind::kRegular;
+  std::uint64_t size = 0;  // bytes of a regular file
+  // The file's identity: the device and inode (POSIX), the volume and
+  // file index (Windows, where a device or pipe has none).
+  bool identified = false;
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+};
+
+// Whether two statuses are of one file.
+inline bool SameFile(const FileStatus& a, const FileStatus& b) {
+  return a.identified && b.identified && a.volume == b.volume && a.index == b.index;
+}
 
 class Env {
  public:
@@ -21,6 +44,11 @@ class Env {
 
   // The system's implementation; lives as long as the process.
   static Env& Default();
+
+  // Files. Names are UTF-8 on every system.
+  // The file `name` denotes; false when there is none or it cannot be
+  // looked at.
+  virtual bool StatPath(const std::string& name, FileStatus* status) = 0;
 
   // Memory.
   // Bytes of a memory page.

@@ -2,6 +2,7 @@
 #include <langinfo.h>
 #include <locale.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +16,19 @@ namespace {
 
 class PosixEnv final : public Env {
  public:
+  bool StatPath(const std::string& name, FileStatus* status) override {
+    struct stat st {};
+    if (::stat(name.c_str(), &st) != 0) return false;
+    status->kind = S_ISREG(st.st_mode)   ? FileKind::kRegular
+                   : S_ISDIR(st.st_mode) ? FileKind::kFolder
+                                         : FileKind::kStream;
+    status->size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+    status->identified = true;
+    status->volume = static_cast<std::uint64_t>(st.st_dev);
+    status->index = static_cast<std::uint64_t>(st.st_ino);
+    return true;
+  }
+
   std::size_t PageBytes() override {
     static const std::size_t size = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
     return size;

@@ -1,7 +1,6 @@
 #include "run/conversion_run.h"
 
-#include <sys/stat.h>
-
+#include "os/env.h"
 #include "run/map_outputs.h"
 
 namespace pelmoro {
@@ -14,10 +13,10 @@ namespace {
 // Creating the output empties it before the input is read, so a name that
 // denotes the input itself (the same path, a link to it) is refused first.
 void RefuseOutputThatIsInput(const std::string& input, const std::string& output) {
-  struct stat in {
-  }, out{};
-  if (::stat(input.c_str(), &in) != 0 || ::stat(output.c_str(), &out) != 0) return;
-  if (in.st_dev == out.st_dev && in.st_ino == out.st_ino) throw EOutputIsInput(output);
+  Env& env = CurrentEnv();
+  FileStatus in, out;
+  if (!env.StatPath(input, &in) || !env.StatPath(output, &out)) return;
+  if (SameFile(in, out)) throw EOutputIsInput(output);
 }
 
 // The main output first, then the others in the order given.

@@ -1,7 +1,5 @@
 #include "engine/read/stl_format.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -10,6 +8,7 @@
 #include "foundation/binary_input.h"
 #include "foundation/text.h"
 #include "foundation/text_file.h"
+#include "os/env.h"
 
 namespace pelmoro {
 
@@ -186,12 +185,14 @@ void CheckBinaryStlSize(std::uint32_t count, std::uint64_t size) {
   }
 }
 
+bool IsStreamInput(const std::string& file_name) {
+  FileStatus status;
+  return CurrentEnv().StatPath(file_name, &status) && status.kind == FileKind::kStream;
+}
+
 StlFormat DetectStlFormat(const std::string& file_name) {
   // A pipe is not even opened here: its writer would see the reader go.
-  struct stat st {};
-  if (::stat(file_name.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
-    return StlFormat::kAscii;
-  }
+  if (IsStreamInput(file_name)) return StlFormat::kAscii;
   BinaryInput input(file_name);
   if (!input.is_regular()) return StlFormat::kAscii;
   const std::uint64_t size = input.size();

@@ -88,6 +88,11 @@ void CheckBinaryStlSize(std::uint32_t count, std::uint64_t size);
 // carries a line cut at the end of one piece into the next (start with 0).
 bool FindVertexLine(std::string_view bytes, int& state);
 
+// True when the name denotes a pipe, a terminal or another device: an input
+// read once, its size unknown. False for a regular file, a folder, and a
+// name that denotes nothing (opening it reports why).
+bool IsStreamInput(const std::string& file_name);
+
 // Opens the file and decides its kind by the rules above, reading past the
 // head only for text without vertex lines so far. A file that is no regular
 // file (a pipe, a device) cannot be looked at twice: it is not opened, and

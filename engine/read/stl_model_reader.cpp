@@ -1,22 +1,15 @@
 #include "engine/read/stl_model_reader.h"
 
-#include <sys/stat.h>
-
 #include <string>
 
 #include "engine/read/binary_stl_reader.h"
+#include "engine/read/stl_format.h"
 #include "engine/read/stl_reader.h"
 #include "foundation/text_file.h"
 
 namespace pelmoro {
 
 namespace {
-
-// A pipe, a terminal or another device: read once, its size unknown.
-bool IsStream(const std::string& file_name) {
-  struct stat st {};
-  return ::stat(file_name.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
-}
 
 // A stream is opened once: its first bytes tell its kind and are then read
 // again from memory by the reader that takes it.
@@ -63,7 +56,7 @@ StlReading ReadStlStream(GeometryStore& store, const std::string& file_name, Run
 StlReading ReadStlModel(GeometryStore& store, const std::string& file_name, RunDriver& driver,
                         int units_per_file_unit, int threads) {
   const StlReadOptions options{units_per_file_unit, threads};
-  if (IsStream(file_name)) return ReadStlStream(store, file_name, driver, options);
+  if (IsStreamInput(file_name)) return ReadStlStream(store, file_name, driver, options);
   StlReading reading;
   reading.format = DetectStlFormat(file_name);
   reading.triangles = reading.format == StlFormat::kBinary

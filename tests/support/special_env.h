@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "os/env.h"
 
@@ -17,6 +18,9 @@ class SpecialEnv : public Env {
   // What PhysicalMemoryBytes says; 0: the machine's.
   std::uint64_t physical_memory = 0;
 
+  bool StatPath(const std::string& name, FileStatus* status) override {
+    return base_.StatPath(name, status);
+  }
   std::size_t PageBytes() override { return base_.PageBytes(); }
   std::size_t HugePageBytes() override { return base_.HugePageBytes(); }
   std::uint64_t PhysicalMemoryBytes() override {
