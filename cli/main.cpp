@@ -1,8 +1,6 @@
 // stl2hzm: converts STL models (ASCII or binary) into HZM height maps from
 // the command line, one input after another, through the same run as the
 // window.
-#include <unistd.h>
-
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -21,6 +19,7 @@
 #include "engine/read/model_extent.h"
 #include "engine/read/model_units.h"
 #include "foundation/numbers.h"
+#include "os/env.h"
 #include "outputs/files/output_file.h"
 #include "run/conversion_run.h"
 #include "run/map_outputs.h"
@@ -47,10 +46,10 @@ void PrintError(const std::string& file, const Exception& error) {
 
 // "-" stands for standard input or output, and messages call it so.
 constexpr char kStandardStream[] = "-";
-constexpr char kStandardInputPath[] = "/dev/stdin";
+constexpr int kStandardOutput = 1;
 
 std::string InputShown(const ConversionRequest& request) {
-  return request.input == kStandardInputPath ? "standard input" : request.input;
+  return request.input == CurrentEnv().StandardInputName() ? "standard input" : request.input;
 }
 std::string OutputShown(const ConversionRequest& request) {
   return request.output_descriptor >= 0 ? "standard output" : request.output;
@@ -158,7 +157,7 @@ FileOutcome InspectOne(GeometryStore& store, const ConversionRequest& request,
 // Converts the inputs in turn (or, with --info, inspects them), all through
 // one geometry store.
 int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs, int pitch) {
-  TerminalProgress progress(!options.quiet && ::isatty(STDERR_FILENO));
+  TerminalProgress progress(!options.quiet && CurrentEnv().IsTerminal(2));
   GeometryStore store;
   int exit_code = 0;
   for (std::size_t i = 0; i < options.inputs.size(); ++i) {
@@ -168,9 +167,10 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
       return kExitStopped;
     }
     ConversionRequest request;
-    request.input = options.inputs[i] == kStandardStream ? kStandardInputPath : options.inputs[i];
+    request.input =
+        options.inputs[i] == kStandardStream ? CurrentEnv().StandardInputName() : options.inputs[i];
     if (!options.info) request.output = outputs[i];
-    if (request.output == kStandardStream) request.output_descriptor = STDOUT_FILENO;
+    if (request.output == kStandardStream) request.output_descriptor = kStandardOutput;
     request.pitch = pitch;
     request.scan.threads = options.threads;
     request.format = options.format.value_or(FormatOfName(request.output));
@@ -242,4 +242,11 @@ int Main(int argc, const char* const* argv) {
 }  // namespace
 }  // namespace pelmoro::cli
 
-int main(int argc, char** argv) { return pelmoro::cli::Main(argc, argv); }
+int main(int argc, char** argv) {
+  // UTF-8 arguments on every system.
+  const std::vector<std::string> arguments = pelmoro::CurrentEnv().Arguments(argc, argv);
+  std::vector<const char*> pointers;
+  for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+  pointers.push_back(nullptr);
+  return pelmoro::cli::Main(static_cast<int>(arguments.size()), pointers.data());
+}

@@ -1,10 +1,9 @@
 #include "cli/terminal_progress.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
+
+#include "os/env.h"
 
 namespace pelmoro::cli {
 
@@ -15,18 +14,14 @@ constexpr int kDefaultWidth = 80;
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 
 int TerminalWidth() {
-  struct winsize size {};
-  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return kDefaultWidth;
+  const int columns = CurrentEnv().TerminalColumns(2);
+  return columns > 0 ? columns : kDefaultWidth;
 }
 
 void WriteAll(const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
-    if (n <= 0) return;  // a display that fails is no reason to fail the run
-    done += static_cast<std::size_t>(n);
-  }
+  // A display that fails is no reason to fail the run.
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace pelmoro {
 
@@ -34,6 +35,15 @@ struct FileStatus {
 inline bool SameFile(const FileStatus& a, const FileStatus& b) {
   return a.identified && b.identified && a.volume == b.volume && a.index == b.index;
 }
+
+// What asks a command-line program to stop, numbered as the POSIX signals
+// are, so that the exit status 128 + number means the same on every system.
+enum class StopEvent {
+  kHangUp = 1,      // SIGHUP; on Windows the console window was closed
+  kInterrupt = 2,   // SIGINT; Ctrl-C, and on Windows Ctrl-Break
+  kQuit = 3,        // SIGQUIT
+  kTerminate = 15,  // SIGTERM; on Windows the user logs off or the system shuts down
+};
 
 class Env {
  public:
@@ -72,6 +82,32 @@ class Env {
   // The decimal separator of the user's locale for numbers ('.' or ','),
   // '.' when the system cannot tell.
   virtual char LocaleDecimalSeparator() = 0;
+
+  // The console. Streams are numbered as descriptors: 0 the standard
+  // input, 1 the standard output, 2 the messages.
+  // Sets up the standard streams of a command-line program: bytes pass
+  // unchanged (no line-end translation); a console shows UTF-8 messages; a
+  // broken pipe or a file-size limit fails only the write that met it; a
+  // closed stream 2 is given the null device, so that no file the program
+  // opens takes its number and receives the messages.
+  virtual void PrepareStandardStreams() = 0;
+  // The command line's arguments (argv of main) as UTF-8.
+  virtual std::vector<std::string> Arguments(int argc, const char* const* argv) = 0;
+  // A name that opens the standard input as a file.
+  virtual std::string StandardInputName() = 0;
+  // True when the stream goes to a terminal (a console).
+  virtual bool IsTerminal(int stream) = 0;
+  // The width in columns of the terminal the stream goes to; 0 when unknown.
+  virtual int TerminalColumns(int stream) = 0;
+  // From here on `handler` is told of every StopEvent, on a thread or in a
+  // signal handler, so it may only note it (an atomic flag). A POSIX signal
+  // the program's caller set to be ignored (nohup, a background job) stays
+  // ignored. Blocking calls are not restarted after a signal.
+  virtual void WatchStopEvents(void (*handler)(StopEvent)) = 0;
+  // Ends the program as that event ends it by default, so that its caller
+  // sees it ended by the event (the exit status 128 + its number). Does
+  // not return (a call through the interface cannot say so).
+  virtual void EndByStopEvent(StopEvent event) = 0;
 
   // The machine.
   // Processor cores this process may run on, at least 1.

@@ -1,11 +1,14 @@
 // The POSIX system (Linux): the calls the program made before it had a seam.
+#include <fcntl.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <thread>
 
 #include "os/env.h"
@@ -13,6 +16,26 @@
 namespace pelmoro {
 
 namespace {
+
+void (*volatile stop_handler)(StopEvent) = nullptr;
+
+void OnStopSignal(int signal_number) {
+  if (stop_handler != nullptr) stop_handler(static_cast<StopEvent>(signal_number));
+}
+
+void Watch(int signal_number) {
+  struct sigaction current {};
+  if (::sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) {
+    return;  // started in the background or under nohup: keep it so
+  }
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  ::sigemptyset(&action.sa_mask);
+  // No SA_RESTART: a call blocked on a pipe or terminal returns EINTR, and
+  // the text layer asks whether to wait on.
+  action.sa_flags = 0;
+  ::sigaction(signal_number, &action, nullptr);
+}
 
 class PosixEnv final : public Env {
  public:
@@ -71,6 +94,43 @@ class PosixEnv final : public Env {
     const char separator = (radix != nullptr && radix[0] != '\0') ? radix[0] : '.';
     freelocale(locale);
     return separator;
+  }
+
+  void PrepareStandardStreams() override {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+    if (::fcntl(STDERR_FILENO, F_GETFD) >= 0) return;
+    const int null = ::open("/dev/null", O_WRONLY);
+    if (null < 0) return;
+    if (null != STDERR_FILENO) {
+      ::dup2(null, STDERR_FILENO);
+      ::close(null);
+    }
+  }
+
+  std::vector<std::string> Arguments(int argc, const char* const* argv) override {
+    return std::vector<std::string>(argv, argv + argc);
+  }
+
+  std::string StandardInputName() override { return "/dev/stdin"; }
+
+  bool IsTerminal(int stream) override { return ::isatty(stream) == 1; }
+
+  int TerminalColumns(int stream) override {
+    struct winsize size {};
+    return ::ioctl(stream, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+  }
+
+  void WatchStopEvents(void (*handler)(StopEvent)) override {
+    stop_handler = handler;
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) Watch(signal_number);
+  }
+
+  void EndByStopEvent(StopEvent event) override {
+    const int signal_number = static_cast<int>(event);
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+    ::_exit(128 + signal_number);
   }
 
   int CoreCount() override {

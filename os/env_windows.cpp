@@ -1,7 +1,14 @@
 // The Windows system (Win32, x86-64).
 #include <windows.h>
+// shellapi.h needs windows.h before it.
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -22,6 +29,51 @@ std::wstring Wide(const std::string& text) {
   ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
                         wide.data(), n);
   return wide;
+}
+
+// The system's UTF-16 to UTF-8.
+std::string Narrow(const wchar_t* text) {
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return {};
+  std::string narrow(static_cast<std::size_t>(n - 1), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow.data(), n, nullptr, nullptr);
+  return narrow;
+}
+
+HANDLE StreamHandle(int stream) {
+  switch (stream) {
+    case 0:
+      return ::GetStdHandle(STD_INPUT_HANDLE);
+    case 1:
+      return ::GetStdHandle(STD_OUTPUT_HANDLE);
+    default:
+      return ::GetStdHandle(STD_ERROR_HANDLE);
+  }
+}
+
+std::atomic<void (*)(StopEvent)> stop_handler{nullptr};
+
+// Runs on a thread of the console's own. Ctrl-C and Ctrl-Break only ask;
+// for a closed console, a log-off or a shut-down the system ends the
+// process when this returns, so it waits, giving the program the few
+// seconds it has to abandon its outputs and exit by itself.
+BOOL WINAPI OnConsoleEvent(DWORD type) {
+  void (*handler)(StopEvent) = stop_handler.load();
+  if (handler == nullptr) return FALSE;
+  switch (type) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      handler(StopEvent::kInterrupt);
+      return TRUE;
+    case CTRL_CLOSE_EVENT:
+      handler(StopEvent::kHangUp);
+      break;
+    default:
+      handler(StopEvent::kTerminate);
+      break;
+  }
+  ::Sleep(INFINITE);
+  return TRUE;
 }
 
 class WindowsEnv final : public Env {
@@ -90,6 +142,53 @@ class WindowsEnv final : public Env {
     // The first character of the symbol, as on POSIX systems; '.' for one
     // outside ASCII, which no decimal text here could hold.
     return text[0] > 0 && text[0] < 128 ? static_cast<char>(text[0]) : '.';
+  }
+
+  void PrepareStandardStreams() override {
+    for (const int stream : {0, 1, 2}) ::_setmode(stream, _O_BINARY);
+    ::SetConsoleOutputCP(CP_UTF8);
+    // The progress line redraws itself with the terminal's escapes.
+    DWORD mode = 0;
+    if (::GetConsoleMode(StreamHandle(2), &mode)) {
+      ::SetConsoleMode(StreamHandle(2), mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    }
+    if (StreamHandle(2) == nullptr || StreamHandle(2) == INVALID_HANDLE_VALUE) {
+      std::freopen("NUL", "wb", stderr);
+    }
+  }
+
+  std::vector<std::string> Arguments(int argc, const char* const* argv) override {
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (wide == nullptr) return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i) arguments.push_back(Narrow(wide[i]));
+    ::LocalFree(wide);
+    return arguments;
+  }
+
+  // '<' cannot stand in a Windows file name: no file is called this.
+  std::string StandardInputName() override { return "<standard input>"; }
+
+  bool IsTerminal(int stream) override {
+    DWORD mode = 0;
+    return ::GetConsoleMode(StreamHandle(stream), &mode) != 0;
+  }
+
+  int TerminalColumns(int stream) override {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!::GetConsoleScreenBufferInfo(StreamHandle(stream), &info)) return 0;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+  }
+
+  void WatchStopEvents(void (*handler)(StopEvent)) override {
+    stop_handler.store(handler);
+    ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+  }
+
+  void EndByStopEvent(StopEvent event) override {
+    std::fflush(nullptr);
+    ::ExitProcess(128 + static_cast<UINT>(event));
   }
 
   int CoreCount() override {

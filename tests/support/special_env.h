@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "os/env.h"
 
@@ -34,6 +35,15 @@ class SpecialEnv : public Env {
   }
   void UnmapMemory(void* start, std::size_t bytes) override { base_.UnmapMemory(start, bytes); }
   char LocaleDecimalSeparator() override { return base_.LocaleDecimalSeparator(); }
+  void PrepareStandardStreams() override { base_.PrepareStandardStreams(); }
+  std::vector<std::string> Arguments(int argc, const char* const* argv) override {
+    return base_.Arguments(argc, argv);
+  }
+  std::string StandardInputName() override { return base_.StandardInputName(); }
+  bool IsTerminal(int stream) override { return base_.IsTerminal(stream); }
+  int TerminalColumns(int stream) override { return base_.TerminalColumns(stream); }
+  void WatchStopEvents(void (*handler)(StopEvent)) override { base_.WatchStopEvents(handler); }
+  void EndByStopEvent(StopEvent event) override { base_.EndByStopEvent(event); }
   int CoreCount() override { return base_.CoreCount(); }
 
  private:
