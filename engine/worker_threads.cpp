@@ -1,17 +1,13 @@
 #include "engine/worker_threads.h"
 
-#include <pthread.h>
-
 #include <algorithm>
 #include <new>
-#include <thread>
-#include <type_traits>
+
+#include "os/env.h"
 
 namespace pelmoro {
 
 namespace {
-
-static_assert(std::is_same_v<pthread_t, unsigned long>, "threads are kept as pthread_t");
 
 // Room for the deepest a worker goes (a refused number's message, the
 // sanitizers' larger frames), far below the 8 MiB a thread gets by default.
@@ -21,14 +17,11 @@ constexpr std::size_t kWorkerStack = std::size_t{8} << 20;
 constexpr std::size_t kWorkerStack = std::size_t{1} << 20;
 #endif
 
-void* RunWork(void* work) {
-  (*static_cast<const std::function<void()>*>(work))();
-  return nullptr;
-}
+void RunWork(void* work) { (*static_cast<const std::function<void()>*>(work))(); }
 
 }  // namespace
 
-int CoreCount() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
+int CoreCount() { return CurrentEnv().CoreCount(); }
 
 int ThreadsToStart(int asked, int cores, ThreadUse use) {
   if (asked <= 0) return cores;
@@ -39,25 +32,22 @@ WorkerThreads::~WorkerThreads() { Join(); }
 
 void WorkerThreads::Start(int count, const std::function<void()>& work) {
   work_ = work;
-  pthread_attr_t attributes;
-  if (::pthread_attr_init(&attributes) != 0) return;
-  ::pthread_attr_setstacksize(&attributes, kWorkerStack);
   try {
     threads_.reserve(static_cast<std::size_t>(count > 0 ? count : 0));
   } catch (const std::bad_alloc&) {
     count = 0;
   }
+  Env& env = CurrentEnv();
   for (int i = 0; i < count; ++i) {
-    pthread_t thread;
-    if (::pthread_create(&thread, &attributes, RunWork, &work_) != 0) break;
+    std::uintptr_t thread;
+    if (!env.StartThread(kWorkerStack, RunWork, &work_, &thread)) break;
     threads_.push_back(thread);  // reserved: cannot throw
   }
-  ::pthread_attr_destroy(&attributes);
 }
 
 void WorkerThreads::Join() {
-  for (const unsigned long thread : threads_)
-    ::pthread_join(static_cast<pthread_t>(thread), nullptr);
+  Env& env = CurrentEnv();
+  for (const std::uintptr_t thread : threads_) env.JoinThread(thread);
   threads_.clear();
 }
 

@@ -2,6 +2,7 @@
 // stacks, fewer when the system refuses one, joined together.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -55,7 +56,7 @@ class WorkerThreads {
 
  private:
   std::function<void()> work_;
-  std::vector<unsigned long> threads_;  // pthread_t
+  std::vector<std::uintptr_t> threads_;  // as Env::StartThread gives them
 };
 
 }  // namespace pelmoro

@@ -109,6 +109,14 @@ class Env {
   // not return (a call through the interface cannot say so).
   virtual void EndByStopEvent(StopEvent event) = 0;
 
+  // Threads.
+  // Starts a thread with a stack of stack_bytes that calls run(argument);
+  // false when no thread can be had. *thread is for JoinThread.
+  virtual bool StartThread(std::size_t stack_bytes, void (*run)(void*), void* argument,
+                           std::uintptr_t* thread) = 0;
+  // Waits until the thread has ended, and releases it.
+  virtual void JoinThread(std::uintptr_t thread) = 0;
+
   // The machine.
   // Processor cores this process may run on, at least 1.
   virtual int CoreCount() = 0;

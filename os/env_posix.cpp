@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -9,7 +10,9 @@
 
 #include <algorithm>
 #include <csignal>
+#include <new>
 #include <thread>
+#include <type_traits>
 
 #include "os/env.h"
 
@@ -35,6 +38,21 @@ void Watch(int signal_number) {
   // the text layer asks whether to wait on.
   action.sa_flags = 0;
   ::sigaction(signal_number, &action, nullptr);
+}
+
+static_assert(std::is_integral_v<pthread_t> && sizeof(pthread_t) <= sizeof(std::uintptr_t),
+              "threads are kept as numbers");
+
+struct ThreadStart {
+  void (*run)(void*);
+  void* argument;
+};
+
+void* RunThread(void* start) {
+  const ThreadStart begin = *static_cast<ThreadStart*>(start);
+  delete static_cast<ThreadStart*>(start);
+  begin.run(begin.argument);
+  return nullptr;
 }
 
 class PosixEnv final : public Env {
@@ -131,6 +149,28 @@ class PosixEnv final : public Env {
     std::signal(signal_number, SIG_DFL);
     std::raise(signal_number);
     ::_exit(128 + signal_number);
+  }
+
+  bool StartThread(std::size_t stack_bytes, void (*run)(void*), void* argument,
+                   std::uintptr_t* thread) override {
+    pthread_attr_t attributes;
+    if (::pthread_attr_init(&attributes) != 0) return false;
+    ::pthread_attr_setstacksize(&attributes, stack_bytes);
+    auto* start = new (std::nothrow) ThreadStart{run, argument};
+    pthread_t started;
+    const bool made =
+        start != nullptr && ::pthread_create(&started, &attributes, RunThread, start) == 0;
+    ::pthread_attr_destroy(&attributes);
+    if (!made) {
+      delete start;
+      return false;
+    }
+    *thread = static_cast<std::uintptr_t>(started);
+    return true;
+  }
+
+  void JoinThread(std::uintptr_t thread) override {
+    ::pthread_join(static_cast<pthread_t>(thread), nullptr);
   }
 
   int CoreCount() override {

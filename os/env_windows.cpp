@@ -3,6 +3,7 @@
 // shellapi.h needs windows.h before it.
 #include <fcntl.h>
 #include <io.h>
+#include <process.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "os/env.h"
@@ -74,6 +76,18 @@ BOOL WINAPI OnConsoleEvent(DWORD type) {
   }
   ::Sleep(INFINITE);
   return TRUE;
+}
+
+struct ThreadStart {
+  void (*run)(void*);
+  void* argument;
+};
+
+unsigned __stdcall RunThread(void* start) {
+  const ThreadStart begin = *static_cast<ThreadStart*>(start);
+  delete static_cast<ThreadStart*>(start);
+  begin.run(begin.argument);
+  return 0;
 }
 
 class WindowsEnv final : public Env {
@@ -189,6 +203,28 @@ class WindowsEnv final : public Env {
   void EndByStopEvent(StopEvent event) override {
     std::fflush(nullptr);
     ::ExitProcess(128 + static_cast<UINT>(event));
+  }
+
+  bool StartThread(std::size_t stack_bytes, void (*run)(void*), void* argument,
+                   std::uintptr_t* thread) override {
+    auto* start = new (std::nothrow) ThreadStart{run, argument};
+    if (start == nullptr) return false;
+    // The C runtime's own start, so that it sets the thread up for itself.
+    const std::uintptr_t started =
+        ::_beginthreadex(nullptr, static_cast<unsigned>(stack_bytes), RunThread, start,
+                         STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (started == 0) {
+      delete start;
+      return false;
+    }
+    *thread = started;
+    return true;
+  }
+
+  void JoinThread(std::uintptr_t thread) override {
+    const HANDLE handle = reinterpret_cast<HANDLE>(thread);
+    ::WaitForSingleObject(handle, INFINITE);
+    ::CloseHandle(handle);
   }
 
   int CoreCount() override {

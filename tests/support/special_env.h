@@ -44,6 +44,11 @@ class SpecialEnv : public Env {
   int TerminalColumns(int stream) override { return base_.TerminalColumns(stream); }
   void WatchStopEvents(void (*handler)(StopEvent)) override { base_.WatchStopEvents(handler); }
   void EndByStopEvent(StopEvent event) override { base_.EndByStopEvent(event); }
+  bool StartThread(std::size_t stack_bytes, void (*run)(void*), void* argument,
+                   std::uintptr_t* thread) override {
+    return base_.StartThread(stack_bytes, run, argument, thread);
+  }
+  void JoinThread(std::uintptr_t thread) override { base_.JoinThread(thread); }
   int CoreCount() override { return base_.CoreCount(); }
 
  private:
