@@ -42,8 +42,6 @@ std::uint64_t AscOutput::LeastFileBytes() const {
   return AddBytes(AscHeader(lattice_, lattice_.rows).size(), AscRowsLowerBound(lattice_));
 }
 
-void AscOutput::Start(const Lattice& lattice, const ModelBounds&) { lattice_ = lattice; }
-
 void AscOutput::Finish() {
   const std::int64_t rows = heights_.rows();
   PutText(out_, AscHeader(lattice_, rows));

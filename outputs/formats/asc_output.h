@@ -31,20 +31,13 @@ std::string AscHeader(const Lattice& lattice, std::int64_t rows);
 // CR LF after each row. Saturates at the largest uint64.
 std::uint64_t AscRowsLowerBound(const Lattice& lattice);
 
-class AscOutput : public MapOutput {
+class AscOutput : public HeightTableOutput {
  public:
-  AscOutput(TextFile& out, const HeightRows& heights) : out_(out), heights_(heights) {}
+  using HeightTableOutput::HeightTableOutput;
 
-  void Start(const Lattice& lattice, const ModelBounds& bounds) override;
-  void WritePiece(const RowPiece&, std::span<const RowText>) override {}
   // The header for the rows scanned, then those rows, the highest first.
   void Finish() override;
   std::uint64_t LeastFileBytes() const override;
-
- private:
-  TextFile& out_;
-  const HeightRows& heights_;
-  Lattice lattice_;
 };
 
 }  // namespace pelmoro

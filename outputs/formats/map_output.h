@@ -11,7 +11,9 @@
 #include "engine/scan/lattice.h"
 #include "engine/scan/row_sink.h"
 #include "foundation/geometry_store.h"
+#include "foundation/text_file.h"
 #include "outputs/files/disk_space.h"
+#include "outputs/formats/height_rows.h"
 
 namespace pelmoro {
 
@@ -32,6 +34,22 @@ class MapOutput : public RowSink {
   // the output keeps none (so far: one that only a later row makes
   // necessary is not known yet).
   virtual std::optional<SpaceClaim> ScratchClaim() const { return std::nullopt; }
+};
+
+// An output written whole at Finish from the run's height table, which the
+// run fills with the rows and seals before Finish: the formats that list
+// the highest row first.
+class HeightTableOutput : public MapOutput {
+ public:
+  HeightTableOutput(TextFile& out, const HeightRows& heights) : out_(out), heights_(heights) {}
+
+  void Start(const Lattice& lattice, const ModelBounds&) override { lattice_ = lattice; }
+  void WritePiece(const RowPiece&, std::span<const RowText>) override {}
+
+ protected:
+  TextFile& out_;
+  const HeightRows& heights_;
+  Lattice lattice_;
 };
 
 }  // namespace pelmoro

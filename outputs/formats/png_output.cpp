@@ -38,8 +38,6 @@ std::uint64_t PngOutput::LeastFileBytes() const {
                            HeightMapTexts(lattice_, PixelScale{}));
 }
 
-void PngOutput::Start(const Lattice& lattice, const ModelBounds&) { lattice_ = lattice; }
-
 void PngOutput::Finish() {
   const PixelScale scale = PixelScaleFor(heights_.low(), heights_.high());
   const auto rows = heights_.rows();

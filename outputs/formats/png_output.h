@@ -34,22 +34,13 @@ PixelScale PixelScaleFor(std::int32_t z_low, std::int32_t z_high);
 // The text chunks of a map on this lattice with this scale.
 std::vector<PngText> HeightMapTexts(const Lattice& lattice, const PixelScale& scale);
 
-// The pixels come from the run's height table, which the run fills with
-// the rows and seals before Finish.
-class PngOutput : public MapOutput {
+class PngOutput : public HeightTableOutput {
  public:
-  PngOutput(TextFile& out, const HeightRows& heights) : out_(out), heights_(heights) {}
+  using HeightTableOutput::HeightTableOutput;
 
-  void Start(const Lattice& lattice, const ModelBounds& bounds) override;
-  void WritePiece(const RowPiece&, std::span<const RowText>) override {}
   // Encodes the rows scanned, the highest first.
   void Finish() override;
   std::uint64_t LeastFileBytes() const override;
-
- private:
-  TextFile& out_;
-  Lattice lattice_;
-  const HeightRows& heights_;
 };
 
 }  // namespace pelmoro
