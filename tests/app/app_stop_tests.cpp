@@ -1,44 +1,39 @@
 // Stopping and closing during a run, the window's message passes, and
 // Enter while a run is under way.
-#include <fcntl.h>
-#include <pthread.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <QWindow>
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <csignal>
-#include <cstdio>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "app/termination_signals.h"
 #include "app/window_fonts.h"
 #include "foundation/numbers.h"
+#include "tests/app/run_events.h"
 #include "tests/app/run_harness.h"
 #include "tests/app/test_models.h"
 
+using pelmoro::testing::ExecUntilLastWindowCloses;
 using pelmoro::testing::HeaderAndRows;
 using pelmoro::testing::ModalAnswerer;
+using pelmoro::testing::PostClick;
 using pelmoro::testing::ReadFile;
+using pelmoro::testing::Recorder;
 using pelmoro::testing::ReliefStl;
 using pelmoro::testing::RowsOf;
 using pelmoro::testing::RunHarness;
 using pelmoro::testing::SeenModal;
+using pelmoro::testing::SignalWhileOpenWaits;
 
 namespace {
 
@@ -48,137 +43,8 @@ constexpr double kSize = 5.0;
 constexpr int kTriangles = 2 * kCells * kCells;
 constexpr int kRows = 51;
 
-// A user's click that waits in the queue until the window dispatches.
-void PostClick(QWidget* button) {
-  const QPointF at(button->width() / 2.0, button->height() / 2.0);
-  const QPointF global = button->mapToGlobal(at);
-  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-    QCoreApplication::postEvent(
-        button, new QMouseEvent(type, at, global, Qt::LeftButton,
-                                type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
-                                Qt::NoModifier));
-  }
-}
-
-// Receives a posted event and notes at which message pass of the run it
-// arrived: -1 when it came outside the window's message passes.
-class Recorder : public QObject {
- public:
-  explicit Recorder(const pelmoro::testing::InstrumentedForm& form) : form_(form) {}
-  int arrived_at = 0;
-
- protected:
-  void customEvent(QEvent*) override { arrived_at = form_.dispatching ? form_.passes : -1; }
-
- private:
-  const pelmoro::testing::InstrumentedForm& form_;
-};
-
-// Runs the application's event loop, as the program's main does, until the
-// last window closes; false when it had not after a minute.
-bool ExecUntilLastWindowCloses(const std::function<void()>& start) {
-  bool gave_up = false;
-  QTimer::singleShot(0, qApp, start);
-  QTimer guard;
-  guard.setSingleShot(true);
-  QObject::connect(&guard, &QTimer::timeout, qApp, [&gave_up] {
-    gave_up = true;
-    QCoreApplication::quit();
-  });
-  guard.start(60000);
-  QApplication::exec();
-  return !gave_up;
-}
-
 // The input is a FIFO that no one writes: the run waits in its open.
 constexpr int kWaitingForWriter = 0;
-
-// Sends a signal to the thread that made it whenever it finds that thread
-// waiting in an open of a FIFO for a writer. It looks at /proc for that
-// state, so the signal lands while the open waits, never before it; should
-// the open still wait a while later, the signal is sent again. If the
-// thread is still held there after a minute's worth of looks, a writer that
-// comes and goes at once ends the wait, so a fault fails the test instead of
-// hanging it.
-class SignalWhileOpenWaits {
- public:
-  SignalWhileOpenWaits(int signal_number, const QString& fifo)
-      : signal_number_(signal_number),
-        fifo_(QFile::encodeName(fifo).toStdString()),
-        target_(::pthread_self()),
-        task_("/proc/self/task/" + std::to_string(::gettid())),
-        watcher_([this] { Watch(); }) {}
-  ~SignalWhileOpenWaits() { Finish(); }
-  SignalWhileOpenWaits(const SignalWhileOpenWaits&) = delete;
-  SignalWhileOpenWaits& operator=(const SignalWhileOpenWaits&) = delete;
-
-  // Stops watching; true when the open waited and the signal ended the wait
-  // (no writer had to).
-  bool Finish() {
-    done_ = true;
-    if (watcher_.joinable()) watcher_.join();
-    return signals_sent_ > 0 && !released_;
-  }
-
- private:
-  static constexpr int kLooksBeforeResending = 200;
-  static constexpr int kLooksBeforeReleasing = 60000;
-
-  std::string FirstLine(const char* file) const {
-    std::ifstream in(task_ + file);
-    std::string line;
-    std::getline(in, line);
-    return line;
-  }
-
-  static bool IsOpen(const std::string& call) {
-    long number = -1;  // "running" when not in the system
-    if (std::sscanf(call.c_str(), "%ld", &number) != 1) return false;
-#ifdef SYS_open
-    if (number == SYS_open) return true;
-#endif
-    return number == SYS_openat;
-  }
-
-  // The target sleeps interruptibly in one open call: a FIFO's wait for a
-  // writer (opening a regular file sleeps, if at all, uninterruptibly).
-  bool OpenWaits() const {
-    const std::string call = FirstLine("/syscall");
-    if (!IsOpen(call)) return false;
-    const std::string stat = FirstLine("/stat");
-    const std::size_t name_end = stat.rfind(')');
-    if (name_end == std::string::npos || stat.compare(name_end, 4, ") S ") != 0) return false;
-    return FirstLine("/syscall") == call;
-  }
-
-  void Watch() {
-    int looks_in_a_row = 0;
-    int looks_in_all = 0;
-    while (!done_) {
-      if (!OpenWaits()) {
-        looks_in_a_row = 0;
-      } else if (++looks_in_all > kLooksBeforeReleasing) {
-        const int writer = ::open(fifo_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        if (writer >= 0) ::close(writer);
-        released_ = true;
-        return;
-      } else if (looks_in_a_row++ % kLooksBeforeResending == 0) {
-        ::pthread_kill(target_, signal_number_);
-        ++signals_sent_;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-  }
-
-  const int signal_number_;
-  const std::string fifo_;
-  const pthread_t target_;
-  const std::string task_;
-  std::atomic<bool> done_{false};
-  int signals_sent_ = 0;   // the watcher's until it is joined
-  bool released_ = false;  // likewise
-  std::thread watcher_;
-};
 
 }  // namespace
 
