@@ -66,9 +66,9 @@ RowPipeline::RowPipeline(const ScanPlan& plan, std::span<const RowFormatter* con
       units_(plan.layout.units),
       // Counted in the mode the run starts in: seeking the first covering
       // triangle, a sweep keeps two rings.
-      planned_workers_(
-          WorkersFor(threads, UnitBytes(plan.layout, formatters), plan.layout.piece_columns,
-                     RowRing::BytesFor(plan, SweepModeFor(driver.FirstCoveringWanted())))),
+      planned_workers_(WorkersFor(threads, UnitBytes(plan.layout, formatters),
+                                  plan.layout.piece_columns,
+                                  RowRing::BudgetFor(SweepModeFor(driver.FirstCoveringWanted())))),
       band_(BandFor(units_, UnitBytes(plan.layout, formatters), planned_workers_)),
       batch_(std::min(band_, kLongestBatch)),
       // The slots' buffers and the workers' batches circulate and keep

@@ -26,11 +26,12 @@ namespace {
 // 0.1 mm, a few dozen at 0.025 mm), within 2 MB; none when fewer than 8 fit.
 // Rows cut into pieces take no ring: it would be consumed piece by piece.
 std::int64_t RingRowsFor(const ScanPlan& plan) {
-  constexpr std::int64_t kRingBytes = std::int64_t{2} << 20;
   if (plan.layout.per_row > 1) return 0;
   const std::int64_t columns = plan.lattice.columns;
   std::int64_t rows = 64;
-  while (rows >= 8 && rows * columns * std::int64_t{sizeof(std::int32_t)} > kRingBytes) rows /= 2;
+  while (rows >= 8 && rows * columns * std::int64_t{sizeof(std::int32_t)} > RowRing::kBudgetBytes) {
+    rows /= 2;
+  }
   return rows >= 8 ? rows : 0;
 }
 
@@ -118,11 +119,6 @@ RowRing::RowRing(const ScanPlan& plan)
       columns_(static_cast<std::size_t>(plan.lattice.columns)),
       rows_(RingRowsFor(plan)) {
   heights_.Assign(static_cast<std::size_t>(rows_) * columns_, plan.z_min);
-}
-
-std::int64_t RowRing::BytesFor(const ScanPlan& plan, SweepMode mode) {
-  const std::int64_t rings = mode == SweepMode::kFirstCovering ? 2 : 1;
-  return rings * RingRowsFor(plan) * plan.lattice.columns * std::int64_t{sizeof(std::int32_t)};
 }
 
 void RowRing::Prepare(SweepMode mode) {

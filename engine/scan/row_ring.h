@@ -30,10 +30,14 @@ class RowRing {
  public:
   explicit RowRing(const ScanPlan& plan);
 
-  // Bytes the rings of one sweep over the plan's rows take in `mode`: a
-  // ring of heights, and seeking the first covering triangle a ring of
-  // indices as well. 0 when the sweep has no ring.
-  static std::int64_t BytesFor(const ScanPlan& plan, SweepMode mode);
+  // The most a ring takes: it holds as many rows as fit (up to 64).
+  static constexpr std::int64_t kBudgetBytes = std::int64_t{2} << 20;
+  // The most the rings of one sweep take in `mode`, which the pipeline
+  // budgets for each worker whatever the lattice: a ring of heights, and
+  // seeking the first covering triangle a ring of indices as well.
+  static std::int64_t BudgetFor(SweepMode mode) {
+    return mode == SweepMode::kFirstCovering ? 2 * kBudgetBytes : kBudgetBytes;
+  }
 
   // Rows the ring holds, a power of two (0: no ring).
   std::int64_t rows() const { return rows_; }
