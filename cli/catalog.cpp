@@ -2,20 +2,17 @@
 
 #include <libintl.h>
 #include <locale.h>
-#include <unistd.h>
 
-#include <climits>
 #include <string>
+
+#include "os/env.h"
 
 namespace pelmoro::cli {
 
 namespace {
 
 std::string ExecutableFolder() {
-  char path[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return ".";
-  const std::string exe(path, static_cast<std::size_t>(n));
+  const std::string exe = CurrentEnv().ExecutablePath();
   const std::size_t slash = exe.rfind('/');
   return slash == std::string::npos ? "." : exe.substr(0, slash);
 }

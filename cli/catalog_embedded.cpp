@@ -9,6 +9,7 @@
 
 #include "cli/catalog.h"
 #include "cli/mo_catalog.h"
+#include "os/env.h"
 
 namespace pelmoro::cli {
 
@@ -32,9 +33,8 @@ void SetMessageLanguage(std::string_view code) {
   }
 }
 
-// The language is chosen by SetMessageLanguage, from what the system says
-// the user reads: nothing to take from the environment here.
-void OpenMessageCatalog() {}
+// The language the system says the user reads.
+void OpenMessageCatalog() { SetMessageLanguage(CurrentEnv().MessageLanguage()); }
 
 std::string Translate(const char* english, Fields fields) {
   std::optional<std::string_view> text;

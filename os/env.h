@@ -79,6 +79,9 @@ class Env {
   virtual void UnmapMemory(void* start, std::size_t bytes) = 0;
 
   // The user's settings.
+  // The language the user reads messages in, as its two-letter code ("ja",
+  // "en"); empty when the system names none (the C locale).
+  virtual std::string MessageLanguage() = 0;
   // The decimal separator of the user's locale for numbers ('.' or ','),
   // '.' when the system cannot tell.
   virtual char LocaleDecimalSeparator() = 0;
@@ -118,6 +121,8 @@ class Env {
   virtual void JoinThread(std::uintptr_t thread) = 0;
 
   // The machine.
+  // The running program's file, as an absolute name; empty when unknown.
+  virtual std::string ExecutablePath() = 0;
   // Processor cores this process may run on, at least 1.
   virtual int CoreCount() = 0;
 };

@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <new>
 #include <thread>
 #include <type_traits>
@@ -103,6 +105,18 @@ class PosixEnv final : public Env {
 
   void UnmapMemory(void* start, std::size_t bytes) override { ::munmap(start, bytes); }
 
+  std::string MessageLanguage() override {
+    // As setlocale reads it: LC_ALL, then LC_MESSAGES, then LANG.
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+      const char* value = std::getenv(name);
+      if (value == nullptr || value[0] == '\0') continue;
+      const std::string locale(value);
+      if (locale == "C" || locale == "POSIX" || locale.rfind("C.", 0) == 0) return {};
+      return locale.substr(0, locale.find_first_of("_.@"));
+    }
+    return {};
+  }
+
   char LocaleDecimalSeparator() override {
     // A locale object of its own, built from LC_ALL / LC_NUMERIC / LANG, so
     // the process-wide C locale (and with it printf and strtod) stays "C".
@@ -171,6 +185,14 @@ class PosixEnv final : public Env {
 
   void JoinThread(std::uintptr_t thread) override {
     ::pthread_join(static_cast<pthread_t>(thread), nullptr);
+  }
+
+  std::string ExecutablePath() override {
+    char path[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path);
+    return n > 0 && static_cast<std::size_t>(n) < sizeof path
+               ? std::string(path, static_cast<std::size_t>(n))
+               : std::string();
   }
 
   int CoreCount() override {

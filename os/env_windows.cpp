@@ -150,6 +150,12 @@ class WindowsEnv final : public Env {
 
   void UnmapMemory(void* start, std::size_t) override { ::VirtualFree(start, 0, MEM_RELEASE); }
 
+  // Japanese when the display language is, English otherwise: the
+  // languages the program has messages in.
+  std::string MessageLanguage() override {
+    return PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_JAPANESE ? "ja" : "en";
+  }
+
   char LocaleDecimalSeparator() override {
     wchar_t text[4] = {};
     if (::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, text, 4) <= 0) return '.';
@@ -225,6 +231,19 @@ class WindowsEnv final : public Env {
     const HANDLE handle = reinterpret_cast<HANDLE>(thread);
     ::WaitForSingleObject(handle, INFINITE);
     ::CloseHandle(handle);
+  }
+
+  std::string ExecutablePath() override {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+      if (n == 0) return {};
+      if (n < path.size()) {
+        path.resize(n);
+        return Narrow(path.c_str());
+      }
+      path.resize(path.size() * 2);
+    }
   }
 
   int CoreCount() override {

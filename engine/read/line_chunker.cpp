@@ -1,7 +1,7 @@
 #include "engine/read/line_chunker.h"
 
 #include <algorithm>
-#include <cstring>
+#include <string_view>
 
 namespace pelmoro {
 
@@ -11,12 +11,12 @@ namespace {
 // or else after its last CR that has a byte after it (which is then no LF);
 // 0 when no line is complete.
 std::size_t CutAfterLastLine(const char* bytes, std::size_t length) {
-  if (const void* lf = ::memrchr(bytes, '\n', length); lf != nullptr) {
-    return static_cast<std::size_t>(static_cast<const char*>(lf) - bytes) + 1;
-  }
+  // Searched from the end: a line is short, so only its bytes are looked at.
+  const std::string_view text(bytes, length);
+  if (const std::size_t lf = text.rfind('\n'); lf != std::string_view::npos) return lf + 1;
   if (length < 2) return 0;
-  const void* cr = ::memrchr(bytes, '\r', length - 1);
-  return cr == nullptr ? 0 : static_cast<std::size_t>(static_cast<const char*>(cr) - bytes) + 1;
+  const std::size_t cr = text.substr(0, length - 1).rfind('\r');
+  return cr == std::string_view::npos ? 0 : cr + 1;
 }
 
 }  // namespace

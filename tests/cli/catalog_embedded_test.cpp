@@ -21,6 +21,7 @@
 #include "cli/catalog.h"
 #include "cli/mo_catalog.h"
 #include "foundation/errors.h"
+#include "tests/support/special_env.h"
 #include "tests/support/test_support.h"
 
 namespace pelmoro::cli {
@@ -142,6 +143,21 @@ TEST_F(JapaneseGettext, UnknownIdsGiveTheEnglishText) {
   }
   EXPECT_EQ(TranslatePlural(one, other, 1), "the 1 thing left");
   EXPECT_EQ(TranslatePlural(one, other, 0), "the 0 things left");
+}
+
+// Opening the catalog takes the language the system says the user reads.
+TEST_F(JapaneseGettext, OpeningTakesTheSystemsLanguage) {
+  const std::vector<PoEntry> entries = ReadPo(PELMORO_PO_DIR "/ja.po");
+  const PoEntry& e = entries.at(1);
+  ASSERT_NE(e.texts.at(0), e.id);
+  testing::SpecialEnv env;
+  const EnvOverride system(env);
+  for (const auto& [language, want] :
+       {std::pair<const char*, std::string>{"ja", e.texts.at(0)}, {"en", e.id}, {"", e.id}}) {
+    env.message_language = language;
+    OpenMessageCatalog();
+    EXPECT_EQ(Translate(e.id.c_str()), want) << language;
+  }
 }
 
 TEST_F(JapaneseGettext, EnglishAndUnknownLanguagesGiveEveryIdAsItStands) {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ class SpecialEnv : public Env {
   std::atomic<bool> fail_maps{false};
   // What PhysicalMemoryBytes says; 0: the machine's.
   std::uint64_t physical_memory = 0;
+  // What MessageLanguage says; nothing: the system's.
+  std::optional<std::string> message_language;
 
   bool StatPath(const std::string& name, FileStatus* status) override {
     return base_.StatPath(name, status);
@@ -34,6 +37,10 @@ class SpecialEnv : public Env {
     return fail_maps ? nullptr : base_.RemapMemory(start, old_bytes, new_bytes);
   }
   void UnmapMemory(void* start, std::size_t bytes) override { base_.UnmapMemory(start, bytes); }
+  std::string MessageLanguage() override {
+    return message_language ? *message_language : base_.MessageLanguage();
+  }
+  std::string ExecutablePath() override { return base_.ExecutablePath(); }
   char LocaleDecimalSeparator() override { return base_.LocaleDecimalSeparator(); }
   void PrepareStandardStreams() override { base_.PrepareStandardStreams(); }
   std::vector<std::string> Arguments(int argc, const char* const* argv) override {
