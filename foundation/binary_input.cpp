@@ -1,9 +1,5 @@
 #include "foundation/binary_input.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 
 #include "foundation/errors.h"
@@ -15,28 +11,32 @@ BinaryInput::BinaryInput(const std::string& name) : name_(name) {
   if (name.find('\0') != std::string::npos) {
     throw EInOutError(3, IoFailure{IoOperation::kOpen, 0, name});
   }
+  Env& env = CurrentEnv();
+  int error = 0;
   do {
-    fd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd_ < 0 && errno == EINTR);
-  struct stat st {};
-  if (fd_ < 0 || ::fstat(fd_, &st) != 0) Fail(IoOperation::kOpen, errno);
-  if (S_ISDIR(st.st_mode)) Fail(IoOperation::kOpen, EISDIR);
-  is_regular_ = S_ISREG(st.st_mode);
-  if (is_regular_) size_ = static_cast<std::uint64_t>(st.st_size);
+    error = env.Open(name, OpenFor::kReading, &fd_);
+  } while (error == EINTR);
+  if (error != 0) Fail(IoOperation::kOpen, error);
+  FileStatus status;
+  if (const int failed = env.Inspect(fd_, &status); failed != 0) Fail(IoOperation::kOpen, failed);
+  if (status.kind == FileKind::kFolder) Fail(IoOperation::kOpen, EISDIR);
+  is_regular_ = status.kind == FileKind::kRegular;
+  size_ = status.size;
 }
 
 BinaryInput::~BinaryInput() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ != kNoFile) CurrentEnv().Close(fd_);
 }
 
 std::size_t BinaryInput::Read(char* into, std::size_t bytes) {
   std::size_t done = 0;
   while (done < bytes) {
-    const ssize_t n = ::read(fd_, into + done, bytes - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) Fail(IoOperation::kRead, errno);
+    std::size_t n = 0;
+    const int error = CurrentEnv().Read(fd_, into + done, bytes - done, &n);
+    if (error == EINTR) continue;
+    if (error != 0) Fail(IoOperation::kRead, error);
     if (n == 0) break;
-    done += static_cast<std::size_t>(n);
+    done += n;
   }
   return done;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "foundation/errors.h"
+#include "os/env.h"
 
 namespace pelmoro {
 
@@ -30,7 +31,7 @@ class BinaryInput {
   [[noreturn]] void Fail(IoOperation operation, int error) const;
 
   std::string name_;
-  int fd_ = -1;
+  FileHandle fd_ = kNoFile;
   std::uint64_t size_ = 0;
   bool is_regular_ = false;
 };

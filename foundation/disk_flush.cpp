@@ -1,8 +1,5 @@
 #include "foundation/disk_flush.h"
 
-#include <pthread.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <deque>
 #include <optional>
@@ -11,22 +8,21 @@
 #include <utility>
 
 #include "foundation/mutex.h"
+#include "os/env.h"
 
 namespace pelmoro {
 
 namespace {
 
-int Flush(int fd, DiskFlush kind) {
-  const int done = kind == DiskFlush::kData ? ::fdatasync(fd) : ::fsync(fd);
-  // A file that cannot be flushed (EINVAL: a pipe or special file) has
-  // nothing to lose by it.
-  const int error = done == 0 || errno == EINVAL ? 0 : errno;
-  ::close(fd);
+int Flush(FileHandle fd, DiskFlush kind) {
+  Env& env = CurrentEnv();
+  const int error = env.FlushToDisk(fd, kind == DiskFlush::kAll);
+  env.Close(fd);
   return error;
 }
 
 struct Job {
-  int fd;
+  FileHandle fd;
   DiskFlush kind;
   std::promise<int> done;
 };
@@ -102,10 +98,10 @@ void FreshFlushersInChild() { flushers = new Flushers; }
 
 }  // namespace
 
-std::future<int> StartDiskFlush(int fd, DiskFlush kind) {
+std::future<int> StartDiskFlush(FileHandle fd, DiskFlush kind) {
   static const bool ready = [] {
     flushers = new Flushers;
-    ::pthread_atfork(nullptr, nullptr, FreshFlushersInChild);
+    CurrentEnv().CallInForkedChild(FreshFlushersInChild);
     return true;
   }();
   (void)ready;

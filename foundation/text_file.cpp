@@ -1,9 +1,5 @@
 #include "foundation/text_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cerrno>
 #include <utility>
@@ -24,42 +20,35 @@ bool ParentFolderExists(const std::string& path) {
   const std::string parent = slash == std::string::npos ? "."
                              : slash == 0               ? "/"
                                                         : path.substr(0, slash);
-  struct stat st {};
-  return ::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// 0, or the errno of a failed close. An interrupted close has released the
-// descriptor all the same on Linux, so it counts as done.
-int CloseDescriptor(int fd) {
-  if (::close(fd) == 0 || errno == EINTR) return 0;
-  return errno;
+  FileStatus status;
+  return CurrentEnv().StatPath(parent, &status) && status.kind == FileKind::kFolder;
 }
 
 }  // namespace
 
 TextFile::~TextFile() {
   if (syncing_.valid()) syncing_.wait();
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ != kNoFile) CurrentEnv().Close(fd_);
 }
 
 void TextFileAccess::Release(TextFile& f) {
   if (f.syncing_.valid()) f.syncing_.wait();
   f.syncing_ = {};
   f.sync_while_writing_ = false;
-  if (f.fd_ >= 0) ::close(f.fd_);
-  f.fd_ = -1;
+  if (f.fd_ != kNoFile) CurrentEnv().Close(f.fd_);
+  f.fd_ = kNoFile;
   f.mode_ = TextMode::kClosed;
   f.is_device_ = f.is_regular_ = f.write_failed_ = f.at_physical_end_ = f.given_up_ = false;
   f.end_ = 0;
   f.delivered_ = f.written_ = f.writeback_mark_ = f.sync_mark_ = 0;
 }
 
-void TextFileAccess::Start(TextFile& f, int fd, TextMode mode, const struct stat& st,
+void TextFileAccess::Start(TextFile& f, FileHandle fd, TextMode mode, const FileStatus& status,
                            std::size_t capacity) {
   f.fd_ = fd;
   f.mode_ = mode;
-  f.is_device_ = S_ISCHR(st.st_mode);
-  f.is_regular_ = S_ISREG(st.st_mode);
+  f.is_device_ = status.kind == FileKind::kDevice;
+  f.is_regular_ = status.kind == FileKind::kRegular;
   f.buffer_.resize(capacity);
 }
 
@@ -91,14 +80,17 @@ int IoCodeFromErrno(int error, const std::string& path) {
     case EISDIR:
       return 5;
     case ENOSPC:
+#ifdef EDQUOT
     case EDQUOT:
+#endif
       return 112;
     case EINTR:
       return kAbortedIoCode;
     case EIO:
       return 1117;
     default:
-      return error;
+      // A failure of the system's own keeps its number.
+      return error >= kSystemError ? error - kSystemError : error;
   }
 }
 
@@ -137,33 +129,34 @@ EInOutError IoErrorFromErrno(IoOperation operation, int error, const std::string
 
 namespace {
 
-// Opens name with flags; the descriptor, or -1 with the code left pending
-// (also for an open given up after a signal, with errno EINTR).
-int OpenDescriptor(const std::string& name, int flags, struct stat& st) {
-  const IoOperation operation = (flags & O_WRONLY) != 0 ? IoOperation::kCreate : IoOperation::kOpen;
+// Opens name; the handle, or kNoFile with the code left pending and the
+// system's error in *error (EINTR: an open given up after a signal).
+FileHandle OpenHandle(const std::string& name, OpenFor how, FileStatus& status, int* error) {
+  const IoOperation operation =
+      how == OpenFor::kReading ? IoOperation::kOpen : IoOperation::kCreate;
+  *error = 0;
   if (name.find('\0') != std::string::npos) {  // the system would see a shorter name
     SetPendingIoCode(3, IoFailure{operation, 0, name});
-    return -1;
+    return kNoFile;
   }
   // A signal that came just before the open would not interrupt it: the
   // check is asked first as well.
-  int fd = -1;
-  errno = EINTR;
+  Env& env = CurrentEnv();
+  FileHandle fd = kNoFile;
+  *error = EINTR;
   while (!GiveUpAfterInterruption(InterruptedCall::kOpen)) {
-    fd = ::open(name.c_str(), flags, 0666);
-    if (fd >= 0 || errno != EINTR) break;
+    *error = env.Open(name, how, &fd);
+    if (*error != EINTR) break;
   }
-  if (fd < 0) {
-    const int error = errno;
-    SetPendingIoFailure(operation, error, name);
-    errno = error;  // the caller tells a given-up open by it
-    return -1;
+  if (*error != 0) {
+    SetPendingIoFailure(operation, *error, name);
+    return kNoFile;
   }
-  if (::fstat(fd, &st) != 0) {
-    const int error = errno;
-    ::close(fd);
-    SetPendingIoFailure(operation, error, name);
-    return -1;
+  if (const int failed = env.Inspect(fd, &status); failed != 0) {
+    env.Close(fd);
+    SetPendingIoFailure(operation, failed, name);
+    *error = failed;
+    return kNoFile;
   }
   return fd;
 }
@@ -173,42 +166,44 @@ int OpenDescriptor(const std::string& name, int flags, struct stat& st) {
 void TextFileAccess::OpenForReading(TextFile& file, const std::string& name) {
   Release(file);
   file.name_ = name;
-  struct stat st {};
-  const int fd = OpenDescriptor(name, O_RDONLY | O_CLOEXEC, st);
-  if (fd < 0 && errno == EINTR) {
+  FileStatus status;
+  int error = 0;
+  const FileHandle fd = OpenHandle(name, OpenFor::kReading, status, &error);
+  if (fd == kNoFile && error == EINTR) {
     // Given up while waiting for a writer: a file with nothing in it.
     SetPendingIoCode(0);
     file.mode_ = TextMode::kReading;
     file.at_physical_end_ = file.given_up_ = true;
     return;
   }
-  if (fd < 0) return;
-  if (S_ISDIR(st.st_mode)) {  // Linux opens a folder for reading; it is no text file
-    ::close(fd);
+  if (fd == kNoFile) return;
+  if (status.kind == FileKind::kFolder) {  // Linux opens a folder for reading; it is no text file
+    CurrentEnv().Close(fd);
     SetPendingIoFailure(IoOperation::kOpen, EISDIR, name);
     return;
   }
-  Start(file, fd, TextMode::kReading, st, 0);  // the bytes go straight to the reader
+  Start(file, fd, TextMode::kReading, status, 0);  // the bytes go straight to the reader
 }
 
 void TextFileAccess::CreateForWriting(TextFile& file, const std::string& name) {
   Release(file);
   file.name_ = name;
-  struct stat st {};
-  const int fd = OpenDescriptor(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st);
-  if (fd < 0) return;
-  Start(file, fd, TextMode::kWriting, st, kTextWriteBuffer);
+  FileStatus status;
+  int error = 0;
+  const FileHandle fd = OpenHandle(name, OpenFor::kReplacing, status, &error);
+  if (fd == kNoFile) return;
+  Start(file, fd, TextMode::kWriting, status, kTextWriteBuffer);
 }
 
-void TextFileAccess::Attach(TextFile& file, int fd, const std::string& name) {
+void TextFileAccess::Attach(TextFile& file, FileHandle fd, const std::string& name) {
   Release(file);
   file.name_ = name;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    SetPendingIoFailure(IoOperation::kCreate, errno, name);
+  FileStatus status;
+  if (const int error = CurrentEnv().Inspect(fd, &status); error != 0) {
+    SetPendingIoFailure(IoOperation::kCreate, error, name);
     return;
   }
-  Start(file, fd, TextMode::kWriting, st, kTextWriteBuffer);
+  Start(file, fd, TextMode::kWriting, status, kTextWriteBuffer);
 }
 
 void TextFileAccess::Close(TextFile& file) {
@@ -223,8 +218,8 @@ void TextFileAccess::Close(TextFile& file) {
   // After a failed write the descriptor is closed all the same, so that
   // nothing stays open; the write's code stays the one reported. An open
   // given up has no descriptor.
-  const int error = file.fd_ >= 0 ? CloseDescriptor(file.fd_) : 0;
-  file.fd_ = -1;
+  const int error = file.fd_ != kNoFile ? CurrentEnv().Close(file.fd_) : 0;
+  file.fd_ = kNoFile;
   if (error != 0 && !file.write_failed_) {
     SetPendingIoFailure(IoOperation::kClose, error, file.name_);
   }
@@ -237,12 +232,12 @@ std::int64_t TextFileAccess::SizeInBytes(TextFile& file) {
   if (!IsOpen(file)) return -1;
   std::uint64_t bytes = file.mode_ == TextMode::kReading ? file.delivered_ : file.written_;
   if (file.is_regular_) {
-    struct stat st {};
-    if (::fstat(file.fd_, &st) != 0) {
-      SetPendingIoFailure(IoOperation::kRead, errno, file.name_);
+    FileStatus status;
+    if (const int error = CurrentEnv().Inspect(file.fd_, &status); error != 0) {
+      SetPendingIoFailure(IoOperation::kRead, error, file.name_);
       return 0;
     }
-    bytes = static_cast<std::uint64_t>(st.st_size);
+    bytes = status.size;
   }
   return static_cast<std::int64_t>(bytes);
 }
@@ -266,7 +261,7 @@ void OpenTextForReading(TextFile& file, const std::string& name) {
 void CreateTextForWriting(TextFile& file, const std::string& name) {
   TextFileAccess::CreateForWriting(file, name);
 }
-void AttachTextForWriting(TextFile& file, int fd, const std::string& name) {
+void AttachTextForWriting(TextFile& file, FileHandle fd, const std::string& name) {
   TextFileAccess::Attach(file, fd, name);
 }
 void CloseText(TextFile& file) { TextFileAccess::Close(file); }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "foundation/errors.h"
+#include "os/env.h"
 
 namespace pelmoro {
 
@@ -53,7 +54,7 @@ class TextFile {
  private:
   friend struct TextFileAccess;
   friend std::future<int> TakeTextFlush(TextFile& file);
-  int fd_ = -1;
+  FileHandle fd_ = kNoFile;
   TextMode mode_ = TextMode::kClosed;
   std::string name_;
   bool is_device_ = false;  // character device: written out at every line end
@@ -82,7 +83,7 @@ void OpenTextForReading(TextFile& file, const std::string& name);
 void CreateTextForWriting(TextFile& file, const std::string& name);
 // Takes over an already open descriptor for writing: the file is not
 // emptied, and CloseText closes the descriptor. name is used for messages.
-void AttachTextForWriting(TextFile& file, int fd, const std::string& name);
+void AttachTextForWriting(TextFile& file, FileHandle fd, const std::string& name);
 
 // Up to `bytes` raw bytes from the reading position on. A regular file
 // gives fewer only at the end of its data; a pipe or device gives what one

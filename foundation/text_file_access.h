@@ -2,8 +2,6 @@
 // opening, reading and writing. Not for use outside the text-file code.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,7 +17,7 @@ inline constexpr int kNotForWriting = 105;
 
 struct TextFileAccess {
   static void Release(TextFile& f);
-  static void Start(TextFile& f, int fd, TextMode mode, const struct stat& st,
+  static void Start(TextFile& f, FileHandle fd, TextMode mode, const FileStatus& status,
                     std::size_t capacity);
   // True when open; else leaves the code 103.
   static bool IsOpen(const TextFile& f) {
@@ -38,7 +36,7 @@ struct TextFileAccess {
   static void FinishSync(TextFile& f);
   static void OpenForReading(TextFile& file, const std::string& name);
   static void CreateForWriting(TextFile& file, const std::string& name);
-  static void Attach(TextFile& file, int fd, const std::string& name);
+  static void Attach(TextFile& file, FileHandle fd, const std::string& name);
   static void Close(TextFile& file);
   static std::int64_t SizeInBlocks(TextFile& file);
   static std::int64_t SizeInBytes(TextFile& file);

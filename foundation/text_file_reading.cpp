@@ -1,5 +1,3 @@
-#include <unistd.h>
-
 #include <cerrno>
 
 #include "foundation/text_file.h"
@@ -20,15 +18,16 @@ std::size_t TextFileAccess::ReadInto(TextFile& f, char* into, std::size_t want) 
       f.at_physical_end_ = f.given_up_ = true;  // the front end ends the reading here
       break;
     }
-    const ssize_t got = ::read(f.fd_, into + got_total, want - got_total);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0 && errno != EPIPE) SetPendingIoFailure(IoOperation::kRead, errno, f.name_);
-    if (got <= 0) {
+    std::size_t got = 0;
+    const int error = CurrentEnv().Read(f.fd_, into + got_total, want - got_total, &got);
+    if (error == EINTR) continue;
+    if (error != 0 && error != EPIPE) SetPendingIoFailure(IoOperation::kRead, error, f.name_);
+    if (error != 0 || got == 0) {
       f.at_physical_end_ = true;
       break;
     }
-    got_total += static_cast<std::size_t>(got);
-    f.delivered_ += static_cast<std::uint64_t>(got);
+    got_total += got;
+    f.delivered_ += got;
     if (!f.is_regular_) break;
   }
   return got_total;

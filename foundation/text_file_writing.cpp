@@ -1,6 +1,3 @@
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -30,16 +27,17 @@ constexpr std::uint64_t kSyncStep = std::uint64_t{1} << 20;
 void TextFileAccess::Flush(TextFile& f) {
   std::size_t done = 0;
   while (done < f.end_) {
-    const ssize_t put = ::write(f.fd_, f.buffer_.data() + done, f.end_ - done);
-    if (put < 0 && errno == EINTR && !GiveUpAfterInterruption(InterruptedCall::kWrite)) continue;
-    if (put <= 0) {
-      const int error = put < 0 ? errno : ENOSPC;  // a write that takes nothing: no room
+    std::size_t put = 0;
+    int error = CurrentEnv().Write(f.fd_, f.buffer_.data() + done, f.end_ - done, &put);
+    if (error == EINTR && !GiveUpAfterInterruption(InterruptedCall::kWrite)) continue;
+    if (error != 0 || put == 0) {
+      if (error == 0) error = ENOSPC;  // a write that takes nothing: no room
       SetPendingIoFailure(IoOperation::kWrite, error, f.name_);
       f.write_failed_ = true;
       break;
     }
-    done += static_cast<std::size_t>(put);
-    f.written_ += static_cast<std::uint64_t>(put);
+    done += put;
+    f.written_ += put;
   }
   f.end_ = 0;
   // A large file is sent on to the disk as it grows, not all at the end:
@@ -47,7 +45,7 @@ void TextFileAccess::Flush(TextFile& f) {
   // little left to wait for. Only a start of writeback is asked for; its
   // errors, if any, are those the final flush reports.
   if (f.is_regular_ && !f.write_failed_ && f.written_ - f.writeback_mark_ >= kWritebackStep) {
-    ::sync_file_range(f.fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+    CurrentEnv().StartWriteOut(f.fd_);
     f.writeback_mark_ = f.written_;
   }
   if (f.sync_while_writing_ && !f.write_failed_ && f.written_ - f.sync_mark_ >= kSyncStep) {
@@ -67,8 +65,8 @@ void TextFileAccess::StartSync(TextFile& f) {
   }
   // The flush has a descriptor of its own, so that the file may be closed
   // while it runs (its owner then waits for it: TakeTextFlush).
-  const int fd = ::fcntl(f.fd_, F_DUPFD_CLOEXEC, 0);
-  if (fd < 0) return;  // the final flush does it all
+  FileHandle fd = kNoFile;
+  if (CurrentEnv().Duplicate(f.fd_, &fd) != 0) return;  // the final flush does it all
   f.sync_mark_ = f.written_;
   f.syncing_ = StartDiskFlush(fd, DiskFlush::kData);
 }

@@ -18,7 +18,25 @@ namespace pelmoro {
 enum class FileKind {
   kRegular,
   kFolder,
-  kStream,  // a pipe, a terminal or another device: read once, its size unknown
+  kDevice,  // a character device: a terminal, the null device
+  kPipe,    // a pipe, a FIFO, a socket
+};
+
+// A device or pipe: read once, its size unknown.
+inline bool IsStream(FileKind kind) { return kind == FileKind::kDevice || kind == FileKind::kPipe; }
+
+// A failure the system reports that has no errno value of its own is this
+// plus the system's own number (on Windows: a file another program holds
+// open, ERROR_SHARING_VIOLATION, is kSystemError + 32).
+inline constexpr int kSystemError = 1 << 20;
+
+// A file the system has opened: a descriptor (POSIX) or a handle (Windows).
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kNoFile = -1;
+
+enum class OpenFor {
+  kReading,    // an existing file
+  kReplacing,  // created, or emptied, for writing (mode 0666 under the umask)
 };
 
 struct FileStatus {
@@ -59,6 +77,28 @@ class Env {
   // The file `name` denotes; false when there is none or it cannot be
   // looked at.
   virtual bool StatPath(const std::string& name, FileStatus* status) = 0;
+
+  // Open files. Every call returns 0 or the failure as an errno value (on
+  // Windows the system's error, translated); EINTR: a signal interrupted a
+  // call that waited (a FIFO's open, a pipe's read), which the caller may
+  // make again.
+  virtual int Open(const std::string& name, OpenFor how, FileHandle* file) = 0;
+  virtual int Inspect(FileHandle file, FileStatus* status) = 0;
+  // Up to `bytes` bytes; *got 0 at the end of the data.
+  virtual int Read(FileHandle file, char* into, std::size_t bytes, std::size_t* got) = 0;
+  // Up to `bytes` bytes; *put 0 when nothing could be taken.
+  virtual int Write(FileHandle file, const char* from, std::size_t bytes, std::size_t* put) = 0;
+  // Releases the file, even when it reports a failure (a failed write-out).
+  virtual int Close(FileHandle file) = 0;
+  // A second handle to the same open file, released on its own.
+  virtual int Duplicate(FileHandle file, FileHandle* copy) = 0;
+  // Waits until what was written is on the disk: the data (and what reading
+  // it back needs), or with `everything` the file's other facts as well.
+  // 0 for a file that cannot be flushed (a pipe, a device).
+  virtual int FlushToDisk(FileHandle file, bool everything) = 0;
+  // Asks the system to start writing the file's data out, without waiting;
+  // nothing where the system has no such request.
+  virtual void StartWriteOut(FileHandle file) = 0;
 
   // Memory.
   // Bytes of a memory page.
@@ -119,6 +159,9 @@ class Env {
                            std::uintptr_t* thread) = 0;
   // Waits until the thread has ended, and releases it.
   virtual void JoinThread(std::uintptr_t thread) = 0;
+  // From here on `call` runs in the child of every fork of the process
+  // (which has only the forking thread); nothing where processes never fork.
+  virtual void CallInForkedChild(void (*call)()) = 0;
 
   // The machine.
   // The running program's file, as an absolute name; empty when unknown.

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -90,6 +91,70 @@ unsigned __stdcall RunThread(void* start) {
   return 0;
 }
 
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// ReadFile and WriteFile take 32-bit counts; a multiple of the text block.
+constexpr std::size_t kLargestTransfer = std::size_t{1} << 30;
+
+HANDLE Handle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+// The system's errors as the errno values the program tells failures by;
+// one without such a value keeps its number (kSystemError + it).
+int ErrnoOf(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return ENOENT;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_DIRECTORY:
+      return ENOTDIR;
+    case ERROR_FILENAME_EXCED_RANGE:
+      return ENAMETOOLONG;
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return EMFILE;
+    case ERROR_ACCESS_DENIED:
+      return EACCES;
+    case ERROR_WRITE_PROTECT:
+      return EROFS;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return ENOSPC;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return EEXIST;
+    case ERROR_BROKEN_PIPE:
+    case ERROR_NO_DATA:
+      return EPIPE;
+    case ERROR_OPERATION_ABORTED:
+      return EINTR;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      return ENOMEM;
+    default:
+      return kSystemError + static_cast<int>(error);
+  }
+}
+
+int LastError() { return ErrnoOf(::GetLastError()); }
+
+int StatusOf(HANDLE file, FileStatus* status) {
+  const DWORD type = ::GetFileType(file);
+  if (type != FILE_TYPE_DISK) {
+    *status =
+        FileStatus{type == FILE_TYPE_CHAR ? FileKind::kDevice : FileKind::kPipe, 0, false, 0, 0};
+    return 0;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(file, &info)) return LastError();
+  const bool folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  status->kind = folder ? FileKind::kFolder : FileKind::kRegular;
+  status->size = folder ? 0 : (std::uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow);
+  status->identified = true;
+  status->volume = info.dwVolumeSerialNumber;
+  status->index = std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
+  return 0;
+}
+
 class WindowsEnv final : public Env {
  public:
   bool StatPath(const std::string& name, FileStatus* status) override {
@@ -97,27 +162,77 @@ class WindowsEnv final : public Env {
     if (wide.empty() || wide.find(L'\0') != std::wstring::npos) return false;
     // No access asked: the file's facts only. Folders open only with
     // backup semantics.
-    const HANDLE file =
-        ::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE file = ::CreateFileW(wide.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
-    const DWORD type = ::GetFileType(file);
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool known = type != FILE_TYPE_DISK || ::GetFileInformationByHandle(file, &info);
+    const bool known = StatusOf(file, status) == 0;
     ::CloseHandle(file);
-    if (!known) return false;
-    if (type != FILE_TYPE_DISK) {
-      *status = FileStatus{FileKind::kStream, 0, false, 0, 0};
-      return true;
-    }
-    const bool folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    status->kind = folder ? FileKind::kFolder : FileKind::kRegular;
-    status->size = folder ? 0 : (std::uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow);
-    status->identified = true;
-    status->volume = info.dwVolumeSerialNumber;
-    status->index = std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
-    return true;
+    return known;
   }
+
+  int Open(const std::string& name, OpenFor how, FileHandle* file) override {
+    if (how == OpenFor::kReading && name == StandardInputName()) {
+      return Duplicate(reinterpret_cast<FileHandle>(StreamHandle(0)), file);
+    }
+    const std::wstring wide = Wide(name);
+    if (wide.empty()) return ENOENT;
+    // Others may read a file being read or written; a file being written
+    // is no other program's to write meanwhile.
+    const HANDLE handle = how == OpenFor::kReading
+                              ? ::CreateFileW(wide.c_str(), GENERIC_READ, kShareAll, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                              : ::CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastError();
+    *file = reinterpret_cast<FileHandle>(handle);
+    return 0;
+  }
+
+  int Inspect(FileHandle file, FileStatus* status) override {
+    return StatusOf(Handle(file), status);
+  }
+
+  int Read(FileHandle file, char* into, std::size_t bytes, std::size_t* got) override {
+    DWORD n = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes, kLargestTransfer));
+    if (!::ReadFile(Handle(file), into, want, &n, nullptr)) {
+      const DWORD error = ::GetLastError();
+      // A pipe whose writer has gone: the end of its data.
+      if (error != ERROR_BROKEN_PIPE && error != ERROR_HANDLE_EOF) return ErrnoOf(error);
+      n = 0;
+    }
+    *got = n;
+    return 0;
+  }
+
+  int Write(FileHandle file, const char* from, std::size_t bytes, std::size_t* put) override {
+    DWORD n = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes, kLargestTransfer));
+    if (!::WriteFile(Handle(file), from, want, &n, nullptr)) return LastError();
+    *put = n;
+    return 0;
+  }
+
+  int Close(FileHandle file) override { return ::CloseHandle(Handle(file)) ? 0 : LastError(); }
+
+  int Duplicate(FileHandle file, FileHandle* copy) override {
+    HANDLE duplicate = nullptr;
+    if (!::DuplicateHandle(::GetCurrentProcess(), Handle(file), ::GetCurrentProcess(), &duplicate,
+                           0, FALSE, DUPLICATE_SAME_ACCESS)) {
+      return LastError();
+    }
+    *copy = reinterpret_cast<FileHandle>(duplicate);
+    return 0;
+  }
+
+  // Windows flushes a file's data and its facts together.
+  int FlushToDisk(FileHandle file, bool) override {
+    if (::GetFileType(Handle(file)) != FILE_TYPE_DISK) return 0;
+    return ::FlushFileBuffers(Handle(file)) ? 0 : LastError();
+  }
+
+  // The system writes out on its own; there is no request to hurry it.
+  void StartWriteOut(FileHandle) override {}
 
   std::size_t PageBytes() override {
     SYSTEM_INFO info;
@@ -245,6 +360,9 @@ class WindowsEnv final : public Env {
       path.resize(path.size() * 2);
     }
   }
+
+  // Windows makes processes afresh; none is forked.
+  void CallInForkedChild(void (*)()) override {}
 
   int CoreCount() override {
     const DWORD count = ::GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);

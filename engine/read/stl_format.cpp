@@ -187,7 +187,7 @@ void CheckBinaryStlSize(std::uint32_t count, std::uint64_t size) {
 
 bool IsStreamInput(const std::string& file_name) {
   FileStatus status;
-  return CurrentEnv().StatPath(file_name, &status) && status.kind == FileKind::kStream;
+  return CurrentEnv().StatPath(file_name, &status) && IsStream(status.kind);
 }
 
 StlFormat DetectStlFormat(const std::string& file_name) {

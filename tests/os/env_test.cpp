@@ -57,13 +57,13 @@ INSTANTIATE_TEST_SUITE_P(
                  FileKind::kFolder, 0, false},
         StatCase{"Device",
                  [](const testing::TempDir&, std::string*) { return std::string("/dev/null"); },
-                 true, FileKind::kStream, 0, false},
+                 true, FileKind::kDevice, 0, false},
         StatCase{"Fifo",
                  [](const testing::TempDir& d, std::string*) {
                    const std::string fifo = d.File("p");
                    return ::mkfifo(fifo.c_str(), 0600) == 0 ? fifo : std::string();
                  },
-                 true, FileKind::kStream, 0, false},
+                 true, FileKind::kPipe, 0, false},
         StatCase{"Missing", [](const testing::TempDir& d, std::string*) { return d.File("none"); },
                  false, FileKind::kRegular, 0, false},
         StatCase{"NameThroughALink",

@@ -25,6 +25,22 @@ class SpecialEnv : public Env {
   bool StatPath(const std::string& name, FileStatus* status) override {
     return base_.StatPath(name, status);
   }
+  int Open(const std::string& name, OpenFor how, FileHandle* file) override {
+    return base_.Open(name, how, file);
+  }
+  int Inspect(FileHandle file, FileStatus* status) override { return base_.Inspect(file, status); }
+  int Read(FileHandle file, char* into, std::size_t bytes, std::size_t* got) override {
+    return base_.Read(file, into, bytes, got);
+  }
+  int Write(FileHandle file, const char* from, std::size_t bytes, std::size_t* put) override {
+    return base_.Write(file, from, bytes, put);
+  }
+  int Close(FileHandle file) override { return base_.Close(file); }
+  int Duplicate(FileHandle file, FileHandle* copy) override { return base_.Duplicate(file, copy); }
+  int FlushToDisk(FileHandle file, bool everything) override {
+    return base_.FlushToDisk(file, everything);
+  }
+  void StartWriteOut(FileHandle file) override { base_.StartWriteOut(file); }
   std::size_t PageBytes() override { return base_.PageBytes(); }
   std::size_t HugePageBytes() override { return base_.HugePageBytes(); }
   std::uint64_t PhysicalMemoryBytes() override {
@@ -56,6 +72,7 @@ class SpecialEnv : public Env {
     return base_.StartThread(stack_bytes, run, argument, thread);
   }
   void JoinThread(std::uintptr_t thread) override { base_.JoinThread(thread); }
+  void CallInForkedChild(void (*call)()) override { base_.CallInForkedChild(call); }
   int CoreCount() override { return base_.CoreCount(); }
 
  private:
