@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,18 @@ class Env {
   // Asks the system to start writing the file's data out, without waiting;
   // nothing where the system has no such request.
   virtual void StartWriteOut(FileHandle file) = 0;
+  // Up to `bytes` bytes from `offset` on; *got 0 past the end. Calls from
+  // several threads at once are safe.
+  virtual int ReadAt(FileHandle file, char* into, std::size_t bytes, std::uint64_t offset,
+                     std::size_t* got) = 0;
+  // A scratch file for reading and writing in `folder` that has no name, or
+  // none anyone sees, and is gone however the process ends.
+  virtual int CreateScratch(const std::string& folder, FileHandle* file) = 0;
+  // The system's folder for temporary files.
+  virtual std::string TemporaryFolder() = 0;
+  // Bytes free on the filesystem of the open file, as this process may use
+  // them; nothing when the system cannot tell.
+  virtual std::optional<std::uint64_t> FreeBytesOn(FileHandle file) = 0;
 
   // Memory.
   // Bytes of a memory page.

@@ -6,6 +6,7 @@
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -75,6 +76,36 @@ int Fd(FileHandle file) { return static_cast<int>(file); }
 
 class PosixEnv final : public Env {
  public:
+  int ReadAt(FileHandle file, char* into, std::size_t bytes, std::uint64_t offset,
+             std::size_t* got) override {
+    const ssize_t n = ::pread(Fd(file), into, bytes, static_cast<off_t>(offset));
+    if (n < 0) return errno;
+    *got = static_cast<std::size_t>(n);
+    return 0;
+  }
+
+  int CreateScratch(const std::string& folder, FileHandle* file) override {
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0) return errno;
+    *file = fd;
+    return 0;
+  }
+
+  std::string TemporaryFolder() override {
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+  }
+
+  // Root may use the blocks kept back for it: refusing what would fit is
+  // worse than a disk-full error later.
+  std::optional<std::uint64_t> FreeBytesOn(FileHandle file) override {
+    struct statvfs vfs {};
+    if (::fstatvfs(Fd(file), &vfs) != 0) return std::nullopt;
+    const std::uint64_t blocks = ::geteuid() == 0 ? vfs.f_bfree : vfs.f_bavail;
+    const std::uint64_t unit = vfs.f_frsize;
+    return unit != 0 && blocks > UINT64_MAX / unit ? UINT64_MAX : blocks * unit;
+  }
+
   bool StatPath(const std::string& name, FileStatus* status) override {
     struct stat st {};
     if (::stat(name.c_str(), &st) != 0) return false;

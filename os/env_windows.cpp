@@ -155,6 +155,19 @@ int StatusOf(HANDLE file, FileStatus* status) {
   return 0;
 }
 
+// Eight hexadecimal digits no other name in the folder is likely to have.
+std::wstring RandomTag() {
+  static std::atomic<unsigned> counter{0};
+  LARGE_INTEGER now{};
+  ::QueryPerformanceCounter(&now);
+  const unsigned value = static_cast<unsigned>(now.QuadPart) ^
+                         ::GetCurrentProcessId() * 2654435761u ^ counter.fetch_add(1) * 0x9E3779B9u;
+  wchar_t tag[9];
+  for (int i = 0; i < 8; ++i) tag[i] = L"0123456789abcdef"[(value >> (28 - 4 * i)) & 15];
+  tag[8] = L'\0';
+  return tag;
+}
+
 class WindowsEnv final : public Env {
  public:
   bool StatPath(const std::string& name, FileStatus* status) override {
@@ -233,6 +246,58 @@ class WindowsEnv final : public Env {
 
   // The system writes out on its own; there is no request to hurry it.
   void StartWriteOut(FileHandle) override {}
+
+  int ReadAt(FileHandle file, char* into, std::size_t bytes, std::uint64_t offset,
+             std::size_t* got) override {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD n = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes, kLargestTransfer));
+    if (!::ReadFile(Handle(file), into, want, &n, &at)) {
+      if (::GetLastError() != ERROR_HANDLE_EOF) return LastError();
+      n = 0;
+    }
+    *got = n;
+    return 0;
+  }
+
+  // A hidden file no other program may open, deleted by the system when
+  // its last handle closes: also when the process is ended from outside.
+  int CreateScratch(const std::string& folder, FileHandle* file) override {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+      const std::wstring name = Wide(folder) + L"\\~pelmoro-" + RandomTag() + L".tmp";
+      const HANDLE handle = ::CreateFileW(
+          name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+          FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+      if (handle != INVALID_HANDLE_VALUE) {
+        *file = reinterpret_cast<FileHandle>(handle);
+        return 0;
+      }
+      if (::GetLastError() != ERROR_FILE_EXISTS) return LastError();
+    }
+    return EEXIST;
+  }
+
+  std::string TemporaryFolder() override {
+    wchar_t path[MAX_PATH + 1] = {};
+    const DWORD n = ::GetTempPathW(MAX_PATH + 1, path);
+    if (n == 0 || n > MAX_PATH) return ".";
+    std::string folder = Narrow(path);
+    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+    return folder;
+  }
+
+  std::optional<std::uint64_t> FreeBytesOn(FileHandle file) override {
+    wchar_t path[32768];
+    const DWORD n = ::GetFinalPathNameByHandleW(Handle(file), path, 32768, FILE_NAME_NORMALIZED);
+    if (n == 0 || n >= 32768) return std::nullopt;
+    std::wstring folder(path, n);
+    folder.resize(folder.find_last_of(L'\\') + 1);
+    ULARGE_INTEGER available{};
+    if (!::GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr)) return std::nullopt;
+    return available.QuadPart;
+  }
 
   std::size_t PageBytes() override {
     SYSTEM_INFO info;

@@ -1,9 +1,5 @@
 #include "outputs/files/disk_space.h"
 
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <utility>
 
@@ -41,13 +37,16 @@ ENotEnoughSpace::ENotEnoughSpace(std::uint64_t needed, std::uint64_t free,
                                  std::vector<std::string> targets)
     : Exception(SpaceMessage(needed, free, targets)), targets_(std::move(targets)) {}
 
-std::optional<SpaceClaim> ClaimSpaceOn(int fd, std::uint64_t bytes, const std::string& target) {
-  struct stat st {};
-  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  struct statvfs vfs {};
-  if (::fstatvfs(fd, &vfs) != 0) return std::nullopt;
-  const std::uint64_t blocks = ::geteuid() == 0 ? vfs.f_bfree : vfs.f_bavail;
-  return SpaceClaim{st.st_dev, MultiplyBytes(blocks, vfs.f_frsize), bytes, target};
+std::optional<SpaceClaim> ClaimSpaceOn(FileHandle fd, std::uint64_t bytes,
+                                       const std::string& target) {
+  Env& env = CurrentEnv();
+  FileStatus status;
+  if (fd == kNoFile || env.Inspect(fd, &status) != 0 || status.kind != FileKind::kRegular) {
+    return std::nullopt;
+  }
+  const std::optional<std::uint64_t> free = env.FreeBytesOn(fd);
+  if (!free) return std::nullopt;
+  return SpaceClaim{status.volume, *free, bytes, target};
 }
 
 void RequireSpaceFor(const std::vector<SpaceClaim>& claims) {

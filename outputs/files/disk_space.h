@@ -3,14 +3,13 @@
 // that filesystem has free.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "foundation/errors.h"
+#include "os/env.h"
 
 namespace pelmoro {
 
@@ -29,17 +28,16 @@ class ENotEnoughSpace : public Exception {
 
 // At least `bytes` bytes for the output `target`, on one filesystem.
 struct SpaceClaim {
-  dev_t device = 0;        // the filesystem
-  std::uint64_t free = 0;  // its free bytes, as this process may use them
+  std::uint64_t device = 0;  // the filesystem (FileStatus::volume)
+  std::uint64_t free = 0;    // its free bytes, as this process may use them
   std::uint64_t bytes = 0;
   std::string target;
 };
 
 // A claim of bytes on the filesystem of the open file fd. Nothing for a
-// device or a pipe (no such limit), or when the system cannot tell. Root
-// may use the blocks kept back for it: refusing what would fit is worse
-// than a disk-full error later.
-std::optional<SpaceClaim> ClaimSpaceOn(int fd, std::uint64_t bytes, const std::string& target);
+// device or a pipe (no such limit), or when the system cannot tell.
+std::optional<SpaceClaim> ClaimSpaceOn(FileHandle fd, std::uint64_t bytes,
+                                       const std::string& target);
 
 // Sums the claims filesystem by filesystem and raises ENotEnoughSpace for
 // the first (in the order of the claims) that has less free than its sum.

@@ -1,8 +1,5 @@
 #include "outputs/files/spill_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -18,32 +15,27 @@ namespace {
 
 constexpr std::size_t kSpillBuffer = 1 << 20;
 
-int OpenUnnamed(const std::string& folder) {
-  return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-}
-
 }  // namespace
 
 SpillFile::~SpillFile() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ != kNoFile) CurrentEnv().Close(fd_);
 }
 
 void SpillFile::Open(const std::string& near) {
   near_ = near;
-  fd_ = OpenUnnamed(FolderOf(near));
+  Env& env = CurrentEnv();
   // What went wrong in the output's own folder is what the user is told:
   // the system's temporary folder is only a second chance.
-  const int error = errno;
-  if (fd_ < 0) {
-    const char* tmp = std::getenv("TMPDIR");
-    fd_ = OpenUnnamed(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp");
+  const int error = env.CreateScratch(FolderOf(near), &fd_);
+  if (error != 0 && env.CreateScratch(env.TemporaryFolder(), &fd_) != 0) {
+    fd_ = kNoFile;
+    throw IoErrorFromErrno(IoOperation::kCreate, error, near_);
   }
-  if (fd_ < 0) throw IoErrorFromErrno(IoOperation::kCreate, error, near_);
   buffer_.resize(kSpillBuffer);
 }
 
 std::optional<SpaceClaim> SpillFile::ClaimSpace(std::uint64_t bytes) const {
-  if (fd_ < 0) return std::nullopt;
+  if (fd_ == kNoFile) return std::nullopt;
   return ClaimSpaceOn(fd_, bytes, near_);
 }
 
@@ -61,11 +53,14 @@ void SpillFile::Append(std::string_view bytes) {
 void SpillFile::WriteOut() {
   std::size_t done = 0;
   while (done < held_) {
-    const ssize_t n = ::write(fd_, buffer_.data() + done, held_ - done);
-    if (n < 0 && errno == EINTR) continue;
+    std::size_t n = 0;
+    const int error = CurrentEnv().Write(fd_, buffer_.data() + done, held_ - done, &n);
+    if (error == EINTR) continue;
     // A write that takes nothing without an error has found the disk full.
-    if (n <= 0) throw IoErrorFromErrno(IoOperation::kWrite, n < 0 ? errno : ENOSPC, near_);
-    done += static_cast<std::size_t>(n);
+    if (error != 0 || n == 0) {
+      throw IoErrorFromErrno(IoOperation::kWrite, error != 0 ? error : ENOSPC, near_);
+    }
+    done += n;
   }
   held_ = 0;
 }
@@ -77,10 +72,13 @@ void SpillFile::Flush() {
 void SpillFile::ReadAt(std::uint64_t offset, char* out, std::size_t size) const {
   std::size_t done = 0;
   while (done < size) {
-    const ssize_t n = ::pread(fd_, out + done, size - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw IoErrorFromErrno(IoOperation::kRead, n < 0 ? errno : EIO, near_);
-    done += static_cast<std::size_t>(n);
+    std::size_t n = 0;
+    const int error = CurrentEnv().ReadAt(fd_, out + done, size - done, offset + done, &n);
+    if (error == EINTR) continue;
+    if (error != 0 || n == 0) {
+      throw IoErrorFromErrno(IoOperation::kRead, error != 0 ? error : EIO, near_);
+    }
+    done += n;
   }
 }
 

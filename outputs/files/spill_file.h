@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "os/env.h"
 #include "outputs/files/disk_space.h"
 
 namespace pelmoro {
@@ -27,7 +28,7 @@ class SpillFile {
   // and errno behind it (IoErrorFromErrno): when neither folder works, the
   // creation in near's folder.
   void Open(const std::string& near);
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return fd_ != kNoFile; }
   // Appends bytes; raises EInOutError for a failed write (ENOSPC for a
   // write that took nothing).
   void Append(std::string_view bytes);
@@ -48,7 +49,7 @@ class SpillFile {
  private:
   void WriteOut();
 
-  int fd_ = -1;
+  FileHandle fd_ = kNoFile;
   std::string near_;  // for error messages
   std::vector<char> buffer_;
   std::size_t held_ = 0;  // bytes in buffer_ not yet written

@@ -19,6 +19,8 @@ class SpecialEnv : public Env {
   std::atomic<bool> fail_maps{false};
   // What PhysicalMemoryBytes says; 0: the machine's.
   std::uint64_t physical_memory = 0;
+  // What FreeBytesOn says; nothing: the system's.
+  std::optional<std::uint64_t> free_bytes;
   // What MessageLanguage says; nothing: the system's.
   std::optional<std::string> message_language;
 
@@ -41,6 +43,17 @@ class SpecialEnv : public Env {
     return base_.FlushToDisk(file, everything);
   }
   void StartWriteOut(FileHandle file) override { base_.StartWriteOut(file); }
+  int ReadAt(FileHandle file, char* into, std::size_t bytes, std::uint64_t offset,
+             std::size_t* got) override {
+    return base_.ReadAt(file, into, bytes, offset, got);
+  }
+  int CreateScratch(const std::string& folder, FileHandle* file) override {
+    return base_.CreateScratch(folder, file);
+  }
+  std::string TemporaryFolder() override { return base_.TemporaryFolder(); }
+  std::optional<std::uint64_t> FreeBytesOn(FileHandle file) override {
+    return free_bytes ? free_bytes : base_.FreeBytesOn(file);
+  }
   std::size_t PageBytes() override { return base_.PageBytes(); }
   std::size_t HugePageBytes() override { return base_.HugePageBytes(); }
   std::uint64_t PhysicalMemoryBytes() override {
