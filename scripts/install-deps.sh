@@ -14,6 +14,8 @@ packages=(
   locales gettext
   python3 scdoc dpkg-dev file
   lintian appstream desktop-file-utils bash-completion
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev  # the Windows build
+  wine wine64  # the Windows build's tests
 )
 
 missing=()
