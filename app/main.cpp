@@ -8,7 +8,7 @@
 #include "app/window_fonts.h"
 #include "foundation/geometry_store.h"
 #include "foundation/numbers.h"
-#include "outputs/files/temporary_files.h"
+#include "os/env.h"
 
 int main(int argc, char* argv[]) {
   // The program's modules: the default floating-point settings (extended
@@ -18,7 +18,7 @@ int main(int argc, char* argv[]) {
   pelmoro::GeometryStore store;
   // Before Qt starts its threads: named temporary files go on every end that
   // can be caught, exit() included, which is how Qt ends on a lost display.
-  pelmoro::InstallTemporaryCleanup();
+  pelmoro::CurrentEnv().RemoveTemporariesOnAbruptEnd();
 
   QApplication application(argc, argv);
   pelmoro::RegisterFontSubstitutes();

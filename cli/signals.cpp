@@ -5,7 +5,6 @@
 
 #include "foundation/text_file.h"
 #include "os/env.h"
-#include "outputs/files/temporary_files.h"
 
 namespace pelmoro::cli {
 
@@ -34,7 +33,7 @@ bool GiveUp(InterruptedCall call) {
 void ProtectMessageOutput() { CurrentEnv().PrepareStandardStreams(); }
 
 void InstallSignalHandlers() {
-  InstallTemporaryCleanup();
+  CurrentEnv().RemoveTemporariesOnAbruptEnd();
   CurrentEnv().WatchStopEvents(OnStopEvent);
   SetInterruptionCheck(GiveUp);
 }

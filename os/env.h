@@ -55,6 +55,40 @@ inline bool SameFile(const FileStatus& a, const FileStatus& b) {
   return a.identified && b.identified && a.volume == b.volume && a.index == b.index;
 }
 
+// What an output name denotes.
+enum class OutputKind {
+  kDescriptor,  // a file the process already holds (/dev/stdout, /dev/fd/N)
+  kDevice,      // a device or named pipe, written as it is, opened by its name
+  kFile,        // a regular file (or none yet) at destination, replaced as a whole
+};
+
+struct OutputTarget {
+  OutputKind kind = OutputKind::kFile;
+  FileHandle descriptor = kNoFile;  // kDescriptor: the process's own, not to be closed
+  std::string destination;          // kFile: the name with symbolic links followed
+  bool exists = false;              // kFile: something is there already
+  FileStatus status;                // what is there (kDescriptor, an existing kFile)
+};
+
+// A file written in the place of a destination, which takes the
+// destination's name only when published: until then an earlier file of
+// that name is untouched, and the replacement leaves nothing behind.
+struct Replacement {
+  FileHandle file = kNoFile;
+  std::string destination;
+  std::string temporary;  // its own name while it has one
+  std::string refused;    // the name that could not be created, when creating failed
+  // True when nothing of it survives the process's end, however abrupt
+  // (an unnamed file; on Windows a file marked for deletion).
+  bool vanishes = false;
+  int slot = -1;  // its entry among the names removed at an abrupt end
+};
+
+// The folder of a path ("." for a bare name, the root for a name at the
+// root) and its last component, in the system's syntax of paths.
+std::string FolderOf(const std::string& path);
+std::string BaseOf(const std::string& path);
+
 // What asks a command-line program to stop, numbered as the POSIX signals
 // are, so that the exit status 128 + number means the same on every system.
 enum class StopEvent {
@@ -112,6 +146,33 @@ class Env {
   // Bytes free on the filesystem of the open file, as this process may use
   // them; nothing when the system cannot tell.
   virtual std::optional<std::uint64_t> FreeBytesOn(FileHandle file) = 0;
+
+  // Outputs.
+  // What the output name denotes, links followed. ELOOP for a chain of
+  // links that never ends, EBADF for a name of a descriptor this process
+  // does not hold.
+  virtual int ResolveOutput(const std::string& name, OutputTarget* target) = 0;
+  // Opens a replacement for target (a kFile) beside it, after checking
+  // that an existing target could be written: EISDIR for a folder there,
+  // else the code that opening the target itself for writing gives. The
+  // replacement keeps the owner and permissions of the file it replaces.
+  virtual int CreateReplacement(const OutputTarget& target, Replacement* replacement) = 0;
+  // Gives the replacement (flushed to the disk by the caller) the
+  // destination's name in one step, the earlier file gone with it, and
+  // releases it. On failure the earlier file is kept and the replacement
+  // stays as it was, to be discarded.
+  virtual int PublishReplacement(Replacement* replacement) = 0;
+  // Releases and removes the replacement; never fails.
+  virtual void DiscardReplacement(Replacement* replacement) noexcept = 0;
+  // Makes ends of the process that skip its destructors (a fatal signal,
+  // exit()) remove the replacements that have names; nothing where they
+  // vanish by themselves. Call once, before other threads start.
+  virtual void RemoveTemporariesOnAbruptEnd() = 0;
+  // The file of standard stream 0, 1 or 2 (owned by the process).
+  virtual FileHandle StandardStream(int stream) = 0;
+  // Bytes of the file beyond its current position, which writing there
+  // replaces rather than adds; 0 when it appends or is no regular file.
+  virtual std::uint64_t BytesAhead(FileHandle file) = 0;
 
   // Memory.
   // Bytes of a memory page.

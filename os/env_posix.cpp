@@ -19,10 +19,14 @@
 #include <type_traits>
 
 #include "os/env.h"
+#include "os/posix_output.h"
+#include "os/temporary_files.h"
 
 namespace pelmoro {
 
 namespace {
+
+using posix::StatusOf;
 
 void (*volatile stop_handler)(StopEvent) = nullptr;
 
@@ -57,19 +61,6 @@ void* RunThread(void* start) {
   delete static_cast<ThreadStart*>(start);
   begin.run(begin.argument);
   return nullptr;
-}
-
-FileStatus StatusOf(const struct stat& st) {
-  FileStatus status;
-  status.kind = S_ISREG(st.st_mode)   ? FileKind::kRegular
-                : S_ISDIR(st.st_mode) ? FileKind::kFolder
-                : S_ISCHR(st.st_mode) ? FileKind::kDevice
-                                      : FileKind::kPipe;
-  status.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
-  status.identified = true;
-  status.volume = static_cast<std::uint64_t>(st.st_dev);
-  status.index = static_cast<std::uint64_t>(st.st_ino);
-  return status;
 }
 
 int Fd(FileHandle file) { return static_cast<int>(file); }
@@ -165,6 +156,36 @@ class PosixEnv final : public Env {
 
   void StartWriteOut(FileHandle file) override {
     ::sync_file_range(Fd(file), 0, 0, SYNC_FILE_RANGE_WRITE);
+  }
+
+  int ResolveOutput(const std::string& name, OutputTarget* target) override {
+    return posix::ResolveOutput(name, target);
+  }
+
+  int CreateReplacement(const OutputTarget& target, Replacement* replacement) override {
+    return posix::CreateReplacement(target, replacement);
+  }
+
+  int PublishReplacement(Replacement* replacement) override {
+    return posix::PublishReplacement(replacement);
+  }
+
+  void DiscardReplacement(Replacement* replacement) noexcept override {
+    posix::DiscardReplacement(replacement);
+  }
+
+  void RemoveTemporariesOnAbruptEnd() override { InstallTemporaryCleanup(); }
+
+  FileHandle StandardStream(int stream) override { return stream; }
+
+  std::uint64_t BytesAhead(FileHandle file) override {
+    struct stat st {};
+    if ((::fcntl(Fd(file), F_GETFL) & O_APPEND) != 0 || ::fstat(Fd(file), &st) != 0 ||
+        !S_ISREG(st.st_mode)) {
+      return 0;
+    }
+    const off_t at = ::lseek(Fd(file), 0, SEEK_CUR);
+    return at >= 0 && st.st_size > at ? static_cast<std::uint64_t>(st.st_size - at) : 0;
   }
 
   std::size_t PageBytes() override {

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "os/env.h"
+#include "os/windows_output.h"
 #include "os/windows_support.h"
 
 namespace pelmoro {
@@ -180,6 +181,32 @@ class WindowsEnv final : public Env {
     while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
     return folder;
   }
+
+  int ResolveOutput(const std::string& name, OutputTarget* target) override {
+    return windows::ResolveOutput(name, target);
+  }
+
+  int CreateReplacement(const OutputTarget& target, Replacement* replacement) override {
+    return windows::CreateReplacement(target, replacement);
+  }
+
+  int PublishReplacement(Replacement* replacement) override {
+    return windows::PublishReplacement(replacement);
+  }
+
+  void DiscardReplacement(Replacement* replacement) noexcept override {
+    windows::DiscardReplacement(replacement);
+  }
+
+  // Replacements are marked for deletion: the system removes them however
+  // the process ends.
+  void RemoveTemporariesOnAbruptEnd() override {}
+
+  FileHandle StandardStream(int stream) override {
+    return reinterpret_cast<FileHandle>(StreamHandle(stream));
+  }
+
+  std::uint64_t BytesAhead(FileHandle file) override { return windows::BytesAhead(file); }
 
   std::optional<std::uint64_t> FreeBytesOn(FileHandle file) override {
     wchar_t path[32768];

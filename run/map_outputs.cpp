@@ -66,7 +66,7 @@ class OutputEntry : public RowSink {
   OutputEntry(const OutputRequest& request, const HeightRows* heights) : target_(request.path) {
     GuardOutput(target_, [&] {
       if (request.descriptor >= 0) {
-        file_.CreateOnDescriptor(request.descriptor, target_);
+        file_.CreateOnStream(request.descriptor, target_);
       } else {
         file_.Create(target_);
       }

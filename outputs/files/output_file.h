@@ -1,10 +1,9 @@
 // The output file of a run, written so that no run destroys the user's data
-// and none leaves a file behind: the text goes to an unnamed file in the
-// target's folder (O_TMPFILE), which is given the target's name only when
-// the run is committed. Where the filesystem has no unnamed files, a hidden
-// named temporary file takes its place, removed on every way out that can
-// be caught. A target that is a descriptor the process holds (/dev/stdout),
-// a character device or a pipe is written directly.
+// and none leaves a file behind: the text goes to a replacement beside the
+// target (Env::CreateReplacement: an unnamed file, or one that is removed
+// however the process ends), which is given the target's name only when
+// the run is committed. A target that is a descriptor the process holds
+// (/dev/stdout), a character device or a pipe is written directly.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +14,7 @@
 
 #include "foundation/errors.h"
 #include "foundation/text_file.h"
+#include "os/env.h"
 #include "outputs/files/disk_space.h"
 
 namespace pelmoro {
@@ -31,9 +31,9 @@ class OutputFile {
   // creating the target itself would: 3 for a missing folder, 5 for a
   // target or folder that cannot be written; ELOOP's code for a link loop.
   void Create(const std::string& target);
-  // Writes directly to a copy of an open descriptor (standard output),
-  // which stays open after the commit; name is used for messages.
-  void CreateOnDescriptor(int fd, const std::string& name);
+  // Writes directly to a copy of standard stream `stream` (standard
+  // output), which stays open after the commit; name is used for messages.
+  void CreateOnStream(int stream, const std::string& name);
   TextFile& text() { return text_; }
   // The room the output takes on its filesystem when it will hold at least
   // `bytes` bytes (RequireSpaceFor checks it). Nothing for devices and
@@ -58,24 +58,21 @@ class OutputFile {
   const std::string& target() const { return target_; }
   // The named temporary file; empty when there is none (an unnamed file, a
   // device, a descriptor).
-  const std::string& temporary() const { return temp_; }
-  // True while the output is an unnamed file.
-  bool unnamed() const { return kind_ == Kind::kUnnamed; }
+  const std::string& temporary() const { return replacement_.temporary; }
+  // True while the output is a replacement that vanishes however the
+  // process ends (an unnamed file).
+  bool unnamed() const { return replaced_ && replacement_.vanishes; }
 
  private:
-  enum class Kind { kDirect, kUnnamed, kNamed };
-  void CreateReplacement(const struct OutputTarget& resolved);
-  void AttachDuplicate(int fd);
-  void LinkIntoPlace();
+  void CreateReplacement(const OutputTarget& resolved);
+  void AttachDuplicate(FileHandle file);
   void Fail(int code, const IoFailure& failure = {});  // abandons and raises code, unless it is 0
 
   TextFile text_;
-  Kind kind_ = Kind::kDirect;
   std::string target_;
-  std::string destination_;  // the target with symbolic links followed
-  std::string temp_;         // the named temporary file
-  int temp_slot_ = -1;       // its entry among the files removed at an abrupt end
-  int file_fd_ = -1;         // the file itself, for fsync, linking and its free space
+  bool replaced_ = false;      // written to replacement_, not directly
+  Replacement replacement_;    // its file is the file itself
+  FileHandle file_ = kNoFile;  // the file itself, for the flush and its free space
   bool open_ = false;
   bool closed_ = false;       // the text is closed and the file on its way to the disk
   bool flushed_ = false;      // closed and on the disk, not yet given its name

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "foundation/text_file.h"
+#include "os/temporary_files.h"
 #include "outputs/files/output_file.h"
-#include "outputs/files/temporary_files.h"
 #include "tests/support/test_support.h"
 
 namespace pelmoro {

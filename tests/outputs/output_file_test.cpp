@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "foundation/errors.h"
-#include "outputs/files/temporary_files.h"
+#include "os/temporary_files.h"
 #include "tests/support/test_support.h"
 
 namespace pelmoro {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "foundation/errors.h"
+#include "os/posix_output.h"
 #include "outputs/files/disk_space.h"
 #include "outputs/files/output_file.h"
 #include "tests/support/test_support.h"
@@ -120,12 +121,12 @@ TEST(ReadLinkTextTest, TakesTargetsLongerThanTheirReportedSize) {
   const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT, 0600);
   ASSERT_GE(fd, 0);
   std::string text;
-  EXPECT_TRUE(ReadLinkText("/proc/self/fd/" + std::to_string(fd), text));
+  EXPECT_TRUE(posix::ReadLinkText("/proc/self/fd/" + std::to_string(fd), text));
   EXPECT_EQ(text, file);
   ::close(fd);
   const std::string link = dir.File("long-link");
   std::filesystem::create_symlink(std::string(3000, 'x'), link);
-  EXPECT_TRUE(ReadLinkText(link, text));
+  EXPECT_TRUE(posix::ReadLinkText(link, text));
   EXPECT_EQ(text, std::string(3000, 'x'));
 }
 

@@ -1,12 +1,17 @@
-// An Env that is the system's, except where a test makes it fail: the
-// memory it maps, the memory it says the machine has. Put it in place with
-// EnvOverride for the test's duration.
+// An Env that is the system's, except where a test makes it fail: a full
+// disk, a failed or slow flush, a failed rename, the memory it maps, the
+// memory it says the machine has. Put it in place with EnvOverride for the
+// test's duration.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "os/env.h"
@@ -23,6 +28,20 @@ class SpecialEnv : public Env {
   std::optional<std::uint64_t> free_bytes;
   // What MessageLanguage says; nothing: the system's.
   std::optional<std::string> message_language;
+  // Writes take writable_bytes in all, then fail with write_error (a full
+  // disk: ENOSPC; a file-size limit: EFBIG); the write that reaches the
+  // limit takes what fits.
+  std::atomic<std::uint64_t> writable_bytes{UINT64_MAX};
+  std::atomic<int> write_error{ENOSPC};
+  // FlushToDisk fails with this (EIO: the disk lost the data); 0: it works.
+  std::atomic<int> flush_error{0};
+  // FlushToDisk takes at least this long (a slow disk).
+  std::chrono::milliseconds flush_delay{0};
+  // PublishReplacement fails with this, the replacement kept as it was (a
+  // rename the system refuses); 0: it works.
+  std::atomic<int> publish_error{0};
+  // FlushToDisk calls so far.
+  std::atomic<int> flushes{0};
 
   bool StatPath(const std::string& name, FileStatus* status) override {
     return base_.StatPath(name, status);
@@ -35,12 +54,19 @@ class SpecialEnv : public Env {
     return base_.Read(file, into, bytes, got);
   }
   int Write(FileHandle file, const char* from, std::size_t bytes, std::size_t* put) override {
-    return base_.Write(file, from, bytes, put);
+    std::uint64_t room = writable_bytes.load();
+    if (room == 0) return write_error.load();
+    const std::size_t taken = static_cast<std::size_t>(std::min<std::uint64_t>(bytes, room));
+    const int error = base_.Write(file, from, taken, put);
+    if (error == 0 && room != UINT64_MAX) writable_bytes -= *put;
+    return error;
   }
   int Close(FileHandle file) override { return base_.Close(file); }
   int Duplicate(FileHandle file, FileHandle* copy) override { return base_.Duplicate(file, copy); }
   int FlushToDisk(FileHandle file, bool everything) override {
-    return base_.FlushToDisk(file, everything);
+    ++flushes;
+    std::this_thread::sleep_for(flush_delay);
+    return flush_error != 0 ? flush_error.load() : base_.FlushToDisk(file, everything);
   }
   void StartWriteOut(FileHandle file) override { base_.StartWriteOut(file); }
   int ReadAt(FileHandle file, char* into, std::size_t bytes, std::uint64_t offset,
@@ -54,6 +80,21 @@ class SpecialEnv : public Env {
   std::optional<std::uint64_t> FreeBytesOn(FileHandle file) override {
     return free_bytes ? free_bytes : base_.FreeBytesOn(file);
   }
+  int ResolveOutput(const std::string& name, OutputTarget* target) override {
+    return base_.ResolveOutput(name, target);
+  }
+  int CreateReplacement(const OutputTarget& target, Replacement* replacement) override {
+    return base_.CreateReplacement(target, replacement);
+  }
+  int PublishReplacement(Replacement* replacement) override {
+    return publish_error != 0 ? publish_error.load() : base_.PublishReplacement(replacement);
+  }
+  void DiscardReplacement(Replacement* replacement) noexcept override {
+    base_.DiscardReplacement(replacement);
+  }
+  void RemoveTemporariesOnAbruptEnd() override { base_.RemoveTemporariesOnAbruptEnd(); }
+  FileHandle StandardStream(int stream) override { return base_.StandardStream(stream); }
+  std::uint64_t BytesAhead(FileHandle file) override { return base_.BytesAhead(file); }
   std::size_t PageBytes() override { return base_.PageBytes(); }
   std::size_t HugePageBytes() override { return base_.HugePageBytes(); }
   std::uint64_t PhysicalMemoryBytes() override {

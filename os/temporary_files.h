@@ -1,4 +1,5 @@
-// Named temporary files that a dying process removes on its way out.
+// Named temporary files that a dying process removes on its way out (POSIX
+// systems; on Windows a replacement is marked for deletion instead).
 //
 // Where the filesystem refuses unnamed files (O_TMPFILE), an output is
 // written to a named temporary file; its name is registered here so that

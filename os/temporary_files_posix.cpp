@@ -1,5 +1,3 @@
-#include "outputs/files/temporary_files.h"
-
 #include <limits.h>
 #include <unistd.h>
 
@@ -9,6 +7,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+
+#include "os/temporary_files.h"
 
 namespace pelmoro {
 
