@@ -53,11 +53,25 @@ BOOL WINAPI OnConsoleEvent(DWORD type) {
 struct ThreadStart {
   void (*run)(void*);
   void* argument;
+  unsigned short x87_control;  // the starting thread's
 };
+
+// The x87 unit's control word: its precision decides every long double
+// result. Windows starts each new thread at 53-bit precision (the C
+// runtime sets 64 bits for the first thread only), so a thread takes its
+// starter's word, or its long doubles would round differently.
+unsigned short X87Control() {
+  unsigned short word = 0;
+  __asm__ volatile("fnstcw %0" : "=m"(word));
+  return word;
+}
+
+void SetX87Control(unsigned short word) { __asm__ volatile("fldcw %0" : : "m"(word)); }
 
 unsigned __stdcall RunThread(void* start) {
   const ThreadStart begin = *static_cast<ThreadStart*>(start);
   delete static_cast<ThreadStart*>(start);
+  SetX87Control(begin.x87_control);
   begin.run(begin.argument);
   return 0;
 }
@@ -313,7 +327,7 @@ class WindowsEnv final : public Env {
 
   bool StartThread(std::size_t stack_bytes, void (*run)(void*), void* argument,
                    std::uintptr_t* thread) override {
-    auto* start = new (std::nothrow) ThreadStart{run, argument};
+    auto* start = new (std::nothrow) ThreadStart{run, argument, X87Control()};
     if (start == nullptr) return false;
     // The C runtime's own start, so that it sets the thread up for itself.
     const std::uintptr_t started =
