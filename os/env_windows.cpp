@@ -93,7 +93,21 @@ class WindowsEnv final : public Env {
 
   int Open(const std::string& name, OpenFor how, FileHandle* file) override {
     if (how == OpenFor::kReading && name == StandardInputName()) {
-      return Duplicate(reinterpret_cast<FileHandle>(StreamHandle(0)), file);
+      // A file is opened afresh, at its start and with a position of its
+      // own, as /dev/stdin opens it on Linux: every reader of the input
+      // then reads it whole. A pipe or console is shared.
+      const HANDLE input = StreamHandle(0);
+      if (::GetFileType(input) == FILE_TYPE_DISK) {
+        const HANDLE again = ::ReOpenFile(input, GENERIC_READ, kShareAll, 0);
+        if (again != INVALID_HANDLE_VALUE) {
+          *file = reinterpret_cast<FileHandle>(again);
+          return 0;
+        }
+        // Where it cannot be opened again (Wine), the one position goes
+        // back to the start for each reader in turn.
+        ::SetFilePointerEx(input, LARGE_INTEGER{}, nullptr, FILE_BEGIN);
+      }
+      return Duplicate(reinterpret_cast<FileHandle>(input), file);
     }
     const std::wstring wide = Wide(name);
     if (wide.empty()) return ENOENT;

@@ -86,7 +86,16 @@ int StatusOf(HANDLE file, FileStatus* status) {
     return 0;
   }
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!::GetFileInformationByHandle(file, &info)) return LastError();
+  if (!::GetFileInformationByHandle(file, &info)) {
+    // A file a parent process handed over may give its size only (Wine's
+    // standard streams redirected to a file): a regular file, its identity
+    // unknown.
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file, &size)) return LastError();
+    *status =
+        FileStatus{FileKind::kRegular, static_cast<std::uint64_t>(size.QuadPart), false, 0, 0};
+    return 0;
+  }
   const bool folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   status->kind = folder ? FileKind::kFolder : FileKind::kRegular;
   status->size = folder ? 0 : (std::uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow);

@@ -3,7 +3,9 @@
 # checked-in .clang-format, builds, and runs every test: the normal build
 # (window included, headless), then the engine's tests under ASan and UBSan,
 # then the Debian package: built by package.sh, checked by check-package.sh;
-# then the threaded code's tests under TSan, and last the fuzz targets, each
+# then the Windows build, cross-compiled and tested under Wine
+# (test-windows.sh); then the threaded code's tests under TSan, and last the
+# fuzz targets, each
 # for a fixed time (PELMORO_FUZZ_SECONDS, default 20) and then over its
 # corpus. Warnings are errors in every build here. The sanitizer builds are
 # optimised lightly (-O1, line tables only): they compile in half the time
@@ -27,6 +29,8 @@ bash "$root/scripts/build.sh" "$root/build-asan" -DPELMORO_SANITIZE=ON -DPELMORO
 
 bash "$root/scripts/package.sh" "$root/build-package"
 bash "$root/scripts/check-package.sh" "$root/build-package" "$root/build/cli/stl2hzm"
+
+bash "$root/scripts/test-windows.sh" "$root/build/cli/stl2hzm"
 
 bash "$root/scripts/test-tsan.sh"
 bash "$root/scripts/test-fuzz.sh"

@@ -102,7 +102,9 @@ TEST_P(ReplacementTest, LeavesTheTargetAndNothingElse) {
   WriteAll(env, replacement.file, "the new map\r\n");
   ASSERT_EQ(env.FlushToDisk(replacement.file, true), 0);
   // While it is written, the earlier file is as it was.
-  if (c.earlier != nullptr) EXPECT_EQ(ReadFile(name), c.earlier);
+  if (c.earlier != nullptr) {
+    EXPECT_EQ(ReadFile(name), c.earlier);
+  }
   for (const std::string& leaf : folder.List()) {
     EXPECT_TRUE(leaf == c.leaf || leaf.front() == '.') << leaf << " is not hidden";
   }
@@ -115,7 +117,9 @@ TEST_P(ReplacementTest, LeavesTheTargetAndNothingElse) {
   const std::vector<std::string> expected =
       c.kept != nullptr ? std::vector<std::string>{c.leaf} : std::vector<std::string>{};
   EXPECT_EQ(folder.List(), expected);
-  if (c.kept != nullptr) EXPECT_EQ(ReadFile(name), c.kept);
+  if (c.kept != nullptr) {
+    EXPECT_EQ(ReadFile(name), c.kept);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
