@@ -14,6 +14,7 @@
 #include "foundation/text_file.h"
 #include "run/map_outputs.h"
 #include "tests/support/fake_driver.h"
+#include "tests/support/special_env.h"
 #include "tests/support/stl_files.h"
 #include "tests/support/test_support.h"
 
@@ -166,6 +167,9 @@ struct FailureCase {
   std::string output;      // relative to the folder
   std::string message;
   bool input_exists = false;  // an empty input_text is an empty file
+  // A failure of the system during the run, and the I/O code it gives.
+  void (*system_fails)(testing::SpecialEnv&) = nullptr;
+  int io_code = 0;
 };
 
 class RunFailureTest : public ::testing::TestWithParam<FailureCase> {};
@@ -179,14 +183,24 @@ TEST_P(RunFailureTest, LeavesTheTargetIntact) {
   const std::string output = c.output == "=input" ? input : dir.File(c.output);
   if (c.output == "old.hzm") dir.Write("old.hzm", "earlier work\r\n");
   const auto before = testing::ListFolder(dir.path());
+  testing::SpecialEnv env;
+  if (c.system_fails != nullptr) c.system_fails(env);
   GeometryStore store;
   FakeDriver driver;
   try {
+    EnvOverride in_place(env);
     RunConversion(store, {input, output, 4}, driver);
     FAIL() << "no error";
   } catch (const Exception& e) {
     if (!c.message.empty()) {
       EXPECT_EQ(e.message(), c.message);
+    }
+    if (c.io_code != 0) {
+      const auto* failed = dynamic_cast<const EOutputError*>(&e);
+      ASSERT_NE(failed, nullptr) << e.message();
+      EXPECT_EQ(failed->file(), output);
+      ASSERT_NE(failed->io_error(), nullptr);
+      EXPECT_EQ(failed->io_error()->code(), c.io_code);
     }
   }
   EXPECT_EQ(testing::ListFolder(dir.path()), before);
@@ -223,7 +237,22 @@ INSTANTIATE_TEST_SUITE_P(
             "NanInBinary",
             testing::BinaryStl({{0, 0, 0, 1, 0, 0, 0, 1, 0},
                                 {0, 0, 0, 1, std::numeric_limits<float>::quiet_NaN(), 0, 0, 1, 0}}),
-            "old.hzm", "triangle 2: vertex 2 y is not a number (nan)"}),
+            "old.hzm", "triangle 2: vertex 2 y is not a number (nan)"},
+        // The system fails while the map is written or put in place.
+        FailureCase{"FullDisk", kWorkedStl, "old.hzm", "", false,
+                    [](testing::SpecialEnv& env) { env.writable_bytes = 64; }, 112},
+        FailureCase{"FileSizeLimit", kWorkedStl, "old.hzm", "", false,
+                    [](testing::SpecialEnv& env) {
+                      env.writable_bytes = 0;
+                      env.write_error = EFBIG;
+                    },
+                    EFBIG},
+        FailureCase{"FlushLosesTheData", kWorkedStl, "old.hzm", "", false,
+                    [](testing::SpecialEnv& env) { env.flush_error = EIO; }, 1117},
+        FailureCase{"RenameRefused", kWorkedStl, "old.hzm", "", false,
+                    [](testing::SpecialEnv& env) { env.publish_error = EACCES; }, 5},
+        FailureCase{"NewTargetOnAFullDisk", kWorkedStl, "new.hzm", "", false,
+                    [](testing::SpecialEnv& env) { env.writable_bytes = 0; }, 112}),
     [](const auto& info) { return info.param.name; });
 
 TEST(RunConversionTest, OutputIsInputMessageNamesTheFile) {
@@ -238,33 +267,6 @@ TEST(RunConversionTest, OutputIsInputMessageNamesTheFile) {
     EXPECT_NE(e.message().find(input), std::string::npos);
   }
   EXPECT_EQ(ReadFileBytes(input), kWorkedStl);
-}
-
-TEST(RunConversionTest, FullDiskKeepsTheEarlierTarget) {
-  TempDir dir;
-  const std::string input = dir.Write("in.stl", kWorkedStl);
-  const std::string output = dir.Write("old.hzm", "earlier work\r\n");
-  // A file-size limit in a child process stands in for a full disk.
-  const pid_t child = ::fork();
-  if (child == 0) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{64, 64};
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    GeometryStore store;
-    FakeDriver driver;
-    try {
-      RunConversion(store, {input, output, 4}, driver);
-    } catch (const EOutputError& e) {
-      ::_exit(e.file() == output && e.io_error() != nullptr && e.io_error()->code() == 27 ? 0 : 2);
-    }
-    ::_exit(1);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_EQ(ReadFileBytes(output), "earlier work\r\n");
-  EXPECT_EQ(testing::ListFolder(dir.path()), (std::vector<std::string>{"in.stl", "old.hzm"}));
 }
 
 }  // namespace
