@@ -193,33 +193,44 @@ long="$work/long"
 mkdir -p "$long"
 cp "$root/examples/relief.stl" "$long/model.stl"
 long_run=(-q --pitch 0.025 --units cm model.stl -o out.hzm)
-# wait_for_temporary: until the run has begun writing its replacement.
-wait_for_temporary() {
+# wait_for MOMENT: until the run is there (started), has begun writing its
+# replacement (writing), or has written 20 MB of it (halfway).
+wait_for() {
   for _ in $(seq 1 300); do
-    if compgen -G "$long/.out.hzm.*.tmp" >/dev/null; then return 0; fi
+    case "$1" in
+      started) pgrep -f 'stl2hzm\.exe' >/dev/null && return 0 ;;
+      writing) compgen -G "$long/.out.hzm.*.tmp" >/dev/null && return 0 ;;
+      halfway) [ -n "$(find "$long" -name '.out.hzm.*.tmp' -size +20M)" ] && return 0 ;;
+    esac
     sleep 0.1
   done
-  fail "no temporary file appeared"
+  fail "the run never reached: $1"
 }
-for how in terminate kill; do
-  printf 'earlier work\r\n' >"$long/out.hzm"
-  (cd "$long" && exec "$wine" "$exe" "${long_run[@]}") &
-  runner=$!
-  wait_for_temporary
-  if [ "$how" = terminate ]; then
-    "$wine" taskkill /F /IM stl2hzm.exe >/dev/null 2>&1 || fail "taskkill"
-  else
-    pkill -KILL -f 'stl2hzm\.exe' || fail "kill"
-  fi
-  wait "$runner" 2>/dev/null || true
-  /usr/lib/wine/wineserver -w
-  listing "ended by $how" "$long" model.stl out.hzm
-  if [ "$(cat "$long/out.hzm")" = $'earlier work\r' ]; then pass; else fail "ended by $how: earlier map lost"; fi
+for moment in started writing halfway; do
+  for how in terminate kill; do
+    printf 'earlier work\r\n' >"$long/out.hzm"
+    (cd "$long" && exec "$wine" "$exe" "${long_run[@]}") &
+    runner=$!
+    wait_for "$moment"
+    if [ "$how" = terminate ]; then
+      "$wine" taskkill /F /IM stl2hzm.exe >/dev/null 2>&1 || fail "taskkill at $moment"
+    else
+      pkill -KILL -f 'stl2hzm\.exe' || fail "kill at $moment"
+    fi
+    wait "$runner" 2>/dev/null || true
+    /usr/lib/wine/wineserver -w
+    listing "ended by $how when $moment" "$long" model.stl out.hzm
+    if [ "$(cat "$long/out.hzm")" = $'earlier work\r' ]; then
+      pass
+    else
+      fail "ended by $how when $moment: earlier map lost"
+    fi
+  done
 done
 printf 'earlier work\r\n' >"$long/out.hzm"
 (cd "$long" && exec "$wine" "$exe" "${long_run[@]}" 2>"$work/stop.err") &
 runner=$!
-wait_for_temporary
+wait_for writing
 pkill -INT -f 'stl2hzm\.exe'
 got=0
 wait "$runner" || got=$?
@@ -228,6 +239,17 @@ if grep -q "Break !" "$work/stop.err"; then pass; else fail "Ctrl-C: no Break !"
 listing "stopped" "$long" model.stl out.hzm
 # The rows so far, whole: the last line ends a row.
 if [ "$(tail -c 3 "$long/out.hzm" | od -An -c | tr -d ' ')" = 'S\r\n' ]; then pass; else fail "stopped: not whole rows"; fi
+
+echo "test-windows: the release archive"
+zip=$(bash "$root/scripts/package-windows.sh" "$build" | tail -1)
+mkdir -p "$work/unpacked"
+(cd "$work/unpacked" && cmake -E tar xf "$zip")
+release=$(basename "$zip" .zip)
+listing "archive" "$work/unpacked/$release" stl2hzm.exe README.txt LICENSE.txt relief.stl
+if grep -q $'\r$' "$work/unpacked/$release/README.txt"; then pass; else fail "README.txt not CRLF"; fi
+(cd "$work/unpacked/$release" && "$wine" stl2hzm.exe -q --pitch 0.25 relief.stl) || fail "archive's program"
+(cd "$work" && cp "$root/examples/relief.stl" . && "$linux" -q --pitch 0.25 relief.stl)
+same "archive's program" "$work/relief.hzm" "$work/unpacked/$release/relief.hzm"
 
 echo "test-windows: $passed checks passed, $failed failed"
 [ "$failed" -eq 0 ]
