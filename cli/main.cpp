@@ -196,7 +196,8 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
 }
 
 int UsageFailure(const std::string& why) {
-  std::fprintf(stderr, "stl2hzm: %s\nTry 'stl2hzm --help' for more information.\n", why.c_str());
+  std::fprintf(stderr, "stl2hzm: %s\n%s\n", why.c_str(),
+               Translate("Try 'stl2hzm --help' for more information.").c_str());
   return kExitUsage;
 }
 
@@ -230,8 +231,10 @@ int Main(int argc, const char* const* argv) {
     const PitchResult parsed =
         ParsePitchText(options.pitch_text, PitchSeparator(options.pitch_text));
     if (parsed.pitch == 0) {
-      std::fprintf(stderr, "%s\n", ForTerminal(parsed.message).c_str());
-      return kExitUsage;
+      // The window's "Error!" boxes; here the GNU form, with the value.
+      return UsageFailure(
+          Translate("--pitch: '{text}' is not a number of millimetres from 0.025 to 6.375",
+                    {{"text", options.pitch_text}}));
     }
     pitch = parsed.pitch;
   }
