@@ -72,6 +72,10 @@ constexpr char kOptionsText[] = R"(Options:
   -h, --help    show this text and exit
   --version     show the version and exit
 
+Short options bundle (-qo part.hzm), long ones may be shortened to any
+unambiguous prefix (--pit 0.5) and take their value after a space or "=",
+and inputs and options may come in any order; "--" ends the options.
+
 )";
 
 constexpr char kBehaviourText[] =

@@ -95,7 +95,7 @@ desktop-file-validate "$usr/share/applications/pelmoro.desktop" || fail "desktop
 appstreamcli validate --no-net --strict "$usr/share/metainfo/org.pelmoro.pelmoro.metainfo.xml" ||
   fail "appstreamcli validate"
 appstreamcli validate-tree --no-net "$tmp/pelmoro" || fail "appstreamcli validate-tree"
-# Errors and warnings fail; the informational tags left are in the README.
+# Errors and warnings fail; the informational tags left are in CONTRIBUTING.md.
 lintian_report=$(lintian --fail-on error,warning "$window_deb" "$cli_deb" 2>&1) || fail "lintian"
 grep -v "^running with root privileges" <<<"$lintian_report" || true
 
