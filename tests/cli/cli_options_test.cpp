@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,67 @@ INSTANTIATE_TEST_SUITE_P(
         // A value may itself begin with "-".
         SpellingCase{
             "ValueThatLooksLikeAnOption", {"--pitch", "1", "-qo", "OUT", "@"}, {}, "-w.hzm"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// Under a Japanese locale the command line speaks Japanese only: its
+// usage errors in the words of GNU getopt's Japanese catalog, its summary.
+struct JapaneseCase {
+  const char* label;
+  std::vector<std::string> args;  // "@" stands for the worked example, run in a fresh folder
+  int exit_code;
+  std::string err;
+};
+
+void PrintTo(const JapaneseCase& c, std::ostream* os) { *os << c.label; }
+
+class CliJapaneseTest : public ::testing::TestWithParam<JapaneseCase> {};
+
+constexpr char kTryHelp[] = "詳しくは 'stl2hzm --help' を実行してください.\n";
+
+TEST_P(CliJapaneseTest, SpeaksJapaneseOnly) {
+  if (!HasLocale("ja_JP.UTF-8")) GTEST_SKIP() << "no ja_JP.UTF-8 locale here";
+  TempDir dir;
+  dir.Write("w.stl", ReadFileBytes(TestData("worked_example.stl")));
+  std::vector<std::string> args = GetParam().args;
+  for (std::string& a : args) a = a == "@" ? "w.stl" : a;
+  const Outcome r =
+      RunStl2hzm({args, dir.path().string(), {"LC_ALL=", "LANGUAGE=", "LANG=ja_JP.UTF-8"}});
+  EXPECT_EQ(r.exit_code, GetParam().exit_code);
+  // The seconds a summary gives are shown as T.
+  EXPECT_EQ(std::regex_replace(r.err, std::regex("\\([0-9]+\\.[0-9]{2} "), "(T "), GetParam().err);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Japanese, CliJapaneseTest,
+    ::testing::Values(
+        JapaneseCase{"RefusedPitch",
+                     {"--pitch", "abc", "@"},
+                     2,
+                     std::string("stl2hzm: --pitch: 'abc' は 0.025 から 6.375 までのミリメートルの"
+                                 "数ではありません\n") +
+                         kTryHelp},
+        JapaneseCase{"AmbiguousAbbreviation",
+                     {"--p", "1", "@"},
+                     2,
+                     std::string("stl2hzm: オプション '--p' は曖昧です; 候補: '--pitch' "
+                                 "'--preview'\n") +
+                         kTryHelp},
+        JapaneseCase{"UnknownOption",
+                     {"--fast", "@"},
+                     2,
+                     std::string("stl2hzm: 認識できないオプション '--fast' です\n") + kTryHelp},
+        JapaneseCase{"MissingValue",
+                     {"@", "-o"},
+                     2,
+                     std::string("stl2hzm: オプションには引数が必要です -- 'o'\n") + kTryHelp},
+        JapaneseCase{"NoInput",
+                     {"-q"},
+                     2,
+                     std::string("stl2hzm: 入力ファイルが指定されていません\n") + kTryHelp},
+        JapaneseCase{"SummaryToStandardOutput",
+                     {"--pitch", "1", "-o", "-", "@"},
+                     0,
+                     "w.stl: 三角形 1 個, 3 x 3 点 -> 標準出力 (T 秒)\n"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
