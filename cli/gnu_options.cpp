@@ -7,6 +7,7 @@
 
 #include "cli/catalog.h"
 #include "cli/options.h"
+#include "foundation/assert.h"
 
 namespace pelmoro::cli {
 
@@ -118,6 +119,7 @@ void ReadGnuOptions(std::span<const GnuOption> options, int argc, const char* co
     }
     std::size_t index = 0;
     while (index < options.size() && CodeOf(options[index], index) != answer) ++index;
+    PELMORO_ASSERT(index < options.size());  // getopt_long answers with the codes it was given
     const bool has_value = options[index].takes_value && ::optarg != nullptr;
     if (!option(index, has_value ? ::optarg : "")) return;
   }
