@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/catalog.h"
+#include "outputs/files/disk_space.h"
 #include "run/map_outputs.h"
 #include "run/message_templates.h"
 #include "run/messages.h"
@@ -14,6 +15,29 @@ namespace pelmoro::cli {
 std::string TranslateMessage(const std::string& message) {
   return pelmoro::TranslateMessage(message, [](const char* id) { return Translate(id); });
 }
+
+namespace {
+
+// "a", "a and b", "a, b and c", in the catalog's words.
+std::string NameList(const std::vector<std::string>& names) {
+  if (names.empty()) return "";
+  std::string text = names.back();
+  for (std::size_t k = names.size() - 1; k-- > 0;) {
+    text = k + 2 == names.size()
+               ? Translate("{first} and {last}", {{"first", names[k]}, {"last", text}})
+               : Translate("{first}, {rest}", {{"first", names[k]}, {"rest", text}});
+  }
+  return text;
+}
+
+// A full disk names every output on it: the list is worded here, from the
+// names themselves.
+std::string SpaceText(const ENotEnoughSpace& error) {
+  return pelmoro::TranslateMessage(error.message(), [](const char* id) { return Translate(id); },
+                                   {{"files", NameList(error.targets())}});
+}
+
+}  // namespace
 
 std::string ForTerminal(const std::string& text) {
   std::string out;
@@ -129,6 +153,9 @@ std::string ErrorLine(const Exception& error, const std::string& file) {
     return place + Translate("'{text}' is not a number", {{"text", convert->text()}});
   }
   if (const char* math = MathText(error)) return place + Translate(math);
+  if (const auto* space = dynamic_cast<const ENotEnoughSpace*>(&error)) {
+    return place + ForTerminal(ErrorBoxText(SpaceText(*space)));
+  }
   // The converter's own messages (files that are no STL file, a coordinate
   // out of range, ...) in the catalog's words where it has them.
   return place + ForTerminal(ErrorBoxText(TranslateMessage(error.message())));

@@ -96,12 +96,17 @@ std::vector<const char*> MessageTemplates() {
 }
 
 std::string TranslateMessage(std::string_view message,
-                             const std::function<std::string(const char* id)>& translate) {
+                             const std::function<std::string(const char* id)>& translate,
+                             const GivenFields& given) {
   const std::optional<MessageMatch> match = MatchMessageTemplate(message);
   if (!match) return std::string(message);
   std::string text = translate(match->id);
   for (const auto& [name, value] : match->fields) {
-    text = Fill(std::move(text), name, name == "what" ? TranslateMessage(value, translate) : value);
+    std::string shown = name == "what" ? TranslateMessage(value, translate) : value;
+    for (const auto& [given_name, given_value] : given) {
+      if (given_name == name) shown = given_value;
+    }
+    text = Fill(std::move(text), name, shown);
   }
   return text;
 }

@@ -28,7 +28,11 @@ std::vector<const char*> MessageTemplates();
 // The message in the words translate(id) gives for its template, the fields
 // filled in ("what" fields translated first); the message as it stands when
 // no template fits. translate returns the id itself when it has no text.
+// given: fields whose values the caller words itself (by name), in place of
+// the message's English ones.
+using GivenFields = std::vector<std::pair<std::string, std::string>>;
 std::string TranslateMessage(std::string_view message,
-                             const std::function<std::string(const char* id)>& translate);
+                             const std::function<std::string(const char* id)>& translate,
+                             const GivenFields& given = {});
 
 }  // namespace pelmoro

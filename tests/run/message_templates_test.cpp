@@ -61,6 +61,17 @@ INSTANTIATE_TEST_SUITE_P(
         TemplateCase{"OtherMessage", "cannot open part.stl: no such file", ""}),
     [](const auto& info) { return std::string(info.param.label); });
 
+// A field the caller words itself takes the place of the message's own.
+TEST(MessageTemplatesTest, GivenFieldsReplaceTheMessagesValues) {
+  const std::string message =
+      "the height maps need at least 10 bytes together, only 2 are free on the disk of a and b";
+  EXPECT_EQ(TranslateMessage(message, Shout, {{"files", "a+b"}}),
+            "THE HEIGHT MAPS NEED AT LEAST 10 BYTES TOGETHER, ONLY 2 ARE FREE ON THE DISK OF a+b");
+  EXPECT_EQ(
+      TranslateMessage(message, Shout),
+      "THE HEIGHT MAPS NEED AT LEAST 10 BYTES TOGETHER, ONLY 2 ARE FREE ON THE DISK OF a and b");
+}
+
 // Every template is found again in itself, fields and all, and no earlier
 // template of the table takes it instead.
 TEST(MessageTemplatesTest, EveryTemplateIsFoundAsItself) {
