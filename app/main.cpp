@@ -6,6 +6,7 @@
 #include "app/main_window.h"
 #include "app/termination_signals.h"
 #include "app/window_fonts.h"
+#include "app/window_language.h"
 #include "foundation/geometry_store.h"
 #include "foundation/numbers.h"
 #include "os/env.h"
@@ -22,6 +23,9 @@ int main(int argc, char* argv[]) {
 
   QApplication application(argc, argv);
   pelmoro::RegisterFontSubstitutes();
+  // Before the window makes its dialogs: their labels in the user's language.
+  pelmoro::InstallQtTranslations(QLocale::system());
+  pelmoro::OpenWindowCatalog();
   QApplication::setWindowIcon(pelmoro::ApplicationIcon());
   QGuiApplication::setDesktopFileName(QStringLiteral("pelmoro"));
 

@@ -15,6 +15,7 @@
 #include "app/fp_environment_guard.h"
 #include "app/main_window.h"
 #include "app/message_boxes.h"
+#include "app/window_language.h"
 #include "foundation/numbers.h"
 #include "run/conversion_run.h"
 #include "run/messages.h"
@@ -94,11 +95,11 @@ void TForm1::Convert(const ConversionRequest& request) {
   } catch (const RunAbandoned&) {
     abandon_requested_ = false;
   } catch (const EOutputIsInput& refused) {
-    ShowMessageBox(refused.message(), close_requested_);
+    ShowMessageBox(WindowMessage(refused.message()), close_requested_);
   } catch (const Exception& error) {
-    ShowErrorBox(error.message(), close_requested_);
+    ShowErrorBox(WindowMessage(error.message()), close_requested_);
   } catch (const std::bad_alloc&) {
-    ShowErrorBox(kNotEnoughMemoryMessage, close_requested_);
+    ShowErrorBox(WindowMessage(kNotEnoughMemoryMessage), close_requested_);
   } catch (const std::exception& error) {  // from the system, such as a thread refused
     ShowErrorBox(error.what(), close_requested_);
   }

@@ -6,6 +6,8 @@
 #   bench/run.sh            everything (a few minutes on 2 cores)
 #   BENCH_QT=0 bench/run.sh skip the window build for the gap measurement
 #   BENCH_QT=1 bench/run.sh insist on it
+#   BENCH_SETUP=1 bench/run.sh  also time scripts/run.sh --cli from an empty
+#                           build folder (some three minutes more)
 #
 # Folders: build-bench (and build-bench-qt) beside bench/; models in
 # build-bench/models; raw measurements in build-bench/results.
@@ -121,6 +123,10 @@ build
 log "making models"
 "$BUILD/bench/make_bench_models" "$MODELS" >"$RAW/models.txt"
 measure
+if [[ ${BENCH_SETUP:-0} == 1 ]]; then
+  log "scripts/run.sh --cli from an empty build folder"
+  bash "$ROOT/bench/setup_time.sh" "$BUILD/setup" >"$RAW/setup.txt"
+fi
 LOAD_AFTER=$(cut -d' ' -f1-3 /proc/loadavg)
 export ROOT BUILD RAW CORES LOAD_BEFORE LOAD_AFTER
 bash "$ROOT/bench/write_results.sh" >"$RESULTS"

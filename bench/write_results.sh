@@ -137,6 +137,11 @@ targets() {
   echo "| end to end at least 1,000 x faster than the plain scan | $(calc "($read + $plain) / $e2e" %.0f) x | $(verdict "($read + $plain) / $e2e >= 1000") |"
   echo "| peak memory (1 or $CORES threads) at most 80 bytes a triangle + 64 MB ($limit MiB) | $(calc "$rss / 1024" %.1f) MiB | $(verdict "$rss / 1024 <= $limit") |"
   echo "| longest gap between message passes under 100 ms (relief, 0.025 mm, $CORES threads, reading included) | $(calc "$gap" %.1f) ms | $(verdict "$gap < 100") |"
+  if [[ -f $RAW/setup.txt ]]; then
+    local setup
+    setup=$(value setup_cli_s "$RAW/setup.txt")
+    echo "| \`scripts/run.sh --cli\` from an empty build folder within 3 minutes (packages present; $(value setup_compile_steps "$RAW/setup.txt") compile steps; load $(value setup_load "$RAW/setup.txt")) | $(calc "$setup" %.0f) s | $(verdict "$setup <= 180") |"
+  fi
   echo
 }
 

@@ -20,6 +20,10 @@ inline constexpr char kTextDomain[] = "stl2hzm";
 // SetMessageLanguage chooses.
 void OpenMessageCatalog();
 
+// Marks an English message for the catalog's list of ids (xgettext
+// --keyword=N_) where it is chosen before it is translated.
+constexpr const char* N_(const char* english) { return english; }
+
 // The translation of an English message, each "{name}" in it replaced by
 // the field of that name. A translation may leave fields out.
 std::string Translate(const char* english, Fields fields = {});

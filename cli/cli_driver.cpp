@@ -1,5 +1,6 @@
 #include "cli/cli_driver.h"
 
+#include "cli/catalog.h"
 #include "cli/signals.h"
 
 namespace pelmoro::cli {
@@ -32,8 +33,13 @@ void CliDriver::SetProgress(int position, std::int64_t done) {
   if (!progress_.enabled()) return;
   const bool scanning = stage_ == RunStage::kScanning;
   ProgressLine line;
-  line.phase = scanning ? "scanning" : "reading";
-  line.unit = scanning ? "rows" : "triangles";
+  // Looked up once: the progress line is redrawn many times a second.
+  static const std::string kScanning = Translate("scanning");
+  static const std::string kReading = Translate("reading");
+  static const std::string kRows = Translate("rows");
+  static const std::string kTriangles = Translate("triangles");
+  line.phase = scanning ? kScanning.c_str() : kReading.c_str();
+  line.unit = scanning ? kRows.c_str() : kTriangles.c_str();
   line.percent = position;
   line.done = done;
   line.total = total_;

@@ -5,10 +5,39 @@
 #include <string>
 
 #include "cli/catalog.h"
+#include "outputs/files/disk_space.h"
 #include "run/map_outputs.h"
+#include "run/message_templates.h"
 #include "run/messages.h"
 
 namespace pelmoro::cli {
+
+std::string TranslateMessage(const std::string& message) {
+  return pelmoro::TranslateMessage(message, [](const char* id) { return Translate(id); });
+}
+
+namespace {
+
+// "a", "a and b", "a, b and c", in the catalog's words.
+std::string NameList(const std::vector<std::string>& names) {
+  if (names.empty()) return "";
+  std::string text = names.back();
+  for (std::size_t k = names.size() - 1; k-- > 0;) {
+    text = k + 2 == names.size()
+               ? Translate("{first} and {last}", {{"first", names[k]}, {"last", text}})
+               : Translate("{first}, {rest}", {{"first", names[k]}, {"rest", text}});
+  }
+  return text;
+}
+
+// A full disk names every output on it: the list is worded here, from the
+// names themselves.
+std::string SpaceText(const ENotEnoughSpace& error) {
+  return pelmoro::TranslateMessage(error.message(), [](const char* id) { return Translate(id); },
+                                   {{"files", NameList(error.targets())}});
+}
+
+}  // namespace
 
 std::string ForTerminal(const std::string& text) {
   std::string out;
@@ -46,26 +75,26 @@ std::string Action(IoOperation operation, const std::string& file) {
 const char* FolderReason(int system_error) {
   switch (system_error) {
     case ENOENT:
-      return "{action}: folder does not exist";
+      return N_("{action}: folder does not exist");
     case ENOTDIR:
-      return "{action}: a part of its path is not a folder";
+      return N_("{action}: a part of its path is not a folder");
     case ENAMETOOLONG:
-      return "{action}: the name is too long";
+      return N_("{action}: the name is too long");
     case 0:
-      return "{action}: the name holds a 0 byte";
+      return N_("{action}: the name holds a 0 byte");
     default:
-      return "{action}: invalid file name";
+      return N_("{action}: invalid file name");
   }
 }
 
 const char* AccessReason(int system_error) {
   switch (system_error) {
     case EISDIR:
-      return "{action}: it is a folder";
+      return N_("{action}: it is a folder");
     case EROFS:
-      return "{action}: read-only file system";
+      return N_("{action}: read-only file system");
     default:
-      return "{action}: permission denied";
+      return N_("{action}: permission denied");
   }
 }
 
@@ -105,9 +134,9 @@ std::string IoErrorLine(const EInOutError& error, const std::string& file) {
 
 // Floating-point errors in their own words; nullptr for other errors.
 const char* MathText(const Exception& error) {
-  if (dynamic_cast<const EInvalidOp*>(&error)) return "invalid floating-point operation";
-  if (dynamic_cast<const EZeroDivide*>(&error)) return "floating-point division by zero";
-  if (dynamic_cast<const EOverflow*>(&error)) return "floating-point overflow";
+  if (dynamic_cast<const EInvalidOp*>(&error)) return N_("invalid floating-point operation");
+  if (dynamic_cast<const EZeroDivide*>(&error)) return N_("floating-point division by zero");
+  if (dynamic_cast<const EOverflow*>(&error)) return N_("floating-point overflow");
   return nullptr;
 }
 
@@ -124,9 +153,12 @@ std::string ErrorLine(const Exception& error, const std::string& file) {
     return place + Translate("'{text}' is not a number", {{"text", convert->text()}});
   }
   if (const char* math = MathText(error)) return place + Translate(math);
-  // The converter's own English messages (files that are no STL file, a
-  // coordinate out of range, ...) read the same in every language.
-  return place + ForTerminal(ErrorBoxText(error.message()));
+  if (const auto* space = dynamic_cast<const ENotEnoughSpace*>(&error)) {
+    return place + ForTerminal(ErrorBoxText(SpaceText(*space)));
+  }
+  // The converter's own messages (files that are no STL file, a coordinate
+  // out of range, ...) in the catalog's words where it has them.
+  return place + ForTerminal(ErrorBoxText(TranslateMessage(error.message())));
 }
 
 std::vector<std::string> WarningLines(const std::string& file, const ReadingNotes& notes,

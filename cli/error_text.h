@@ -11,6 +11,10 @@
 
 namespace pelmoro::cli {
 
+// One of the converter's own messages (run/message_templates.h) in the
+// words of the message catalog; as it stands when it is none of them.
+std::string TranslateMessage(const std::string& message);
+
 // The text with its CR LF line breaks (the program's own messages) as the
 // terminal wants them, LF.
 std::string ForTerminal(const std::string& text);

@@ -1,5 +1,9 @@
 #include "cli/help.h"
 
+#include <string_view>
+
+#include "cli/catalog.h"
+
 namespace pelmoro::cli {
 
 namespace {
@@ -72,6 +76,10 @@ constexpr char kOptionsText[] = R"(Options:
   -h, --help    show this text and exit
   --version     show the version and exit
 
+Short options bundle (-qo part.hzm), long ones may be shortened to any
+unambiguous prefix (--pit 0.5) and take their value after a space or "=",
+and inputs and options may come in any order; "--" ends the options.
+
 )";
 
 constexpr char kBehaviourText[] =
@@ -139,9 +147,51 @@ Exit status:
         (one too late to stop the last input changes nothing)
 )";
 
+// One piece the catalog translates, and the line ends that follow it.
+struct HelpPiece {
+  std::string id;
+  std::string_view after;
+};
+
+// A piece ends before a blank line and before a line that begins "  -",
+// the next option of a list.
+std::vector<HelpPiece> SplitHelp() {
+  std::vector<HelpPiece> pieces;
+  for (const std::string_view text : {kUsageText, kOptionsText, kBehaviourText}) {
+    std::size_t at = 0;
+    while (at < text.size()) {
+      std::size_t end = text.find('\n', at);
+      while (end != std::string_view::npos) {
+        const std::string_view next = text.substr(end + 1);
+        if (next.empty() || next.front() == '\n' || next.starts_with("  -")) break;
+        end = text.find('\n', end + 1);
+      }
+      if (end == std::string_view::npos) end = text.size();
+      std::size_t after = end;
+      while (after < text.size() && text[after] == '\n') ++after;
+      pieces.push_back({std::string(text.substr(at, end - at)), text.substr(end, after - end)});
+      at = after;
+    }
+  }
+  return pieces;
+}
+
 }  // namespace
 
-std::string HelpText() { return std::string(kUsageText) + kOptionsText + kBehaviourText; }
+std::string HelpText() {
+  std::string text;
+  for (const HelpPiece& piece : SplitHelp()) {
+    text += Translate(piece.id.c_str());
+    text += piece.after;
+  }
+  return text;
+}
+
+std::vector<std::string> HelpTextIds() {
+  std::vector<std::string> ids;
+  for (const HelpPiece& piece : SplitHelp()) ids.push_back(piece.id);
+  return ids;
+}
 
 std::string VersionText() { return std::string("stl2hzm ") + PELMORO_VERSION + "\nLicense: MIT\n"; }
 

@@ -37,7 +37,8 @@ constexpr int kExitStopped = 130;  // 128 + SIGINT, as a shell reports Ctrl-C
 enum class FileOutcome { kConverted, kFailed, kStopped, kTerminated };
 
 void PrintError(const std::string& file, const std::string& message) {
-  std::fprintf(stderr, "%s: %s\n", file.c_str(), ForTerminal(ErrorBoxText(message)).c_str());
+  std::fprintf(stderr, "%s: %s\n", file.c_str(),
+               ForTerminal(ErrorBoxText(TranslateMessage(message))).c_str());
 }
 
 void PrintError(const std::string& file, const Exception& error) {
@@ -49,20 +50,28 @@ constexpr char kStandardStream[] = "-";
 constexpr int kStandardOutput = 1;
 
 std::string InputShown(const ConversionRequest& request) {
-  return request.input == CurrentEnv().StandardInputName() ? "standard input" : request.input;
+  return request.input == CurrentEnv().StandardInputName() ? Translate("standard input")
+                                                           : request.input;
 }
 std::string OutputShown(const ConversionRequest& request) {
-  return request.output_descriptor >= 0 ? "standard output" : request.output;
+  return request.output_descriptor >= 0 ? Translate("standard output") : request.output;
 }
 
 void PrintSummary(const ConversionRequest& request, const ConversionResult& result,
                   double seconds) {
   std::string outputs = OutputShown(request);
   for (const OutputRequest& also : request.also) outputs += ", " + also.path;
-  std::fprintf(stderr, "%s: %d triangles, %lld x %lld points -> %s (%.2f s)\n",
-               InputShown(request).c_str(), static_cast<int>(result.triangles),
-               static_cast<long long>(result.lattice.columns),
-               static_cast<long long>(result.lattice.rows), outputs.c_str(), seconds);
+  char time[32];
+  std::snprintf(time, sizeof time, "%.2f", seconds);
+  const std::string line =
+      Translate("{input}: {triangles} triangles, {columns} x {rows} points -> {outputs} ({time} s)",
+                {{"input", InputShown(request)},
+                 {"triangles", std::to_string(result.triangles)},
+                 {"columns", std::to_string(result.lattice.columns)},
+                 {"rows", std::to_string(result.lattice.rows)},
+                 {"outputs", outputs},
+                 {"time", time}});
+  std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 // After the summary: what the reading left unread, or a size that suggests
@@ -139,7 +148,9 @@ FileOutcome InspectOne(GeometryStore& store, const ConversionRequest& request,
     }
     std::fputs(InfoText(InputShown(request), info, request.pitch).c_str(), stdout);
     const std::string advice = SizeAdvice(info.extent, ModelUnitOf(request.units));
-    if (!advice.empty()) std::printf("  note: %s\n", advice.c_str());
+    if (!advice.empty()) {
+      std::printf("%s\n", Translate("  note: {advice}", {{"advice", advice}}).c_str());
+    }
     return FileOutcome::kConverted;
   } catch (const RunTerminated&) {
     progress.Clear();
@@ -196,7 +207,8 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
 }
 
 int UsageFailure(const std::string& why) {
-  std::fprintf(stderr, "stl2hzm: %s\nTry 'stl2hzm --help' for more information.\n", why.c_str());
+  std::fprintf(stderr, "stl2hzm: %s\n%s\n", why.c_str(),
+               Translate("Try 'stl2hzm --help' for more information.").c_str());
   return kExitUsage;
 }
 
@@ -230,8 +242,10 @@ int Main(int argc, const char* const* argv) {
     const PitchResult parsed =
         ParsePitchText(options.pitch_text, PitchSeparator(options.pitch_text));
     if (parsed.pitch == 0) {
-      std::fprintf(stderr, "%s\n", ForTerminal(parsed.message).c_str());
-      return kExitUsage;
+      // The window's "Error!" boxes; here the GNU form, with the value.
+      return UsageFailure(
+          Translate("--pitch: '{text}' is not a number of millimetres from 0.025 to 6.375",
+                    {{"text", options.pitch_text}}));
     }
     pitch = parsed.pitch;
   }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "cli/catalog.h"
 #include "outputs/formats/grid_millimetres.h"
 
 namespace pelmoro::cli {
@@ -50,46 +51,61 @@ const ModelUnit* LikelyUnit(std::int64_t size, const ModelUnit& unit) {
 std::string SizeAdvice(const ModelExtent& extent, const ModelUnit& unit) {
   const std::int64_t size = PlanViewSize(extent);
   if (extent.empty || (size >= kSmallest && size <= kLargest)) return "";
-  const std::int64_t width = std::int64_t{extent.max.x} - extent.min.x;
-  const std::int64_t depth = std::int64_t{extent.max.y} - extent.min.y;
-  // Built by appending: "literal" + a temporary trips GCC 12's -Wrestrict at -O3.
-  std::string text = "the model measures ";
-  text += PlanText(width, depth);
-  text += " in plan view";
+  const std::string plan = PlanText(std::int64_t{extent.max.x} - extent.min.x,
+                                    std::int64_t{extent.max.y} - extent.min.y);
   const ModelUnit* likely = LikelyUnit(size, unit);
+  if (likely == nullptr && size < kSmallest) {
+    return Translate(
+        "the model measures {plan} in plan view, under 1 mm; check the unit of its file (--units)",
+        {{"plan", plan}});
+  }
   if (likely == nullptr) {
-    text += size < kSmallest ? ", under 1 mm" : ", over 100 m";
-    text += "; check the unit of its file (--units)";
-    return text;
+    return Translate(
+        "the model measures {plan} in plan view, over 100 m; check the unit of its file (--units)",
+        {{"plan", plan}});
   }
   const double scale = static_cast<double>(likely->grid_units) / unit.grid_units;
-  text += "; if its file is in ";
-  text += likely->name;
-  text += ", try --units ";
-  text += likely->name;
-  text += " (";
-  text +=
-      scale > 1 ? Approximate(scale) + " times larger" : Approximate(1 / scale) + " times smaller";
-  text += ")";
-  return text;
+  const std::string name(likely->name);
+  if (scale > 1) {
+    return Translate(
+        "the model measures {plan} in plan view; if its file is in {unit}, try --units {unit} "
+        "({factor} times larger)",
+        {{"plan", plan}, {"unit", name}, {"factor", Approximate(scale)}});
+  }
+  return Translate(
+      "the model measures {plan} in plan view; if its file is in {unit}, try --units {unit} "
+      "({factor} times smaller)",
+      {{"plan", plan}, {"unit", name}, {"factor", Approximate(1 / scale)}});
 }
 
 std::string InfoText(const std::string& input, const ModelInfo& info, int pitch) {
-  std::string text = input + ": " + (info.format == StlFormat::kBinary ? "binary" : "ASCII") +
-                     " STL, " + std::to_string(info.triangles) + " triangles\n";
+  const std::string triangles = std::to_string(info.triangles);
+  std::string text =
+      Translate(info.format == StlFormat::kBinary ? N_("{input}: binary STL, {triangles} triangles")
+                                                  : N_("{input}: ASCII STL, {triangles} triangles"),
+                {{"input", input}, {"triangles", triangles}});
+  text += '\n';
   if (info.extent.empty) {
-    text += "  bounds: none (no triangles)\n";
+    text += Translate("  bounds: none (no triangles)");
   } else {
     const Vertex& lo = info.extent.min;
     const Vertex& hi = info.extent.max;
-    text += "  bounds (mm): x " + FormatMillimetres(lo.x) + " to " + FormatMillimetres(hi.x) +
-            ", y " + FormatMillimetres(lo.y) + " to " + FormatMillimetres(hi.y) + ", z " +
-            FormatMillimetres(lo.z) + " to " + FormatMillimetres(hi.z) + "\n";
+    text += Translate("  bounds (mm): x {x0} to {x1}, y {y0} to {y1}, z {z0} to {z1}",
+                      {{"x0", FormatMillimetres(lo.x)},
+                       {"x1", FormatMillimetres(hi.x)},
+                       {"y0", FormatMillimetres(lo.y)},
+                       {"y1", FormatMillimetres(hi.y)},
+                       {"z0", FormatMillimetres(lo.z)},
+                       {"z1", FormatMillimetres(hi.z)}});
   }
-  text += "  lattice at " + FormatMillimetres(pitch) +
-          " mm: " + std::to_string(info.lattice.columns) + " x " +
-          std::to_string(info.lattice.rows) + " points\n";
-  text += "  height map: " + std::to_string(info.map_bytes) + " bytes\n";
+  text += '\n';
+  text += Translate("  lattice at {pitch} mm: {columns} x {rows} points",
+                    {{"pitch", FormatMillimetres(pitch)},
+                     {"columns", std::to_string(info.lattice.columns)},
+                     {"rows", std::to_string(info.lattice.rows)}});
+  text += '\n';
+  text += Translate("  height map: {bytes} bytes", {{"bytes", std::to_string(info.map_bytes)}});
+  text += '\n';
   return text;
 }
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
-#include <functional>
-#include <string_view>
 
+#include "cli/catalog.h"
+#include "cli/gnu_options.h"
 #include "engine/read/model_units.h"
 #include "engine/worker_threads.h"
 #include "os/env.h"
@@ -14,33 +14,25 @@ namespace pelmoro::cli {
 
 namespace {
 
-// Splits "--name=value" into name and value; has_value tells whether "="
-// was there.
-struct Argument {
-  std::string_view name;
-  std::string_view value;
-  bool has_value = false;
-};
-
-Argument SplitArgument(std::string_view arg) {
-  const std::size_t eq = arg.find('=');
-  if (arg.rfind("--", 0) != 0 || eq == std::string_view::npos) return {arg, {}, false};
-  return {arg.substr(0, eq), arg.substr(eq + 1), true};
-}
-
-int ParseThreads(std::string_view text) {
+int ParseThreads(const std::string& text) {
   int n = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
   if (ec != std::errc() || end != text.data() + text.size() || n < 1 || n > kMostThreads) {
-    throw UsageError("--threads needs a whole number from 1 to " + std::to_string(kMostThreads) +
-                     ", not '" + std::string(text) + "'");
+    throw UsageError(Translate("--threads: '{text}' is not a whole number from 1 to {most}",
+                               {{"text", text}, {"most", std::to_string(kMostThreads)}}));
   }
   return n;
 }
 
 std::string ParseUnits(const std::string& text) {
   if (FindModelUnit(text) != nullptr) return text;
-  throw UsageError("--units needs one of mm, cm, m, in, ft, not '" + text + "'");
+  throw UsageError(
+      Translate("--units: '{text}' is not one of mm, cm, m, in, ft", {{"text", text}}));
+}
+
+OutputFormat ParseFormat(const std::string& text) {
+  if (const std::optional<OutputFormat> format = ParseFormatName(text)) return *format;
+  throw UsageError(Translate("--format: '{text}' is not one of hzm, png, asc", {{"text", text}}));
 }
 
 bool IsFolder(const std::string& path) {
@@ -65,77 +57,55 @@ std::string ApplyRuleInFolder(const std::string& proposal) {
 
 namespace {
 
-void RefuseValue(const Argument& a) {
-  if (a.has_value) throw UsageError(std::string(a.name) + " takes no value");
-}
+// One row per option: how it is written, and what it does with its value
+// ("" for an option that takes none). --help and --version end the
+// reading where they stand.
+struct OptionRow {
+  GnuOption option;
+  void (*apply)(CliOptions& options, const std::string& value);
+};
 
-// Applies one option; false when the reading ends here (--help, --version).
-// value() gives the option's value: after "=", or the next argument, which
-// may itself begin with "-" (a negative pitch is refused by the pitch check).
-bool ApplyOption(CliOptions& options, const Argument& a,
-                 const std::function<std::string()>& value) {
-  if (a.name == "--help" || a.name == "-h" || a.name == "--version") {
-    options.action = a.name == "--version" ? CliAction::kVersion : CliAction::kHelp;
-    return false;
-  }
-  if (a.name == "--pitch") {
-    options.pitch_text = value();
-    options.pitch_given = true;
-  } else if (a.name == "-o" || a.name == "--output") {
-    options.output = value();
-    options.output_given = true;
-  } else if (a.name.substr(0, 2) == "-o") {  // -oOUTPUT
-    options.output = std::string(a.name.substr(2));
-    options.output_given = true;
-  } else if (a.name == "--surface") {
-    RefuseValue(a);
-    options.surface = true;
-  } else if (a.name == "--quiet" || a.name == "-q") {
-    RefuseValue(a);
-    options.quiet = true;
-  } else if (a.name == "--threads") {
-    options.threads = ParseThreads(value());
-  } else if (a.name == "--format") {
-    const std::string text = value();
-    options.format = ParseFormatName(text);
-    if (!options.format) throw UsageError("--format takes hzm, png or asc, not '" + text + "'");
-  } else if (a.name == "--also") {
-    options.also.push_back(value());
-  } else if (a.name == "--preview") {
-    options.preview = value();
-  } else if (a.name == "--units") {
-    options.units = ParseUnits(value());
-  } else if (a.name == "--info") {
-    RefuseValue(a);
-    options.info = true;
-  } else {
-    throw UsageError("unknown option '" + std::string(a.name) + "'");
-  }
-  return true;
-}
+const OptionRow kOptionRows[] = {
+    {{"pitch", 0, true},
+     [](CliOptions& o, const std::string& v) {
+       o.pitch_text = v;
+       o.pitch_given = true;
+     }},
+    {{"output", 'o', true},
+     [](CliOptions& o, const std::string& v) {
+       o.output = v;
+       o.output_given = true;
+     }},
+    {{"surface", 0, false}, [](CliOptions& o, const std::string&) { o.surface = true; }},
+    {{"quiet", 'q', false}, [](CliOptions& o, const std::string&) { o.quiet = true; }},
+    {{"threads", 0, true},
+     [](CliOptions& o, const std::string& v) { o.threads = ParseThreads(v); }},
+    {{"format", 0, true}, [](CliOptions& o, const std::string& v) { o.format = ParseFormat(v); }},
+    {{"also", 0, true}, [](CliOptions& o, const std::string& v) { o.also.push_back(v); }},
+    {{"preview", 0, true}, [](CliOptions& o, const std::string& v) { o.preview = v; }},
+    {{"units", 0, true}, [](CliOptions& o, const std::string& v) { o.units = ParseUnits(v); }},
+    {{"info", 0, false}, [](CliOptions& o, const std::string&) { o.info = true; }},
+    {{"help", 'h', false}, [](CliOptions& o, const std::string&) { o.action = CliAction::kHelp; }},
+    {{"version", 0, false},
+     [](CliOptions& o, const std::string&) { o.action = CliAction::kVersion; }},
+};
 
 }  // namespace
 
 CliOptions ParseCommandLine(int argc, const char* const* argv) {
+  std::vector<GnuOption> forms;
+  for (const OptionRow& row : kOptionRows) forms.push_back(row.option);
   CliOptions options;
-  bool options_end = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (options_end || arg == "-" || arg.empty() || arg.front() != '-') {
-      options.inputs.emplace_back(arg);
-    } else if (arg == "--") {
-      options_end = true;
-    } else {
-      const Argument a = SplitArgument(arg);
-      auto value = [&]() -> std::string {
-        if (a.has_value) return std::string(a.value);
-        if (i + 1 >= argc) throw UsageError(std::string(a.name) + " needs a value");
-        return argv[++i];
-      };
-      if (!ApplyOption(options, a, value)) return options;
-    }
+  ReadGnuOptions(
+      forms, argc, argv,
+      [&](std::size_t row, const std::string& value) {
+        kOptionRows[row].apply(options, value);
+        return options.action == CliAction::kConvert;
+      },
+      [&](const std::string& input) { options.inputs.push_back(input); });
+  if (options.action == CliAction::kConvert && options.inputs.empty()) {
+    throw UsageError(Translate("no input file given"));
   }
-  if (options.inputs.empty()) throw UsageError("no input file given");
   return options;
 }
 
@@ -150,12 +120,14 @@ std::string InFormat(std::string name, const CliOptions& options) {
 void CheckFurtherOutputs(const CliOptions& options, const std::vector<std::string>& outputs) {
   if (options.also.empty() && options.preview.empty()) return;
   if (options.inputs.size() > 1) {
-    throw UsageError("--also and --preview name single files; they take a single input");
+    throw UsageError(Translate("--also and --preview name single files; they take a single input"));
   }
   std::vector<std::string> names = outputs;
   for (const OutputRequest& r : PlanFurtherOutputs(options)) {
     for (const std::string& name : names) {
-      if (name == r.path) throw UsageError("'" + name + "' is named twice as an output");
+      if (name == r.path) {
+        throw UsageError(Translate("'{file}' is named twice as an output", {{"file", name}}));
+      }
     }
     names.push_back(r.path);
   }
@@ -174,10 +146,11 @@ std::vector<std::string> PlanOutputs(const CliOptions& options) {
   std::vector<std::string> outputs;
   const bool into_folder = options.output_given && IsFolder(options.output);
   if (options.output_given && !into_folder && options.inputs.size() > 1) {
-    throw UsageError("-o names a single output; with several inputs it must be an existing folder");
+    throw UsageError(
+        Translate("-o names a single output; with several inputs it must be an existing folder"));
   }
   if (std::count(options.inputs.begin(), options.inputs.end(), "-") > 1) {
-    throw UsageError("standard input (-) can be read only once");
+    throw UsageError(Translate("standard input (-) can be read only once"));
   }
   for (const std::string& input : options.inputs) {
     if (input == "-" && (!options.output_given || into_folder)) {

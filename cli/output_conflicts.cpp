@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 
+#include "cli/catalog.h"
 #include "cli/options.h"
 #include "foundation/errors.h"
 #include "os/env.h"
@@ -48,8 +49,9 @@ void RefuseSharedOutputs(const std::vector<std::string>& inputs,
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const auto [earlier, fresh] = first_writer.emplace(OutputIdentity(outputs[i]), i);
     if (fresh) continue;
-    throw UsageError(inputs[earlier->second] + " and " + inputs[i] + " would both write " +
-                     outputs[i]);
+    throw UsageError(Translate(
+        "{first} and {second} would both write {output}",
+        {{"first", inputs[earlier->second]}, {"second", inputs[i]}, {"output", outputs[i]}}));
   }
 }
 

@@ -46,8 +46,12 @@ std::string FormatProgressLine(const ProgressLine& line, int width) {
   }
   text += rest;
   // One column is left free: a line that fills the terminal would wrap.
+  // Cut at a character's first byte: a translated phase may hold UTF-8
+  // sequences (and takes no more columns than bytes).
   if (width > 1 && static_cast<int>(text.size()) > width - 1) {
-    text.resize(static_cast<std::size_t>(width - 1));
+    std::size_t cut = static_cast<std::size_t>(width - 1);
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    text.resize(cut);
   }
   return text;
 }

@@ -72,6 +72,9 @@ for lib in libc6 libstdc++6 libqt6widgets6; do
 done
 grep -q "\blibc6\b" <<<"$cli_depends" || fail "stl2hzm's Depends names no libc6: $cli_depends"
 if grep -q "qt" <<<"$cli_depends"; then fail "stl2hzm depends on Qt: $cli_depends"; fi
+window_recommends=$(dpkg-deb -f "$window_deb" Recommends)
+grep -q "\bqt6-translations-l10n\b" <<<"$window_recommends" ||
+  fail "pelmoro does not recommend Qt's translations: '$window_recommends'"
 [ "$(dpkg-deb -f "$cli_deb" Version)" = "$version" ] || fail "the two packages have two versions"
 changelog_version=$(dpkg-parsechangelog -l "$root/packaging/changelog" -S Version)
 [ "$changelog_version" = "$version" ] ||
@@ -95,7 +98,7 @@ desktop-file-validate "$usr/share/applications/pelmoro.desktop" || fail "desktop
 appstreamcli validate --no-net --strict "$usr/share/metainfo/org.pelmoro.pelmoro.metainfo.xml" ||
   fail "appstreamcli validate"
 appstreamcli validate-tree --no-net "$tmp/pelmoro" || fail "appstreamcli validate-tree"
-# Errors and warnings fail; the informational tags left are in the README.
+# Errors and warnings fail; the informational tags left are in CONTRIBUTING.md.
 lintian_report=$(lintian --fail-on error,warning "$window_deb" "$cli_deb" 2>&1) || fail "lintian"
 grep -v "^running with root privileges" <<<"$lintian_report" || true
 

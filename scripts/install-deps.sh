@@ -1,22 +1,48 @@
 #!/usr/bin/env bash
-# Installs what pelmoro needs to build, test, benchmark and package on Debian 12.
+# Installs what pelmoro needs on Debian 12, for one of two profiles:
+#
+#   install-deps.sh run     what scripts/run.sh needs to build and run the two
+#                           programs: the compiler, CMake, Qt 6 and its own
+#                           translations, libpng, ISA-L, zlib, gettext, the
+#                           Japanese fonts
+#   install-deps.sh test    that and what scripts/test.sh needs besides
+#                           (the default): GoogleTest, Google Benchmark,
+#                           clang 14 with its sanitizer and libFuzzer runtimes,
+#                           the format check, the packaging tools, the
+#                           MinGW-w64 cross compiler with its zlib, Wine for
+#                           the Windows build's tests, and the locales the
+#                           tests use
+#
 # Idempotent: when every package is present it only checks and returns.
 set -euo pipefail
 
-packages=(
-  g++ cmake make git
+profile=${1:-test}
+run_packages=(
+  g++ cmake make git pkgconf
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-translations-l10n  # Qt's own texts (file dialogs) in the user's language
+  libpng-dev libisal-dev zlib1g-dev
+  gettext  # msgfmt: the message catalogs
+  python3 scdoc  # the manual pages and icons, which every configuration describes
+  fonts-ipafont-gothic
+)
+test_packages=(
   clang-14 libclang-rt-14-dev llvm-14  # the fuzz targets: libFuzzer, the sanitizers, llvm-symbolizer
   clang-format-14  # the format check
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
-  libpng-dev libisal-dev pkgconf
-  fonts-ipafont-gothic
-  locales gettext
-  python3 scdoc dpkg-dev file
-  lintian appstream desktop-file-utils bash-completion
+  locales
+  dpkg-dev file lintian appstream desktop-file-utils bash-completion
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev  # the Windows build
   wine wine64  # the Windows build's tests
 )
+case "$profile" in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *)
+    echo "install-deps.sh: unknown profile '$profile' (run or test)" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -25,11 +51,11 @@ for p in "${packages[@]}"; do
   fi
 done
 
-# A locale whose decimal separator is a comma, for the tests of the pitch
-# as users with such a locale type it, and a Japanese one, for the tests of
-# stl2hzm's messages in Japanese.
+# For the tests: a locale whose decimal separator is a comma, for the pitch
+# as users with such a locale type it, and a Japanese one, for stl2hzm's
+# messages in Japanese.
 has_locale() { locale -a 2>/dev/null | grep -qi "^$1\.utf-\?8\$"; }
-need_locale() { ! has_locale de_DE || ! has_locale ja_JP; }
+need_locale() { [ "$profile" = test ] && { ! has_locale de_DE || ! has_locale ja_JP; }; }
 
 if [ ${#missing[@]} -eq 0 ] && ! need_locale; then
   exit 0
@@ -44,8 +70,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-for name in de_DE ja_JP; do
-  if ! has_locale "$name"; then
-    "${sudo_cmd[@]}" localedef -i "$name" -f UTF-8 "$name.UTF-8"
-  fi
-done
+if [ "$profile" = test ]; then
+  for name in de_DE ja_JP; do
+    if ! has_locale "$name"; then
+      "${sudo_cmd[@]}" localedef -i "$name" -f UTF-8 "$name.UTF-8"
+    fi
+  done
+fi

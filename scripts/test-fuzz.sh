@@ -22,7 +22,7 @@ declare -A dict=([parse_real]=parse_real.dict [stl_reader]=stl.dict [conversion]
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then targets=(parse_real line_reader stl_reader conversion); fi
 
-bash "$root/scripts/install-deps.sh"
+bash "$root/scripts/install-deps.sh" test
 cmake -S "$root" -B "$build" -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELMORO_FUZZ=ON -DPELMORO_TESTS=OFF -DPELMORO_BENCH=OFF \
   -DPELMORO_WITH_QT=OFF -DPELMORO_WERROR=ON >/dev/null

@@ -15,7 +15,7 @@ build="$root/build-tsan"
 jobs=$(nproc)
 suites=(foundation engine outputs run cli)
 
-bash "$root/scripts/install-deps.sh"
+bash "$root/scripts/install-deps.sh" test
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1" \
   -DPELMORO_TSAN=ON \
   -DPELMORO_WITH_QT=OFF -DPELMORO_BENCH=OFF -DPELMORO_WERROR=ON >/dev/null

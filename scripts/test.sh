@@ -15,7 +15,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 strict=(-DPELMORO_WERROR=ON)
 
-bash "$root/scripts/install-deps.sh"
+bash "$root/scripts/install-deps.sh" test
 bash "$root/scripts/check-format.sh"
 
 bash "$root/scripts/build.sh" "$root/build" "${strict[@]}"

@@ -42,7 +42,7 @@ std::string Unquoted(std::string_view line) {
       continue;
     }
     const char c = line[++k];
-    out += c == 'n' ? '\n' : c == 't' ? '\t' : c;
+    out += c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
   }
   return out;
 }

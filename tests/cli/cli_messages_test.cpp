@@ -166,20 +166,39 @@ INSTANTIATE_TEST_SUITE_P(
                       {{"n.stl", kNanInSecondTriangle}},
                       {"n.stl"},
                       "n.stl: triangle 2: vertex 3 z is not a number (nan)",
-                      "n.stl: triangle 2: vertex 3 z is not a number (nan)"},
-            // The converter's own English messages read the same in every language.
+                      "n.stl: 三角形 2: 頂点 3 の z が数ではありません (nan)"},
+            // The converter's own messages, in the catalog's words.
             ErrorCase{"CoordinateOutOfRange",
                       {{"r.stl", "\n\nvertex 1e12 0 0\n"}},
                       {"r.stl"},
                       "r.stl:3: " + kOutOfRange,
-                      "r.stl:3: " + kOutOfRange},
-            ErrorCase{"NotAnStlFile",
-                      {{"n.stl", "remember the milk\n"}},
-                      {"n.stl"},
-                      "n.stl: not an STL file: plain text without a \"solid\" line or vertex "
-                      "lines.",
-                      "n.stl: not an STL file: plain text without a \"solid\" line or vertex "
-                      "lines."}),
+                      "r.stl:3: '1e12' は座標の範囲 -53687091 ～ 53687091 mm の外です."},
+            ErrorCase{
+                "NotAnStlFile",
+                {{"n.stl", "remember the milk\n"}},
+                {"n.stl"},
+                "n.stl: not an STL file: plain text without a \"solid\" line or vertex "
+                "lines.",
+                "n.stl: STL ファイルではありません: \"solid\" 行も頂点の行もないテキストです."},
+            ErrorCase{"ObjModel",
+                      {{"m.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n"}},
+                      {"m.obj"},
+                      "m.obj: not an STL file: it looks like an OBJ model (\"v\" and \"f\" "
+                      "lines); convert it to STL.",
+                      "m.obj: STL ファイルではありません: OBJ モデル (\"v\" 行と \"f\" 行) "
+                      "のようです; STL に変換してください."},
+            ErrorCase{"TruncatedBinary",
+                      {{"t.stl", kNanInSecondTriangle.substr(0, 84 + 50 + 20)}},
+                      {"t.stl"},
+                      "t.stl: truncated binary STL: the header promises 2 triangles, the file "
+                      "holds 1.",
+                      "t.stl: 途中で切れたバイナリ STL です: ヘッダーは三角形 2 個としていますが, "
+                      "ファイルには 1 個しかありません."},
+            ErrorCase{"PngImage",
+                      {{"p.stl", "\x89PNG\r\n\x1a\n and more bytes"}},
+                      {"p.stl"},
+                      "p.stl: not an STL file: it begins like a PNG image.",
+                      "p.stl: STL ファイルではありません: PNG 画像のように始まっています."}),
         ::testing::Values(Language::kEnglish, Language::kJapanese)),
     [](const auto& info) {
       return std::string(std::get<0>(info.param).label) +

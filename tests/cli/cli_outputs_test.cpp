@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <ostream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -131,6 +132,24 @@ INSTANTIATE_TEST_SUITE_P(
         SpaceRefusalCase{"PngAlsoBesideADevice", {"-o", "/dev/null", "--also", "m.png"}, "m.png"},
         SpaceRefusalCase{"TwoOnOneDisk", {"-o", "m.hzm", "--also", "m.png"}, "m.hzm and m.png"}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// Under a Japanese locale the list of outputs is worded in Japanese too.
+TEST(CliSpaceRefusalTest, NamesTheOutputsInTheUsersLanguage) {
+  if (!HasLocale("ja_JP.UTF-8")) GTEST_SKIP() << "no ja_JP.UTF-8 locale here";
+  TempDir dir;
+  dir.Write("site.stl", "vertex 0 0 0\nvertex 50000000 0 0\nvertex 0 50000000 1\n");
+  const Outcome r = RunStl2hzm(
+      {{"-q", "--pitch", "0.025", "-o", "m.hzm", "--also", "m.png", "--also", "m.asc", "site.stl"},
+       dir.path().string(),
+       {"LC_ALL=", "LANGUAGE=", "LANG=ja_JP.UTF-8"}});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_TRUE(std::regex_match(r.err, std::regex("m\\.hzm: 高さマップには合わせて少なくとも [0-9]+ "
+                                                 "バイトが必要ですが, m\\.hzm, m\\.png と "
+                                                 "m\\.asc のディスクには [0-9]+ "
+                                                 "バイトしか空きがありません\\.\n")))
+      << r.err;
+  EXPECT_EQ(ListFolder(dir.path()), Names{"site.stl"});
+}
 
 }  // namespace
 }  // namespace pelmoro::testing
