@@ -8,7 +8,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$root/build-windows-package"}
-bash "$root/scripts/install-deps.sh"
+bash "$root/scripts/install-deps.sh" test
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DPELMORO_WITH_QT=OFF -DPELMORO_TESTS=OFF -DPELMORO_BENCH=OFF \
   -DPELMORO_WERROR=ON >/dev/null

@@ -21,7 +21,7 @@ linux=${1:-"$root/build/cli/stl2hzm"}
 corpus="$root/../shared/corpus"
 golden="$root/tests/golden"
 
-bash "$root/scripts/install-deps.sh"
+bash "$root/scripts/install-deps.sh" test
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DPELMORO_WITH_QT=OFF -DPELMORO_BENCH=OFF -DPELMORO_TESTS=ON \
   -DPELMORO_WERROR=ON >/dev/null
