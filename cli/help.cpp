@@ -8,7 +8,8 @@ namespace {
 constexpr char kUsageText[] =
     R"(Usage: stl2hzm [--pitch MM] [--surface] [-o OUTPUT] [--quiet] [--threads N]
                [--units UNIT] [--info] [--format hzm|png|asc] [--also FILE]...
-               [--preview FILE.png] INPUT.stl...
+               [--preview FILE.png] [--png-levels full|units] [--bit-depth 8|16]
+               INPUT.stl...
 
 Turns STL models, ASCII or binary, into HZM height maps. A square grid is
 laid over the model in plan view, and for every grid point the height map
@@ -69,20 +70,31 @@ constexpr char kOptionsText[] = R"(Options:
                 also a picture for a person: 8-bit gray shaded relief, lit
                 from the upper left, higher parts lighter, its longer side at
                 most 1024 pixels (one input)
+  --png-levels L
+                what the PNG's levels stand for: full (default) spreads the
+                map's heights over all of them, 0 the lowest and 65535 the
+                highest; units gives one level per grid unit above the
+                lowest height, as earlier versions did, and refuses a map
+                whose heights span more levels than the PNG has
+  --bit-depth D
+                the PNG's gray samples: 16 (default) or 8 (for programs
+                that take 8-bit images only)
   -h, --help    show this text and exit
   --version     show the version and exit
 
 )";
 
 constexpr char kBehaviourText[] =
-    R"(The PNG has 16-bit gray pixels, one per grid point: the top row is the
-highest y, the left column the lowest x. With z low and z high the lowest
-and highest heights of the map, a pixel is z - z low (in grid units) when
-z high - z low is at most 65535, else (z - z low) x 65535 / (z high - z low)
-rounded half up. Its text chunks give pitch_mm, z_mm_at_0 and z_mm_at_65535
-(the heights of pixel values 0 and 65535) and x_mm, y_mm (the lower-left
-grid point), all in millimetres: pixel p is the height z_mm_at_0 + p x
-(z_mm_at_65535 - z_mm_at_0) / 65535.
+    R"(The PNG has 16-bit gray pixels (8 with --bit-depth 8), one per grid
+point: the top row is the highest y, the left column the lowest x. With
+z low and z high the lowest and highest heights of the map and T the
+largest sample (65535, or 255), a pixel is (z - z low) x T / (z high -
+z low) rounded half up, 0 everywhere for a level map; with --png-levels
+units it is z - z low in grid units. Its text chunks give pitch_mm,
+z_mm_at_0 and z_mm_at_T (z_mm_at_65535 or z_mm_at_255: the heights of
+pixel values 0 and T) and x_mm, y_mm (the lower-left grid point), all in
+millimetres: pixel p is the height z_mm_at_0 + p x (z_mm_at_T -
+z_mm_at_0) / T.
 
 The ESRI ASCII grid has the lines ncols, nrows, xllcenter, yllcenter and
 cellsize, then one line per row from the highest y down. Its values are the

@@ -176,6 +176,7 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
     request.format = options.format.value_or(FormatOfName(request.output));
     request.also = PlanFurtherOutputs(options);
     request.units = FindModelUnit(options.units)->grid_units;
+    request.images = options.images;
     const FileOutcome outcome = options.info ? InspectOne(store, request, options, progress)
                                              : ConvertOne(store, request, options, progress);
     switch (outcome) {

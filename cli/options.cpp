@@ -5,6 +5,7 @@
 #include <functional>
 #include <string_view>
 
+#include "cli/image_options.h"
 #include "engine/read/model_units.h"
 #include "engine/worker_threads.h"
 #include "os/env.h"
@@ -105,6 +106,8 @@ bool ApplyOption(CliOptions& options, const Argument& a,
     options.preview = value();
   } else if (a.name == "--units") {
     options.units = ParseUnits(value());
+  } else if (ApplyImageOption(options.images, a.name, value)) {
+    // an option of the images and grids
   } else if (a.name == "--info") {
     RefuseValue(a);
     options.info = true;

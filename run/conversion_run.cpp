@@ -43,7 +43,8 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
   for (const OutputRequest& r : requests) {
     if (r.descriptor < 0) RefuseOutputThatIsInput(request.input, r.path);
   }
-  MapOutputs outputs(requests);  // abandoned by its destructor if anything below raises
+  MapOutputs outputs(requests,
+                     request.images);  // abandoned by its destructor if anything below raises
 
   const ModelReading model = ReadRequestedModel(store, request, driver);
   ConversionResult result;

@@ -25,10 +25,10 @@ bool NeedsHeightTable(OutputFormat format) {
 }
 
 std::unique_ptr<MapOutput> MakeOutput(OutputFormat format, TextFile& text,
-                                      const HeightRows* heights) {
+                                      const HeightRows* heights, const ImageSettings& settings) {
   switch (format) {
     case OutputFormat::kPng:
-      return std::make_unique<PngOutput>(text, *heights);
+      return std::make_unique<PngOutput>(text, *heights, settings);
     case OutputFormat::kAsc:
       return std::make_unique<AscOutput>(text, *heights);
     case OutputFormat::kPreview:
@@ -63,7 +63,9 @@ EOutputError::EOutputError(std::string file, const Exception& cause)
 // output's target.
 class OutputEntry : public RowSink {
  public:
-  OutputEntry(const OutputRequest& request, const HeightRows* heights) : target_(request.path) {
+  OutputEntry(const OutputRequest& request, const HeightRows* heights,
+              const ImageSettings& settings)
+      : target_(request.path) {
     GuardOutput(target_, [&] {
       if (request.descriptor >= 0) {
         file_.CreateOnDescriptor(request.descriptor, target_);
@@ -71,7 +73,7 @@ class OutputEntry : public RowSink {
         file_.Create(target_);
       }
     });
-    output_ = MakeOutput(request.format, file_.text(), heights);
+    output_ = MakeOutput(request.format, file_.text(), heights, settings);
   }
 
   std::span<const RowFormatter* const> formatters() const override { return output_->formatters(); }
@@ -151,7 +153,7 @@ class MapOutputs::HeightTable : public RowSink {
   HeightRows rows_;
 };
 
-MapOutputs::MapOutputs(const std::vector<OutputRequest>& requests) {
+MapOutputs::MapOutputs(const std::vector<OutputRequest>& requests, const ImageSettings& settings) {
   std::vector<RowSink*> sinks;
   for (const OutputRequest& request : requests) {
     if (!heights_ && NeedsHeightTable(request.format)) {
@@ -161,7 +163,7 @@ MapOutputs::MapOutputs(const std::vector<OutputRequest>& requests) {
   }
   for (const OutputRequest& request : requests) {
     entries_.push_back(
-        std::make_unique<OutputEntry>(request, heights_ ? &heights_->rows() : nullptr));
+        std::make_unique<OutputEntry>(request, heights_ ? &heights_->rows() : nullptr, settings));
     sinks.push_back(entries_.back().get());
   }
   fan_out_ = std::make_unique<FanOutSink>(std::move(sinks));

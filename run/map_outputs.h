@@ -17,6 +17,7 @@
 #include "foundation/errors.h"
 #include "foundation/geometry_store.h"
 #include "outputs/formats/fan_out_sink.h"
+#include "outputs/formats/image_settings.h"
 #include "run/output_format.h"
 
 namespace pelmoro {
@@ -45,7 +46,9 @@ class MapOutputs {
   // Raises EOutputError for the first that fails; those created before it
   // are abandoned. Every later step raises EOutputError, naming the output,
   // for whatever an output or its file raises.
-  explicit MapOutputs(const std::vector<OutputRequest>& requests);
+  // settings: how the images and grids render the heights.
+  explicit MapOutputs(const std::vector<OutputRequest>& requests,
+                      const ImageSettings& settings = {});
   ~MapOutputs();  // abandons whatever was not committed
   MapOutputs(const MapOutputs&) = delete;
   MapOutputs& operator=(const MapOutputs&) = delete;

@@ -61,6 +61,52 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"DefaultStaysTheHeightMap", {}, "worked.hzm", "hzm"}),
     [](const auto& info) { return std::string(info.param.label); });
 
+// The PNG's levels and depth as the options set them, against the height
+// map of the same run.
+struct PngOptionCase {
+  const char* label;
+  std::vector<std::string> args;  // besides --also m.png
+  PngRule rule;
+};
+
+void PrintTo(const PngOptionCase& c, std::ostream* os) { *os << c.label; }
+
+class CliPngOptionTest : public ::testing::TestWithParam<PngOptionCase> {};
+
+TEST_P(CliPngOptionTest, PixelsFollowTheOptions) {
+  const PngOptionCase& c = GetParam();
+  TempDir dir;
+  std::vector<std::string> args = {"-q", "--pitch", "0.5", "-o", "m.hzm", "--also", "m.png"};
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  args.push_back(GoldenFile("ramp.stl"));
+  const Outcome r = RunStl2hzm({args, dir.path().string()});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const auto points = ParseHzm(ReadFileBytes(dir.File("m.hzm")));
+  EXPECT_EQ(PngAgainstHzm(DecodePng(dir.File("m.png")), points, c.rule), "same");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, CliPngOptionTest,
+    ::testing::Values(PngOptionCase{"FullRangeByDefault", {}, {}},
+                      PngOptionCase{"FullRangeByName", {"--png-levels", "full"}, {}},
+                      PngOptionCase{"Units", {"--png-levels=units"}, {true, 16}},
+                      PngOptionCase{"EightBits", {"--bit-depth", "8"}, {false, 8}},
+                      PngOptionCase{"SixteenBits", {"--bit-depth=16"}, {}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(CliOutputsTest, UnitsRefuseARangeTheyCannotHold) {
+  TempDir dir;
+  dir.Write("tall.stl", "vertex 0 0 0\nvertex 2 0 20\nvertex 0 2 10\n");
+  const Outcome r = RunStl2hzm({{"-q", "--pitch", "0.5", "--png-levels", "units", "--bit-depth",
+                                 "8", "-o", "m.png", "tall.stl"},
+                                dir.path().string()});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err,
+            "m.png: the heights span 800 grid units; a 8-bit PNG with one level per grid unit "
+            "holds at most 255.\n");
+  EXPECT_EQ(ListFolder(dir.path()), Names{"tall.stl"});
+}
+
 // The golden case ramp_formats writes every format from one scan; its
 // summary line names them all, and its golden files agree with each other.
 TEST(CliOutputsTest, OneRunWritesEveryFormat) {

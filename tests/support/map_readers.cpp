@@ -132,27 +132,30 @@ std::string Where(std::size_t index, const MapPoint& p) {
 
 }  // namespace
 
-std::string PngAgainstHzm(const DecodedPng& png, const std::vector<MapPoint>& points) {
+std::string PngAgainstHzm(const DecodedPng& png, const std::vector<MapPoint>& points,
+                          const PngRule& rule) {
   const auto [columns, rows] = ShapeOf(points);
-  if (png.width != columns || png.height != rows || png.bit_depth != 16 || png.color_type != 0) {
+  if (png.width != columns || png.height != rows || png.bit_depth != rule.bit_depth ||
+      png.color_type != 0) {
     return "size " + std::to_string(png.width) + "x" + std::to_string(png.height) + ", depth " +
            std::to_string(png.bit_depth) + ", not " + std::to_string(columns) + "x" +
-           std::to_string(rows) + " 16-bit gray";
+           std::to_string(rows) + " " + std::to_string(rule.bit_depth) + "-bit gray";
   }
   std::int64_t low = points.front().z, high = low;
   for (const MapPoint& p : points) {
     low = std::min(low, p.z);
     high = std::max(high, p.z);
   }
+  const long double top = std::ldexp(1.0L, rule.bit_depth) - 1;
   for (std::size_t i = 0; i < points.size(); ++i) {
     const long double above = static_cast<long double>(points[i].z - low);
-    const auto expected = static_cast<std::uint32_t>(
-        high - low <= 65535 ? above : std::floor(above * 65535 / (high - low) + 0.5L));
+    long double expected = above;
+    if (!rule.units) expected = high == low ? 0 : std::floor(above * top / (high - low) + 0.5L);
     const std::uint32_t got = png.At(static_cast<std::uint32_t>(i % columns),
                                      static_cast<std::uint32_t>(rows - 1 - i / columns));
-    if (got != expected) {
+    if (got != static_cast<std::uint32_t>(expected)) {
       return Where(i, points[i]) + ": pixel " + std::to_string(got) + ", not " +
-             std::to_string(expected);
+             std::to_string(static_cast<std::uint32_t>(expected));
     }
   }
   return "same";

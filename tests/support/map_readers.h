@@ -42,10 +42,18 @@ struct AscGrid {
 // is not an exact decimal of at most three places.
 AscGrid ParseAsc(const std::string& bytes);
 
+// How a PNG's levels stand for heights: by default 0 the lowest height and
+// the largest sample the highest; with units, one level per grid unit.
+struct PngRule {
+  bool units = false;
+  int bit_depth = 16;
+};
+
 // "same", or where the PNG first departs from the HZM's points: its size,
-// or a pixel other than the range rule gives for its point's z (computed
-// here in extended precision, not as the writer does).
-std::string PngAgainstHzm(const DecodedPng& png, const std::vector<MapPoint>& points);
+// or a pixel other than the rule gives for its point's z (computed here in
+// extended precision, not as the writer does).
+std::string PngAgainstHzm(const DecodedPng& png, const std::vector<MapPoint>& points,
+                          const PngRule& rule = {});
 // "same", or where the grid first departs from the HZM's points.
 std::string AscAgainstHzm(const AscGrid& grid, const std::vector<MapPoint>& points);
 

@@ -1,0 +1,18 @@
+// How the image and grid outputs (PNG, ESRI grid) render the heights of a
+// run. The height map and the preview never look at these.
+#pragma once
+
+namespace pelmoro {
+
+// What a PNG's pixel values stand for.
+enum class PngLevels {
+  kFullRange,  // 0 the map's lowest height, the largest value its highest
+  kUnits,      // one level per grid unit above the lowest height
+};
+
+struct ImageSettings {
+  PngLevels png_levels = PngLevels::kFullRange;
+  int bit_depth = 16;  // of the PNG's gray samples: 8 or 16
+};
+
+}  // namespace pelmoro
