@@ -61,15 +61,19 @@ constexpr char kOptionsText[] = R"(Options:
                 bounds in mm, the lattice at the pitch and the exact size of
                 its height map in bytes; nothing is written
   --format F    the format of the output: hzm, png or asc. Without it the
-                output's name decides: ".png" a PNG, ".asc" an ESRI ASCII
-                grid, any other name a height map. A name made after the
-                input then ends in ".png" or ".asc".
+                output's name decides: ".hzm" a height map, ".png" a PNG,
+                ".asc" an ESRI ASCII grid (in any case); any other name is
+                refused, so that no file gets bytes its name does not
+                promise (standard output, devices, pipes and the names
+                under /dev take any name). A name made after the input
+                ends in the format's extension.
   --also FILE   a further output from the same reading and scan, in the
-                format its name says; may be given several times (one input)
+                format its name's extension says; may be given several
+                times (one input)
   --preview FILE.png
                 also a picture for a person: 8-bit gray shaded relief, lit
                 from the upper left, higher parts lighter, its longer side at
-                most 1024 pixels (one input)
+                most 1024 pixels (one input; the name ends in ".png")
   --png-levels L
                 what the PNG's levels stand for: full (default) spreads the
                 map's heights over all of them, 0 the lowest and 65535 the

@@ -14,6 +14,7 @@
 #include "cli/model_report.h"
 #include "cli/options.h"
 #include "cli/output_conflicts.h"
+#include "cli/output_kinds.h"
 #include "cli/signals.h"
 #include "cli/terminal_progress.h"
 #include "engine/read/model_extent.h"
@@ -217,6 +218,7 @@ int Main(int argc, const char* const* argv) {
     options = ParseCommandLine(argc, argv);
     if (options.action == CliAction::kConvert && !options.info) {
       outputs = PlanOutputs(options);
+      RefuseUnknownFormats(options, outputs);
       RefuseSharedOutputs(options.inputs, outputs);
     }
   } catch (const UsageError& e) {

@@ -54,7 +54,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FormatCase{"PngByName", {"-o", "m.png"}, "m.png", "png"},
         FormatCase{"AscByNameInAnyCase", {"-o", "m.ASC"}, "m.ASC", "asc"},
-        FormatCase{"OtherNamesAreHeightMaps", {"-o", "m.dat"}, "m.dat", "hzm"},
+        FormatCase{"HzmByNameInAnyCase", {"-o", "m.HZM"}, "m.HZM", "hzm"},
+        FormatCase{"OptionTakesAnyName", {"--format", "hzm", "-o", "m.dat"}, "m.dat", "hzm"},
+        FormatCase{"OptionTakesANameWithoutExtension", {"--format=png", "-o", "map"}, "map", "png"},
         FormatCase{"OptionOverridesTheName", {"--format", "asc", "-o", "m.txt"}, "m.txt", "asc"},
         FormatCase{"HzmOptionOverPngName", {"--format=hzm", "-o", "m.png"}, "m.png", "hzm"},
         FormatCase{"OptionNamesTheProposal", {"--format", "png"}, "worked.png", "png"},
@@ -105,6 +107,18 @@ TEST(CliOutputsTest, UnitsRefuseARangeTheyCannotHold) {
             "m.png: the heights span 800 grid units; a 8-bit PNG with one level per grid unit "
             "holds at most 255.\n");
   EXPECT_EQ(ListFolder(dir.path()), Names{"tall.stl"});
+}
+
+TEST(CliOutputsTest, UnknownExtensionNamesTheFormatsAndTheOption) {
+  TempDir dir;
+  const Outcome r = RunStl2hzm(
+      {{"--pitch", "1", "-o", "m.tif", TestData("worked_example.stl")}, dir.path().string()});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.err,
+            "stl2hzm: 'm.tif' ends in no extension of a known format: name it .hzm, .png or .asc, "
+            "or say which with --format hzm|png|asc\nTry 'stl2hzm --help' for more "
+            "information.\n");
+  EXPECT_EQ(ListFolder(dir.path()), Names{});
 }
 
 // The golden case ramp_formats writes every format from one scan; its
