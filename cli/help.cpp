@@ -9,7 +9,7 @@ constexpr char kUsageText[] =
     R"(Usage: stl2hzm [--pitch MM] [--surface] [-o OUTPUT] [--quiet] [--threads N]
                [--units UNIT] [--info] [--format hzm|png|asc] [--also FILE]...
                [--preview FILE.png] [--png-levels full|units] [--bit-depth 8|16]
-               INPUT.stl...
+               [--fill] [--nodata] INPUT.stl...
 
 Turns STL models, ASCII or binary, into HZM height maps. A square grid is
 laid over the model in plan view, and for every grid point the height map
@@ -83,6 +83,10 @@ constexpr char kOptionsText[] = R"(Options:
   --bit-depth D
                 the PNG's gray samples: 16 (default) or 8 (for programs
                 that take 8-bit images only)
+  --fill        the ESRI grid gives the points no triangle covers z min, as
+                the height map does, instead of its NODATA value
+  --nodata      the PNG is gray and alpha, transparent where no triangle
+                covers a point (without it those points are z min)
   -h, --help    show this text and exit
   --version     show the version and exit
 
@@ -100,10 +104,13 @@ pixel values 0 and T) and x_mm, y_mm (the lower-left grid point), all in
 millimetres: pixel p is the height z_mm_at_0 + p x (z_mm_at_T -
 z_mm_at_0) / T.
 
-The ESRI ASCII grid has the lines ncols, nrows, xllcenter, yllcenter and
-cellsize, then one line per row from the highest y down. Its values are the
-heights in millimetres, each the exact decimal of its grid units / 40 with
-"." and no trailing zeros (12, 1.5, 0.025); there is no NODATA value.
+The ESRI ASCII grid has the lines ncols, nrows, xllcenter, yllcenter,
+cellsize and NODATA_value, then one line per row from the highest y down.
+Its values are the heights in millimetres, each the exact decimal of its
+grid units / 40 with "." and no trailing zeros (12, 1.5, 0.025); a point no
+triangle covers is NODATA_value (-9999, or a whole number of millimetres
+below the lowest height when that is lower), or z min with --fill (which
+leaves the NODATA_value line out).
 
 An existing output file is replaced without a question, but only once its
 conversion has ended: the height map is written to an unnamed file in the

@@ -20,9 +20,17 @@ int ParseBitDepth(const std::string& text) {
 
 }  // namespace
 
-bool ApplyImageOption(ImageSettings& settings, std::string_view name,
+bool ApplyImageOption(ImageSettings& settings, std::string_view name, bool has_value,
                       const std::function<std::string()>& value) {
-  if (name == "--png-levels") {
+  const auto flag = [&](bool& setting) {
+    if (has_value) throw UsageError(std::string(name) + " takes no value");
+    setting = true;
+  };
+  if (name == "--fill") {
+    flag(settings.fill);
+  } else if (name == "--nodata") {
+    flag(settings.png_alpha);
+  } else if (name == "--png-levels") {
     settings.png_levels = ParsePngLevels(value());
   } else if (name == "--bit-depth") {
     settings.bit_depth = ParseBitDepth(value());

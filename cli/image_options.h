@@ -11,9 +11,10 @@
 namespace pelmoro::cli {
 
 // Applies the option `name` to settings when it is one of the images'
-// options and tells whether it was; value() gives its value. Raises
-// UsageError (cli/options.h) for a value it cannot take.
-bool ApplyImageOption(ImageSettings& settings, std::string_view name,
+// options and tells whether it was; value() gives its value, has_value
+// whether "=value" came with the name. Raises UsageError (cli/options.h)
+// for a value it cannot take, and for a value given to a flag.
+bool ApplyImageOption(ImageSettings& settings, std::string_view name, bool has_value,
                       const std::function<std::string()>& value);
 
 }  // namespace pelmoro::cli

@@ -106,7 +106,7 @@ bool ApplyOption(CliOptions& options, const Argument& a,
     options.preview = value();
   } else if (a.name == "--units") {
     options.units = ParseUnits(value());
-  } else if (ApplyImageOption(options.images, a.name, value)) {
+  } else if (ApplyImageOption(options.images, a.name, a.has_value, value)) {
     // an option of the images and grids
   } else if (a.name == "--info") {
     RefuseValue(a);

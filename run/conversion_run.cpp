@@ -52,7 +52,7 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
   result.triangles = model.reading.triangles;
   result.notes = model.reading.notes;
   result.lattice = model.lattice;
-  outputs.Start(result.lattice, store.bounds());
+  outputs.Start(result.lattice, store.bounds(), &store, result.triangles);
   // Before a row is scanned (the outputs have only made their scratch
   // files, which have no names): maps that cannot fit leave the disks as
   // they were.

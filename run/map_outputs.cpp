@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "engine/scan/uncovered_points.h"
 #include "engine/worker_threads.h"
 #include "outputs/files/output_file.h"
 #include "outputs/formats/asc_output.h"
@@ -24,13 +25,23 @@ bool NeedsHeightTable(OutputFormat format) {
   return format == OutputFormat::kPng || format == OutputFormat::kAsc;
 }
 
+// Whether an output leaves the points no triangle covers without a height:
+// a grid unless filled, a PNG with alpha.
+bool NeedsGaps(const std::vector<OutputRequest>& requests, const ImageSettings& settings) {
+  for (const OutputRequest& request : requests) {
+    if (request.format == OutputFormat::kAsc && !settings.fill) return true;
+    if (request.format == OutputFormat::kPng && settings.png_alpha) return true;
+  }
+  return false;
+}
+
 std::unique_ptr<MapOutput> MakeOutput(OutputFormat format, TextFile& text,
                                       const HeightRows* heights, const ImageSettings& settings) {
   switch (format) {
     case OutputFormat::kPng:
       return std::make_unique<PngOutput>(text, *heights, settings);
     case OutputFormat::kAsc:
-      return std::make_unique<AscOutput>(text, *heights);
+      return std::make_unique<AscOutput>(text, *heights, settings);
     case OutputFormat::kPreview:
       return std::make_unique<PreviewOutput>(text);
     case OutputFormat::kHzm:
@@ -130,17 +141,38 @@ class OutputEntry : public RowSink {
 };
 
 // Keeps the heights of the scan for the outputs that list the rows the
-// other way round: one table, however many of them a run writes.
+// other way round: one table, however many of them a run writes. When some
+// output leaves the points no triangle covers without a height, those
+// points go into the table as kNoHeight.
 class MapOutputs::HeightTable : public RowSink {
  public:
   // target: the output the table is kept for first, where its scratch file
   // goes and what its failures name.
-  explicit HeightTable(std::string target) : target_(target), rows_(std::move(target)) {}
+  HeightTable(std::string target, bool with_gaps)
+      : target_(target), rows_(std::move(target)), with_gaps_(with_gaps) {}
   void WritePiece(const RowPiece& piece, std::span<const RowText>) override {
-    GuardOutput(target_, [&] { rows_.Append(piece.heights); });
+    GuardOutput(target_, [&] {
+      if (!uncovered_) {
+        rows_.Append(piece.heights);
+        return;
+      }
+      uncovered_->Mark(piece, floor_, marks_);
+      gapped_.assign(piece.heights.begin(), piece.heights.end());
+      for (std::size_t k = 0; k < marks_.size(); ++k) {
+        if (marks_[k] != 0) gapped_[k] = kNoHeight;
+      }
+      rows_.Append(gapped_);
+    });
   }
-  void Start(const Lattice& lattice, const ModelBounds& bounds) {
-    rows_.Start(lattice.columns, bounds.z_min, lattice.points());
+  // store: the model the scan reads (its first count triangles), which
+  // tells the points no triangle covers; without it every point has a
+  // height.
+  void Start(const Lattice& lattice, const ModelBounds& bounds, const GeometryStore* store,
+             std::int32_t count) {
+    floor_ = bounds.z_min;
+    const bool gaps = with_gaps_ && store != nullptr;
+    if (gaps) uncovered_ = std::make_unique<UncoveredPoints>(*store, lattice, count);
+    rows_.Start(lattice.columns, bounds.z_min, lattice.points(), gaps);
   }
   void Seal() {
     GuardOutput(target_, [&] { rows_.Seal(); });
@@ -151,13 +183,18 @@ class MapOutputs::HeightTable : public RowSink {
  private:
   std::string target_;
   HeightRows rows_;
+  bool with_gaps_;
+  std::int32_t floor_ = 0;
+  std::unique_ptr<UncoveredPoints> uncovered_;
+  std::vector<std::uint8_t> marks_;
+  std::vector<std::int32_t> gapped_;
 };
 
 MapOutputs::MapOutputs(const std::vector<OutputRequest>& requests, const ImageSettings& settings) {
   std::vector<RowSink*> sinks;
   for (const OutputRequest& request : requests) {
     if (!heights_ && NeedsHeightTable(request.format)) {
-      heights_ = std::make_unique<HeightTable>(request.path);
+      heights_ = std::make_unique<HeightTable>(request.path, NeedsGaps(requests, settings));
       sinks.push_back(heights_.get());
     }
   }
@@ -180,8 +217,9 @@ void MapOutputs::RequireSpace() const {
   RequireSpaceFor(claims);
 }
 
-void MapOutputs::Start(const Lattice& lattice, const ModelBounds& bounds) {
-  if (heights_) heights_->Start(lattice, bounds);
+void MapOutputs::Start(const Lattice& lattice, const ModelBounds& bounds,
+                       const GeometryStore* store, std::int32_t count) {
+  if (heights_) heights_->Start(lattice, bounds, store, count);
   for (auto& entry : entries_) entry->Start(lattice, bounds);
 }
 

@@ -53,8 +53,12 @@ class MapOutputs {
   MapOutputs(const MapOutputs&) = delete;
   MapOutputs& operator=(const MapOutputs&) = delete;
 
-  // Once the model is read: the lattice of a complete scan, the bounds.
-  void Start(const Lattice& lattice, const ModelBounds& bounds);
+  // Once the model is read: the lattice of a complete scan, the bounds, and
+  // the store the scan reads (its first count triangles), which tells the
+  // outputs that want it which points no triangle covers; without a store
+  // every point counts as covered.
+  void Start(const Lattice& lattice, const ModelBounds& bounds,
+             const GeometryStore* store = nullptr, std::int32_t count = 0);
   // Once started, before the rows: raises ENotEnoughSpace when the files
   // the outputs write on one filesystem (their own and their scratch
   // files, at the least each can hold after a complete scan) take more

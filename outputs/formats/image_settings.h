@@ -13,6 +13,12 @@ enum class PngLevels {
 struct ImageSettings {
   PngLevels png_levels = PngLevels::kFullRange;
   int bit_depth = 16;  // of the PNG's gray samples: 8 or 16
+  // The grids give the points no triangle covers z min, as the height map
+  // does, instead of NODATA.
+  bool fill = false;
+  // The PNG is gray and alpha, transparent where no triangle covers a
+  // point; without it those points are z min.
+  bool png_alpha = false;
 };
 
 }  // namespace pelmoro

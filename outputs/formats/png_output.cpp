@@ -48,32 +48,51 @@ std::vector<PngText> HeightMapTexts(const Lattice& lattice, const PixelScale& sc
 std::uint64_t PngOutput::LeastFileBytes() const {
   PixelScale shortest;
   shortest.top = LargestSample(settings_.bit_depth);
-  return PngSizeLowerBound(static_cast<std::uint64_t>(lattice_.columns),
-                           static_cast<std::uint64_t>(lattice_.rows), settings_.bit_depth / 8,
-                           HeightMapTexts(lattice_, shortest));
+  return PngSizeLowerBound(
+      static_cast<std::uint64_t>(lattice_.columns), static_cast<std::uint64_t>(lattice_.rows),
+      settings_.bit_depth / 8 * (settings_.png_alpha ? 2 : 1), HeightMapTexts(lattice_, shortest));
 }
 
+namespace {
+
+// Writes a sample of `bytes` bytes, big-endian; returns the next place.
+std::uint8_t* PutSample(std::uint8_t* at, std::uint16_t value, int bytes) {
+  if (bytes == 2) *at++ = static_cast<std::uint8_t>(value >> 8);
+  *at++ = static_cast<std::uint8_t>(value & 0xFF);
+  return at;
+}
+
+}  // namespace
+
 void PngOutput::Finish() {
-  const PixelScale scale = PixelScaleFor(heights_.low(), heights_.high(), settings_);
+  const bool alpha = settings_.png_alpha;
+  std::int32_t low = heights_.low(), high = heights_.high();
+  if (!alpha && heights_.has_gaps()) {
+    // Points without a height are z min, as in the height map.
+    low = std::min(low, heights_.floor());
+    high = std::max(high, heights_.floor());
+  }
+  const PixelScale scale = PixelScaleFor(low, high, settings_);
   const auto rows = heights_.rows();
   const int bytes = settings_.bit_depth / 8;
+  const auto top = static_cast<std::uint16_t>(scale.top);
   PngEncoder png(out_, static_cast<std::uint32_t>(lattice_.columns),
                  static_cast<std::uint32_t>(rows), settings_.bit_depth,
-                 HeightMapTexts(lattice_, scale));
+                 HeightMapTexts(lattice_, scale), alpha);
   std::vector<std::int32_t> row;
-  std::vector<std::uint8_t> pixels(static_cast<std::size_t>(lattice_.columns) * bytes);
+  std::vector<std::uint8_t> pixels(static_cast<std::size_t>(lattice_.columns) * bytes *
+                                   (alpha ? 2 : 1));
   for (std::int64_t r = rows - 1; r >= 0; --r) {
     heights_.ReadRow(r, row);
-    if (bytes == 1) {
-      for (std::size_t k = 0; k < row.size(); ++k) {
-        pixels[k] = static_cast<std::uint8_t>(scale.PixelOf(row[k]));
+    std::uint8_t* at = pixels.data();
+    for (const std::int32_t z : row) {
+      if (z == kNoHeight) {
+        at = PutSample(at, alpha ? 0 : scale.PixelOf(heights_.floor()), bytes);
+        if (alpha) at = PutSample(at, 0, bytes);  // transparent
+        continue;
       }
-    } else {
-      for (std::size_t k = 0; k < row.size(); ++k) {
-        const std::uint16_t p = scale.PixelOf(row[k]);
-        pixels[2 * k] = static_cast<std::uint8_t>(p >> 8);
-        pixels[2 * k + 1] = static_cast<std::uint8_t>(p & 0xFF);
-      }
+      at = PutSample(at, scale.PixelOf(z), bytes);
+      if (alpha) at = PutSample(at, top, bytes);  // opaque
     }
     png.WriteRow(pixels);
   }

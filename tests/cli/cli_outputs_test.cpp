@@ -96,6 +96,44 @@ INSTANTIATE_TEST_SUITE_P(
                       PngOptionCase{"SixteenBits", {"--bit-depth=16"}, {}}),
     [](const auto& info) { return std::string(info.param.label); });
 
+// The worked example at 1 mm covers one point of its 3 x 3 lattice: the
+// others are NODATA in the grid unless --fill, and transparent in the PNG
+// with --nodata.
+struct NoDataOptionCase {
+  const char* label;
+  std::vector<std::string> args;  // besides -o m.asc --also m.png
+  bool grid_nodata;
+  int png_color_type;
+};
+
+void PrintTo(const NoDataOptionCase& c, std::ostream* os) { *os << c.label; }
+
+class CliNoDataTest : public ::testing::TestWithParam<NoDataOptionCase> {};
+
+TEST_P(CliNoDataTest, UncoveredPointsFollowTheOptions) {
+  const NoDataOptionCase& c = GetParam();
+  TempDir dir;
+  std::vector<std::string> args = {"-q", "--pitch", "1", "-o", "m.asc", "--also", "m.png"};
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  args.push_back(TestData("worked_example.stl"));
+  const Outcome r = RunStl2hzm({args, dir.path().string()});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const AscGrid grid = ParseAsc(ReadFileBytes(dir.File("m.asc")));
+  EXPECT_EQ(grid.header.count("NODATA_value"), c.grid_nodata ? 1u : 0u);
+  EXPECT_EQ(grid.rows.at(0).at(0), c.grid_nodata ? kAscNoData : 0);
+  EXPECT_EQ(grid.rows.at(1).at(1), 40);
+  const DecodedPng png = DecodePng(dir.File("m.png"));
+  EXPECT_EQ(png.color_type, c.png_color_type);
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, CliNoDataTest,
+                         ::testing::Values(NoDataOptionCase{"ByDefault", {}, true, 0},
+                                           NoDataOptionCase{"Fill", {"--fill"}, false, 0},
+                                           NoDataOptionCase{"NoData", {"--nodata"}, true, 4},
+                                           NoDataOptionCase{
+                                               "Both", {"--nodata", "--fill"}, false, 4}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
 TEST(CliOutputsTest, UnitsRefuseARangeTheyCannotHold) {
   TempDir dir;
   dir.Write("tall.stl", "vertex 0 0 0\nvertex 2 0 20\nvertex 0 2 10\n");

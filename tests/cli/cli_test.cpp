@@ -131,6 +131,8 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"FormatDoesNotNameAlso", {"--format=png", "--also", "x.jpg", "@"}},
                       UsageCase{"PreviewNotPng", {"--preview", "p.jpg", "@"}},
                       UsageCase{"PreviewAsGrid", {"--preview", "p.asc", "@"}},
+                      UsageCase{"FillWithValue", {"--fill=yes", "@"}},
+                      UsageCase{"NoDataWithValue", {"--nodata=1", "@"}},
                       UsageCase{"UnknownPngLevels", {"--png-levels", "half", "@"}},
                       UsageCase{"PngLevelsWithoutValue", {"@", "--png-levels"}},
                       UsageCase{"BitDepthTwelve", {"--bit-depth=12", "@"}},

@@ -191,6 +191,86 @@ INSTANTIATE_TEST_SUITE_P(
                       "6.375"}),
     [](const auto& info) { return std::string(info.param.label); });
 
+// Points no triangle covers: NODATA in the grid unless filled, z min in the
+// PNG unless it has alpha, transparent then. The worked example at 1 mm
+// covers one point of its 3 x 3 lattice, at 1 mm.
+struct NoDataCase {
+  const char* label;
+  ImageSettings settings;
+  const char* nodata;     // the grid's NODATA_value, "" for none
+  std::int64_t missing;   // the grid's NODATA values
+  int color_type;         // the PNG's: 0 gray, 4 gray and alpha
+  std::uint32_t opaque;   // the alpha of a covered point
+  std::string z_mm_at_0;  // the PNG's lowest height
+};
+
+void PrintTo(const NoDataCase& c, std::ostream* os) { *os << c.label; }
+
+class NoDataTest : public ::testing::TestWithParam<NoDataCase> {};
+
+TEST_P(NoDataTest, UncoveredPointsAreNoDataWhereTheSettingsSay) {
+  const NoDataCase& c = GetParam();
+  TempDir dir;
+  GeometryStore store;
+  FakeDriver driver;
+  ConversionRequest request{dir.Write("m.stl", Facet("0.1 0.1 1", "2.1 0.1 1", "0.1 2.1 1")),
+                            dir.File("m.asc"),
+                            40,
+                            {},
+                            OutputFormat::kAsc};
+  request.also = {{dir.File("m.png"), OutputFormat::kPng}};
+  request.images = c.settings;
+  RunConversion(store, request, driver);
+
+  const testing::AscGrid grid = testing::ParseAsc(ReadFileBytes(dir.File("m.asc")));
+  const auto nodata = grid.header.find("NODATA_value");
+  EXPECT_EQ(nodata == grid.header.end() ? "" : nodata->second, c.nodata);
+  std::int64_t missing = 0;
+  for (const auto& row : grid.rows) {
+    for (const std::int64_t z : row) {
+      if (z == testing::kAscNoData) {
+        ++missing;
+      } else {
+        EXPECT_EQ(z, c.missing == 0 && z != 40 ? 0 : 40);
+      }
+    }
+  }
+  EXPECT_EQ(missing, c.missing);
+  // The covered point, at (1, 1): the middle of the grid.
+  EXPECT_EQ(grid.rows.at(1).at(1), 40);
+
+  const testing::DecodedPng png = testing::DecodePng(dir.File("m.png"));
+  EXPECT_EQ(png.color_type, c.color_type);
+  EXPECT_EQ(png.texts.at("z_mm_at_0"), c.z_mm_at_0);
+  if (c.color_type == 4) {
+    ASSERT_EQ(png.alpha.size(), 9u);
+    for (std::uint32_t k = 0; k < 9; ++k) {
+      EXPECT_EQ(png.alpha[k], k == 4 ? c.opaque : 0u) << k;
+      if (k != 4) {
+        EXPECT_EQ(png.pixels[k], 0u) << k;
+      }
+    }
+  } else {
+    const std::uint32_t top = (1u << c.settings.bit_depth) - 1;
+    for (std::uint32_t k = 0; k < 9; ++k) EXPECT_EQ(png.pixels[k], k == 4 ? top : 0u) << k;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, NoDataTest,
+    ::testing::Values(
+        NoDataCase{"NoDataByDefault", {}, "-9999", 8, 0, 0, "0"},
+        NoDataCase{"Filled", {PngLevels::kFullRange, 16, true}, "", 0, 0, 0, "0"},
+        NoDataCase{"PngAlpha", {PngLevels::kFullRange, 16, false, true}, "-9999", 8, 4, 65535, "1"},
+        NoDataCase{"PngAlphaEightBitsGridFilled",
+                   {PngLevels::kFullRange, 8, true, true},
+                   "",
+                   0,
+                   4,
+                   255,
+                   "1"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 // A failing output leaves every earlier file as it was, and no temporary.
 struct OutputFailureCase {
   const char* label;

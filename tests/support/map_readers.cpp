@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -59,10 +60,12 @@ DecodedPng DecodePng(const std::string& path) {
   out.color_type = png_get_color_type(png, info);
   png_bytepp rows = png_get_rows(png, info);
   const int bytes = out.bit_depth == 16 ? 2 : 1;
+  const int channels = png_get_channels(png, info);
   for (std::uint32_t r = 0; r < out.height; ++r) {
     for (std::uint32_t c = 0; c < out.width; ++c) {
-      const png_bytep p = rows[r] + static_cast<std::size_t>(c) * bytes;
+      const png_bytep p = rows[r] + static_cast<std::size_t>(c) * bytes * channels;
       out.pixels.push_back(bytes == 2 ? (p[0] << 8 | p[1]) : p[0]);
+      if (channels == 2) out.alpha.push_back(bytes == 2 ? (p[2] << 8 | p[3]) : p[bytes]);
     }
   }
   png_textp texts = nullptr;
@@ -96,21 +99,26 @@ std::vector<MapPoint> ParseHzm(const std::string& bytes) {
 AscGrid ParseAsc(const std::string& bytes) {
   AscGrid grid;
   std::size_t at = 0;
-  int line_number = 0;
   while (at < bytes.size()) {
     const std::size_t end = bytes.find("\r\n", at);
     if (end == std::string::npos) Refuse("line without CR LF");
     std::istringstream line(bytes.substr(at, end - at));
+    const bool header = std::isalpha(static_cast<unsigned char>(bytes[at])) != 0;
     at = end + 2;
     std::string word;
-    if (line_number++ < 5) {
+    if (header) {
+      if (!grid.rows.empty()) Refuse("a header line after the values");
       std::string value;
       line >> word >> value;
       grid.header[word] = value;
       continue;
     }
+    const auto nodata = grid.header.find("NODATA_value");
     std::vector<std::int64_t> row;
-    while (line >> word) row.push_back(GridUnitsOf(word));
+    while (line >> word) {
+      const bool missing = nodata != grid.header.end() && word == nodata->second;
+      row.push_back(missing ? kAscNoData : GridUnitsOf(word));
+    }
     grid.rows.push_back(row);
   }
   return grid;
@@ -163,6 +171,8 @@ std::string PngAgainstHzm(const DecodedPng& png, const std::vector<MapPoint>& po
 
 std::string AscAgainstHzm(const AscGrid& grid, const std::vector<MapPoint>& points) {
   const auto [columns, rows] = ShapeOf(points);
+  std::int64_t lowest = points.front().z;
+  for (const MapPoint& p : points) lowest = std::min(lowest, p.z);
   if (grid.header.at("ncols") != std::to_string(columns) ||
       grid.header.at("nrows") != std::to_string(rows) || grid.rows.size() != rows) {
     return "shape " + grid.header.at("ncols") + "x" + grid.header.at("nrows") + ", not " +
@@ -171,6 +181,7 @@ std::string AscAgainstHzm(const AscGrid& grid, const std::vector<MapPoint>& poin
   for (std::size_t i = 0; i < points.size(); ++i) {
     const std::vector<std::int64_t>& row = grid.rows[rows - 1 - i / columns];
     if (row.size() != columns) return "row of " + std::to_string(row.size()) + " values";
+    if (row[i % columns] == kAscNoData && points[i].z == lowest) continue;
     if (row[i % columns] != points[i].z) {
       return Where(i, points[i]) + ": grid value " + std::to_string(row[i % columns]) + "/40";
     }
