@@ -9,7 +9,8 @@ constexpr char kUsageText[] =
     R"(Usage: stl2hzm [--pitch MM] [--surface] [-o OUTPUT] [--quiet] [--threads N]
                [--units UNIT] [--info] [--format hzm|png|asc] [--also FILE]...
                [--preview FILE.png] [--png-levels full|units] [--bit-depth 8|16]
-               [--fill] [--nodata] INPUT.stl...
+               [--fill] [--nodata] [--bounds X0,Y0,X1,Y1] [--width-px N]
+               [--height-px N] INPUT.stl...
 
 Turns STL models, ASCII or binary, into HZM height maps. A square grid is
 laid over the model in plan view, and for every grid point the height map
@@ -87,13 +88,29 @@ constexpr char kOptionsText[] = R"(Options:
                 the height map does, instead of its NODATA value
   --nodata      the PNG is gray and alpha, transparent where no triangle
                 covers a point (without it those points are z min)
+  --bounds X0,Y0,X1,Y1
+                the window the PNG and the ESRI grid cover, in the model's
+                unit (--units), edges included; points outside the model
+                are uncovered. Without it they cover the model's own extent
+                in plan view. Either way their points are the height map's
+                (the same lattice lines, extended beyond it)
+  --width-px N  the pitch instead of --pitch: the largest, in whole grid
+                units, that gives the PNG and the grid at least N points
+                across; the summary line names it
+  --height-px N
+                the same, for at least N points up
   -h, --help    show this text and exit
   --version     show the version and exit
 
 )";
 
 constexpr char kBehaviourText[] =
-    R"(The PNG has 16-bit gray pixels (8 with --bit-depth 8), one per grid
+    R"(The PNG and the ESRI grid cover the model's extent in plan view, or the
+window of --bounds, on the points of the height map's lattice: a pixel is
+the height map's point at the same x and y. When they are the only
+outputs, only their points are scanned.
+
+The PNG has 16-bit gray pixels (8 with --bit-depth 8), one per grid
 point: the top row is the highest y, the left column the lowest x. With
 z low and z high the lowest and highest heights of the map and T the
 largest sample (65535, or 255), a pixel is (z - z low) x T / (z high -

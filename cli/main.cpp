@@ -22,6 +22,7 @@
 #include "foundation/numbers.h"
 #include "os/env.h"
 #include "outputs/files/output_file.h"
+#include "outputs/formats/grid_millimetres.h"
 #include "run/conversion_run.h"
 #include "run/map_outputs.h"
 #include "run/messages.h"
@@ -60,10 +61,15 @@ void PrintSummary(const ConversionRequest& request, const ConversionResult& resu
                   double seconds) {
   std::string outputs = OutputShown(request);
   for (const OutputRequest& also : request.also) outputs += ", " + also.path;
-  std::fprintf(stderr, "%s: %d triangles, %lld x %lld points -> %s (%.2f s)\n",
+  // A pitch chosen for a size in points is news.
+  const bool chosen = request.images.width_px > 0 || request.images.height_px > 0;
+  const std::string pitch =
+      chosen ? " at a pitch of " + FormatMillimetres(result.lattice.pitch) + " mm" : "";
+  std::fprintf(stderr, "%s: %d triangles, %lld x %lld points%s -> %s (%.2f s)\n",
                InputShown(request).c_str(), static_cast<int>(result.triangles),
                static_cast<long long>(result.lattice.columns),
-               static_cast<long long>(result.lattice.rows), outputs.c_str(), seconds);
+               static_cast<long long>(result.lattice.rows), pitch.c_str(), outputs.c_str(),
+               seconds);
 }
 
 // After the summary: what the reading left unread, or a size that suggests
@@ -177,7 +183,7 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
     request.format = options.format.value_or(FormatOfName(request.output));
     request.also = PlanFurtherOutputs(options);
     request.units = FindModelUnit(options.units)->grid_units;
-    request.images = options.images;
+    request.images = ImageSettingsFor(options.images, request.units);
     const FileOutcome outcome = options.info ? InspectOne(store, request, options, progress)
                                              : ConvertOne(store, request, options, progress);
     switch (outcome) {
@@ -229,6 +235,10 @@ int Main(int argc, const char* const* argv) {
     return std::fflush(stdout) == 0 ? 0 : kExitFailed;
   }
   int pitch = kDefaultPitch;
+  const ImageSettings& images = options.images.settings;
+  if (options.pitch_given && (images.width_px > 0 || images.height_px > 0)) {
+    return UsageFailure("--pitch and --width-px or --height-px each choose the pitch; give one");
+  }
   if (options.pitch_given) {
     const PitchResult parsed =
         ParsePitchText(options.pitch_text, PitchSeparator(options.pitch_text));

@@ -47,6 +47,7 @@ struct ConversionResult {
   StlFormat format = StlFormat::kAscii;
   std::int32_t triangles = 0;  // complete triangles read
   Lattice lattice;             // the lattice of a complete scan
+  Lattice images;              // the window of it the images and grids cover
   ReadingNotes notes;          // what the reading left unread
 };
 

@@ -152,27 +152,32 @@ class MapOutputs::HeightTable : public RowSink {
       : target_(target), rows_(std::move(target)), with_gaps_(with_gaps) {}
   void WritePiece(const RowPiece& piece, std::span<const RowText>) override {
     GuardOutput(target_, [&] {
-      if (!uncovered_) {
-        rows_.Append(piece.heights);
-        return;
+      if (same_) {
+        AppendMarked(piece);
+      } else {
+        TakeCropped(piece);
       }
-      uncovered_->Mark(piece, floor_, marks_);
-      gapped_.assign(piece.heights.begin(), piece.heights.end());
-      for (std::size_t k = 0; k < marks_.size(); ++k) {
-        if (marks_[k] != 0) gapped_[k] = kNoHeight;
-      }
-      rows_.Append(gapped_);
     });
   }
-  // store: the model the scan reads (its first count triangles), which
-  // tells the points no triangle covers; without it every point has a
-  // height.
-  void Start(const Lattice& lattice, const ModelBounds& bounds, const GeometryStore* store,
-             std::int32_t count) {
+  // scan: the lattice of the scan; images: the window of its points the
+  // table keeps. store: the model the scan reads (its first count
+  // triangles), which tells the points no triangle covers; without it every
+  // point of the scan has a height.
+  void Start(const Lattice& scan, const Lattice& images, const ModelBounds& bounds,
+             const GeometryStore* store, std::int32_t count) {
+    scan_ = scan;
+    images_ = images;
+    same_ = scan == images;
+    // Both on the same lines: the offsets are whole steps.
+    column_shift_ = (std::int64_t{images.x_min} - scan.x_min) / scan.pitch;
+    row_shift_ = (std::int64_t{images.y_min} - scan.y_min) / scan.pitch;
     floor_ = bounds.z_min;
     const bool gaps = with_gaps_ && store != nullptr;
-    if (gaps) uncovered_ = std::make_unique<UncoveredPoints>(*store, lattice, count);
-    rows_.Start(lattice.columns, bounds.z_min, lattice.points(), gaps);
+    if (gaps) uncovered_ = std::make_unique<UncoveredPoints>(*store, images, count);
+    // Points beyond the scan lie beyond the model: no triangle covers them.
+    beyond_ = gaps ? kNoHeight : floor_;
+    next_row_ = 0;
+    rows_.Start(images.columns, bounds.z_min, images.points(), gaps);
   }
   void Seal() {
     GuardOutput(target_, [&] { rows_.Seal(); });
@@ -181,13 +186,61 @@ class MapOutputs::HeightTable : public RowSink {
   std::optional<SpaceClaim> ScratchClaim() const { return rows_.ScratchClaim(); }
 
  private:
+  // A piece of the table's own lattice.
+  void AppendMarked(const RowPiece& piece) {
+    if (!uncovered_) {
+      rows_.Append(piece.heights);
+      return;
+    }
+    uncovered_->Mark(piece, floor_, marks_);
+    gapped_.assign(piece.heights.begin(), piece.heights.end());
+    for (std::size_t k = 0; k < marks_.size(); ++k) {
+      if (marks_[k] != 0) gapped_[k] = kNoHeight;
+    }
+    rows_.Append(gapped_);
+  }
+  // Rows of the window up to (not including) row, all beyond the scan.
+  void AppendRowsBeyond(std::int64_t row) {
+    row = std::min(row, images_.rows);
+    if (next_row_ >= row) return;
+    gapped_.assign(static_cast<std::size_t>(images_.columns), beyond_);
+    for (; next_row_ < row; ++next_row_) rows_.Append(gapped_);
+  }
+  // A piece of the scan: its points in the window go into the window's row,
+  // which is appended once the scan's row ends.
+  void TakeCropped(const RowPiece& piece) {
+    const std::int64_t row = piece.row - row_shift_;
+    AppendRowsBeyond(row);
+    if (row >= 0 && row < images_.rows) {
+      if (piece.first_column == 0) row_.assign(static_cast<std::size_t>(images_.columns), floor_);
+      const std::int64_t first = piece.first_column - column_shift_;
+      const std::int64_t n = static_cast<std::int64_t>(piece.heights.size());
+      const std::int64_t from = std::max<std::int64_t>(0, -first);
+      const std::int64_t to = std::min(n, images_.columns - first);
+      for (std::int64_t k = from; k < to; ++k) {
+        row_[static_cast<std::size_t>(first + k)] = piece.heights[static_cast<std::size_t>(k)];
+      }
+      if (piece.ends_row) {
+        AppendMarked(RowPiece{row, 0, row_, true});
+        next_row_ = row + 1;
+      }
+    }
+    if (piece.ends_row && piece.row == scan_.rows - 1) AppendRowsBeyond(images_.rows);
+  }
+
   std::string target_;
   HeightRows rows_;
   bool with_gaps_;
+  Lattice scan_, images_;
+  bool same_ = true;
+  std::int64_t column_shift_ = 0, row_shift_ = 0;  // the window's first point in the scan
   std::int32_t floor_ = 0;
+  std::int32_t beyond_ = 0;    // a point beyond the scan
+  std::int64_t next_row_ = 0;  // of the window, the next to append
   std::unique_ptr<UncoveredPoints> uncovered_;
   std::vector<std::uint8_t> marks_;
   std::vector<std::int32_t> gapped_;
+  std::vector<std::int32_t> row_;  // the window's row being gathered
 };
 
 MapOutputs::MapOutputs(const std::vector<OutputRequest>& requests, const ImageSettings& settings) {
@@ -201,6 +254,7 @@ MapOutputs::MapOutputs(const std::vector<OutputRequest>& requests, const ImageSe
   for (const OutputRequest& request : requests) {
     entries_.push_back(
         std::make_unique<OutputEntry>(request, heights_ ? &heights_->rows() : nullptr, settings));
+    formats_.push_back(request.format);
     sinks.push_back(entries_.back().get());
   }
   fan_out_ = std::make_unique<FanOutSink>(std::move(sinks));
@@ -218,9 +272,12 @@ void MapOutputs::RequireSpace() const {
 }
 
 void MapOutputs::Start(const Lattice& lattice, const ModelBounds& bounds,
-                       const GeometryStore* store, std::int32_t count) {
-  if (heights_) heights_->Start(lattice, bounds, store, count);
-  for (auto& entry : entries_) entry->Start(lattice, bounds);
+                       const GeometryStore* store, std::int32_t count, const Lattice* images) {
+  const Lattice& window = images != nullptr ? *images : lattice;
+  if (heights_) heights_->Start(lattice, window, bounds, store, count);
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    entries_[i]->Start(NeedsHeightTable(formats_[i]) ? window : lattice, bounds);
+  }
 }
 
 void MapOutputs::FinishAll(int threads) {

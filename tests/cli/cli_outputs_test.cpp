@@ -113,7 +113,8 @@ class CliNoDataTest : public ::testing::TestWithParam<NoDataOptionCase> {};
 TEST_P(CliNoDataTest, UncoveredPointsFollowTheOptions) {
   const NoDataOptionCase& c = GetParam();
   TempDir dir;
-  std::vector<std::string> args = {"-q", "--pitch", "1", "-o", "m.asc", "--also", "m.png"};
+  std::vector<std::string> args = {"-q",     "--pitch", "1",        "-o",     "m.asc",
+                                   "--also", "m.png",   "--bounds", "0,0,2,2"};
   args.insert(args.end(), c.args.begin(), c.args.end());
   args.push_back(TestData("worked_example.stl"));
   const Outcome r = RunStl2hzm({args, dir.path().string()});
@@ -133,6 +134,50 @@ INSTANTIATE_TEST_SUITE_P(Options, CliNoDataTest,
                                            NoDataOptionCase{
                                                "Both", {"--nodata", "--fill"}, false, 4}),
                          [](const auto& info) { return std::string(info.param.label); });
+
+// The images of ramp.stl (-0.475 to 3 mm by 0 to 2 mm) at the pitch
+// --width-px or --height-px chooses, named in the summary line; --bounds in
+// the model's unit.
+struct SizeCase {
+  const char* label;
+  std::vector<std::string> args;  // besides -o m.png
+  std::string summary;            // what the summary line says of the size
+  std::uint32_t width, height;
+};
+
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.label; }
+
+class CliImageSizeTest : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(CliImageSizeTest, ChoosesThePitchAndSaysIt) {
+  const SizeCase& c = GetParam();
+  TempDir dir;
+  std::vector<std::string> args = {"-o", "m.png"};
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  args.push_back(GoldenFile("ramp.stl"));
+  const Outcome r = RunStl2hzm({args, dir.path().string()});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.err.find(c.summary + " -> m.png"), std::string::npos) << r.err;
+  const DecodedPng png = DecodePng(dir.File("m.png"));
+  EXPECT_EQ(png.width, c.width);
+  EXPECT_EQ(png.height, c.height);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, CliImageSizeTest,
+    ::testing::Values(
+        // 139 units across from -19: floor(139 / 2) + 1 = 70 at 0.05 mm.
+        SizeCase{"WidthPx", {"--width-px", "70"}, "70 x 41 points at a pitch of 0.05 mm", 70, 41},
+        SizeCase{"HeightPx", {"--height-px=5"}, "7 x 5 points at a pitch of 0.5 mm", 7, 5},
+        // 1 to 2 mm by 0.5 to 1.5 mm at 0.1 mm, on the lines from -0.475.
+        SizeCase{"Bounds", {"--bounds", "1,0.5,2,1.5", "--pitch", "0.1"}, "10 x 11 points", 10, 11},
+        SizeCase{"BoundsInCentimetres",
+                 // The model ten times larger: 10 to 20 mm by 5 to 15 mm at 1 mm.
+                 {"--units", "cm", "--bounds", "1,0.5,2,1.5", "--pitch", "1"},
+                 "10 x 11 points",
+                 10,
+                 11}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST(CliOutputsTest, UnitsRefuseARangeTheyCannotHold) {
   TempDir dir;

@@ -91,8 +91,9 @@ INSTANTIATE_TEST_SUITE_P(
     Models, AllFormatsTest,
     ::testing::Values(
         // Covered at 1 mm, uncovered at 0: 0 to 1 mm over the full range.
+        // The images cover the model's extent: x and y from 1 mm.
         ModelCase{"WorkedExample", Facet("0.1 0.1 1", "2.1 0.1 1", "0.1 2.1 1"), 40, "1", "0", "1",
-                  "0", "0"},
+                  "1", "1"},
         // Below zero and to the lower left of the origin; uneven rows.
         ModelCase{"BelowAndLeftOfTheOrigin",
                   Facet("-2 -1 -3", "4 -1 5", "-2 3 2") + Facet("4 -1 5", "4 3 -1", "-2 3 2"),
@@ -220,6 +221,8 @@ TEST_P(NoDataTest, UncoveredPointsAreNoDataWhereTheSettingsSay) {
                             OutputFormat::kAsc};
   request.also = {{dir.File("m.png"), OutputFormat::kPng}};
   request.images = c.settings;
+  // The whole lattice, 0 to 2 mm, rather than the model's extent.
+  request.images.window = PlanWindow{0, 0, 80, 80};
   RunConversion(store, request, driver);
 
   const testing::AscGrid grid = testing::ParseAsc(ReadFileBytes(dir.File("m.asc")));

@@ -126,64 +126,89 @@ AscGrid ParseAsc(const std::string& bytes) {
 
 namespace {
 
-// Columns and rows of the lattice the points lie on.
-std::pair<std::size_t, std::size_t> ShapeOf(const std::vector<MapPoint>& points) {
-  std::size_t columns = 0;
-  while (columns < points.size() && points[columns].y == points.front().y) ++columns;
-  return {columns, columns == 0 ? 0 : points.size() / columns};
+std::string Where(std::int64_t x, std::int64_t y, std::int64_t z) {
+  return "point (" + std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(z) + ")";
 }
 
-std::string Where(std::size_t index, const MapPoint& p) {
-  return "point " + std::to_string(index) + " (" + std::to_string(p.x) + "," + std::to_string(p.y) +
-         "," + std::to_string(p.z) + ")";
+// The HZM's heights by x and y, and the lowest of them: what a point
+// beyond the map has.
+struct HzmHeights {
+  std::map<std::pair<std::int64_t, std::int64_t>, std::int64_t> at;
+  std::int64_t lowest = 0;
+  std::int64_t Of(std::int64_t x, std::int64_t y) const {
+    const auto it = at.find({x, y});
+    return it == at.end() ? lowest : it->second;
+  }
+};
+
+HzmHeights HeightsOf(const std::vector<MapPoint>& points) {
+  HzmHeights h;
+  h.lowest = points.empty() ? 0 : points.front().z;
+  for (const MapPoint& p : points) {
+    h.at[{p.x, p.y}] = p.z;
+    h.lowest = std::min(h.lowest, p.z);
+  }
+  return h;
 }
 
 }  // namespace
 
 std::string PngAgainstHzm(const DecodedPng& png, const std::vector<MapPoint>& points,
                           const PngRule& rule) {
-  const auto [columns, rows] = ShapeOf(points);
-  if (png.width != columns || png.height != rows || png.bit_depth != rule.bit_depth ||
-      png.color_type != 0) {
-    return "size " + std::to_string(png.width) + "x" + std::to_string(png.height) + ", depth " +
-           std::to_string(png.bit_depth) + ", not " + std::to_string(columns) + "x" +
-           std::to_string(rows) + " " + std::to_string(rule.bit_depth) + "-bit gray";
+  if (png.bit_depth != rule.bit_depth || png.color_type != 0 || png.width == 0) {
+    return "depth " + std::to_string(png.bit_depth) + ", color type " +
+           std::to_string(png.color_type) + ", not " + std::to_string(rule.bit_depth) + "-bit gray";
   }
-  std::int64_t low = points.front().z, high = low;
-  for (const MapPoint& p : points) {
-    low = std::min(low, p.z);
-    high = std::max(high, p.z);
+  const HzmHeights map = HeightsOf(points);
+  const std::int64_t x0 = GridUnitsOf(png.texts.at("x_mm"));
+  const std::int64_t y0 = GridUnitsOf(png.texts.at("y_mm"));
+  const std::int64_t pitch = GridUnitsOf(png.texts.at("pitch_mm"));
+  const auto z_at = [&](std::uint32_t c, std::uint32_t top) {
+    return map.Of(x0 + c * pitch, y0 + (png.height - 1 - top) * pitch);
+  };
+  std::int64_t low = z_at(0, 0), high = low;
+  for (std::uint32_t top = 0; top < png.height; ++top) {
+    for (std::uint32_t c = 0; c < png.width; ++c) {
+      low = std::min(low, z_at(c, top));
+      high = std::max(high, z_at(c, top));
+    }
   }
-  const long double top = std::ldexp(1.0L, rule.bit_depth) - 1;
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    const long double above = static_cast<long double>(points[i].z - low);
-    long double expected = above;
-    if (!rule.units) expected = high == low ? 0 : std::floor(above * top / (high - low) + 0.5L);
-    const std::uint32_t got = png.At(static_cast<std::uint32_t>(i % columns),
-                                     static_cast<std::uint32_t>(rows - 1 - i / columns));
-    if (got != static_cast<std::uint32_t>(expected)) {
-      return Where(i, points[i]) + ": pixel " + std::to_string(got) + ", not " +
-             std::to_string(static_cast<std::uint32_t>(expected));
+  const long double largest = std::ldexp(1.0L, rule.bit_depth) - 1;
+  for (std::uint32_t top = 0; top < png.height; ++top) {
+    for (std::uint32_t c = 0; c < png.width; ++c) {
+      const std::int64_t z = z_at(c, top);
+      const long double above = static_cast<long double>(z - low);
+      long double expected = above;
+      if (!rule.units)
+        expected = high == low ? 0 : std::floor(above * largest / (high - low) + 0.5L);
+      const std::uint32_t got = png.At(c, top);
+      if (got != static_cast<std::uint32_t>(expected)) {
+        return Where(x0 + c * pitch, y0 + (png.height - 1 - top) * pitch, z) + ": pixel " +
+               std::to_string(got) + ", not " +
+               std::to_string(static_cast<std::uint32_t>(expected));
+      }
     }
   }
   return "same";
 }
 
 std::string AscAgainstHzm(const AscGrid& grid, const std::vector<MapPoint>& points) {
-  const auto [columns, rows] = ShapeOf(points);
-  std::int64_t lowest = points.front().z;
-  for (const MapPoint& p : points) lowest = std::min(lowest, p.z);
-  if (grid.header.at("ncols") != std::to_string(columns) ||
-      grid.header.at("nrows") != std::to_string(rows) || grid.rows.size() != rows) {
-    return "shape " + grid.header.at("ncols") + "x" + grid.header.at("nrows") + ", not " +
-           std::to_string(columns) + "x" + std::to_string(rows);
-  }
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    const std::vector<std::int64_t>& row = grid.rows[rows - 1 - i / columns];
+  const HzmHeights map = HeightsOf(points);
+  const std::int64_t x0 = GridUnitsOf(grid.header.at("xllcenter"));
+  const std::int64_t y0 = GridUnitsOf(grid.header.at("yllcenter"));
+  const std::int64_t pitch = GridUnitsOf(grid.header.at("cellsize"));
+  const auto columns = std::stoul(grid.header.at("ncols"));
+  const auto rows = std::stoul(grid.header.at("nrows"));
+  if (grid.rows.size() != rows) return "rows " + std::to_string(grid.rows.size());
+  for (std::size_t top = 0; top < rows; ++top) {
+    const std::vector<std::int64_t>& row = grid.rows[top];
     if (row.size() != columns) return "row of " + std::to_string(row.size()) + " values";
-    if (row[i % columns] == kAscNoData && points[i].z == lowest) continue;
-    if (row[i % columns] != points[i].z) {
-      return Where(i, points[i]) + ": grid value " + std::to_string(row[i % columns]) + "/40";
+    for (std::size_t c = 0; c < columns; ++c) {
+      const std::int64_t x = x0 + static_cast<std::int64_t>(c) * pitch;
+      const std::int64_t y = y0 + static_cast<std::int64_t>(rows - 1 - top) * pitch;
+      const std::int64_t z = map.Of(x, y);
+      if (row[c] == kAscNoData && z == map.lowest) continue;
+      if (row[c] != z) return Where(x, y, z) + ": grid value " + std::to_string(row[c]) + "/40";
     }
   }
   return "same";

@@ -56,13 +56,16 @@ struct PngRule {
   int bit_depth = 16;
 };
 
-// "same", or where the PNG first departs from the HZM's points: its size,
-// or a pixel other than the rule gives for its point's z (computed here in
-// extended precision, not as the writer does).
+// "same", or where the PNG first departs from the HZM's points at the same
+// x and y (its text chunks give the lower-left point and the pitch; a point
+// beyond the map counts as the map's lowest height): its depth, or a pixel
+// other than the rule gives for its point's z over the PNG's own points
+// (computed here in extended precision, not as the writer does).
 std::string PngAgainstHzm(const DecodedPng& png, const std::vector<MapPoint>& points,
                           const PngRule& rule = {});
-// "same", or where the grid first departs from the HZM's points; a NODATA
-// value stands only where the map has its lowest height.
+// "same", or where the grid first departs from the HZM's points at the same
+// x and y (beyond the map: its lowest height); a NODATA value stands only
+// where the map has its lowest height.
 std::string AscAgainstHzm(const AscGrid& grid, const std::vector<MapPoint>& points);
 
 }  // namespace pelmoro::testing
