@@ -12,7 +12,9 @@ namespace {
 constexpr char kUsageText[] =
     R"(Usage: stl2hzm [--pitch MM] [--surface] [-o OUTPUT] [--quiet] [--threads N]
                [--units UNIT] [--info] [--format hzm|png|asc] [--also FILE]...
-               [--preview FILE.png] INPUT.stl...
+               [--preview FILE.png] [--png-levels full|units] [--bit-depth 8|16]
+               [--fill] [--nodata] [--bounds X0,Y0,X1,Y1] [--width-px N]
+               [--height-px N] INPUT.stl...
 
 Turns STL models, ASCII or binary, into HZM height maps. A square grid is
 laid over the model in plan view, and for every grid point the height map
@@ -64,15 +66,43 @@ constexpr char kOptionsText[] = R"(Options:
                 bounds in mm, the lattice at the pitch and the exact size of
                 its height map in bytes; nothing is written
   --format F    the format of the output: hzm, png or asc. Without it the
-                output's name decides: ".png" a PNG, ".asc" an ESRI ASCII
-                grid, any other name a height map. A name made after the
-                input then ends in ".png" or ".asc".
+                output's name decides: ".hzm" a height map, ".png" a PNG,
+                ".asc" an ESRI ASCII grid (in any case); any other name is
+                refused, so that no file gets bytes its name does not
+                promise (standard output, devices, pipes and the names
+                under /dev take any name). A name made after the input
+                ends in the format's extension.
   --also FILE   a further output from the same reading and scan, in the
-                format its name says; may be given several times (one input)
+                format its name's extension says; may be given several
+                times (one input)
   --preview FILE.png
                 also a picture for a person: 8-bit gray shaded relief, lit
                 from the upper left, higher parts lighter, its longer side at
-                most 1024 pixels (one input)
+                most 1024 pixels (one input; the name ends in ".png")
+  --png-levels L
+                what the PNG's levels stand for: full (default) spreads the
+                map's heights over all of them, 0 the lowest and 65535 the
+                highest; units gives one level per grid unit above the
+                lowest height, as earlier versions did, and refuses a map
+                whose heights span more levels than the PNG has
+  --bit-depth D
+                the PNG's gray samples: 16 (default) or 8 (for programs
+                that take 8-bit images only)
+  --fill        the ESRI grid gives the points no triangle covers z min, as
+                the height map does, instead of its NODATA value
+  --nodata      the PNG is gray and alpha, transparent where no triangle
+                covers a point (without it those points are z min)
+  --bounds X0,Y0,X1,Y1
+                the window the PNG and the ESRI grid cover, in the model's
+                unit (--units), edges included; points outside the model
+                are uncovered. Without it they cover the model's own extent
+                in plan view. Either way their points are the height map's
+                (the same lattice lines, extended beyond it)
+  --width-px N  the pitch instead of --pitch: the largest, in whole grid
+                units, that gives the PNG and the grid at least N points
+                across; the summary line names it
+  --height-px N
+                the same, for at least N points up
   -h, --help    show this text and exit
   --version     show the version and exit
 
@@ -83,19 +113,29 @@ and inputs and options may come in any order; "--" ends the options.
 )";
 
 constexpr char kBehaviourText[] =
-    R"(The PNG has 16-bit gray pixels, one per grid point: the top row is the
-highest y, the left column the lowest x. With z low and z high the lowest
-and highest heights of the map, a pixel is z - z low (in grid units) when
-z high - z low is at most 65535, else (z - z low) x 65535 / (z high - z low)
-rounded half up. Its text chunks give pitch_mm, z_mm_at_0 and z_mm_at_65535
-(the heights of pixel values 0 and 65535) and x_mm, y_mm (the lower-left
-grid point), all in millimetres: pixel p is the height z_mm_at_0 + p x
-(z_mm_at_65535 - z_mm_at_0) / 65535.
+    R"(The PNG and the ESRI grid cover the model's extent in plan view, or the
+window of --bounds, on the points of the height map's lattice: a pixel is
+the height map's point at the same x and y. When they are the only
+outputs, only their points are scanned.
 
-The ESRI ASCII grid has the lines ncols, nrows, xllcenter, yllcenter and
-cellsize, then one line per row from the highest y down. Its values are the
-heights in millimetres, each the exact decimal of its grid units / 40 with
-"." and no trailing zeros (12, 1.5, 0.025); there is no NODATA value.
+The PNG has 16-bit gray pixels (8 with --bit-depth 8), one per grid
+point: the top row is the highest y, the left column the lowest x. With
+z low and z high the lowest and highest heights of the map and T the
+largest sample (65535, or 255), a pixel is (z - z low) x T / (z high -
+z low) rounded half up, 0 everywhere for a level map; with --png-levels
+units it is z - z low in grid units. Its text chunks give pitch_mm,
+z_mm_at_0 and z_mm_at_T (z_mm_at_65535 or z_mm_at_255: the heights of
+pixel values 0 and T) and x_mm, y_mm (the lower-left grid point), all in
+millimetres: pixel p is the height z_mm_at_0 + p x (z_mm_at_T -
+z_mm_at_0) / T.
+
+The ESRI ASCII grid has the lines ncols, nrows, xllcenter, yllcenter,
+cellsize and NODATA_value, then one line per row from the highest y down.
+Its values are the heights in millimetres, each the exact decimal of its
+grid units / 40 with "." and no trailing zeros (12, 1.5, 0.025); a point no
+triangle covers is NODATA_value (-9999, or a whole number of millimetres
+below the lowest height when that is lower), or z min with --fill (which
+leaves the NODATA_value line out).
 
 An existing output file is replaced without a question, but only once its
 conversion has ended: the height map is written to an unnamed file in the

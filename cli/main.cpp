@@ -14,6 +14,7 @@
 #include "cli/model_report.h"
 #include "cli/options.h"
 #include "cli/output_conflicts.h"
+#include "cli/output_kinds.h"
 #include "cli/signals.h"
 #include "cli/terminal_progress.h"
 #include "engine/read/model_extent.h"
@@ -21,6 +22,7 @@
 #include "foundation/numbers.h"
 #include "os/env.h"
 #include "outputs/files/output_file.h"
+#include "outputs/formats/grid_millimetres.h"
 #include "run/conversion_run.h"
 #include "run/map_outputs.h"
 #include "run/messages.h"
@@ -63,14 +65,24 @@ void PrintSummary(const ConversionRequest& request, const ConversionResult& resu
   for (const OutputRequest& also : request.also) outputs += ", " + also.path;
   char time[32];
   std::snprintf(time, sizeof time, "%.2f", seconds);
+  // A pitch chosen for a size in points is news.
+  const bool chosen = request.images.width_px > 0 || request.images.height_px > 0;
+  const Fields fields{{"input", InputShown(request)},
+                      {"triangles", std::to_string(result.triangles)},
+                      {"columns", std::to_string(result.lattice.columns)},
+                      {"rows", std::to_string(result.lattice.rows)},
+                      {"pitch", FormatMillimetres(result.lattice.pitch)},
+                      {"outputs", outputs},
+                      {"time", time}};
   const std::string line =
-      Translate("{input}: {triangles} triangles, {columns} x {rows} points -> {outputs} ({time} s)",
-                {{"input", InputShown(request)},
-                 {"triangles", std::to_string(result.triangles)},
-                 {"columns", std::to_string(result.lattice.columns)},
-                 {"rows", std::to_string(result.lattice.rows)},
-                 {"outputs", outputs},
-                 {"time", time}});
+      chosen ? Translate(
+                   "{input}: {triangles} triangles, {columns} x {rows} points at a pitch of "
+                   "{pitch} mm -> {outputs} ({time} s)",
+                   fields)
+             : Translate(
+                   "{input}: {triangles} triangles, {columns} x {rows} points -> {outputs} "
+                   "({time} s)",
+                   fields);
   std::fprintf(stderr, "%s\n", line.c_str());
 }
 
@@ -187,6 +199,7 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
     request.format = options.format.value_or(FormatOfName(request.output));
     request.also = PlanFurtherOutputs(options);
     request.units = FindModelUnit(options.units)->grid_units;
+    request.images = ImageSettingsFor(options.images, request.units);
     const FileOutcome outcome = options.info ? InspectOne(store, request, options, progress)
                                              : ConvertOne(store, request, options, progress);
     switch (outcome) {
@@ -228,6 +241,7 @@ int Main(int argc, const char* const* argv) {
     options = ParseCommandLine(argc, argv);
     if (options.action == CliAction::kConvert && !options.info) {
       outputs = PlanOutputs(options);
+      RefuseUnknownFormats(options, outputs);
       RefuseSharedOutputs(options.inputs, outputs);
     }
   } catch (const UsageError& e) {
@@ -238,6 +252,10 @@ int Main(int argc, const char* const* argv) {
     return std::fflush(stdout) == 0 ? 0 : kExitFailed;
   }
   int pitch = kDefaultPitch;
+  const ImageSettings& images = options.images.settings;
+  if (options.pitch_given && (images.width_px > 0 || images.height_px > 0)) {
+    return UsageFailure("--pitch and --width-px or --height-px each choose the pitch; give one");
+  }
   if (options.pitch_given) {
     const PitchResult parsed =
         ParsePitchText(options.pitch_text, PitchSeparator(options.pitch_text));

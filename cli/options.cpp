@@ -5,6 +5,7 @@
 
 #include "cli/catalog.h"
 #include "cli/gnu_options.h"
+#include "cli/image_options.h"
 #include "engine/read/model_units.h"
 #include "engine/worker_threads.h"
 #include "os/env.h"
@@ -65,6 +66,11 @@ struct OptionRow {
   void (*apply)(CliOptions& options, const std::string& value);
 };
 
+// An option of the images and grids, by its long name.
+void ApplyImage(CliOptions& options, const char* name, const std::string& value) {
+  ApplyImageOption(options.images, name, false, [&value] { return value; });
+}
+
 const OptionRow kOptionRows[] = {
     {{"pitch", 0, true},
      [](CliOptions& o, const std::string& v) {
@@ -88,6 +94,19 @@ const OptionRow kOptionRows[] = {
     {{"help", 'h', false}, [](CliOptions& o, const std::string&) { o.action = CliAction::kHelp; }},
     {{"version", 0, false},
      [](CliOptions& o, const std::string&) { o.action = CliAction::kVersion; }},
+    {{"fill", 0, false}, [](CliOptions& o, const std::string& v) { ApplyImage(o, "--fill", v); }},
+    {{"nodata", 0, false},
+     [](CliOptions& o, const std::string& v) { ApplyImage(o, "--nodata", v); }},
+    {{"bounds", 0, true},
+     [](CliOptions& o, const std::string& v) { ApplyImage(o, "--bounds", v); }},
+    {{"width-px", 0, true},
+     [](CliOptions& o, const std::string& v) { ApplyImage(o, "--width-px", v); }},
+    {{"height-px", 0, true},
+     [](CliOptions& o, const std::string& v) { ApplyImage(o, "--height-px", v); }},
+    {{"png-levels", 0, true},
+     [](CliOptions& o, const std::string& v) { ApplyImage(o, "--png-levels", v); }},
+    {{"bit-depth", 0, true},
+     [](CliOptions& o, const std::string& v) { ApplyImage(o, "--bit-depth", v); }},
 };
 
 }  // namespace

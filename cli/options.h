@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/image_options.h"
 #include "run/output_format.h"
 
 namespace pelmoro::cli {
@@ -26,6 +27,7 @@ struct CliOptions {
   std::string preview;                 // --preview: the shaded picture, if asked for
   std::string units = "mm";            // the unit of the model files' coordinates (--units)
   bool info = false;                   // --info: report on each model, write nothing
+  ImageOptions images;                 // --png-levels, --bit-depth, --bounds ...
   std::vector<std::string> inputs;
 };
 

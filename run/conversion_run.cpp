@@ -1,6 +1,8 @@
 #include "run/conversion_run.h"
 
+#include "engine/read/model_extent.h"
 #include "os/env.h"
+#include "run/image_lattice.h"
 #include "run/map_outputs.h"
 
 namespace pelmoro {
@@ -26,6 +28,14 @@ std::vector<OutputRequest> OutputsOf(const ConversionRequest& request) {
   return outputs;
 }
 
+// The images and grids alone can do with the scan of their own window.
+bool OnlyImages(const std::vector<OutputRequest>& requests) {
+  for (const OutputRequest& r : requests) {
+    if (r.format != OutputFormat::kPng && r.format != OutputFormat::kAsc) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 ModelReading ReadRequestedModel(GeometryStore& store, const ConversionRequest& request,
@@ -43,15 +53,24 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
   for (const OutputRequest& r : requests) {
     if (r.descriptor < 0) RefuseOutputThatIsInput(request.input, r.path);
   }
-  MapOutputs outputs(requests);  // abandoned by its destructor if anything below raises
+  // Abandoned by its destructor if anything below raises.
+  MapOutputs outputs(requests, request.images);
 
   const ModelReading model = ReadRequestedModel(store, request, driver);
   ConversionResult result;
   result.format = model.reading.format;
   result.triangles = model.reading.triangles;
   result.notes = model.reading.notes;
-  result.lattice = model.lattice;
-  outputs.Start(result.lattice, store.bounds());
+  Lattice whole = model.lattice;
+  const ModelExtent extent = MeasureModelExtent(store, result.triangles);
+  if (request.images.width_px > 0 || request.images.height_px > 0) {
+    whole = LatticeOver(store.bounds(), PitchForPoints(store.bounds(), extent, request.images));
+  }
+  result.images = ImageLattice(whole, extent, request.images.window);
+  // When no output needs the whole lattice, only the images' window is
+  // scanned: its points' heights are those of the whole scan.
+  result.lattice = OnlyImages(requests) ? result.images : whole;
+  outputs.Start(result.lattice, store.bounds(), &store, result.triangles, &result.images);
   // Before a row is scanned (the outputs have only made their scratch
   // files, which have no names): maps that cannot fit leave the disks as
   // they were.

@@ -16,6 +16,7 @@
 #include "engine/scan/lattice.h"
 #include "foundation/errors.h"
 #include "foundation/geometry_store.h"
+#include "outputs/formats/image_settings.h"
 #include "run/messages.h"
 #include "run/output_format.h"
 
@@ -35,6 +36,7 @@ struct ConversionRequest {
   OutputFormat format = OutputFormat::kHzm;  // the format of output
   std::vector<OutputRequest> also = {};      // further outputs of the same scan
   int units = kGridUnitsPerMillimetre;       // grid units per unit of the model file
+  ImageSettings images = {};                 // how the images and grids render the heights
   // When >= 0, the map is written to this open descriptor (standard
   // output) instead, directly; output only names it.
   int output_descriptor = -1;
@@ -45,6 +47,7 @@ struct ConversionResult {
   StlFormat format = StlFormat::kAscii;
   std::int32_t triangles = 0;  // complete triangles read
   Lattice lattice;             // the lattice of a complete scan
+  Lattice images;              // the window of it the images and grids cover
   ReadingNotes notes;          // what the reading left unread
 };
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "engine/scan/uncovered_points.h"
 #include "engine/worker_threads.h"
 #include "outputs/files/output_file.h"
 #include "outputs/formats/asc_output.h"
@@ -24,13 +25,23 @@ bool NeedsHeightTable(OutputFormat format) {
   return format == OutputFormat::kPng || format == OutputFormat::kAsc;
 }
 
+// Whether an output leaves the points no triangle covers without a height:
+// a grid unless filled, a PNG with alpha.
+bool NeedsGaps(const std::vector<OutputRequest>& requests, const ImageSettings& settings) {
+  for (const OutputRequest& request : requests) {
+    if (request.format == OutputFormat::kAsc && !settings.fill) return true;
+    if (request.format == OutputFormat::kPng && settings.png_alpha) return true;
+  }
+  return false;
+}
+
 std::unique_ptr<MapOutput> MakeOutput(OutputFormat format, TextFile& text,
-                                      const HeightRows* heights) {
+                                      const HeightRows* heights, const ImageSettings& settings) {
   switch (format) {
     case OutputFormat::kPng:
-      return std::make_unique<PngOutput>(text, *heights);
+      return std::make_unique<PngOutput>(text, *heights, settings);
     case OutputFormat::kAsc:
-      return std::make_unique<AscOutput>(text, *heights);
+      return std::make_unique<AscOutput>(text, *heights, settings);
     case OutputFormat::kPreview:
       return std::make_unique<PreviewOutput>(text);
     case OutputFormat::kHzm:
@@ -63,7 +74,9 @@ EOutputError::EOutputError(std::string file, const Exception& cause)
 // output's target.
 class OutputEntry : public RowSink {
  public:
-  OutputEntry(const OutputRequest& request, const HeightRows* heights) : target_(request.path) {
+  OutputEntry(const OutputRequest& request, const HeightRows* heights,
+              const ImageSettings& settings)
+      : target_(request.path) {
     GuardOutput(target_, [&] {
       if (request.descriptor >= 0) {
         file_.CreateOnStream(request.descriptor, target_);
@@ -71,7 +84,7 @@ class OutputEntry : public RowSink {
         file_.Create(target_);
       }
     });
-    output_ = MakeOutput(request.format, file_.text(), heights);
+    output_ = MakeOutput(request.format, file_.text(), heights, settings);
   }
 
   std::span<const RowFormatter* const> formatters() const override { return output_->formatters(); }
@@ -128,17 +141,43 @@ class OutputEntry : public RowSink {
 };
 
 // Keeps the heights of the scan for the outputs that list the rows the
-// other way round: one table, however many of them a run writes.
+// other way round: one table, however many of them a run writes. When some
+// output leaves the points no triangle covers without a height, those
+// points go into the table as kNoHeight.
 class MapOutputs::HeightTable : public RowSink {
  public:
   // target: the output the table is kept for first, where its scratch file
   // goes and what its failures name.
-  explicit HeightTable(std::string target) : target_(target), rows_(std::move(target)) {}
+  HeightTable(std::string target, bool with_gaps)
+      : target_(target), rows_(std::move(target)), with_gaps_(with_gaps) {}
   void WritePiece(const RowPiece& piece, std::span<const RowText>) override {
-    GuardOutput(target_, [&] { rows_.Append(piece.heights); });
+    GuardOutput(target_, [&] {
+      if (same_) {
+        AppendMarked(piece);
+      } else {
+        TakeCropped(piece);
+      }
+    });
   }
-  void Start(const Lattice& lattice, const ModelBounds& bounds) {
-    rows_.Start(lattice.columns, bounds.z_min, lattice.points());
+  // scan: the lattice of the scan; images: the window of its points the
+  // table keeps. store: the model the scan reads (its first count
+  // triangles), which tells the points no triangle covers; without it every
+  // point of the scan has a height.
+  void Start(const Lattice& scan, const Lattice& images, const ModelBounds& bounds,
+             const GeometryStore* store, std::int32_t count) {
+    scan_ = scan;
+    images_ = images;
+    same_ = scan == images;
+    // Both on the same lines: the offsets are whole steps.
+    column_shift_ = (std::int64_t{images.x_min} - scan.x_min) / scan.pitch;
+    row_shift_ = (std::int64_t{images.y_min} - scan.y_min) / scan.pitch;
+    floor_ = bounds.z_min;
+    const bool gaps = with_gaps_ && store != nullptr;
+    if (gaps) uncovered_ = std::make_unique<UncoveredPoints>(*store, images, count);
+    // Points beyond the scan lie beyond the model: no triangle covers them.
+    beyond_ = gaps ? kNoHeight : floor_;
+    next_row_ = 0;
+    rows_.Start(images.columns, bounds.z_min, images.points(), gaps);
   }
   void Seal() {
     GuardOutput(target_, [&] { rows_.Seal(); });
@@ -147,21 +186,75 @@ class MapOutputs::HeightTable : public RowSink {
   std::optional<SpaceClaim> ScratchClaim() const { return rows_.ScratchClaim(); }
 
  private:
+  // A piece of the table's own lattice.
+  void AppendMarked(const RowPiece& piece) {
+    if (!uncovered_) {
+      rows_.Append(piece.heights);
+      return;
+    }
+    uncovered_->Mark(piece, floor_, marks_);
+    gapped_.assign(piece.heights.begin(), piece.heights.end());
+    for (std::size_t k = 0; k < marks_.size(); ++k) {
+      if (marks_[k] != 0) gapped_[k] = kNoHeight;
+    }
+    rows_.Append(gapped_);
+  }
+  // Rows of the window up to (not including) row, all beyond the scan.
+  void AppendRowsBeyond(std::int64_t row) {
+    row = std::min(row, images_.rows);
+    if (next_row_ >= row) return;
+    gapped_.assign(static_cast<std::size_t>(images_.columns), beyond_);
+    for (; next_row_ < row; ++next_row_) rows_.Append(gapped_);
+  }
+  // A piece of the scan: its points in the window go into the window's row,
+  // which is appended once the scan's row ends.
+  void TakeCropped(const RowPiece& piece) {
+    const std::int64_t row = piece.row - row_shift_;
+    AppendRowsBeyond(row);
+    if (row >= 0 && row < images_.rows) {
+      if (piece.first_column == 0) row_.assign(static_cast<std::size_t>(images_.columns), floor_);
+      const std::int64_t first = piece.first_column - column_shift_;
+      const std::int64_t n = static_cast<std::int64_t>(piece.heights.size());
+      const std::int64_t from = std::max<std::int64_t>(0, -first);
+      const std::int64_t to = std::min(n, images_.columns - first);
+      for (std::int64_t k = from; k < to; ++k) {
+        row_[static_cast<std::size_t>(first + k)] = piece.heights[static_cast<std::size_t>(k)];
+      }
+      if (piece.ends_row) {
+        AppendMarked(RowPiece{row, 0, row_, true});
+        next_row_ = row + 1;
+      }
+    }
+    if (piece.ends_row && piece.row == scan_.rows - 1) AppendRowsBeyond(images_.rows);
+  }
+
   std::string target_;
   HeightRows rows_;
+  bool with_gaps_;
+  Lattice scan_, images_;
+  bool same_ = true;
+  std::int64_t column_shift_ = 0, row_shift_ = 0;  // the window's first point in the scan
+  std::int32_t floor_ = 0;
+  std::int32_t beyond_ = 0;    // a point beyond the scan
+  std::int64_t next_row_ = 0;  // of the window, the next to append
+  std::unique_ptr<UncoveredPoints> uncovered_;
+  std::vector<std::uint8_t> marks_;
+  std::vector<std::int32_t> gapped_;
+  std::vector<std::int32_t> row_;  // the window's row being gathered
 };
 
-MapOutputs::MapOutputs(const std::vector<OutputRequest>& requests) {
+MapOutputs::MapOutputs(const std::vector<OutputRequest>& requests, const ImageSettings& settings) {
   std::vector<RowSink*> sinks;
   for (const OutputRequest& request : requests) {
     if (!heights_ && NeedsHeightTable(request.format)) {
-      heights_ = std::make_unique<HeightTable>(request.path);
+      heights_ = std::make_unique<HeightTable>(request.path, NeedsGaps(requests, settings));
       sinks.push_back(heights_.get());
     }
   }
   for (const OutputRequest& request : requests) {
     entries_.push_back(
-        std::make_unique<OutputEntry>(request, heights_ ? &heights_->rows() : nullptr));
+        std::make_unique<OutputEntry>(request, heights_ ? &heights_->rows() : nullptr, settings));
+    formats_.push_back(request.format);
     sinks.push_back(entries_.back().get());
   }
   fan_out_ = std::make_unique<FanOutSink>(std::move(sinks));
@@ -178,9 +271,13 @@ void MapOutputs::RequireSpace() const {
   RequireSpaceFor(claims);
 }
 
-void MapOutputs::Start(const Lattice& lattice, const ModelBounds& bounds) {
-  if (heights_) heights_->Start(lattice, bounds);
-  for (auto& entry : entries_) entry->Start(lattice, bounds);
+void MapOutputs::Start(const Lattice& lattice, const ModelBounds& bounds,
+                       const GeometryStore* store, std::int32_t count, const Lattice* images) {
+  const Lattice& window = images != nullptr ? *images : lattice;
+  if (heights_) heights_->Start(lattice, window, bounds, store, count);
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    entries_[i]->Start(NeedsHeightTable(formats_[i]) ? window : lattice, bounds);
+  }
 }
 
 void MapOutputs::FinishAll(int threads) {

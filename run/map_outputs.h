@@ -17,6 +17,7 @@
 #include "foundation/errors.h"
 #include "foundation/geometry_store.h"
 #include "outputs/formats/fan_out_sink.h"
+#include "outputs/formats/image_settings.h"
 #include "run/output_format.h"
 
 namespace pelmoro {
@@ -45,13 +46,22 @@ class MapOutputs {
   // Raises EOutputError for the first that fails; those created before it
   // are abandoned. Every later step raises EOutputError, naming the output,
   // for whatever an output or its file raises.
-  explicit MapOutputs(const std::vector<OutputRequest>& requests);
+  // settings: how the images and grids render the heights.
+  explicit MapOutputs(const std::vector<OutputRequest>& requests,
+                      const ImageSettings& settings = {});
   ~MapOutputs();  // abandons whatever was not committed
   MapOutputs(const MapOutputs&) = delete;
   MapOutputs& operator=(const MapOutputs&) = delete;
 
-  // Once the model is read: the lattice of a complete scan, the bounds.
-  void Start(const Lattice& lattice, const ModelBounds& bounds);
+  // Once the model is read: the lattice of a complete scan, the bounds, the
+  // store the scan reads (its first count triangles), which tells the
+  // outputs that want it which points no triangle covers (without a store
+  // every point counts as covered), and the window of the lattice's points
+  // the images and grids cover (on the same lines, inside the lattice or
+  // beyond it; without one, the lattice itself).
+  void Start(const Lattice& lattice, const ModelBounds& bounds,
+             const GeometryStore* store = nullptr, std::int32_t count = 0,
+             const Lattice* images = nullptr);
   // Once started, before the rows: raises ENotEnoughSpace when the files
   // the outputs write on one filesystem (their own and their scratch
   // files, at the least each can hold after a complete scan) take more
@@ -72,6 +82,7 @@ class MapOutputs {
   class HeightTable;
   std::unique_ptr<HeightTable> heights_;  // when an output needs it
   std::vector<std::unique_ptr<OutputEntry>> entries_;
+  std::vector<OutputFormat> formats_;  // of the entries
   std::unique_ptr<FanOutSink> fan_out_;
 };
 

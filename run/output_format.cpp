@@ -23,6 +23,15 @@ OutputFormat FormatOfName(std::string_view name) {
   return OutputFormat::kHzm;
 }
 
+std::optional<OutputFormat> FormatOfExtension(std::string_view name) {
+  if (EndsWithIgnoringCase(name, ".hzm")) return OutputFormat::kHzm;
+  if (EndsWithIgnoringCase(name, ".png")) return OutputFormat::kPng;
+  if (EndsWithIgnoringCase(name, ".asc")) return OutputFormat::kAsc;
+  return std::nullopt;
+}
+
+std::string KnownExtensionsText() { return ".hzm, .png or .asc"; }
+
 std::optional<OutputFormat> ParseFormatName(std::string_view text) {
   if (text == "hzm") return OutputFormat::kHzm;
   if (text == "png") return OutputFormat::kPng;

@@ -18,6 +18,13 @@ enum class OutputFormat {
 // case), the HZM height map for every other name.
 OutputFormat FormatOfName(std::string_view name);
 
+// The format whose extension ends the name (".hzm", ".png" or ".asc", in
+// any case); nothing for a name that ends in no known extension.
+std::optional<OutputFormat> FormatOfExtension(std::string_view name);
+
+// The known extensions as a user reads them: ".hzm, .png or .asc".
+std::string KnownExtensionsText();
+
 // "hzm", "png" or "asc"; nothing for any other text.
 std::optional<OutputFormat> ParseFormatName(std::string_view text);
 

@@ -1,5 +1,7 @@
 #include "engine/scan/height_map_scan.h"
 
+#include <climits>
+
 #include "engine/scan/coverage.h"
 #include "engine/scan/row_pipeline.h"
 #include "engine/scan/row_sweep.h"
@@ -115,12 +117,14 @@ void DriveRows(RunDriver& driver, RowSink& sink, Rows& rows) {
   driver.SetProgress(0, written);
 }
 
-// A pitch in range, a count of stored triangles, and the lattice the
-// caller made once, over the bounds the scan reads.
+// A pitch in range, a count of stored triangles, and a lattice of at least
+// one point whose coordinates are 32-bit.
 void CheckScanArguments(const GeometryStore& store, const Lattice& lattice, std::int32_t count) {
   PELMORO_ASSERT(lattice.pitch >= 1 && lattice.pitch <= 255);
   PELMORO_ASSERT(count >= 0 && static_cast<std::size_t>(count) <= store.capacity());
-  PELMORO_ASSERT(lattice == LatticeOver(store.bounds(), lattice.pitch));
+  PELMORO_ASSERT(lattice.columns >= 1 && lattice.rows >= 1 &&
+                 lattice.X(lattice.columns - 1) <= INT32_MAX &&
+                 lattice.Y(lattice.rows - 1) <= INT32_MAX);
 }
 
 }  // namespace

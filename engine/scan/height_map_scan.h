@@ -32,7 +32,10 @@ struct ScanOptions {
 // awaited. Rows travel in pieces (ScanOptions::piece_columns); the mode is
 // read once per row, before its first piece.
 // lattice: LatticeOver(store.bounds(), pitch), made by the caller, which
-// needs it before the scan; count: triangles 0..count-1 of the store.
+// needs it before the scan, or any window on the same points (a point's
+// height depends on its x and y alone, so a window gives the very heights
+// of the whole lattice's points; points beyond the bounds are z min);
+// count: triangles 0..count-1 of the store.
 // Rows are computed by a sweep over the triangles crossing each row, ahead
 // of time on worker threads when threads allow, formatted there by the
 // sink's formatters; rows computed in a mode that has changed since are

@@ -107,8 +107,7 @@ bool SameColumnsAsGeneral(const ScanPlan& plan, const BoxTerms& b) {
 bool SameAsGeneral(const ScanPlan& plan, const BoxTerms& b, std::int64_t last) {
   const ActiveTriangle a(plan, b.index);
   const std::int32_t top = plan.store.triangle(static_cast<std::size_t>(b.index)).v[0].y;
-  const std::int64_t general_last =
-      (std::int64_t{top} - plan.store.bounds().y_min) / plan.lattice.pitch;
+  const std::int64_t general_last = (std::int64_t{top} - plan.lattice.y_min) / plan.lattice.pitch;
   return a.simple && !a.level_at_floor && BoxTermsOf(a) == b && general_last == last;
 }
 

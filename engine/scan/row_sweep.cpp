@@ -89,7 +89,9 @@ void RowSweeper::Enter(std::int32_t i, std::int64_t row, std::int64_t y, SweepMo
     active_.DropLast();
     return;
   }
-  const std::int64_t last = (std::int64_t{t.v[0].y} - store.bounds().y_min) / plan_.lattice.pitch;
+  // The triangle reaches this row (its top is at or above the row's y, which
+  // is at or above the lattice's first): the quotient is a floor.
+  const std::int64_t last = (std::int64_t{t.v[0].y} - plan_.lattice.y_min) / plan_.lattice.pitch;
   if (a.simple && !a.level_at_floor && ring_.Holds(row, last)) {
     ring_.Sweep(a, row, last, mode);
     active_.DropLast();

@@ -1,22 +1,39 @@
 #include "outputs/formats/asc_output.h"
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
+#include "foundation/assert.h"
 #include "outputs/formats/byte_count.h"
 #include "outputs/formats/grid_millimetres.h"
 
 namespace pelmoro {
 
-void AppendAscRow(std::span<const std::int32_t> heights, std::string& out) {
+namespace {
+constexpr std::int64_t kGridUnitsPerMm = 40;
+
+std::int64_t FloorDivide(std::int64_t a, std::int64_t b) {  // b > 0
+  return a / b - (a % b < 0 ? 1 : 0);
+}
+}  // namespace
+
+void AppendAscRow(std::span<const std::int32_t> heights, const std::string& no_height,
+                  std::string& out) {
   constexpr std::size_t kPointsPerChunk = 256;
+  // A NODATA text is at most as long as the longest height's.
+  PELMORO_ASSERT(no_height.size() <= static_cast<std::size_t>(kLongestMillimetres));
   char chunk[kPointsPerChunk * (kLongestMillimetres + 1) + 2];
   for (std::size_t done = 0; done < heights.size();) {
     const std::size_t end = std::min(heights.size(), done + kPointsPerChunk);
     char* p = chunk;
     for (std::size_t k = done; k < end; ++k) {
       if (k != 0) *p++ = ' ';  // a space before every value but the row's first
-      p += FormatMillimetresTo(p, heights[k]);
+      if (heights[k] == kNoHeight) {
+        p = std::copy(no_height.begin(), no_height.end(), p);
+      } else {
+        p += FormatMillimetresTo(p, heights[k]);
+      }
     }
     out.append(chunk, static_cast<std::size_t>(p - chunk));
     done = end;
@@ -24,11 +41,19 @@ void AppendAscRow(std::span<const std::int32_t> heights, std::string& out) {
   out.append("\r\n", 2);
 }
 
-std::string AscHeader(const Lattice& lattice, std::int64_t rows) {
-  return "ncols " + std::to_string(lattice.columns) + "\r\nnrows " + std::to_string(rows) +
-         "\r\nxllcenter " + FormatMillimetres(lattice.x_min) + "\r\nyllcenter " +
-         FormatMillimetres(lattice.y_min) + "\r\ncellsize " + FormatMillimetres(lattice.pitch) +
-         "\r\n";
+std::string AscHeader(const Lattice& lattice, std::int64_t rows, const std::string& nodata) {
+  std::string header = "ncols " + std::to_string(lattice.columns) + "\r\nnrows " +
+                       std::to_string(rows) + "\r\nxllcenter " + FormatMillimetres(lattice.x_min) +
+                       "\r\nyllcenter " + FormatMillimetres(lattice.y_min) + "\r\ncellsize " +
+                       FormatMillimetres(lattice.pitch) + "\r\n";
+  if (!nodata.empty()) header += "NODATA_value " + nodata + "\r\n";
+  return header;
+}
+
+std::string AscNoDataValue(std::int32_t low) {
+  constexpr std::int64_t kUsual = -9999;
+  const std::int64_t low_mm = FloorDivide(low, kGridUnitsPerMm);
+  return std::to_string(low_mm > kUsual ? kUsual : low_mm - 1);
 }
 
 std::uint64_t AscRowsLowerBound(const Lattice& lattice) {
@@ -39,12 +64,16 @@ std::uint64_t AscRowsLowerBound(const Lattice& lattice) {
 }
 
 std::uint64_t AscOutput::LeastFileBytes() const {
-  return AddBytes(AscHeader(lattice_, lattice_.rows).size(), AscRowsLowerBound(lattice_));
+  // The shortest NODATA value a grid can have.
+  const std::string nodata = settings_.fill ? "" : AscNoDataValue(0);
+  return AddBytes(AscHeader(lattice_, lattice_.rows, nodata).size(), AscRowsLowerBound(lattice_));
 }
 
 void AscOutput::Finish() {
   const std::int64_t rows = heights_.rows();
-  PutText(out_, AscHeader(lattice_, rows));
+  const std::string nodata = settings_.fill ? "" : AscNoDataValue(heights_.low());
+  const std::string no_height = settings_.fill ? FormatMillimetres(heights_.floor()) : nodata;
+  PutText(out_, AscHeader(lattice_, rows, nodata));
   CheckIoResult();
   // One row's line at a time, in a string that keeps its room: fresh memory
   // costs a page fault a page to touch.
@@ -54,7 +83,7 @@ void AscOutput::Finish() {
   for (std::int64_t r = rows - 1; r >= 0; --r) {
     heights_.ReadRow(r, row);
     line.clear();
-    AppendAscRow(row, line);
+    AppendAscRow(row, no_height, line);
     PutText(out_, line);
     CheckIoResult();
   }

@@ -1,9 +1,12 @@
 // The height map as an ESRI ASCII grid, in millimetres: the header lines
-// ncols, nrows, xllcenter, yllcenter and cellsize, then one line per row
-// from the highest y down, each from the lowest x, values separated by a
-// space. Every value is the exact decimal of its grid units / 40, with "."
-// and without trailing zeros (1.5, 0.025, 12). No NODATA: every point has a
-// height. Lines end in CR LF, as in the height map.
+// ncols, nrows, xllcenter, yllcenter, cellsize and NODATA_value, then one
+// line per row from the highest y down, each from the lowest x, values
+// separated by a space. Every value is the exact decimal of its grid units
+// / 40, with "." and without trailing zeros (1.5, 0.025, 12). A point no
+// triangle covers is NODATA_value (-9999, or a whole number of millimetres
+// below the map's lowest height when that is lower); with the settings'
+// fill it is z min, as in the height map, and the header has no
+// NODATA_value line. Lines end in CR LF, as in the height map.
 //
 // The rows come bottom-up, so the grid is written at Finish from the run's
 // height table (2 bytes a point while the heights allow), the highest row
@@ -16,15 +19,23 @@
 
 #include "foundation/text_file.h"
 #include "outputs/formats/height_rows.h"
+#include "outputs/formats/image_settings.h"
 #include "outputs/formats/map_output.h"
 
 namespace pelmoro {
 
-// Appends the line of a row's heights: the values and CR LF.
-void AppendAscRow(std::span<const std::int32_t> heights, std::string& out);
+// Appends the line of a row's heights: the values and CR LF; a kNoHeight
+// is written as no_height.
+void AppendAscRow(std::span<const std::int32_t> heights, const std::string& no_height,
+                  std::string& out);
 
-// The five header lines for `rows` rows of the lattice.
-std::string AscHeader(const Lattice& lattice, std::int64_t rows);
+// The header lines for `rows` rows of the lattice, with the NODATA_value
+// line when nodata is not empty.
+std::string AscHeader(const Lattice& lattice, std::int64_t rows, const std::string& nodata);
+
+// The NODATA value of a grid whose lowest height is low (grid units), in
+// millimetres: -9999, or a whole number below low.
+std::string AscNoDataValue(std::int32_t low);
 
 // A lower bound, in bytes, of the values of every row of the lattice: one
 // character a value (the shortest, as "0"), a space between values and
@@ -33,11 +44,15 @@ std::uint64_t AscRowsLowerBound(const Lattice& lattice);
 
 class AscOutput : public HeightTableOutput {
  public:
-  using HeightTableOutput::HeightTableOutput;
+  AscOutput(TextFile& out, const HeightRows& heights, const ImageSettings& settings = {})
+      : HeightTableOutput(out, heights), settings_(settings) {}
 
   // The header for the rows scanned, then those rows, the highest first.
   void Finish() override;
   std::uint64_t LeastFileBytes() const override;
+
+ private:
+  ImageSettings settings_;
 };
 
 }  // namespace pelmoro

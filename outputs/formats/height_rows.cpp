@@ -10,7 +10,7 @@
 namespace pelmoro {
 
 namespace {
-constexpr std::int64_t kLargestOffset = 65535;
+constexpr std::uint16_t kGapOffset = 65535;  // kNoHeight, in a table with gaps
 
 // The machine's memory: more heights than fit in it go to the disk at once
 // rather than being asked of the allocator (which may then only fail late,
@@ -21,10 +21,13 @@ std::uint64_t PhysicalMemoryBytes() {
 }
 }  // namespace
 
-void HeightRows::Start(std::int64_t columns, std::int32_t floor, std::int64_t points) {
+void HeightRows::Start(std::int64_t columns, std::int32_t floor, std::int64_t points,
+                       bool with_gaps) {
   columns_ = std::max<std::int64_t>(columns, 1);
   floor_ = low_ = high_ = floor;
-  count_ = 0;
+  count_ = heights_ = 0;
+  with_gaps_ = with_gaps;
+  largest_offset_ = with_gaps ? kGapOffset - 1 : kGapOffset;
   points_ = points;
   offsets_.Reset(0);
   // All of it is asked for at once, so growth never copies; the pages a
@@ -46,27 +49,54 @@ std::optional<SpaceClaim> HeightRows::ScratchClaim() const {
       MultiplyBytes(static_cast<std::uint64_t>(points_), sizeof(std::int32_t)));
 }
 
+// Takes the lowest and highest height of the part into low_ and high_.
+void HeightRows::Measure(std::span<const std::int32_t> heights) {
+  std::int32_t low = INT32_MAX, high = INT32_MIN;
+  std::int64_t counted = static_cast<std::int64_t>(heights.size());
+  if (!with_gaps_) {
+    // A plain pass the compiler can do many heights at a time.
+    for (std::int32_t z : heights) {
+      low = std::min(low, z);
+      high = std::max(high, z);
+    }
+  } else {
+    for (std::int32_t z : heights) {
+      if (z == kNoHeight) {
+        --counted;
+        continue;
+      }
+      low = std::min(low, z);
+      high = std::max(high, z);
+    }
+  }
+  if (counted == 0) return;
+  low_ = heights_ == 0 ? low : std::min(low_, low);
+  high_ = heights_ == 0 ? high : std::max(high_, high);
+  heights_ += counted;
+}
+
 void HeightRows::Append(std::span<const std::int32_t> heights) {
   if (heights.empty()) return;
-  // A plain pass the compiler can do many heights at a time.
-  std::int32_t low = heights.front(), high = heights.front();
-  for (std::int32_t z : heights) {
-    low = std::min(low, z);
-    high = std::max(high, z);
-  }
-  low_ = count_ == 0 ? low : std::min(low_, low);
-  high_ = count_ == 0 ? high : std::max(high_, high);
+  Measure(heights);
   const auto n = static_cast<std::int64_t>(heights.size());
-  if (in_memory() && (low_ < floor_ || high_ - static_cast<std::int64_t>(floor_) > kLargestOffset ||
-                      count_ + n > points_)) {
+  if (in_memory() &&
+      (low() < floor_ || high() - static_cast<std::int64_t>(floor_) > largest_offset_ ||
+       count_ + n > points_)) {
     MoveToSpill();
   }
   if (!in_memory()) {
     Spill(heights);
   } else {
     std::uint16_t* to = offsets_.data() + count_;
-    for (std::size_t k = 0; k < heights.size(); ++k) {
-      to[k] = static_cast<std::uint16_t>(heights[k] - floor_);
+    if (!with_gaps_) {
+      for (std::size_t k = 0; k < heights.size(); ++k) {
+        to[k] = static_cast<std::uint16_t>(heights[k] - floor_);
+      }
+    } else {
+      for (std::size_t k = 0; k < heights.size(); ++k) {
+        to[k] =
+            heights[k] == kNoHeight ? kGapOffset : static_cast<std::uint16_t>(heights[k] - floor_);
+      }
     }
   }
   count_ += n;
@@ -83,7 +113,7 @@ void HeightRows::MoveToSpill() {
   for (std::size_t done = 0; done < held;) {
     const std::size_t end = std::min(held, done + 65536);
     part.clear();
-    for (std::size_t k = done; k < end; ++k) part.push_back(floor_ + offsets_[k]);
+    for (std::size_t k = done; k < end; ++k) part.push_back(HeightOf(offsets_[k]));
     Spill(part);
     done = end;
   }
@@ -99,7 +129,7 @@ void HeightRows::ReadRow(std::int64_t row, std::vector<std::int32_t>& out) const
   out.resize(columns);
   const std::size_t first = static_cast<std::size_t>(row) * columns;
   if (in_memory()) {
-    for (std::size_t k = 0; k < columns; ++k) out[k] = floor_ + offsets_[first + k];
+    for (std::size_t k = 0; k < columns; ++k) out[k] = HeightOf(offsets_[first + k]);
     return;
   }
   spill_.ReadAt(first * sizeof(std::int32_t), reinterpret_cast<char*>(out.data()),

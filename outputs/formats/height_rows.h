@@ -3,8 +3,14 @@
 // grid units of the floor they are held in memory as 16-bit offsets from
 // it (2 bytes a point); past that, and when that memory cannot be had,
 // they go to an unnamed scratch file as 32-bit heights instead.
+//
+// A table told to keep points without a height (kNoHeight, the points no
+// triangle covers) keeps them as the offset 65535 in memory, so its heights
+// stay in memory only within 65,534 units of the floor, and as kNoHeight
+// itself in the scratch file.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -17,22 +23,29 @@
 
 namespace pelmoro {
 
+// A point without a height: no triangle covers it.
+inline constexpr std::int32_t kNoHeight = INT32_MIN;
+
 class HeightRows {
  public:
   // near: where the output goes, for the scratch file.
   explicit HeightRows(std::string near) : near_(std::move(near)) {}
 
   // Prepares for rows of `columns` heights, none below floor, and up to
-  // `points` heights in all.
-  void Start(std::int64_t columns, std::int32_t floor, std::int64_t points);
+  // `points` heights in all; with_gaps: some may be kNoHeight.
+  void Start(std::int64_t columns, std::int32_t floor, std::int64_t points, bool with_gaps = false);
   // Appends heights in row order (a row may come in several parts).
   void Append(std::span<const std::int32_t> heights);
 
   // Complete rows so far.
   std::int64_t rows() const { return count_ / columns_; }
-  // The lowest and highest height appended (the floor when none was).
-  std::int32_t low() const { return count_ == 0 ? floor_ : low_; }
-  std::int32_t high() const { return count_ == 0 ? floor_ : high_; }
+  // The lowest and highest height appended, kNoHeight left out (the floor
+  // when there was none).
+  std::int32_t low() const { return heights_ == 0 ? floor_ : low_; }
+  std::int32_t high() const { return heights_ == 0 ? floor_ : high_; }
+  std::int32_t floor() const { return floor_; }
+  // Whether some point appended had no height.
+  bool has_gaps() const { return heights_ < count_; }
   bool in_memory() const { return offsets_.data() != nullptr; }
   // The scratch file with the 4 bytes a height it takes for every point
   // Start was told of; nothing while the heights are in memory.
@@ -48,14 +61,21 @@ class HeightRows {
  private:
   void MoveToSpill();
   void Spill(std::span<const std::int32_t> heights);
+  void Measure(std::span<const std::int32_t> heights);
+  std::int32_t HeightOf(std::uint16_t offset) const {
+    return with_gaps_ && offset == 65535 ? kNoHeight : floor_ + offset;
+  }
 
   std::string near_;
   std::int64_t columns_ = 1;
   std::int32_t floor_ = 0;
   std::int32_t low_ = 0, high_ = 0;
   std::int64_t count_ = 0;
-  std::int64_t points_ = 0;             // what Start was told of
-  MappedArray<std::uint16_t> offsets_;  // count_ of them, room for points_
+  std::int64_t heights_ = 0;  // of the count_ points, those with a height
+  bool with_gaps_ = false;
+  std::int64_t largest_offset_ = 65535;  // the most an offset in memory can be
+  std::int64_t points_ = 0;              // what Start was told of
+  MappedArray<std::uint16_t> offsets_;   // count_ of them, room for points_
   SpillFile spill_;
 };
 

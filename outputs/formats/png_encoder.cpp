@@ -73,14 +73,14 @@ void FlushText(png_structp) {}
 // The header and text chunks; false after libpng failed (its message in
 // p.message). Only plain values live here across the setjmp.
 bool PngEncoder::WriteHeader(Png& p, std::uint32_t width, std::uint32_t height, int bit_depth,
-                             void* chunks, int count) {
+                             int color_type, void* chunks, int count) {
   if (setjmp(png_jmpbuf(p.png))) return false;
   png_set_write_fn(p.png, p.out, WriteToText, FlushText);
   // The lattice sets the size, not a file from elsewhere: PNG's own limits
   // are the only ones. png_set_IHDR checks the size against these limits
   // (1,000,000 pixels a side unless raised), so they are raised first.
   png_set_user_limits(p.png, 0x7fffffff, 0x7fffffff);
-  png_set_IHDR(p.png, p.info, width, height, bit_depth, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+  png_set_IHDR(p.png, p.info, width, height, bit_depth, color_type, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_set_text(p.png, p.info, static_cast<png_text*>(chunks), count);
   png_write_info(p.png, p.info);
@@ -95,7 +95,7 @@ bool PngEncoder::WriteChunk(Png& p, const char* type, const std::uint8_t* data, 
 }
 
 PngEncoder::PngEncoder(TextFile& out, std::uint32_t width, std::uint32_t height, int bit_depth,
-                       const std::vector<PngText>& texts)
+                       const std::vector<PngText>& texts, bool alpha)
     : png_(new Png) {
   png_->out = &out;
   png_->png =
@@ -112,7 +112,8 @@ PngEncoder::PngEncoder(TextFile& out, std::uint32_t width, std::uint32_t height,
     chunks[i].key = const_cast<char*>(texts[i].first.c_str());
     chunks[i].text = const_cast<char*>(texts[i].second.c_str());
   }
-  if (!WriteHeader(*png_, width, height, bit_depth, chunks.data(),
+  if (!WriteHeader(*png_, width, height, bit_depth,
+                   alpha ? PNG_COLOR_TYPE_GRAY_ALPHA : PNG_COLOR_TYPE_GRAY, chunks.data(),
                    static_cast<int>(chunks.size()))) {
     const std::string message = png_->message;
     png_destroy_write_struct(&png_->png, &png_->info);
@@ -121,7 +122,9 @@ PngEncoder::PngEncoder(TextFile& out, std::uint32_t width, std::uint32_t height,
   }
   CheckIoResult();
   Png& p = *png_;
-  p.above.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(bit_depth / 8), 0);
+  p.above.assign(
+      static_cast<std::size_t>(width) * static_cast<std::size_t>(bit_depth / 8) * (alpha ? 2 : 1),
+      0);
   p.batch_size = std::max(kBatchBytes, p.above.size() + 1);
   p.batch.reset(new std::uint8_t[p.batch_size]);
   p.deflated.reset(new std::uint8_t[kChunkBytes]);

@@ -22,17 +22,17 @@ using PngEncoder = ZlibPngEncoder;
 #else
 class PngEncoder {
  public:
-  // Starts an image of width x height pixels of bit_depth 8 or 16, with the
-  // text chunks before the pixels. Raises EInOutError for a failed write,
-  // Exception for anything libpng refuses.
+  // Starts an image of width x height pixels of bit_depth 8 or 16, gray or
+  // (alpha) gray and alpha, with the text chunks before the pixels. Raises EInOutError for a failed
+  // write, Exception for anything libpng refuses.
   PngEncoder(TextFile& out, std::uint32_t width, std::uint32_t height, int bit_depth,
-             const std::vector<PngText>& texts);
+             const std::vector<PngText>& texts, bool alpha = false);
   ~PngEncoder();
   PngEncoder(const PngEncoder&) = delete;
   PngEncoder& operator=(const PngEncoder&) = delete;
 
-  // One row of width pixels: 1 byte each at depth 8, 2 bytes big-endian at
-  // depth 16.
+  // One row of width pixels: 1 byte a sample at depth 8, 2 bytes big-endian
+  // at depth 16; gray then alpha with alpha.
   void WriteRow(std::span<const std::uint8_t> row);
   // Ends the image after its last row.
   void Finish();
@@ -41,7 +41,7 @@ class PngEncoder {
   struct Png;
   // chunks: libpng's png_text array, count entries.
   static bool WriteHeader(Png& p, std::uint32_t width, std::uint32_t height, int bit_depth,
-                          void* chunks, int count);
+                          int color_type, void* chunks, int count);
   static bool WriteChunk(Png& p, const char* type, const std::uint8_t* data, std::size_t size);
   void PutChunk(const char* type, const std::uint8_t* data, std::size_t size);
   void Deflate(bool last);

@@ -25,6 +25,7 @@ constexpr std::size_t kLargestInput = std::size_t{1} << 30;
 // is mostly zeros and small numbers.
 constexpr std::uint8_t kFilterUp = 2;
 constexpr std::uint8_t kColorGray = 0;
+constexpr std::uint8_t kColorGrayAlpha = 4;
 constexpr std::uint32_t kLargestSide = 0x7fffffff;
 constexpr std::size_t kLongestKeyword = 79;
 constexpr std::array<std::uint8_t, 8> kSignature{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
@@ -68,7 +69,7 @@ struct ZlibPngEncoder::Stream {
 };
 
 ZlibPngEncoder::ZlibPngEncoder(TextFile& out, std::uint32_t width, std::uint32_t height,
-                               int bit_depth, const std::vector<PngText>& texts)
+                               int bit_depth, const std::vector<PngText>& texts, bool alpha)
     : out_(out) {
   PELMORO_ASSERT(bit_depth == 8 || bit_depth == 16);
   if (width == 0 || height == 0 || width > kLargestSide || height > kLargestSide) {
@@ -84,14 +85,17 @@ ZlibPngEncoder::ZlibPngEncoder(TextFile& out, std::uint32_t width, std::uint32_t
   PutBigEndian(header, width);
   PutBigEndian(header + 4, height);
   header[8] = static_cast<std::uint8_t>(bit_depth);
-  header[9] = kColorGray;  // compression, filter method and interlace stay 0
+  // compression, filter method and interlace stay 0
+  header[9] = alpha ? kColorGrayAlpha : kColorGray;
   PutChunk("IHDR", header, sizeof header);
   for (std::size_t i = 0; i < texts.size(); ++i) {
     // The value, too, ends at a 0 byte, as libpng reads it.
     std::string chunk = keys[i] + '\0' + texts[i].second.c_str();
     PutChunk("tEXt", reinterpret_cast<const std::uint8_t*>(chunk.data()), chunk.size());
   }
-  above_.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(bit_depth / 8), 0);
+  above_.assign(
+      static_cast<std::size_t>(width) * static_cast<std::size_t>(bit_depth / 8) * (alpha ? 2 : 1),
+      0);
   batch_size_ = std::max(kBatchBytes, above_.size() + 1);
   batch_.reset(new std::uint8_t[batch_size_]);
   deflated_.reset(new std::uint8_t[kChunkBytes]);

@@ -18,18 +18,19 @@ namespace pelmoro {
 class ZlibPngEncoder {
  public:
   // Starts an image of width x height pixels (1 to 2^31 - 1 each) of
-  // bit_depth 8 or 16, with the text chunks before the pixels; keywords are
+  // bit_depth 8 or 16, gray or (alpha) gray and alpha, with the text chunks
+  // before the pixels; keywords are
   // cleaned as libpng cleans them. Raises EInOutError for a failed write,
   // Exception for a size or a keyword PNG does not allow, with libpng's
   // words.
   ZlibPngEncoder(TextFile& out, std::uint32_t width, std::uint32_t height, int bit_depth,
-                 const std::vector<PngText>& texts);
+                 const std::vector<PngText>& texts, bool alpha = false);
   ~ZlibPngEncoder();
   ZlibPngEncoder(const ZlibPngEncoder&) = delete;
   ZlibPngEncoder& operator=(const ZlibPngEncoder&) = delete;
 
-  // One row of width pixels: 1 byte each at depth 8, 2 bytes big-endian at
-  // depth 16.
+  // One row of width pixels: 1 byte a sample at depth 8, 2 bytes big-endian
+  // at depth 16; gray then alpha with alpha.
   void WriteRow(std::span<const std::uint8_t> row);
   // Ends the image after its last row.
   void Finish();

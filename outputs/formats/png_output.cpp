@@ -2,55 +2,97 @@
 
 #include <algorithm>
 
+#include "foundation/errors.h"
 #include "outputs/formats/grid_millimetres.h"
 
 namespace pelmoro {
 
 namespace {
-constexpr std::int64_t kTop = 65535;
+std::int64_t LargestSample(int bit_depth) { return (std::int64_t{1} << bit_depth) - 1; }
 }  // namespace
 
-PixelScale PixelScaleFor(std::int32_t z_low, std::int32_t z_high) {
-  return {z_low, static_cast<std::int64_t>(z_high) - z_low};
+PixelScale PixelScaleFor(std::int32_t z_low, std::int32_t z_high, const ImageSettings& settings) {
+  PixelScale scale;
+  scale.low = z_low;
+  scale.range = static_cast<std::int64_t>(z_high) - z_low;
+  scale.top = LargestSample(settings.bit_depth);
+  scale.units = settings.png_levels == PngLevels::kUnits;
+  if (scale.units && scale.range > scale.top) {
+    throw Exception("the heights span " + std::to_string(scale.range) + " grid units; a " +
+                    std::to_string(settings.bit_depth) +
+                    "-bit PNG with one level per grid unit holds at most " +
+                    std::to_string(scale.top));
+  }
+  return scale;
 }
 
-std::int64_t PixelScale::HeightAtTop() const { return low + std::max(range, kTop); }
+std::int64_t PixelScale::HeightAtTop() const { return low + (units ? top : range); }
 
 std::uint16_t PixelScale::PixelOf(std::int32_t z) const {
   const std::int64_t above = static_cast<std::int64_t>(z) - low;
-  if (range <= kTop) return static_cast<std::uint16_t>(above);
+  if (units) return static_cast<std::uint16_t>(above);
+  if (range == 0) return 0;
   // above * 65535 < 2^48: exact in 64 bits, as is the rounding half up.
-  return static_cast<std::uint16_t>((2 * above * kTop + range) / (2 * range));
+  return static_cast<std::uint16_t>((2 * above * top + range) / (2 * range));
 }
 
 std::vector<PngText> HeightMapTexts(const Lattice& lattice, const PixelScale& scale) {
   return {{"pitch_mm", FormatMillimetres(lattice.pitch)},
           {"z_mm_at_0", FormatMillimetres(scale.low)},
-          {"z_mm_at_65535", FormatMillimetres(scale.HeightAtTop())},
+          {"z_mm_at_" + std::to_string(scale.top), FormatMillimetres(scale.HeightAtTop())},
           {"x_mm", FormatMillimetres(lattice.x_min)},
           {"y_mm", FormatMillimetres(lattice.y_min)},
           {"Software", "stl2hzm"}};
 }
 
 std::uint64_t PngOutput::LeastFileBytes() const {
-  return PngSizeLowerBound(static_cast<std::uint64_t>(lattice_.columns),
-                           static_cast<std::uint64_t>(lattice_.rows), 2,
-                           HeightMapTexts(lattice_, PixelScale{}));
+  PixelScale shortest;
+  shortest.top = LargestSample(settings_.bit_depth);
+  return PngSizeLowerBound(
+      static_cast<std::uint64_t>(lattice_.columns), static_cast<std::uint64_t>(lattice_.rows),
+      settings_.bit_depth / 8 * (settings_.png_alpha ? 2 : 1), HeightMapTexts(lattice_, shortest));
 }
 
+namespace {
+
+// Writes a sample of `bytes` bytes, big-endian; returns the next place.
+std::uint8_t* PutSample(std::uint8_t* at, std::uint16_t value, int bytes) {
+  if (bytes == 2) *at++ = static_cast<std::uint8_t>(value >> 8);
+  *at++ = static_cast<std::uint8_t>(value & 0xFF);
+  return at;
+}
+
+}  // namespace
+
 void PngOutput::Finish() {
-  const PixelScale scale = PixelScaleFor(heights_.low(), heights_.high());
+  const bool alpha = settings_.png_alpha;
+  std::int32_t low = heights_.low(), high = heights_.high();
+  if (!alpha && heights_.has_gaps()) {
+    // Points without a height are z min, as in the height map.
+    low = std::min(low, heights_.floor());
+    high = std::max(high, heights_.floor());
+  }
+  const PixelScale scale = PixelScaleFor(low, high, settings_);
   const auto rows = heights_.rows();
+  const int bytes = settings_.bit_depth / 8;
+  const auto top = static_cast<std::uint16_t>(scale.top);
   PngEncoder png(out_, static_cast<std::uint32_t>(lattice_.columns),
-                 static_cast<std::uint32_t>(rows), 16, HeightMapTexts(lattice_, scale));
+                 static_cast<std::uint32_t>(rows), settings_.bit_depth,
+                 HeightMapTexts(lattice_, scale), alpha);
   std::vector<std::int32_t> row;
-  std::vector<std::uint8_t> pixels(static_cast<std::size_t>(lattice_.columns) * 2);
+  std::vector<std::uint8_t> pixels(static_cast<std::size_t>(lattice_.columns) * bytes *
+                                   (alpha ? 2 : 1));
   for (std::int64_t r = rows - 1; r >= 0; --r) {
     heights_.ReadRow(r, row);
-    for (std::size_t k = 0; k < row.size(); ++k) {
-      const std::uint16_t p = scale.PixelOf(row[k]);
-      pixels[2 * k] = static_cast<std::uint8_t>(p >> 8);
-      pixels[2 * k + 1] = static_cast<std::uint8_t>(p & 0xFF);
+    std::uint8_t* at = pixels.data();
+    for (const std::int32_t z : row) {
+      if (z == kNoHeight) {
+        at = PutSample(at, alpha ? 0 : scale.PixelOf(heights_.floor()), bytes);
+        if (alpha) at = PutSample(at, 0, bytes);  // transparent
+        continue;
+      }
+      at = PutSample(at, scale.PixelOf(z), bytes);
+      if (alpha) at = PutSample(at, top, bytes);  // opaque
     }
     png.WriteRow(pixels);
   }

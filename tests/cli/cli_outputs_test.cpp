@@ -55,12 +55,155 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FormatCase{"PngByName", {"-o", "m.png"}, "m.png", "png"},
         FormatCase{"AscByNameInAnyCase", {"-o", "m.ASC"}, "m.ASC", "asc"},
-        FormatCase{"OtherNamesAreHeightMaps", {"-o", "m.dat"}, "m.dat", "hzm"},
+        FormatCase{"HzmByNameInAnyCase", {"-o", "m.HZM"}, "m.HZM", "hzm"},
+        FormatCase{"OptionTakesAnyName", {"--format", "hzm", "-o", "m.dat"}, "m.dat", "hzm"},
+        FormatCase{"OptionTakesANameWithoutExtension", {"--format=png", "-o", "map"}, "map", "png"},
         FormatCase{"OptionOverridesTheName", {"--format", "asc", "-o", "m.txt"}, "m.txt", "asc"},
         FormatCase{"HzmOptionOverPngName", {"--format=hzm", "-o", "m.png"}, "m.png", "hzm"},
         FormatCase{"OptionNamesTheProposal", {"--format", "png"}, "worked.png", "png"},
         FormatCase{"DefaultStaysTheHeightMap", {}, "worked.hzm", "hzm"}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// The PNG's levels and depth as the options set them, against the height
+// map of the same run.
+struct PngOptionCase {
+  const char* label;
+  std::vector<std::string> args;  // besides --also m.png
+  PngRule rule;
+};
+
+void PrintTo(const PngOptionCase& c, std::ostream* os) { *os << c.label; }
+
+class CliPngOptionTest : public ::testing::TestWithParam<PngOptionCase> {};
+
+TEST_P(CliPngOptionTest, PixelsFollowTheOptions) {
+  const PngOptionCase& c = GetParam();
+  TempDir dir;
+  std::vector<std::string> args = {"-q", "--pitch", "0.5", "-o", "m.hzm", "--also", "m.png"};
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  args.push_back(GoldenFile("ramp.stl"));
+  const Outcome r = RunStl2hzm({args, dir.path().string()});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const auto points = ParseHzm(ReadFileBytes(dir.File("m.hzm")));
+  EXPECT_EQ(PngAgainstHzm(DecodePng(dir.File("m.png")), points, c.rule), "same");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, CliPngOptionTest,
+    ::testing::Values(PngOptionCase{"FullRangeByDefault", {}, {}},
+                      PngOptionCase{"FullRangeByName", {"--png-levels", "full"}, {}},
+                      PngOptionCase{"Units", {"--png-levels=units"}, {true, 16}},
+                      PngOptionCase{"EightBits", {"--bit-depth", "8"}, {false, 8}},
+                      PngOptionCase{"SixteenBits", {"--bit-depth=16"}, {}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// The worked example at 1 mm covers one point of its 3 x 3 lattice: the
+// others are NODATA in the grid unless --fill, and transparent in the PNG
+// with --nodata.
+struct NoDataOptionCase {
+  const char* label;
+  std::vector<std::string> args;  // besides -o m.asc --also m.png
+  bool grid_nodata;
+  int png_color_type;
+};
+
+void PrintTo(const NoDataOptionCase& c, std::ostream* os) { *os << c.label; }
+
+class CliNoDataTest : public ::testing::TestWithParam<NoDataOptionCase> {};
+
+TEST_P(CliNoDataTest, UncoveredPointsFollowTheOptions) {
+  const NoDataOptionCase& c = GetParam();
+  TempDir dir;
+  std::vector<std::string> args = {"-q",     "--pitch", "1",        "-o",     "m.asc",
+                                   "--also", "m.png",   "--bounds", "0,0,2,2"};
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  args.push_back(TestData("worked_example.stl"));
+  const Outcome r = RunStl2hzm({args, dir.path().string()});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const AscGrid grid = ParseAsc(ReadFileBytes(dir.File("m.asc")));
+  EXPECT_EQ(grid.header.count("NODATA_value"), c.grid_nodata ? 1u : 0u);
+  EXPECT_EQ(grid.rows.at(0).at(0), c.grid_nodata ? kAscNoData : 0);
+  EXPECT_EQ(grid.rows.at(1).at(1), 40);
+  const DecodedPng png = DecodePng(dir.File("m.png"));
+  EXPECT_EQ(png.color_type, c.png_color_type);
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, CliNoDataTest,
+                         ::testing::Values(NoDataOptionCase{"ByDefault", {}, true, 0},
+                                           NoDataOptionCase{"Fill", {"--fill"}, false, 0},
+                                           NoDataOptionCase{"NoData", {"--nodata"}, true, 4},
+                                           NoDataOptionCase{
+                                               "Both", {"--nodata", "--fill"}, false, 4}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// The images of ramp.stl (-0.475 to 3 mm by 0 to 2 mm) at the pitch
+// --width-px or --height-px chooses, named in the summary line; --bounds in
+// the model's unit.
+struct SizeCase {
+  const char* label;
+  std::vector<std::string> args;  // besides -o m.png
+  std::string summary;            // what the summary line says of the size
+  std::uint32_t width, height;
+};
+
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.label; }
+
+class CliImageSizeTest : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(CliImageSizeTest, ChoosesThePitchAndSaysIt) {
+  const SizeCase& c = GetParam();
+  TempDir dir;
+  std::vector<std::string> args = {"-o", "m.png"};
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  args.push_back(GoldenFile("ramp.stl"));
+  const Outcome r = RunStl2hzm({args, dir.path().string()});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.err.find(c.summary + " -> m.png"), std::string::npos) << r.err;
+  const DecodedPng png = DecodePng(dir.File("m.png"));
+  EXPECT_EQ(png.width, c.width);
+  EXPECT_EQ(png.height, c.height);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, CliImageSizeTest,
+    ::testing::Values(
+        // 139 units across from -19: floor(139 / 2) + 1 = 70 at 0.05 mm.
+        SizeCase{"WidthPx", {"--width-px", "70"}, "70 x 41 points at a pitch of 0.05 mm", 70, 41},
+        SizeCase{"HeightPx", {"--height-px=5"}, "7 x 5 points at a pitch of 0.5 mm", 7, 5},
+        // 1 to 2 mm by 0.5 to 1.5 mm at 0.1 mm, on the lines from -0.475.
+        SizeCase{"Bounds", {"--bounds", "1,0.5,2,1.5", "--pitch", "0.1"}, "10 x 11 points", 10, 11},
+        SizeCase{"BoundsInCentimetres",
+                 // The model ten times larger: 10 to 20 mm by 5 to 15 mm at 1 mm.
+                 {"--units", "cm", "--bounds", "1,0.5,2,1.5", "--pitch", "1"},
+                 "10 x 11 points",
+                 10,
+                 11}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(CliOutputsTest, UnitsRefuseARangeTheyCannotHold) {
+  TempDir dir;
+  dir.Write("tall.stl", "vertex 0 0 0\nvertex 2 0 20\nvertex 0 2 10\n");
+  const Outcome r = RunStl2hzm({{"-q", "--pitch", "0.5", "--png-levels", "units", "--bit-depth",
+                                 "8", "-o", "m.png", "tall.stl"},
+                                dir.path().string()});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err,
+            "m.png: the heights span 800 grid units; a 8-bit PNG with one level per grid unit "
+            "holds at most 255.\n");
+  EXPECT_EQ(ListFolder(dir.path()), Names{"tall.stl"});
+}
+
+TEST(CliOutputsTest, UnknownExtensionNamesTheFormatsAndTheOption) {
+  TempDir dir;
+  const Outcome r = RunStl2hzm(
+      {{"--pitch", "1", "-o", "m.tif", TestData("worked_example.stl")}, dir.path().string()});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.err,
+            "stl2hzm: 'm.tif' ends in no extension of a known format: name it .hzm, .png or .asc, "
+            "or say which with --format hzm|png|asc\nTry 'stl2hzm --help' for more "
+            "information.\n");
+  EXPECT_EQ(ListFolder(dir.path()), Names{});
+}
 
 // The golden case ramp_formats writes every format from one scan; its
 // summary line names them all, and its golden files agree with each other.

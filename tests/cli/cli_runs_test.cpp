@@ -109,7 +109,8 @@ TEST(CliRunsTest, BadNumberHalfWayKeepsTheEarlierTarget) {
 TEST(CliRunsTest, OutputThatIsTheInputIsRefused) {
   TempDir dir;
   const std::string input = dir.Write("model.stl", WorkedStl());
-  const Outcome r = RunStl2hzm({{"-o", input, input}});
+  // --format names the format, so the name itself is no refusal.
+  const Outcome r = RunStl2hzm({{"--format", "hzm", "-o", input, input}});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.err.rfind(input + ": ", 0), 0u) << r.err;
   EXPECT_EQ(ReadFileBytes(input), WorkedStl());

@@ -76,44 +76,92 @@ TEST(MillimetresTest, LongestThirtyTwoBitTextFitsItsBound) {
   EXPECT_EQ(FormatMillimetres(-2147483647).size(), static_cast<std::size_t>(kLongestMillimetres));
 }
 
+constexpr ImageSettings kFull16{};
+constexpr ImageSettings kUnits16{PngLevels::kUnits, 16};
+constexpr ImageSettings kFull8{PngLevels::kFullRange, 8};
+constexpr ImageSettings kUnits8{PngLevels::kUnits, 8};
+
 struct PixelCase {
   const char* label;
+  ImageSettings settings;
   std::int32_t low, high, z;
   std::uint32_t pixel;
-  std::int64_t height_at_top;  // what pixel value 65535 stands for
+  std::int64_t height_at_top;  // what the largest pixel value stands for
 };
 
 void PrintTo(const PixelCase& c, std::ostream* os) { *os << c.label; }
 
 class PixelScaleTest : public ::testing::TestWithParam<PixelCase> {};
 
-TEST_P(PixelScaleTest, FollowsTheRangeRule) {
+TEST_P(PixelScaleTest, FollowsTheLevelsRule) {
   const PixelCase& c = GetParam();
-  const PixelScale scale = PixelScaleFor(c.low, c.high);
+  const PixelScale scale = PixelScaleFor(c.low, c.high, c.settings);
   EXPECT_EQ(scale.PixelOf(c.z), c.pixel);
   EXPECT_EQ(scale.HeightAtTop(), c.height_at_top);
 }
 
+constexpr std::int32_t kLowest = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t kHighest = std::numeric_limits<std::int32_t>::max();
+
 INSTANTIATE_TEST_SUITE_P(
     Heights, PixelScaleTest,
-    ::testing::Values(PixelCase{"LevelMap", 7, 7, 7, 0, 7 + 65535},
-                      PixelCase{"OffsetFromTheLowest", -100, 50, 0, 100, -100 + 65535},
-                      PixelCase{"RangeJustFitsTop", 0, 65535, 65535, 65535, 65535},
-                      PixelCase{"RangeJustFitsMiddle", 0, 65535, 32768, 32768, 65535},
-                      PixelCase{"RangeJustOverTop", 0, 65536, 65536, 65535, 65536},
-                      PixelCase{"RangeJustOverLow", 0, 65536, 0, 0, 65536},
-                      // 32768 * 65535 / 65536 = 32767.5: half rounds up
-                      PixelCase{"RangeJustOverHalfRoundsUp", 0, 65536, 32768, 32768, 65536},
-                      // 1 * 65535 / 65536 = 0.99998
-                      PixelCase{"RangeJustOverOneUnit", 0, 65536, 1, 1, 65536},
-                      // 1 * 65535 / 131070 = 0.5 and 3 * 65535 / 131070 = 1.5
-                      PixelCase{"DoubleRangeHalf", 10, 131080, 11, 1, 131080},
-                      PixelCase{"DoubleRangeOneAndAHalf", 10, 131080, 13, 2, 131080},
-                      PixelCase{"DoubleRangeJustBelowHalf", 0, 131071, 1, 0, 131071},
-                      PixelCase{"WidestRangeTop", std::numeric_limits<std::int32_t>::min(),
-                                std::numeric_limits<std::int32_t>::max(),
-                                std::numeric_limits<std::int32_t>::max(), 65535,
-                                std::numeric_limits<std::int32_t>::max()}),
+    ::testing::Values(
+        // Full range: 0 the lowest height, 65535 the highest.
+        PixelCase{"LevelMapIsAllZero", kFull16, 7, 7, 7, 0, 7},
+        PixelCase{"LowestIsZero", kFull16, -100, 50, -100, 0, 50},
+        PixelCase{"HighestIsTop", kFull16, -100, 50, 50, 65535, 50},
+        // 100 * 65535 / 150 = 43690
+        PixelCase{"BetweenIsScaled", kFull16, -100, 50, 0, 43690, 50},
+        // 1 * 65535 / 2 = 32767.5: half rounds up
+        PixelCase{"HalfRoundsUp", kFull16, 0, 2, 1, 32768, 2},
+        // 1 * 65535 / 131070 = 0.5 and 3 * 65535 / 131070 = 1.5
+        PixelCase{"DoubleRangeHalf", kFull16, 10, 131080, 11, 1, 131080},
+        PixelCase{"DoubleRangeOneAndAHalf", kFull16, 10, 131080, 13, 2, 131080},
+        PixelCase{"DoubleRangeJustBelowHalf", kFull16, 0, 131071, 1, 0, 131071},
+        PixelCase{"WidestRangeTop", kFull16, kLowest, kHighest, kHighest, 65535, kHighest},
+        PixelCase{"WidestRangeMiddle", kFull16, kLowest, kHighest, 0, 32768, kHighest},
+        // 8 bits: 255 the highest; 1 * 255 / 2 = 127.5 rounds up.
+        PixelCase{"EightBitTop", kFull8, 0, 600, 600, 255, 600},
+        PixelCase{"EightBitHalfRoundsUp", kFull8, 0, 2, 1, 128, 2},
+        PixelCase{"EightBitLevelMap", kFull8, 3, 3, 3, 0, 3},
+        // One level per unit: pixel = z - z low, the top stands for z low +
+        // 65535 (or 255).
+        PixelCase{"UnitsLevelMap", kUnits16, 7, 7, 7, 0, 7 + 65535},
+        PixelCase{"UnitsOffsetFromTheLowest", kUnits16, -100, 50, 0, 100, -100 + 65535},
+        PixelCase{"UnitsRangeJustFits", kUnits16, 0, 65535, 65535, 65535, 65535},
+        PixelCase{"UnitsEightBitsJustFits", kUnits8, 10, 265, 265, 255, 265}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+struct RefusedRangeCase {
+  const char* label;
+  ImageSettings settings;
+  std::int32_t low, high;
+  const char* message;
+};
+
+void PrintTo(const RefusedRangeCase& c, std::ostream* os) { *os << c.label; }
+
+class RefusedRangeTest : public ::testing::TestWithParam<RefusedRangeCase> {};
+
+TEST_P(RefusedRangeTest, OneLevelPerUnitCannotHoldTheRange) {
+  const RefusedRangeCase& c = GetParam();
+  try {
+    PixelScaleFor(c.low, c.high, c.settings);
+    ADD_FAILURE() << "not refused";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.message(), c.message);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ranges, RefusedRangeTest,
+    ::testing::Values(
+        RefusedRangeCase{"SixteenBitsOneUnitOver", kUnits16, 0, 65536,
+                         "the heights span 65536 grid units; a 16-bit PNG with one level per "
+                         "grid unit holds at most 65535"},
+        RefusedRangeCase{"EightBitsOneUnitOver", kUnits8, -1, 255,
+                         "the heights span 256 grid units; a 8-bit PNG with one level per grid "
+                         "unit holds at most 255"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 struct HeightRowsCase {

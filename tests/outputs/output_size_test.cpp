@@ -32,7 +32,8 @@ std::unique_ptr<MapOutput> MakeOutput(Format format, TextFile& text, const Heigh
     case Format::kAsc:
       return std::make_unique<AscOutput>(text, heights);
     case Format::kPng:
-      return std::make_unique<PngOutput>(text, heights);
+      // One level per grid unit: a pixel is its height above 0.
+      return std::make_unique<PngOutput>(text, heights, ImageSettings{PngLevels::kUnits, 16});
     case Format::kPreview:
       break;
   }

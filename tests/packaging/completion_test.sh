@@ -48,7 +48,7 @@ long_options=$(cut -f1 <<<"$help" | grep -- '^--' | LC_ALL=C sort | tr '\n' ' ' 
 
 expect "every long option of --help"   "stl2hzm --"                 "$long_options"
 expect "an option by its prefix"       "stl2hzm --pi"               "--pitch"
-expect "options sharing a prefix"      "stl2hzm --p"                "--pitch --preview"
+expect "options sharing a prefix"      "stl2hzm --p"                "--pitch --png-levels --preview"
 expect "an option after a value"       "stl2hzm --pitch 0.5 --s"    "--surface"
 expect "inputs: STL files and folders" "stl2hzm "                   "$inputs"
 expect "an input by its prefix"        "stl2hzm p"                  "part.stl"
@@ -75,6 +75,9 @@ fixed=(
   --format=    "h"            "hzm"
   --format=    ""             "asc hzm png"
   --format     "stl"          ""
+  --png-levels ""             "full units"
+  --png-levels "u"            "units"
+  --bit-depth= ""             "16 8"
 )
 for ((i = 0; i < ${#fixed[@]}; i += 3)); do
   option=${fixed[i]} typed=${fixed[i + 1]}

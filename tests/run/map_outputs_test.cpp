@@ -90,21 +90,21 @@ TEST_P(AllFormatsTest, EveryOutputHoldsTheHeightMapsHeights) {
 INSTANTIATE_TEST_SUITE_P(
     Models, AllFormatsTest,
     ::testing::Values(
-        ModelCase{"WorkedExample", Facet("0.1 0.1 1", "2.1 0.1 1", "0.1 2.1 1"), 40, "1", "0",
-                  "1638.375", "0", "0"},
+        // Covered at 1 mm, uncovered at 0: 0 to 1 mm over the full range.
+        // The images cover the model's extent: x and y from 1 mm.
+        ModelCase{"WorkedExample", Facet("0.1 0.1 1", "2.1 0.1 1", "0.1 2.1 1"), 40, "1", "0", "1",
+                  "1", "1"},
         // Below zero and to the lower left of the origin; uneven rows.
         ModelCase{"BelowAndLeftOfTheOrigin",
                   Facet("-2 -1 -3", "4 -1 5", "-2 3 2") + Facet("4 -1 5", "4 3 -1", "-2 3 2"),
                   // The reader takes negative millimetres to the grid unit
                   // towards zero (-3 mm is -119 units).
-                  20, "0.5", "-2.975", "1635.4", "-1.975", "-0.975"},
-        // Range 65535 units: pixel = z - z low still.
+                  20, "0.5", "-2.975", "4.475", "-1.975", "-0.975"},
         ModelCase{
-            "RangeJustFits",
+            "RangeOf65535Units",
             Facet("0 0 0", "3 0 1638.375", "0 3 819") + Facet("3 0 1638.375", "3 3 0", "0 3 819"),
             40, "1", "0", "1638.375", "0", "0"},
-        // Range 65536 units: scaled, half rounding up.
-        ModelCase{"RangeJustOver",
+        ModelCase{"RangeOf65536Units",
                   Facet("0 0 0", "3 0 1638.4", "0 3 819") + Facet("3 0 1638.4", "3 3 0", "0 3 819"),
                   40, "1", "0", "1638.4", "0", "0"},
         // 0 to 2000 mm in 0.1 mm steps: 80,000 units over 21 x 21 points.
@@ -132,6 +132,147 @@ TEST(AllFormatsTest, StoppedRunHoldsTheRowsScannedInEveryOutput) {
   EXPECT_EQ(testing::AscAgainstHzm(grid, points), "same");
   EXPECT_EQ(testing::DecodePng(dir.File("p.png")).height, 2u);
 }
+
+// The PNG's levels under each setting, against the height map of the same
+// run; one level per unit refuses a map whose heights it cannot hold, and
+// nothing is written then.
+struct PngLevelsCase {
+  const char* label;
+  ImageSettings settings;
+  std::string stl;
+  int pitch;
+  const char* top_key;    // the text chunk of the largest sample
+  const char* top_value;  // its height, or "" when the run is refused
+};
+
+void PrintTo(const PngLevelsCase& c, std::ostream* os) { *os << c.label; }
+
+class PngLevelsTest : public ::testing::TestWithParam<PngLevelsCase> {};
+
+TEST_P(PngLevelsTest, PixelsFollowTheLevelsOfTheSetting) {
+  const PngLevelsCase& c = GetParam();
+  TempDir dir;
+  GeometryStore store;
+  FakeDriver driver;
+  ConversionRequest request{dir.Write("m.stl", c.stl), dir.File("m.hzm"), c.pitch};
+  request.also = {{dir.File("m.png"), OutputFormat::kPng}};
+  request.images = c.settings;
+  if (*c.top_value == '\0') {
+    EXPECT_THROW(RunConversion(store, request, driver), EOutputError);
+    EXPECT_EQ(testing::ListFolder(dir.path()), Names{"m.stl"});
+    return;
+  }
+  RunConversion(store, request, driver);
+  const auto points = testing::ParseHzm(ReadFileBytes(dir.File("m.hzm")));
+  const testing::DecodedPng png = testing::DecodePng(dir.File("m.png"));
+  const testing::PngRule rule{c.settings.png_levels == PngLevels::kUnits, c.settings.bit_depth};
+  EXPECT_EQ(testing::PngAgainstHzm(png, points, rule), "same");
+  EXPECT_EQ(png.texts.at("z_mm_at_0"), "0");
+  EXPECT_EQ(png.texts.at(c.top_key), c.top_value);
+  EXPECT_EQ(png.texts.size(), 6u);
+}
+
+const std::string kRamp = Facet("0 0 0", "2 0 15", "0 2 7.5") + Facet("2 0 15", "2 2 0", "0 2 7.5");
+const std::string kLevel = Facet("0 0 0", "2 0 0", "0 2 0") + Facet("2 0 0", "2 2 0", "0 2 0");
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, PngLevelsTest,
+    ::testing::Values(
+        PngLevelsCase{"FullRange", {}, kRamp, 4, "z_mm_at_65535", "15"},
+        PngLevelsCase{"FullRangeLevelMap", {}, kLevel, 4, "z_mm_at_65535", "0"},
+        PngLevelsCase{"Units", {PngLevels::kUnits, 16}, kRamp, 4, "z_mm_at_65535", "1638.375"},
+        PngLevelsCase{"EightBits", {PngLevels::kFullRange, 8}, kRamp, 4, "z_mm_at_255", "15"},
+        // 600 units over 255 levels.
+        PngLevelsCase{"EightBitUnitsRefused", {PngLevels::kUnits, 8}, kRamp, 4, "z_mm_at_255", ""},
+        PngLevelsCase{"EightBitUnits",
+                      {PngLevels::kUnits, 8},
+                      Facet("0 0 0", "2 0 5", "0 2 2.5") + Facet("2 0 5", "2 2 0", "0 2 2.5"),
+                      4,
+                      "z_mm_at_255",
+                      "6.375"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// Points no triangle covers: NODATA in the grid unless filled, z min in the
+// PNG unless it has alpha, transparent then. The worked example at 1 mm
+// covers one point of its 3 x 3 lattice, at 1 mm.
+struct NoDataCase {
+  const char* label;
+  ImageSettings settings;
+  const char* nodata;     // the grid's NODATA_value, "" for none
+  std::int64_t missing;   // the grid's NODATA values
+  int color_type;         // the PNG's: 0 gray, 4 gray and alpha
+  std::uint32_t opaque;   // the alpha of a covered point
+  std::string z_mm_at_0;  // the PNG's lowest height
+};
+
+void PrintTo(const NoDataCase& c, std::ostream* os) { *os << c.label; }
+
+class NoDataTest : public ::testing::TestWithParam<NoDataCase> {};
+
+TEST_P(NoDataTest, UncoveredPointsAreNoDataWhereTheSettingsSay) {
+  const NoDataCase& c = GetParam();
+  TempDir dir;
+  GeometryStore store;
+  FakeDriver driver;
+  ConversionRequest request{dir.Write("m.stl", Facet("0.1 0.1 1", "2.1 0.1 1", "0.1 2.1 1")),
+                            dir.File("m.asc"),
+                            40,
+                            {},
+                            OutputFormat::kAsc};
+  request.also = {{dir.File("m.png"), OutputFormat::kPng}};
+  request.images = c.settings;
+  // The whole lattice, 0 to 2 mm, rather than the model's extent.
+  request.images.window = PlanWindow{0, 0, 80, 80};
+  RunConversion(store, request, driver);
+
+  const testing::AscGrid grid = testing::ParseAsc(ReadFileBytes(dir.File("m.asc")));
+  const auto nodata = grid.header.find("NODATA_value");
+  EXPECT_EQ(nodata == grid.header.end() ? "" : nodata->second, c.nodata);
+  std::int64_t missing = 0;
+  for (const auto& row : grid.rows) {
+    for (const std::int64_t z : row) {
+      if (z == testing::kAscNoData) {
+        ++missing;
+      } else {
+        EXPECT_EQ(z, c.missing == 0 && z != 40 ? 0 : 40);
+      }
+    }
+  }
+  EXPECT_EQ(missing, c.missing);
+  // The covered point, at (1, 1): the middle of the grid.
+  EXPECT_EQ(grid.rows.at(1).at(1), 40);
+
+  const testing::DecodedPng png = testing::DecodePng(dir.File("m.png"));
+  EXPECT_EQ(png.color_type, c.color_type);
+  EXPECT_EQ(png.texts.at("z_mm_at_0"), c.z_mm_at_0);
+  if (c.color_type == 4) {
+    ASSERT_EQ(png.alpha.size(), 9u);
+    for (std::uint32_t k = 0; k < 9; ++k) {
+      EXPECT_EQ(png.alpha[k], k == 4 ? c.opaque : 0u) << k;
+      if (k != 4) {
+        EXPECT_EQ(png.pixels[k], 0u) << k;
+      }
+    }
+  } else {
+    const std::uint32_t top = (1u << c.settings.bit_depth) - 1;
+    for (std::uint32_t k = 0; k < 9; ++k) EXPECT_EQ(png.pixels[k], k == 4 ? top : 0u) << k;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, NoDataTest,
+    ::testing::Values(
+        NoDataCase{"NoDataByDefault", {}, "-9999", 8, 0, 0, "0"},
+        NoDataCase{"Filled", {PngLevels::kFullRange, 16, true}, "", 0, 0, 0, "0"},
+        NoDataCase{"PngAlpha", {PngLevels::kFullRange, 16, false, true}, "-9999", 8, 4, 65535, "1"},
+        NoDataCase{"PngAlphaEightBitsGridFilled",
+                   {PngLevels::kFullRange, 8, true, true},
+                   "",
+                   0,
+                   4,
+                   255,
+                   "1"}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 // A failing output leaves every earlier file as it was, and no temporary.
 struct OutputFailureCase {

@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -59,10 +60,12 @@ DecodedPng DecodePng(const std::string& path) {
   out.color_type = png_get_color_type(png, info);
   png_bytepp rows = png_get_rows(png, info);
   const int bytes = out.bit_depth == 16 ? 2 : 1;
+  const int channels = png_get_channels(png, info);
   for (std::uint32_t r = 0; r < out.height; ++r) {
     for (std::uint32_t c = 0; c < out.width; ++c) {
-      const png_bytep p = rows[r] + static_cast<std::size_t>(c) * bytes;
+      const png_bytep p = rows[r] + static_cast<std::size_t>(c) * bytes * channels;
       out.pixels.push_back(bytes == 2 ? (p[0] << 8 | p[1]) : p[0]);
+      if (channels == 2) out.alpha.push_back(bytes == 2 ? (p[2] << 8 | p[3]) : p[bytes]);
     }
   }
   png_textp texts = nullptr;
@@ -96,21 +99,26 @@ std::vector<MapPoint> ParseHzm(const std::string& bytes) {
 AscGrid ParseAsc(const std::string& bytes) {
   AscGrid grid;
   std::size_t at = 0;
-  int line_number = 0;
   while (at < bytes.size()) {
     const std::size_t end = bytes.find("\r\n", at);
     if (end == std::string::npos) Refuse("line without CR LF");
     std::istringstream line(bytes.substr(at, end - at));
+    const bool header = std::isalpha(static_cast<unsigned char>(bytes[at])) != 0;
     at = end + 2;
     std::string word;
-    if (line_number++ < 5) {
+    if (header) {
+      if (!grid.rows.empty()) Refuse("a header line after the values");
       std::string value;
       line >> word >> value;
       grid.header[word] = value;
       continue;
     }
+    const auto nodata = grid.header.find("NODATA_value");
     std::vector<std::int64_t> row;
-    while (line >> word) row.push_back(GridUnitsOf(word));
+    while (line >> word) {
+      const bool missing = nodata != grid.header.end() && word == nodata->second;
+      row.push_back(missing ? kAscNoData : GridUnitsOf(word));
+    }
     grid.rows.push_back(row);
   }
   return grid;
@@ -118,58 +126,89 @@ AscGrid ParseAsc(const std::string& bytes) {
 
 namespace {
 
-// Columns and rows of the lattice the points lie on.
-std::pair<std::size_t, std::size_t> ShapeOf(const std::vector<MapPoint>& points) {
-  std::size_t columns = 0;
-  while (columns < points.size() && points[columns].y == points.front().y) ++columns;
-  return {columns, columns == 0 ? 0 : points.size() / columns};
+std::string Where(std::int64_t x, std::int64_t y, std::int64_t z) {
+  return "point (" + std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(z) + ")";
 }
 
-std::string Where(std::size_t index, const MapPoint& p) {
-  return "point " + std::to_string(index) + " (" + std::to_string(p.x) + "," + std::to_string(p.y) +
-         "," + std::to_string(p.z) + ")";
+// The HZM's heights by x and y, and the lowest of them: what a point
+// beyond the map has.
+struct HzmHeights {
+  std::map<std::pair<std::int64_t, std::int64_t>, std::int64_t> at;
+  std::int64_t lowest = 0;
+  std::int64_t Of(std::int64_t x, std::int64_t y) const {
+    const auto it = at.find({x, y});
+    return it == at.end() ? lowest : it->second;
+  }
+};
+
+HzmHeights HeightsOf(const std::vector<MapPoint>& points) {
+  HzmHeights h;
+  h.lowest = points.empty() ? 0 : points.front().z;
+  for (const MapPoint& p : points) {
+    h.at[{p.x, p.y}] = p.z;
+    h.lowest = std::min(h.lowest, p.z);
+  }
+  return h;
 }
 
 }  // namespace
 
-std::string PngAgainstHzm(const DecodedPng& png, const std::vector<MapPoint>& points) {
-  const auto [columns, rows] = ShapeOf(points);
-  if (png.width != columns || png.height != rows || png.bit_depth != 16 || png.color_type != 0) {
-    return "size " + std::to_string(png.width) + "x" + std::to_string(png.height) + ", depth " +
-           std::to_string(png.bit_depth) + ", not " + std::to_string(columns) + "x" +
-           std::to_string(rows) + " 16-bit gray";
+std::string PngAgainstHzm(const DecodedPng& png, const std::vector<MapPoint>& points,
+                          const PngRule& rule) {
+  if (png.bit_depth != rule.bit_depth || png.color_type != 0 || png.width == 0) {
+    return "depth " + std::to_string(png.bit_depth) + ", color type " +
+           std::to_string(png.color_type) + ", not " + std::to_string(rule.bit_depth) + "-bit gray";
   }
-  std::int64_t low = points.front().z, high = low;
-  for (const MapPoint& p : points) {
-    low = std::min(low, p.z);
-    high = std::max(high, p.z);
+  const HzmHeights map = HeightsOf(points);
+  const std::int64_t x0 = GridUnitsOf(png.texts.at("x_mm"));
+  const std::int64_t y0 = GridUnitsOf(png.texts.at("y_mm"));
+  const std::int64_t pitch = GridUnitsOf(png.texts.at("pitch_mm"));
+  const auto z_at = [&](std::uint32_t c, std::uint32_t top) {
+    return map.Of(x0 + c * pitch, y0 + (png.height - 1 - top) * pitch);
+  };
+  std::int64_t low = z_at(0, 0), high = low;
+  for (std::uint32_t top = 0; top < png.height; ++top) {
+    for (std::uint32_t c = 0; c < png.width; ++c) {
+      low = std::min(low, z_at(c, top));
+      high = std::max(high, z_at(c, top));
+    }
   }
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    const long double above = static_cast<long double>(points[i].z - low);
-    const auto expected = static_cast<std::uint32_t>(
-        high - low <= 65535 ? above : std::floor(above * 65535 / (high - low) + 0.5L));
-    const std::uint32_t got = png.At(static_cast<std::uint32_t>(i % columns),
-                                     static_cast<std::uint32_t>(rows - 1 - i / columns));
-    if (got != expected) {
-      return Where(i, points[i]) + ": pixel " + std::to_string(got) + ", not " +
-             std::to_string(expected);
+  const long double largest = std::ldexp(1.0L, rule.bit_depth) - 1;
+  for (std::uint32_t top = 0; top < png.height; ++top) {
+    for (std::uint32_t c = 0; c < png.width; ++c) {
+      const std::int64_t z = z_at(c, top);
+      const long double above = static_cast<long double>(z - low);
+      long double expected = above;
+      if (!rule.units)
+        expected = high == low ? 0 : std::floor(above * largest / (high - low) + 0.5L);
+      const std::uint32_t got = png.At(c, top);
+      if (got != static_cast<std::uint32_t>(expected)) {
+        return Where(x0 + c * pitch, y0 + (png.height - 1 - top) * pitch, z) + ": pixel " +
+               std::to_string(got) + ", not " +
+               std::to_string(static_cast<std::uint32_t>(expected));
+      }
     }
   }
   return "same";
 }
 
 std::string AscAgainstHzm(const AscGrid& grid, const std::vector<MapPoint>& points) {
-  const auto [columns, rows] = ShapeOf(points);
-  if (grid.header.at("ncols") != std::to_string(columns) ||
-      grid.header.at("nrows") != std::to_string(rows) || grid.rows.size() != rows) {
-    return "shape " + grid.header.at("ncols") + "x" + grid.header.at("nrows") + ", not " +
-           std::to_string(columns) + "x" + std::to_string(rows);
-  }
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    const std::vector<std::int64_t>& row = grid.rows[rows - 1 - i / columns];
+  const HzmHeights map = HeightsOf(points);
+  const std::int64_t x0 = GridUnitsOf(grid.header.at("xllcenter"));
+  const std::int64_t y0 = GridUnitsOf(grid.header.at("yllcenter"));
+  const std::int64_t pitch = GridUnitsOf(grid.header.at("cellsize"));
+  const auto columns = std::stoul(grid.header.at("ncols"));
+  const auto rows = std::stoul(grid.header.at("nrows"));
+  if (grid.rows.size() != rows) return "rows " + std::to_string(grid.rows.size());
+  for (std::size_t top = 0; top < rows; ++top) {
+    const std::vector<std::int64_t>& row = grid.rows[top];
     if (row.size() != columns) return "row of " + std::to_string(row.size()) + " values";
-    if (row[i % columns] != points[i].z) {
-      return Where(i, points[i]) + ": grid value " + std::to_string(row[i % columns]) + "/40";
+    for (std::size_t c = 0; c < columns; ++c) {
+      const std::int64_t x = x0 + static_cast<std::int64_t>(c) * pitch;
+      const std::int64_t y = y0 + static_cast<std::int64_t>(rows - 1 - top) * pitch;
+      const std::int64_t z = map.Of(x, y);
+      if (row[c] == kAscNoData && z == map.lowest) continue;
+      if (row[c] != z) return Where(x, y, z) + ": grid value " + std::to_string(row[c]) + "/40";
     }
   }
   return "same";
