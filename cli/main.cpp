@@ -67,22 +67,31 @@ void PrintSummary(const ConversionRequest& request, const ConversionResult& resu
   std::snprintf(time, sizeof time, "%.2f", seconds);
   // A pitch chosen for a size in points is news.
   const bool chosen = request.images.width_px > 0 || request.images.height_px > 0;
-  const Fields fields{{"input", InputShown(request)},
-                      {"triangles", std::to_string(result.triangles)},
-                      {"columns", std::to_string(result.lattice.columns)},
-                      {"rows", std::to_string(result.lattice.rows)},
-                      {"pitch", FormatMillimetres(result.lattice.pitch)},
-                      {"outputs", outputs},
-                      {"time", time}};
+  const std::string input = InputShown(request);
+  const std::string triangles = std::to_string(result.triangles);
+  const std::string columns = std::to_string(result.lattice.columns);
+  const std::string rows = std::to_string(result.lattice.rows);
+  const std::string pitch = FormatMillimetres(result.lattice.pitch);
   const std::string line =
       chosen ? Translate(
                    "{input}: {triangles} triangles, {columns} x {rows} points at a pitch of "
                    "{pitch} mm -> {outputs} ({time} s)",
-                   fields)
+                   {{"input", input},
+                    {"triangles", triangles},
+                    {"columns", columns},
+                    {"rows", rows},
+                    {"pitch", pitch},
+                    {"outputs", outputs},
+                    {"time", time}})
              : Translate(
                    "{input}: {triangles} triangles, {columns} x {rows} points -> {outputs} "
                    "({time} s)",
-                   fields);
+                   {{"input", input},
+                    {"triangles", triangles},
+                    {"columns", columns},
+                    {"rows", rows},
+                    {"outputs", outputs},
+                    {"time", time}});
   std::fprintf(stderr, "%s\n", line.c_str());
 }
 
