@@ -77,8 +77,10 @@ QByteArray ReadFile(const QString& path) {
 }
 
 int RunStl2hzm(const QString& input, const QString& output, const QString& pitch, bool surface) {
-  QStringList args = {QStringLiteral("--quiet"), QStringLiteral("--pitch"), pitch,
-                      QStringLiteral("-o"), output};
+  // The window writes height maps whatever the name; so does the reference.
+  QStringList args = {
+      QStringLiteral("--quiet"),  QStringLiteral("--pitch"), pitch, QStringLiteral("-o"), output,
+      QStringLiteral("--format"), QStringLiteral("hzm")};
   if (surface) args << QStringLiteral("--surface");
   args << input;
   QProcess process;

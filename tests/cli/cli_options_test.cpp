@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {"--p", "1", "@"},
                      2,
                      std::string("stl2hzm: オプション '--p' は曖昧です; 候補: '--pitch' "
-                                 "'--preview'\n") +
+                                 "'--preview' '--png-levels'\n") +
                          kTryHelp},
         JapaneseCase{"UnknownOption",
                      {"--fast", "@"},
