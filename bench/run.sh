@@ -121,6 +121,8 @@ build
 log "making models"
 "$BUILD/bench/make_bench_models" "$MODELS" >"$RAW/models.txt"
 measure
+log "stops inside a slow row"
+BUILD=$BUILD bash "$ROOT/bench/stop_latency.sh" >/dev/null
 LOAD_AFTER=$(cut -d' ' -f1-3 /proc/loadavg)
 export ROOT BUILD RAW CORES LOAD_BEFORE LOAD_AFTER
 bash "$ROOT/bench/write_results.sh" >"$RESULTS"

@@ -160,6 +160,17 @@ gaps_section() {
   echo
 }
 
+stops_section() {
+  [[ -f $RAW/stop-latency.md ]] || return 0
+  echo "## Stops inside a slow row (bench/stop_latency.sh)"
+  echo
+  echo "Seconds from the signal to the end of stl2hzm, worst of 3, on the model of" \
+    "tools/make_wide_rows.py at 0.025 mm (a row of 200,001 points under 600 triangles)."
+  echo
+  cat "$RAW/stop-latency.md"
+  echo
+}
+
 micro_section() {
   echo "## Micro benchmarks (Google Benchmark)"
   echo
@@ -177,4 +188,5 @@ machine
 targets
 for m in relief sphere torus; do model_table "$m"; done
 gaps_section
+stops_section
 micro_section

@@ -123,6 +123,15 @@ void PutChar(TextFile& file, char c);
 void EndTextLine(TextFile& file);  // CR LF
 // PutText, then EndTextLine.
 void WriteTextLine(TextFile& file, std::string_view text);
+// Writing: the bytes taken so far, handed to the system or still buffered;
+// 0 when not open for writing.
+std::uint64_t TextBytesTaken(const TextFile& file);
+// Writing: takes back every byte taken after the first `bytes` (at most
+// TextBytesTaken): those still buffered are dropped, and a regular file is
+// cut back to `bytes`. What a device or pipe was sent stays sent: false
+// then, and when the cut fails (its code pending, the file taking no more
+// bytes).
+bool TakeTextBackTo(TextFile& file, std::uint64_t bytes);
 // Writing: writes out what is buffered, then closes; after a failed write
 // the descriptor is closed all the same, the write's code staying the one
 // pending. A failed close leaves its code. Not open: pending 103.

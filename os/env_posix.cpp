@@ -163,6 +163,12 @@ class PosixEnv final : public Env {
     return done == 0 || errno == EINVAL ? 0 : errno;
   }
 
+  int CutFile(FileHandle file, std::uint64_t bytes) override {
+    const auto length = static_cast<off_t>(bytes);
+    if (::ftruncate(Fd(file), length) != 0) return errno;
+    return ::lseek(Fd(file), length, SEEK_SET) == length ? 0 : errno;
+  }
+
   void StartWriteOut(FileHandle file) override {
     ::sync_file_range(Fd(file), 0, 0, SYNC_FILE_RANGE_WRITE);
   }

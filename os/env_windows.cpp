@@ -137,6 +137,13 @@ class WindowsEnv final : public Env {
     return ::FlushFileBuffers(Handle(file)) ? 0 : LastError();
   }
 
+  int CutFile(FileHandle file, std::uint64_t bytes) override {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(bytes);
+    if (!::SetFilePointerEx(Handle(file), at, nullptr, FILE_BEGIN)) return LastError();
+    return ::SetEndOfFile(Handle(file)) ? 0 : LastError();
+  }
+
   // The system writes out on its own; there is no request to hurry it.
   void StartWriteOut(FileHandle) override {}
 

@@ -78,6 +78,9 @@ class OutputEntry : public RowSink {
   void WritePiece(const RowPiece& piece, std::span<const RowText> texts) override {
     GuardOutput(target_, [&] { output_->WritePiece(piece, texts); });
   }
+  void DropPartialRow() override {
+    GuardOutput(target_, [&] { output_->DropPartialRow(); });
+  }
   // Once started: the room its file and its scratch file take at least.
   void ClaimSpace(std::vector<SpaceClaim>& claims) const {
     if (auto claim = file_.ClaimSpace(output_->LeastFileBytes())) claims.push_back(*claim);
@@ -137,6 +140,7 @@ class MapOutputs::HeightTable : public RowSink {
   void WritePiece(const RowPiece& piece, std::span<const RowText>) override {
     GuardOutput(target_, [&] { rows_.Append(piece.heights); });
   }
+  void DropPartialRow() override { rows_.DropPartialRow(); }
   void Start(const Lattice& lattice, const ModelBounds& bounds) {
     rows_.Start(lattice.columns, bounds.z_min, lattice.points());
   }

@@ -54,6 +54,10 @@ void HeightRows::Append(std::span<const std::int32_t> heights) {
     low = std::min(low, z);
     high = std::max(high, z);
   }
+  if (count_ % columns_ == 0) {
+    row_low_ = low_;
+    row_high_ = high_;
+  }
   low_ = count_ == 0 ? low : std::min(low_, low);
   high_ = count_ == 0 ? high : std::max(high_, high);
   const auto n = static_cast<std::int64_t>(heights.size());
@@ -70,6 +74,15 @@ void HeightRows::Append(std::span<const std::int32_t> heights) {
     }
   }
   count_ += n;
+}
+
+// The scratch file keeps the heights beyond the complete rows, which are
+// never read.
+void HeightRows::DropPartialRow() {
+  if (count_ % columns_ == 0) return;
+  count_ = rows() * columns_;
+  low_ = row_low_;
+  high_ = row_high_;
 }
 
 void HeightRows::Spill(std::span<const std::int32_t> heights) {

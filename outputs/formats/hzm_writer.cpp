@@ -63,7 +63,13 @@ void HzmFormatter::FormatPiece(const Lattice& lattice, const RowPiece& piece, Ro
   if (piece.ends_row) out.append("S\r\n", 3);
 }
 
-void HzmWriter::WritePiece(const RowPiece&, std::span<const RowText> texts) {
+void HzmWriter::DropPartialRow() {
+  TakeTextBackTo(out_, row_start_);
+  CheckIoResult();
+}
+
+void HzmWriter::WritePiece(const RowPiece& piece, std::span<const RowText> texts) {
+  if (piece.first_column == 0) row_start_ = TextBytesTaken(out_);
   std::string_view text = texts.front();
   if (!out_.is_device()) {
     PutText(out_, text);

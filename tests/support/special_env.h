@@ -43,6 +43,7 @@ class SpecialEnv : public Env {
     return base_.FlushToDisk(file, everything);
   }
   void StartWriteOut(FileHandle file) override { base_.StartWriteOut(file); }
+  int CutFile(FileHandle file, std::uint64_t bytes) override { return base_.CutFile(file, bytes); }
   int ReadAt(FileHandle file, char* into, std::size_t bytes, std::uint64_t offset,
              std::size_t* got) override {
     return base_.ReadAt(file, into, bytes, offset, got);
