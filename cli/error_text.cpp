@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/catalog.h"
+#include "foundation/text.h"
 #include "run/map_outputs.h"
 #include "run/messages.h"
 
@@ -113,7 +114,9 @@ const char* MathText(const Exception& error) {
 
 }  // namespace
 
-std::string ErrorLine(const Exception& error, const std::string& file) {
+std::string ErrorLine(const Exception& error, const std::string& file_name) {
+  // A name with a line end in it would split the line: such names are quoted.
+  const std::string file = FileNameForMessages(file_name);
   if (const auto* output = dynamic_cast<const EOutputError*>(&error)) {
     if (output->io_error() != nullptr) return IoErrorLine(*output->io_error(), file);
   }
@@ -129,8 +132,9 @@ std::string ErrorLine(const Exception& error, const std::string& file) {
   return place + ForTerminal(ErrorBoxText(error.message()));
 }
 
-std::vector<std::string> WarningLines(const std::string& file, const ReadingNotes& notes,
+std::vector<std::string> WarningLines(const std::string& file_name, const ReadingNotes& notes,
                                       std::int32_t triangles) {
+  const std::string file = FileNameForMessages(file_name);
   struct Warning {
     bool given;
     std::int64_t line;  // 0: the file as a whole
