@@ -128,7 +128,8 @@ void PutChar(TextFile& file, char c) { PutText(file, std::string_view(&c, 1)); }
 
 void TextFileAccess::EndLine(TextFile& file) {
   PutText(file, "\r\n");
-  if (file.mode_ == TextMode::kWriting && file.is_device_ && !file.write_failed_ && file.end_ > 0) {
+  if (file.mode_ == TextMode::kWriting && file.is_terminal_ && !file.write_failed_ &&
+      file.end_ > 0) {
     Flush(file);
   }
 }

@@ -48,6 +48,9 @@ struct FileStatus {
   bool identified = false;
   std::uint64_t volume = 0;
   std::uint64_t index = 0;
+  // A device that is a terminal (a console on Windows); known of an open
+  // file only (Inspect), never of a name.
+  bool terminal = false;
 };
 
 // Whether two statuses are of one file.

@@ -126,6 +126,7 @@ class PosixEnv final : public Env {
     struct stat st {};
     if (::fstat(Fd(file), &st) != 0) return errno;
     *status = StatusOf(st);
+    status->terminal = status->kind == FileKind::kDevice && ::isatty(Fd(file)) == 1;
     return 0;
   }
 

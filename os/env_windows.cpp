@@ -95,7 +95,11 @@ class WindowsEnv final : public Env {
   }
 
   int Inspect(FileHandle file, FileStatus* status) override {
-    return StatusOf(Handle(file), status);
+    if (const int error = StatusOf(Handle(file), status); error != 0) return error;
+    DWORD mode = 0;
+    status->terminal =
+        status->kind == FileKind::kDevice && ::GetConsoleMode(Handle(file), &mode) != 0;
+    return 0;
   }
 
   int Read(FileHandle file, char* into, std::size_t bytes, std::size_t* got) override {

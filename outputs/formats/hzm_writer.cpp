@@ -71,12 +71,13 @@ void HzmWriter::DropPartialRow() {
 void HzmWriter::WritePiece(const RowPiece& piece, std::span<const RowText> texts) {
   if (piece.first_column == 0) row_start_ = TextBytesTaken(out_);
   std::string_view text = texts.front();
-  if (!out_.is_device()) {
+  if (!out_.is_terminal()) {
     PutText(out_, text);
     CheckIoResult();
     return;
   }
-  // A terminal or other character device sees every line as it ends.
+  // A terminal sees every line as it ends; a file, a pipe or another
+  // device (the null device) takes whole buffers.
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
     const std::size_t length = end == std::string_view::npos ? text.size() : end - 1;

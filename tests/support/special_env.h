@@ -23,6 +23,8 @@ class SpecialEnv : public Env {
   std::optional<std::uint64_t> free_bytes;
   // What MessageLanguage says; nothing: the system's.
   std::optional<std::string> message_language;
+  // Calls of Write so far.
+  std::atomic<int> writes{0};
 
   bool StatPath(const std::string& name, FileStatus* status) override {
     return base_.StatPath(name, status);
@@ -35,6 +37,7 @@ class SpecialEnv : public Env {
     return base_.Read(file, into, bytes, got);
   }
   int Write(FileHandle file, const char* from, std::size_t bytes, std::size_t* put) override {
+    ++writes;
     return base_.Write(file, from, bytes, put);
   }
   int Close(FileHandle file) override { return base_.Close(file); }
