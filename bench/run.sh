@@ -123,6 +123,8 @@ log "making models"
 measure
 log "stops inside a slow row"
 BUILD=$BUILD bash "$ROOT/bench/stop_latency.sh" >/dev/null
+log "devices and pipes against a file"
+BUILD=$BUILD bash "$ROOT/bench/devices.sh" >/dev/null
 LOAD_AFTER=$(cut -d' ' -f1-3 /proc/loadavg)
 export ROOT BUILD RAW CORES LOAD_BEFORE LOAD_AFTER
 bash "$ROOT/bench/write_results.sh" >"$RESULTS"

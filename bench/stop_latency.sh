@@ -18,8 +18,10 @@ export LC_ALL=C
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${BUILD:-$ROOT/build-bench}
+mkdir -p "$BUILD/results"
+BUILD=$(cd "$BUILD" && pwd)
 OUT=$BUILD/out-stops
-mkdir -p "$OUT" "$BUILD/results"
+mkdir -p "$OUT"
 
 if [[ ! -f $BUILD/CMakeCache.txt ]]; then
   cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DPELMORO_WITH_QT=OFF \
@@ -34,28 +36,35 @@ cpu_seconds() {
     2>/dev/null || echo 0
 }
 
+# Runs a program with SIGINT and SIGQUIT back at their defaults, which a
+# script's background job would otherwise ignore.
+with_default_signals() {
+  exec python3 -c 'import os, signal, sys
+signal.signal(signal.SIGINT, signal.SIG_DFL)
+signal.signal(signal.SIGQUIT, signal.SIG_DFL)
+os.execv(sys.argv[1], sys.argv[1:])' "$@"
+}
+
 # once SIGNAL THREADS TARGET: seconds from the signal to the end
 once() {
-  local signal=$1 threads=$2 target=$3 pid start end output
-  case $target in
-    file) output=$OUT/wide.hzm ;;
-    pipe) output=- ;;
-    device) output=/dev/null ;;
-  esac
+  local signal=$1 threads=$2 target=$3 pid start end
+  local run=("$BUILD/cli/stl2hzm" -q --pitch 0.025 --threads "$threads" -o)
   rm -f "$OUT/wide.hzm"
-  # A job of a script ignores SIGINT unless it is given back its default.
-  (trap - INT; exec "$BUILD/cli/stl2hzm" -q --pitch 0.025 --threads "$threads" -o "$output" \
-     "$OUT/wide.stl" | cat >/dev/null) &
-  sleep 0.05
-  pid=$(pgrep -n -f -- "--threads $threads -o $output $OUT/wide.stl" || true)
-  while [[ -n $pid ]] && awk -v s="$(cpu_seconds "$pid")" 'BEGIN { exit !(s < 1) }'; do
+  case $target in
+    file) (with_default_signals "${run[@]}" "$OUT/wide.hzm" "$OUT/wide.stl" 2>/dev/null) & ;;
+    pipe) (with_default_signals "${run[@]}" - "$OUT/wide.stl" > >(cat >/dev/null) 2>/dev/null) & ;;
+    device) (with_default_signals "${run[@]}" /dev/null "$OUT/wide.stl" 2>/dev/null) & ;;
+  esac
+  pid=$!
+  while kill -0 "$pid" 2>/dev/null &&
+    awk -v s="$(cpu_seconds "$pid")" 'BEGIN { exit !(s < 1) }'; do
     sleep 0.01
   done
   start=$(date +%s.%N)
   kill "-$signal" "$pid"
   while kill -0 "$pid" 2>/dev/null; do sleep 0.002; done
   end=$(date +%s.%N)
-  wait || true
+  wait "$pid" || true
   awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }'
 }
 

@@ -171,6 +171,16 @@ stops_section() {
   echo
 }
 
+devices_section() {
+  [[ -f $RAW/devices.md ]] || return 0
+  echo "## Devices and pipes against a file (bench/devices.sh)"
+  echo
+  echo "stl2hzm on the relief at 0.1 mm, best wall time of 5 fresh processes."
+  echo
+  cat "$RAW/devices.md"
+  echo
+}
+
 micro_section() {
   echo "## Micro benchmarks (Google Benchmark)"
   echo
@@ -189,4 +199,5 @@ targets
 for m in relief sphere torus; do model_table "$m"; done
 gaps_section
 stops_section
+devices_section
 micro_section
