@@ -127,6 +127,10 @@ if [[ ${BENCH_SETUP:-0} == 1 ]]; then
   log "scripts/run.sh --cli from an empty build folder"
   bash "$ROOT/bench/setup_time.sh" "$BUILD/setup" >"$RAW/setup.txt"
 fi
+log "stops inside a slow row"
+BUILD=$BUILD bash "$ROOT/bench/stop_latency.sh" >/dev/null
+log "devices and pipes against a file"
+BUILD=$BUILD bash "$ROOT/bench/devices.sh" >/dev/null
 LOAD_AFTER=$(cut -d' ' -f1-3 /proc/loadavg)
 export ROOT BUILD RAW CORES LOAD_BEFORE LOAD_AFTER
 bash "$ROOT/bench/write_results.sh" >"$RESULTS"

@@ -31,9 +31,13 @@ bash "$ROOT/scripts/package-windows.sh" "$WINDOWS" >/dev/null
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 WINEPREFIX=$(mktemp -d)
 trap '/usr/lib/wine/wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXIT
-/usr/lib/wine/wine64 "$WINDOWS/cli/stl2hzm.exe" --version >/dev/null 2>&1 # makes the prefix
-# The Wine server stays up between runs, as it does on a desktop.
+# A fresh prefix is set up by programs that go on in the background for a
+# while; the runs start once they have ended. The Wine server then stays up
+# between runs, as it does on a desktop.
+/usr/lib/wine/wine64 "$WINDOWS/cli/stl2hzm.exe" --version >/dev/null 2>&1
+/usr/lib/wine/wineserver -w
 /usr/lib/wine/wineserver -p || true
+/usr/lib/wine/wine64 "$WINDOWS/cli/stl2hzm.exe" --version >/dev/null
 
 # seconds COMMAND...: the wall time of one run, writing a fresh map.
 seconds() {

@@ -165,6 +165,27 @@ gaps_section() {
   echo
 }
 
+stops_section() {
+  [[ -f $RAW/stop-latency.md ]] || return 0
+  echo "## Stops inside a slow row (bench/stop_latency.sh)"
+  echo
+  echo "Seconds from the signal to the end of stl2hzm, worst of 3, on the model of" \
+    "tools/make_wide_rows.py at 0.025 mm (a row of 200,001 points under 600 triangles)."
+  echo
+  cat "$RAW/stop-latency.md"
+  echo
+}
+
+devices_section() {
+  [[ -f $RAW/devices.md ]] || return 0
+  echo "## Devices and pipes against a file (bench/devices.sh)"
+  echo
+  echo "stl2hzm on the relief at 0.1 mm, best wall time of 5 fresh processes."
+  echo
+  cat "$RAW/devices.md"
+  echo
+}
+
 micro_section() {
   echo "## Micro benchmarks (Google Benchmark)"
   echo
@@ -182,4 +203,6 @@ machine
 targets
 for m in relief sphere torus; do model_table "$m"; done
 gaps_section
+stops_section
+devices_section
 micro_section

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/catalog.h"
+#include "foundation/text.h"
 #include "outputs/files/disk_space.h"
 #include "run/map_outputs.h"
 #include "run/message_templates.h"
@@ -142,7 +143,9 @@ const char* MathText(const Exception& error) {
 
 }  // namespace
 
-std::string ErrorLine(const Exception& error, const std::string& file) {
+std::string ErrorLine(const Exception& error, const std::string& file_name) {
+  // A name with a line end in it would split the line: such names are quoted.
+  const std::string file = FileNameForMessages(file_name);
   if (const auto* output = dynamic_cast<const EOutputError*>(&error)) {
     if (output->io_error() != nullptr) return IoErrorLine(*output->io_error(), file);
   }
@@ -161,8 +164,9 @@ std::string ErrorLine(const Exception& error, const std::string& file) {
   return place + ForTerminal(ErrorBoxText(TranslateMessage(error.message())));
 }
 
-std::vector<std::string> WarningLines(const std::string& file, const ReadingNotes& notes,
+std::vector<std::string> WarningLines(const std::string& file_name, const ReadingNotes& notes,
                                       std::int32_t triangles) {
+  const std::string file = FileNameForMessages(file_name);
   struct Warning {
     bool given;
     std::int64_t line;  // 0: the file as a whole

@@ -22,7 +22,8 @@ std::string ForTerminal(const std::string& text);
 // One line without its line end. file is the input or output the error
 // concerns as the user named it. An error inside an input is placed in the
 // GNU form "FILE:LINE: message"; a failed file operation says what could
-// not be done and why ("cannot open part.stl: it is a folder").
+// not be done and why ("cannot open part.stl: it is a folder"). A name
+// with control characters in it is quoted, as FileNameForMessages does.
 std::string ErrorLine(const Exception& error, const std::string& file);
 
 // The warnings about a model that was read without a stop: bytes after a

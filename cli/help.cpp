@@ -158,7 +158,8 @@ empty solid) is converted, with a warning that its map is flat; a model
 less than 1 mm or more than 100 m across in plan view gets a hint at the
 unit its file is probably in.
 
-Ctrl-C stops the conversion under way: while scanning, after the row in
+Ctrl-C stops the conversion under way: while scanning, at once (within
+a fraction of a second, however long the row), dropping the row in
 progress; while reading, the triangles read so far give one row. Every
 output keeps every complete row (the header of a PNG or grid counts them),
 "Break !" is printed, and the inputs after it are not converted; a wait for

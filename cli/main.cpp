@@ -116,9 +116,28 @@ std::string FileConcerned(const ConversionRequest& request, RunStage stage) {
   return stage == RunStage::kReading ? InputShown(request) : OutputShown(request);
 }
 
-FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& request,
+// Whether the main output goes to a device or a pipe (standard output
+// included), which no disk's size limits.
+bool OutputIsStream(const ConversionRequest& request) {
+  FileStatus status;
+  return request.output_descriptor >= 0 ||
+         (CurrentEnv().StatPath(request.output, &status) && IsStream(status.kind));
+}
+
+FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& asked,
                        const CliOptions& options, TerminalProgress& progress) {
   CliDriver driver(options.surface, progress);
+  ConversionRequest request = asked;
+  if (!options.quiet && OutputIsStream(request)) {
+    request.scan_starting = [&](const Lattice& lattice, const GeometryStore& s,
+                                std::int32_t triangles) {
+      progress.Clear();
+      std::fputs(StreamStartText(InputShown(request), lattice, MeasureModelExtent(s, triangles),
+                                 OutputShown(request))
+                     .c_str(),
+                 stderr);
+    };
+  }
   try {
     const ConversionResult result = RunConversion(store, request, driver);
     progress.Clear();

@@ -1,10 +1,12 @@
 #include "cli/model_report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "cli/catalog.h"
 #include "outputs/formats/grid_millimetres.h"
+#include "outputs/formats/hzm_size.h"
 
 namespace pelmoro::cli {
 
@@ -76,6 +78,17 @@ std::string SizeAdvice(const ModelExtent& extent, const ModelUnit& unit) {
       "the model measures {plan} in plan view; if its file is in {unit}, try --units {unit} "
       "({factor} times smaller)",
       {{"plan", plan}, {"unit", name}, {"factor", Approximate(1 / scale)}});
+}
+
+std::string StreamStartText(const std::string& input, const Lattice& lattice,
+                            const ModelExtent& extent, const std::string& output) {
+  // Every height is the floor or a plane height within a triangle's z.
+  const std::int32_t z_low = extent.empty ? 0 : std::min(0, extent.min.z);
+  const std::int32_t z_high = extent.empty ? 0 : std::max(0, extent.max.z);
+  return input + ": " + std::to_string(lattice.columns) + " x " + std::to_string(lattice.rows) +
+         " points at " + FormatMillimetres(lattice.pitch) + " mm; the height map takes " +
+         std::to_string(HzmSizeLowerBound(lattice)) + " to " +
+         std::to_string(HzmSizeUpperBound(lattice, z_low, z_high)) + " bytes -> " + output + "\n";
 }
 
 std::string InfoText(const std::string& input, const ModelInfo& info, int pitch) {

@@ -25,4 +25,45 @@ std::string QuotedText(std::string_view text, std::string_view rest) {
   return quoted;
 }
 
+namespace {
+
+bool IsControl(unsigned char c) { return c < 32 || c == 127; }
+
+// The C escape of a control character.
+void AppendEscaped(std::string& out, unsigned char c) {
+  constexpr char kNamed[] = "\a\b\t\n\v\f\r";
+  constexpr char kLetters[] = "abtnvfr";
+  for (std::size_t k = 0; k < sizeof kNamed - 1; ++k) {
+    if (static_cast<char>(c) == kNamed[k]) {
+      out += '\\';
+      out += kLetters[k];
+      return;
+    }
+  }
+  out += '\\';
+  out += static_cast<char>('0' + (c >> 6));
+  out += static_cast<char>('0' + ((c >> 3) & 7));
+  out += static_cast<char>('0' + (c & 7));
+}
+
+}  // namespace
+
+std::string FileNameForMessages(std::string_view name) {
+  bool plain = true;
+  for (char c : name) plain = plain && !IsControl(static_cast<unsigned char>(c));
+  if (plain) return std::string(name);
+  std::string quoted = "'";
+  for (char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (IsControl(byte)) {
+      AppendEscaped(quoted, byte);
+    } else {
+      if (c == '\\' || c == '\'') quoted += '\\';
+      quoted += c;
+    }
+  }
+  quoted += '\'';
+  return quoted;
+}
+
 }  // namespace pelmoro

@@ -38,7 +38,8 @@ void TextFileAccess::Release(TextFile& f) {
   if (f.fd_ != kNoFile) CurrentEnv().Close(f.fd_);
   f.fd_ = kNoFile;
   f.mode_ = TextMode::kClosed;
-  f.is_device_ = f.is_regular_ = f.write_failed_ = f.at_physical_end_ = f.given_up_ = false;
+  f.is_device_ = f.is_terminal_ = f.is_regular_ = f.write_failed_ = f.at_physical_end_ =
+      f.given_up_ = false;
   f.end_ = 0;
   f.delivered_ = f.written_ = f.writeback_mark_ = f.sync_mark_ = 0;
 }
@@ -48,6 +49,7 @@ void TextFileAccess::Start(TextFile& f, FileHandle fd, TextMode mode, const File
   f.fd_ = fd;
   f.mode_ = mode;
   f.is_device_ = status.kind == FileKind::kDevice;
+  f.is_terminal_ = f.is_device_ && status.terminal;
   f.is_regular_ = status.kind == FileKind::kRegular;
   f.buffer_.resize(capacity);
 }

@@ -49,6 +49,7 @@ class TextFile {
   TextMode mode() const { return mode_; }
   const std::string& name() const { return name_; }
   bool is_device() const { return is_device_; }
+  bool is_terminal() const { return is_terminal_; }
   bool is_regular() const { return is_regular_; }
 
  private:
@@ -57,7 +58,8 @@ class TextFile {
   FileHandle fd_ = kNoFile;
   TextMode mode_ = TextMode::kClosed;
   std::string name_;
-  bool is_device_ = false;  // character device: written out at every line end
+  bool is_device_ = false;    // a character device
+  bool is_terminal_ = false;  // a terminal: written out at every line end
   bool is_regular_ = false;
   bool write_failed_ = false;  // after a failed write nothing more is written
   std::vector<char> buffer_;   // writing: the bytes collected
@@ -115,14 +117,24 @@ void SyncTextWhileWriting(TextFile& file);
 std::future<int> TakeTextFlush(TextFile& file);
 
 // Appending to a file open for writing (else pending 103 or 105). Bytes go
-// out in whole buffers of a multiple of 128 bytes, and, on a character
-// device, at every line end. After a failed write (its code pending) the
+// out in whole buffers of a multiple of 128 bytes (to a file, a pipe or a
+// device alike), and, on a terminal, at every line end as well: someone
+// is reading there. After a failed write (its code pending) the
 // file takes no more bytes.
 void PutText(TextFile& file, std::string_view text);
 void PutChar(TextFile& file, char c);
 void EndTextLine(TextFile& file);  // CR LF
 // PutText, then EndTextLine.
 void WriteTextLine(TextFile& file, std::string_view text);
+// Writing: the bytes taken so far, handed to the system or still buffered;
+// 0 when not open for writing.
+std::uint64_t TextBytesTaken(const TextFile& file);
+// Writing: takes back every byte taken after the first `bytes` (at most
+// TextBytesTaken): those still buffered are dropped, and a regular file is
+// cut back to `bytes`. What a device or pipe was sent stays sent: false
+// then, and when the cut fails (its code pending, the file taking no more
+// bytes).
+bool TakeTextBackTo(TextFile& file, std::uint64_t bytes);
 // Writing: writes out what is buffered, then closes; after a failed write
 // the descriptor is closed all the same, the write's code staying the one
 // pending. A failed close leaves its code. Not open: pending 103.

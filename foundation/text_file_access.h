@@ -44,6 +44,10 @@ struct TextFileAccess {
   static std::int64_t PositionInBlocks(TextFile& file);
   static void Put(TextFile& file, std::string_view text);
   static void EndLine(TextFile& file);
+  static std::uint64_t Taken(const TextFile& file) {
+    return file.mode_ == TextMode::kWriting ? file.written_ + file.end_ : 0;
+  }
+  static bool TakeBack(TextFile& file, std::uint64_t bytes);
 };
 
 }  // namespace pelmoro

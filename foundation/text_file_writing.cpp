@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -99,11 +100,36 @@ void TextFileAccess::Put(TextFile& file, std::string_view text) {
   }
 }
 
+bool TextFileAccess::TakeBack(TextFile& f, std::uint64_t bytes) {
+  if (!Usable(f, TextMode::kWriting)) return false;
+  if (bytes >= f.written_) {
+    f.end_ = std::min<std::uint64_t>(f.end_, bytes - f.written_);
+    return true;
+  }
+  f.end_ = 0;
+  if (!f.is_regular_) return false;
+  if (const int error = CurrentEnv().CutFile(f.fd_, bytes); error != 0) {
+    SetPendingIoFailure(IoOperation::kWrite, error, f.name_);
+    f.write_failed_ = true;
+    return false;
+  }
+  f.written_ = bytes;
+  f.writeback_mark_ = std::min(f.writeback_mark_, bytes);
+  f.sync_mark_ = std::min(f.sync_mark_, bytes);
+  return true;
+}
+
+std::uint64_t TextBytesTaken(const TextFile& file) { return TextFileAccess::Taken(file); }
+bool TakeTextBackTo(TextFile& file, std::uint64_t bytes) {
+  return TextFileAccess::TakeBack(file, bytes);
+}
+
 void PutChar(TextFile& file, char c) { PutText(file, std::string_view(&c, 1)); }
 
 void TextFileAccess::EndLine(TextFile& file) {
   PutText(file, "\r\n");
-  if (file.mode_ == TextMode::kWriting && file.is_device_ && !file.write_failed_ && file.end_ > 0) {
+  if (file.mode_ == TextMode::kWriting && file.is_terminal_ && !file.write_failed_ &&
+      file.end_ > 0) {
     Flush(file);
   }
 }

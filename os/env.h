@@ -48,6 +48,9 @@ struct FileStatus {
   bool identified = false;
   std::uint64_t volume = 0;
   std::uint64_t index = 0;
+  // A device that is a terminal (a console on Windows); known of an open
+  // file only (Inspect), never of a name.
+  bool terminal = false;
 };
 
 // Whether two statuses are of one file.
@@ -134,6 +137,9 @@ class Env {
   // Asks the system to start writing the file's data out, without waiting;
   // nothing where the system has no such request.
   virtual void StartWriteOut(FileHandle file) = 0;
+  // Cuts a regular file opened for writing to its first `bytes` bytes
+  // (no more than it holds) and writes on from there.
+  virtual int CutFile(FileHandle file, std::uint64_t bytes) = 0;
   // Up to `bytes` bytes from `offset` on; *got 0 past the end. Calls from
   // several threads at once are safe.
   virtual int ReadAt(FileHandle file, char* into, std::size_t bytes, std::uint64_t offset,

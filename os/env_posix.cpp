@@ -117,6 +117,7 @@ class PosixEnv final : public Env {
     struct stat st {};
     if (::fstat(Fd(file), &st) != 0) return errno;
     *status = StatusOf(st);
+    status->terminal = status->kind == FileKind::kDevice && ::isatty(Fd(file)) == 1;
     return 0;
   }
 
@@ -152,6 +153,12 @@ class PosixEnv final : public Env {
     // A file that cannot be flushed (EINVAL: a pipe or special file) has
     // nothing to lose by it.
     return done == 0 || errno == EINVAL ? 0 : errno;
+  }
+
+  int CutFile(FileHandle file, std::uint64_t bytes) override {
+    const auto length = static_cast<off_t>(bytes);
+    if (::ftruncate(Fd(file), length) != 0) return errno;
+    return ::lseek(Fd(file), length, SEEK_SET) == length ? 0 : errno;
   }
 
   void StartWriteOut(FileHandle file) override {

@@ -124,7 +124,11 @@ class WindowsEnv final : public Env {
   }
 
   int Inspect(FileHandle file, FileStatus* status) override {
-    return StatusOf(Handle(file), status);
+    if (const int error = StatusOf(Handle(file), status); error != 0) return error;
+    DWORD mode = 0;
+    status->terminal =
+        status->kind == FileKind::kDevice && ::GetConsoleMode(Handle(file), &mode) != 0;
+    return 0;
   }
 
   int Read(FileHandle file, char* into, std::size_t bytes, std::size_t* got) override {
@@ -164,6 +168,13 @@ class WindowsEnv final : public Env {
   int FlushToDisk(FileHandle file, bool) override {
     if (::GetFileType(Handle(file)) != FILE_TYPE_DISK) return 0;
     return ::FlushFileBuffers(Handle(file)) ? 0 : LastError();
+  }
+
+  int CutFile(FileHandle file, std::uint64_t bytes) override {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(bytes);
+    if (!::SetFilePointerEx(Handle(file), at, nullptr, FILE_BEGIN)) return LastError();
+    return ::SetEndOfFile(Handle(file)) ? 0 : LastError();
   }
 
   // The system writes out on its own; there is no request to hurry it.

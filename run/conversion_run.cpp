@@ -75,6 +75,7 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
   // files, which have no names): maps that cannot fit leave the disks as
   // they were.
   outputs.RequireSpace();
+  if (request.scan_starting) request.scan_starting(result.lattice, store, result.triangles);
   driver.PhaseStarted(RunPhase::kScanning, result.lattice.rows);
   ScanHeightMap(store, result.lattice, result.triangles, driver, outputs.sink(), request.scan);
   // A stop the scan has seen (at the latest in the pass after the last

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,10 @@ struct ConversionRequest {
   // When >= 0, the map is written to this open descriptor (standard
   // output) instead, directly; output only names it.
   int output_descriptor = -1;
+  // When given: called once the model is read and the outputs have room,
+  // just before the scan, with the lattice, the store and the triangles
+  // read.
+  std::function<void(const Lattice&, const GeometryStore&, std::int32_t)> scan_starting = {};
 };
 
 struct ConversionResult {

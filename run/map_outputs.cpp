@@ -91,6 +91,9 @@ class OutputEntry : public RowSink {
   void WritePiece(const RowPiece& piece, std::span<const RowText> texts) override {
     GuardOutput(target_, [&] { output_->WritePiece(piece, texts); });
   }
+  void DropPartialRow() override {
+    GuardOutput(target_, [&] { output_->DropPartialRow(); });
+  }
   // Once started: the room its file and its scratch file take at least.
   void ClaimSpace(std::vector<SpaceClaim>& claims) const {
     if (auto claim = file_.ClaimSpace(output_->LeastFileBytes())) claims.push_back(*claim);
@@ -159,6 +162,7 @@ class MapOutputs::HeightTable : public RowSink {
       }
     });
   }
+  void DropPartialRow() override { rows_.DropPartialRow(); }
   // scan: the lattice of the scan; images: the window of its points the
   // table keeps. store: the model the scan reads (its first count
   // triangles), which tells the points no triangle covers; without it every

@@ -17,6 +17,11 @@ const char* const kTemplates[] = {
     N_("it begins like a PDF document"),
     N_("it begins like a gzip-compressed file; unpack it first"),
     N_("it looks like an OBJ model (\"v\" and \"f\" lines); convert it to STL"),
+    N_("it looks like a 3MF model (a ZIP archive); export it as STL"),
+    N_("it looks like a PLY model; export it as STL"),
+    N_("it looks like an OFF model; export it as STL"),
+    N_("it looks like UTF-32 text; save it as ASCII or UTF-8"),
+    N_("it looks like UTF-16 text; save it as ASCII or UTF-8"),
     N_("plain text without a \"solid\" line or vertex lines"),
     N_("binary data of {size} bytes, too short for a binary STL header"),
     N_("binary data of {size} bytes, where a binary STL of {count} triangles (its header's "

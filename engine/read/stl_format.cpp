@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/read/other_formats.h"
 #include "engine/read/vertex_line.h"
 #include "foundation/binary_input.h"
 #include "foundation/text.h"
@@ -84,19 +85,6 @@ bool LooksLikeObj(std::string_view head) {
   return vertex && face;
 }
 
-struct Signature {
-  std::string_view bytes;
-  const char* what;
-};
-
-constexpr Signature kSignatures[] = {
-    {"\x89PNG\r\n\x1a\n", "it begins like a PNG image"},
-    {"\xFF\xD8\xFF", "it begins like a JPEG image"},
-    {"PK\x03\x04", "it begins like a ZIP archive (a 3MF model is one)"},
-    {"%PDF-", "it begins like a PDF document"},
-    {"\x1F\x8B", "it begins like a gzip-compressed file; unpack it first"},
-};
-
 }  // namespace
 
 bool FindVertexLine(std::string_view bytes, int& state) {
@@ -145,9 +133,7 @@ HeadVerdict JudgeStlHead(std::string_view head, std::uint64_t size) {
 }
 
 HeadVerdict JudgeStreamHead(std::string_view head, bool at_end) {
-  for (const Signature& s : kSignatures) {
-    if (head.rfind(s.bytes, 0) == 0) return HeadVerdict::kNotStl;
-  }
+  if (RecogniseOtherFormat(head)) return HeadVerdict::kNotStl;
   const bool binary_bytes = HasBinaryByte(head);
   if (BeginsWithSolid(head) && (!binary_bytes || HasKeywordLine(head))) return HeadVerdict::kAscii;
   int state = 0;
@@ -158,9 +144,7 @@ HeadVerdict JudgeStreamHead(std::string_view head, bool at_end) {
 
 void RefuseNonStl(std::string_view head, std::uint64_t size) {
   if (size == 0) throw ENotStlFile("the file is empty");
-  for (const Signature& s : kSignatures) {
-    if (head.rfind(s.bytes, 0) == 0) throw ENotStlFile(s.what);
-  }
+  if (const auto what = RecogniseOtherFormat(head)) throw ENotStlFile(*what);
   if (!HasBinaryByte(head)) {
     if (LooksLikeObj(head)) {
       throw ENotStlFile("it looks like an OBJ model (\"v\" and \"f\" lines); convert it to STL");

@@ -65,7 +65,7 @@ HeadVerdict JudgeStlHead(std::string_view head, std::uint64_t size);
 // The verdict on the first bytes of an input whose size cannot be known
 // beforehand (a pipe, a device): head holds its first kStlHeadBytes, or all
 // of it when at_end.
-//   1. The signature of another kind of file: no STL file.
+//   1. Another kind of file (RecogniseOtherFormat): no STL file.
 //   2. Begins with "solid" and holds a keyword line or no binary byte, or
 //      holds a vertex line: ASCII.
 //   3. Holds a binary byte: binary (the records must then end the data

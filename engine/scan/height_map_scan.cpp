@@ -30,30 +30,36 @@ std::int32_t PointHeight(const GeometryStore& store, std::int32_t count, std::in
 
 // The plain scan's pieces: every triangle at every point, in table order.
 // The mode is read from the driver at every covering triangle, as the scan
-// always has; no messages are handled within a row, so it cannot change
-// there.
+// always has; the messages handled within a row (while the poll asks the
+// driver) never change it there, as the driver reads it afresh only at a
+// row's start.
 class ReferenceRows {
  public:
   ReferenceRows(const GeometryStore& store, const Lattice& lattice, std::int32_t count,
-                RunDriver& driver, const RowSink& sink, std::int64_t piece_columns)
+                RunDriver& driver, const RowSink& sink, std::int64_t piece_columns,
+                DriverPoll& poll)
       : store_(store),
         lattice_(lattice),
         layout_(lattice_, piece_columns),
         count_(count),
         driver_(driver),
-        formatters_(sink.formatters()) {}
+        formatters_(sink.formatters()),
+        poll_(poll) {}
   const Lattice& lattice() const { return lattice_; }
   const PieceLayout& layout() const { return layout_; }
-  const ScanRow& Piece(std::int64_t unit, bool) {
+  const ScanRow* Piece(std::int64_t unit, bool) {
     piece_.Place(layout_, unit);
     const auto y = static_cast<std::int32_t>(lattice_.Y(piece_.where.row));
+    SweepCancel cancel(&poll_);
     for (std::size_t k = 0; k < piece_.heights.size(); ++k) {
       const std::int64_t column = piece_.where.first_column + static_cast<std::int64_t>(k);
       const auto x = static_cast<std::int32_t>(lattice_.X(column));
       piece_.heights[k] = PointHeight(store_, count_, x, y, driver_);
+      // Every triangle asked counts as a point of work.
+      if (cancel.Count(std::int64_t{count_} + 1)) return nullptr;
     }
     FormatScanRow(lattice_, formatters_, piece_);
-    return piece_;
+    return &piece_;
   }
   void Done(std::int64_t) {}
 
@@ -64,22 +70,25 @@ class ReferenceRows {
   std::int32_t count_;
   RunDriver& driver_;
   std::span<const RowFormatter* const> formatters_;
+  DriverPoll& poll_;
   ScanRow piece_;
 };
 
 // One piece after another on the calling thread.
 class InlineRows {
  public:
-  InlineRows(const ScanPlan& plan, const RowSink& sink)
-      : plan_(plan), formatters_(sink.formatters()), sweeper_(plan) {}
+  InlineRows(const ScanPlan& plan, const RowSink& sink, DriverPoll& poll)
+      : plan_(plan), formatters_(sink.formatters()), sweeper_(plan), poll_(poll) {}
   const Lattice& lattice() const { return plan_.lattice; }
   const PieceLayout& layout() const { return plan_.layout; }
-  const ScanRow& Piece(std::int64_t unit, bool first_covering) {
+  const ScanRow* Piece(std::int64_t unit, bool first_covering) {
     piece_.Place(plan_.layout, unit);
+    SweepCancel cancel(&poll_);
     sweeper_.ComputeRow(piece_.where.row, SweepModeFor(first_covering), piece_.where.first_column,
-                        piece_.heights);
+                        piece_.heights, &cancel);
+    if (cancel.stopped()) return nullptr;
     FormatScanRow(plan_.lattice, formatters_, piece_);
-    return piece_;
+    return &piece_;
   }
   void Done(std::int64_t) {}
 
@@ -87,15 +96,36 @@ class InlineRows {
   const ScanPlan& plan_;
   std::span<const RowFormatter* const> formatters_;
   RowSweeper sweeper_;
+  DriverPoll& poll_;
   ScanRow piece_;
 };
+
+// Writes the pieces of lattice row `row`; false when a stop came first
+// (while a piece was computed, or between two pieces), and then the sink
+// has dropped the pieces of the row it took.
+template <typename Rows>
+bool DriveRow(RowSink& sink, Rows& rows, DriverPoll& poll, std::int64_t row, bool first_covering) {
+  const std::int64_t per_row = rows.layout().per_row;
+  for (std::int64_t unit = row * per_row; unit < (row + 1) * per_row; ++unit) {
+    const ScanRow* piece = rows.Piece(unit, first_covering);
+    const bool stop = piece == nullptr || (unit > row * per_row && poll.Poll());
+    if (stop) {
+      if (unit > row * per_row) sink.DropPartialRow();
+      return false;
+    }
+    sink.WritePiece(piece->piece(), piece->texts);
+    rows.Done(unit);
+  }
+  return true;
+}
 
 // The row loop that every way of computing rows shares: its pieces written,
 // then progress, pending messages and the stop check, once per row. The
 // mode is read before each row, after the messages that may have changed
-// it.
+// it. Within a row the poll asks the driver every few milliseconds, so a
+// stop never waits for the row's end.
 template <typename Rows>
-void DriveRows(RunDriver& driver, RowSink& sink, Rows& rows) {
+void DriveRows(RunDriver& driver, RowSink& sink, Rows& rows, DriverPoll& poll) {
   const Lattice& lattice = rows.lattice();
   const std::int64_t per_row = rows.layout().per_row;
   // The rows' pieces cut this lattice, so the units cover it exactly.
@@ -103,16 +133,14 @@ void DriveRows(RunDriver& driver, RowSink& sink, Rows& rows) {
                  rows.layout().units == lattice.rows * per_row);
   std::int64_t written = 0;
   while (written < lattice.rows) {
-    const bool first_covering = driver.FirstCoveringWanted();
-    for (std::int64_t unit = written * per_row; unit < (written + 1) * per_row; ++unit) {
-      const ScanRow& piece = rows.Piece(unit, first_covering);
-      sink.WritePiece(piece.piece(), piece.texts);
-      rows.Done(unit);
-    }
+    if (!DriveRow(sink, rows, poll, written, driver.FirstCoveringWanted())) break;
     ++written;
+    poll.RowWritten();
     driver.SetProgress(ScanProgress(lattice.Y(written), lattice.y_max), written);
     driver.ProcessMessages();
-    if (driver.StopRequested()) break;
+    const bool stop = driver.StopRequested();
+    poll.Asked(stop);
+    if (stop) break;
   }
   driver.SetProgress(0, written);
 }
@@ -132,30 +160,32 @@ void CheckScanArguments(const GeometryStore& store, const Lattice& lattice, std:
 void ScanHeightMapReference(const GeometryStore& store, const Lattice& lattice, std::int32_t count,
                             RunDriver& driver, RowSink& sink) {
   CheckScanArguments(store, lattice, count);
-  ReferenceRows rows(store, lattice, count, driver, sink, ScanOptions{}.piece_columns);
-  DriveRows(driver, sink, rows);
+  DriverPoll poll(driver);
+  ReferenceRows rows(store, lattice, count, driver, sink, ScanOptions{}.piece_columns, poll);
+  DriveRows(driver, sink, rows, poll);
 }
 
 void ScanHeightMap(const GeometryStore& store, const Lattice& lattice, std::int32_t count,
                    RunDriver& driver, RowSink& sink, const ScanOptions& options) {
   CheckScanArguments(store, lattice, count);
+  DriverPoll poll(driver, options.poll_interval);
   if (options.reference) {
-    ReferenceRows rows(store, lattice, count, driver, sink, options.piece_columns);
-    DriveRows(driver, sink, rows);
+    ReferenceRows rows(store, lattice, count, driver, sink, options.piece_columns, poll);
+    DriveRows(driver, sink, rows, poll);
     return;
   }
   const ScanPlan plan(store, lattice, count, options.piece_columns);
   const int threads = ThreadsToStart(options.threads, ThreadUse::kAsAsked);
   if (threads > 1) {
-    RowPipeline rows(plan, sink.formatters(), threads, driver);
+    RowPipeline rows(plan, sink.formatters(), threads, driver, poll);
     if (rows.workers() > 0) {
-      DriveRows(driver, sink, rows);
+      DriveRows(driver, sink, rows, poll);
       return;
     }
   }
   // One thread, or none could be started besides this one.
-  InlineRows rows(plan, sink);
-  DriveRows(driver, sink, rows);
+  InlineRows rows(plan, sink, poll);
+  DriveRows(driver, sink, rows, poll);
 }
 
 }  // namespace pelmoro

@@ -1,11 +1,13 @@
 // The raster scan that turns the geometry store into height-map rows.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 #include "engine/run_driver.h"
 #include "engine/scan/lattice.h"
 #include "engine/scan/row_sink.h"
+#include "engine/scan/scan_poll.h"
 #include "foundation/geometry_store.h"
 
 namespace pelmoro {
@@ -18,6 +20,11 @@ struct ScanOptions {
   // row is ever held whole (the memory of a scan does not grow with the
   // width of its rows).
   std::int64_t piece_columns = std::int64_t{1} << 16;
+  // Within a row the driving thread asks the driver (WhileWaiting, then
+  // StopRequested) when this much time has passed since it last did, every
+  // few thousand points of work: a stop is obeyed within a few
+  // milliseconds however slow the row. Zero asks at every such look.
+  std::chrono::milliseconds poll_interval = DriverPoll::kDriverInterval;
 };
 
 // Scans the lattice's rows y = y min, y min + pitch, ... <= y max and in
@@ -26,10 +33,13 @@ struct ScanOptions {
 // or, while the driver wants the first covering triangle, that triangle's;
 // never below z min. After every row: progress TruncateReal(y / y max *
 // 100) for the next row's y, pending messages, and the stop check (a stop
-// ends the scan after that row). Progress returns to 0 at the end. While
-// the driving thread waits for a worker, the driver's WhileWaiting runs
-// about every 50 ms, and a stop seen then drops the rows beyond the one
-// awaited. Rows travel in pieces (ScanOptions::piece_columns); the mode is
+// ends the scan after that row). Progress returns to 0 at the end. Within
+// a row the driver's WhileWaiting and the stop check run every
+// poll_interval, and while the driving thread waits for a worker about
+// every 50 ms; a stop seen there ends the scan at once and drops the row
+// in progress (the sink drops what it took of it), so the sink holds whole
+// rows only. A stop asked for before the scan began lets the first row
+// through all the same. Rows travel in pieces (ScanOptions::piece_columns); the mode is
 // read once per row, before its first piece.
 // lattice: LatticeOver(store.bounds(), pitch), made by the caller, which
 // needs it before the scan, or any window on the same points (a point's

@@ -59,10 +59,11 @@ std::int64_t UnitArenaBytes(const PieceLayout& layout,
 }  // namespace
 
 RowPipeline::RowPipeline(const ScanPlan& plan, std::span<const RowFormatter* const> formatters,
-                         int threads, RunDriver& driver)
+                         int threads, RunDriver& driver, DriverPoll& poll)
     : plan_(plan),
       formatters_(formatters),
       driver_(driver),
+      poll_(poll),
       units_(plan.layout.units),
       // Counted in the mode the run starts in: seeking the first covering
       // triangle, a sweep keeps two rings.
@@ -141,7 +142,7 @@ void RowPipeline::WorkUntilStopped() {
       {
         MutexUnlock unlocked(&mutex_);
         ComputeBatch(sweeper, batch_units, batch, batch_end, band.end, band.generation,
-                     band.first_covering);
+                     band.first_covering, nullptr);
       }
       if (band.generation != generation_) break;  // computed in a stale mode
       Publish(batch_units, batch, batch_end, band.generation);
@@ -185,22 +186,27 @@ bool RowPipeline::HelpOnce() {
   {
     MutexUnlock unlocked(&mutex_);
     ComputeBatch(own_sweeper_, own_batch_, band.next, end, band.end, band.generation,
-                 band.first_covering);
+                 band.first_covering, &poll_);
   }
   own_.next = end;
-  if (band.generation == generation_) Publish(own_batch_, band.next, end, band.generation);
+  if (poll_.stop_seen()) {
+    // What it left unfinished is never published; nothing more is wanted.
+    needed_end_ = consumed_;
+  } else if (band.generation == generation_) {
+    Publish(own_batch_, band.next, end, band.generation);
+  }
   return true;
 }
 
 void RowPipeline::ComputeBatch(RowSweeper& sweeper, std::vector<ScanRow>& batch, std::int64_t first,
                                std::int64_t end, std::int64_t band_end, std::uint64_t generation,
-                               bool first_covering) {
+                               bool first_covering, ScanPoll* poll) {
   // The rows after the band are most likely another worker's.
   const std::int64_t band_last_row = plan_.layout.Row(band_end - 1);
   for (std::int64_t unit = first; unit < end; ++unit) {
     ScanRow& r = batch[static_cast<std::size_t>(unit - first)];
     r.Place(plan_.layout, unit);
-    const SweepCancel cancel{&needed_end_, &generation_, unit, generation};
+    SweepCancel cancel(&needed_end_, &generation_, unit, generation, poll);
     sweeper.ComputeRow(r.where.row, SweepModeFor(first_covering), r.where.first_column, r.heights,
                        &cancel, band_last_row);
     if (cancel.Cancelled()) return;  // nobody takes it: the rest of the batch neither
@@ -223,10 +229,16 @@ bool RowPipeline::SleepUntilArrived(std::int64_t unit) {
   return true;
 }
 
-// Waits for unit `unit`, letting the driver stay responsive meanwhile. A
-// stop seen then leaves only the awaited row wanted.
-void RowPipeline::WaitFor(std::int64_t unit) {
-  while (!Arrived(unit)) {
+// Waits for unit `unit`, letting the driver stay responsive meanwhile;
+// false once the driver has asked to stop (then nothing more is wanted,
+// the awaited unit included, and every sweep gives up).
+bool RowPipeline::WaitFor(std::int64_t unit) {
+  for (;;) {
+    if (poll_.stop_seen()) {
+      needed_end_ = std::min(needed_end_.load(), unit);
+      return false;
+    }
+    if (Arrived(unit)) break;
     if (waiting_workers_ > 0) work_.SignalAll();
     bool came = false;
     if (!HelpOnce()) {
@@ -234,23 +246,16 @@ void RowPipeline::WaitFor(std::int64_t unit) {
       came = SleepUntilArrived(unit);
       driver_waits_ = false;
     }
-    if (came) break;
-    bool stop = false;
-    {
-      MutexUnlock unlocked(&mutex_);
-      driver_.WhileWaiting();  // may raise: the destructor then cancels everything
-      stop = driver_.StopRequested();
-    }
-    if (stop) {
-      const std::int64_t row_end = (plan_.layout.Row(unit) + 1) * plan_.layout.per_row;
-      needed_end_ = std::min(needed_end_.load(), row_end);
-      PELMORO_ASSERT(needed_end_ > unit);  // a stop never drops the row waited for
-    }
+    if (came || poll_.stop_seen()) continue;
+    MutexUnlock unlocked(&mutex_);
+    driver_.WhileWaiting();  // may raise: the destructor then cancels everything
+    poll_.Asked(driver_.StopRequested());
   }
   if (failure_) std::rethrow_exception(failure_);
+  return true;
 }
 
-const ScanRow& RowPipeline::Piece(std::int64_t unit, bool first_covering) {
+const ScanRow* RowPipeline::Piece(std::int64_t unit, bool first_covering) {
   MutexLock lock(&mutex_);
   PELMORO_ASSERT(unit == consumed_);  // units are taken in order
   if (first_covering != first_covering_) {
@@ -260,8 +265,8 @@ const ScanRow& RowPipeline::Piece(std::int64_t unit, bool first_covering) {
     for (Slot& slot : slots_) slot.ready = false;
     work_.SignalAll();
   }
-  WaitFor(unit);
-  return SlotOf(unit).data;
+  if (!WaitFor(unit)) return nullptr;
+  return &SlotOf(unit).data;
 }
 
 void RowPipeline::Done(std::int64_t unit) {

@@ -12,6 +12,7 @@
 #include "engine/scan/row_sink.h"
 #include "engine/scan/row_sweep.h"
 #include "engine/scan/scan_plan.h"
+#include "engine/scan/scan_poll.h"
 #include "engine/scan/scan_row.h"
 #include "engine/worker_threads.h"
 #include "foundation/mutex.h"
@@ -34,10 +35,10 @@ namespace pelmoro {
 //   to the unit the driving thread wants and marks every slot stale; units
 //   a worker computes in the old mode are cancelled and dropped.
 // - needed_end_ is the end of what the driving thread will still take: the
-//   whole lattice, then, once it has seen a stop, the end of the row it
-//   waits for, and nothing when it leaves. A sweep whose unit lies beyond
-//   it gives up at its next triangle, so a stop or an error never waits for
-//   rows nobody wants.
+//   whole lattice, then, once it has seen a stop, the unit it waits for
+//   (that unit's row is dropped), and nothing when it leaves. A sweep whose
+//   unit lies beyond it gives up within kPointsPerPoll points, so a stop or
+//   an error never waits for rows nobody wants, however wide.
 // - A thread sleeps only when what it waits for has not come, and is woken
 //   when it may have: workers by every batch of units written and by the
 //   driving thread as it starts to wait; the driving thread by a published
@@ -47,7 +48,8 @@ namespace pelmoro {
 //   thread raises it as it next waits.
 // - The driving thread is one of the threads asked for: rather than wait
 //   for a unit, it claims bands and computes them as the workers do, a
-//   batch at a time, letting the driver stay responsive after each. It
+//   batch at a time, asking the driver (its poll) every few milliseconds
+//   meanwhile. It
 //   computes a batch only when its slots are in the window, and its own
 //   band in order, so the unit it waits for is always either its own next
 //   batch or a worker's.
@@ -56,9 +58,9 @@ class RowPipeline {
   // Starts up to `threads` - 1 workers (fewer when memory for their rows
   // would pass a fixed budget, or when the system refuses a thread)
   // computing units from unit 0 in the driver's current mode; the driving
-  // thread computes too.
+  // thread computes too, asking the driver through `poll` as it does.
   RowPipeline(const ScanPlan& plan, std::span<const RowFormatter* const> formatters, int threads,
-              RunDriver& driver);
+              RunDriver& driver, DriverPoll& poll);
   ~RowPipeline();  // cancels what is under way, stops and joins the workers
   RowPipeline(const RowPipeline&) = delete;
   RowPipeline& operator=(const RowPipeline&) = delete;
@@ -70,8 +72,9 @@ class RowPipeline {
   const PieceLayout& layout() const { return plan_.layout; }
   // Unit `unit` computed in the given mode; waits for it. Valid until
   // Done(unit). Units are taken in order from 0, each Done before the next
-  // is asked for.
-  const ScanRow& Piece(std::int64_t unit, bool first_covering) EXCLUDES(mutex_);
+  // is asked for. Null once the driver has asked to stop: nothing more is
+  // computed then.
+  const ScanRow* Piece(std::int64_t unit, bool first_covering) EXCLUDES(mutex_);
   // The caller has written unit `unit`, the last one Piece gave; its slot
   // may take a later one.
   void Done(std::int64_t unit) EXCLUDES(mutex_);
@@ -96,11 +99,11 @@ class RowPipeline {
   Band Claim() REQUIRES(mutex_);
   void ComputeBatch(RowSweeper& sweeper, std::vector<ScanRow>& batch, std::int64_t first,
                     std::int64_t end, std::int64_t band_end, std::uint64_t generation,
-                    bool first_covering) EXCLUDES(mutex_);
+                    bool first_covering, ScanPoll* poll) EXCLUDES(mutex_);
   void Publish(std::vector<ScanRow>& batch, std::int64_t first, std::int64_t end,
                std::uint64_t generation) REQUIRES(mutex_);
   bool HelpOnce() REQUIRES(mutex_);
-  void WaitFor(std::int64_t unit) REQUIRES(mutex_);
+  bool WaitFor(std::int64_t unit) REQUIRES(mutex_);
   bool SleepUntilArrived(std::int64_t unit) REQUIRES(mutex_);
   bool Arrived(std::int64_t unit) REQUIRES(mutex_);
   bool MayClaim() const REQUIRES(mutex_);
@@ -120,6 +123,7 @@ class RowPipeline {
   const ScanPlan& plan_;
   const std::span<const RowFormatter* const> formatters_;
   RunDriver& driver_;
+  DriverPoll& poll_;  // the driving thread's alone
   const std::int64_t units_;
   const int planned_workers_;  // computing threads, the driving thread among them, within
                                // the memory budget and the threads asked for

@@ -47,6 +47,10 @@ class RowSink {
   // texts[k] is what formatters()[k] made of it. Raises the error of a
   // failed write.
   virtual void WritePiece(const RowPiece& piece, std::span<const RowText> texts) = 0;
+  // A stop came in the middle of a row: the pieces of it already taken
+  // are dropped, so that the sink holds whole rows only. Nothing to do
+  // for a sink that keeps nothing of a row until its last piece.
+  virtual void DropPartialRow() {}
 };
 
 }  // namespace pelmoro

@@ -13,16 +13,21 @@ namespace {
 
 // Calls take(column, covered, z) for each column of the triangle's pass
 // along row y; column counts from the window's first. Covered or not is a
-// coin toss along an edge, so callers select rather than branch on it.
+// coin toss along an edge, so callers select rather than branch on it. The
+// pass goes in stretches of kPointsPerPoll points, and ends early once
+// cancel (when given) says the piece is no longer wanted.
 template <typename Take>
 void SimplePass(const ScanPlan& plan, const ActiveTriangle& a, std::int64_t y,
-                const ColumnWindow& w, Take take) {
+                const ColumnWindow& w, Take take, SweepCancel* cancel) {
   RowPass pass;
   if (!StartPass(plan, a, y, w, pass)) return;
   std::int64_t n = NumeratorAt(a, pass.x, y);
   const PassPoint point = PassPointOf(plan, a.coverage.ey, a.nx, a.d, a.coverage.key);
-  for (std::int64_t j = pass.j_lo; j <= pass.j_hi; ++j) {
-    point(pass.c, n, static_cast<std::size_t>(j - w.first), take);
+  for (std::int64_t j = pass.j_lo; j <= pass.j_hi;) {
+    const std::int64_t end = std::min(pass.j_hi, j + kPointsPerPoll - 1);
+    const std::int64_t points = end - j + 1;
+    for (; j <= end; ++j) point(pass.c, n, static_cast<std::size_t>(j - w.first), take);
+    if (cancel != nullptr && cancel->Count(points)) return;
   }
 }
 
@@ -115,16 +120,20 @@ std::int32_t RowSweeper::PlaneHeight(const ActiveTriangle& a, std::int64_t s, st
                           static_cast<std::int32_t>(y));
 }
 
-void RowSweeper::SweepSimple(const ActiveTriangle& a, std::int64_t y, const ColumnWindow& w,
-                             std::span<std::int32_t> heights) {
-  SimplePass(plan_, a, y, w, TakeHighest{heights.data()});
-}
-
 void RowSweeper::SweepWithFullTest(const ActiveTriangle& a, std::int64_t y, SweepMode mode,
-                                   const ColumnWindow& w, std::span<std::int32_t> heights) {
+                                   const ColumnWindow& w, std::span<std::int32_t> heights,
+                                   SweepCancel* cancel) {
   const bool first_covering = mode == SweepMode::kFirstCovering;
+  const std::int64_t first = std::max(a.j_lo, w.first);
   const std::int64_t last = std::min(a.j_hi, w.last);
-  for (std::int64_t j = std::max(a.j_lo, w.first); j <= last; ++j) {
+  // Every point takes the full test here, which is slow: the piece is
+  // asked after every kPointsPerPoll of them.
+  std::int64_t until_poll = kPointsPerPoll;
+  for (std::int64_t j = first; j <= last; ++j) {
+    if (--until_poll == 0) {
+      until_poll = kPointsPerPoll;
+      if (cancel != nullptr && cancel->Count(kPointsPerPoll)) return;
+    }
     const auto column = static_cast<std::size_t>(j - w.first);
     if (first_covering && now_.first[column] < a.index) continue;  // a lower index covers it
     const auto x = static_cast<std::int32_t>(plan_.lattice.x_min + j * plan_.lattice.pitch);
@@ -139,16 +148,17 @@ void RowSweeper::SweepWithFullTest(const ActiveTriangle& a, std::int64_t y, Swee
 }
 
 void RowSweeper::SweepTriangle(const ActiveTriangle& a, std::int64_t y, SweepMode mode,
-                               const ColumnWindow& w, std::span<std::int32_t> heights) {
+                               const ColumnWindow& w, std::span<std::int32_t> heights,
+                               SweepCancel* cancel) {
   // Too large for the integer decisions (whose edge functions might not
   // even fit 64 bits): every point takes the full test.
   if (!a.coverage.usable) {
-    SweepWithFullTest(a, y, mode, w, heights);
+    SweepWithFullTest(a, y, mode, w, heights, cancel);
     return;
   }
   const bool first_covering = mode == SweepMode::kFirstCovering;
   if (!first_covering && a.simple) {
-    SweepSimple(a, y, w, heights);
+    SimplePass(plan_, a, y, w, TakeHighest{heights.data()}, cancel);
     return;
   }
   const std::int64_t p = plan_.lattice.pitch;
@@ -159,7 +169,12 @@ void RowSweeper::SweepTriangle(const ActiveTriangle& a, std::int64_t y, SweepMod
   const std::int64_t step[3] = {pass.step[0], pass.step[1], pass.step[2]};
   std::int64_t s = a.plane_exact ? a.nx * (a.x1 - x) + a.ny * (a.y1 - y) : 0;
   const std::int64_t s_step = -a.nx * p;
+  std::int64_t until_poll = kPointsPerPoll;
   for (std::int64_t j = pass.j_lo; j <= pass.j_hi; ++j) {
+    if (--until_poll == 0) {
+      until_poll = kPointsPerPoll;
+      if (cancel != nullptr && cancel->Count(kPointsPerPoll)) return;
+    }
     const auto column = static_cast<std::size_t>(j - w.first);
     // Seeking the highest plane: a point of the triangle (or its edges) has a
     // plane height within its vertices' z, at most one more after rounding,
@@ -232,7 +247,7 @@ void RowSweeper::FinishFirstCovering(std::span<std::int32_t> heights) {
 }
 
 void RowSweeper::ComputeRow(std::int64_t row, SweepMode mode, std::int64_t first_column,
-                            std::span<std::int32_t> heights, const SweepCancel* cancel,
+                            std::span<std::int32_t> heights, SweepCancel* cancel,
                             std::int64_t run_last) {
   const ColumnWindow w{first_column, first_column + static_cast<std::int64_t>(heights.size()) - 1};
   MoveTo(row, mode, run_last);
@@ -240,9 +255,15 @@ void RowSweeper::ComputeRow(std::int64_t row, SweepMode mode, std::int64_t first
   Advance(row, y, mode);
   StartRow(row, mode, heights);
   // A piece no longer wanted is left as it stands; its triangles still
-  // leave the active set as they should.
+  // leave the active set as they should. Every triangle counts as a point
+  // of work at least, so that a row crossed by a great many short passes
+  // is asked as often as one long pass.
   const auto sweep = [&](const ActiveTriangle& a) {
-    if (cancel == nullptr || !cancel->Cancelled()) SweepTriangle(a, y, mode, w, heights);
+    if (cancel == nullptr) {
+      SweepTriangle(a, y, mode, w, heights, nullptr);
+    } else if (!cancel->Cancelled() && !cancel->Count(1)) {
+      SweepTriangle(a, y, mode, w, heights, cancel);
+    }
   };
   active_.ForEachReaching(y, sweep);
   if (mode != SweepMode::kFirstCovering) return;

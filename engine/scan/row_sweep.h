@@ -2,7 +2,6 @@
 // the row and, for each, only the lattice points of its own x range.
 #pragma once
 
-#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <span>
@@ -11,23 +10,9 @@
 #include "engine/scan/active_triangle.h"
 #include "engine/scan/row_ring.h"
 #include "engine/scan/scan_plan.h"
+#include "engine/scan/scan_poll.h"
 
 namespace pelmoro {
-
-// Tells a sweep that the piece it computes is no longer wanted: it lies at
-// or beyond the end of what is needed, or the mode changed since it was
-// claimed. Read without a lock, once per triangle.
-struct SweepCancel {
-  const std::atomic<std::int64_t>* needed_end;
-  const std::atomic<std::uint64_t>* generation;
-  std::int64_t unit;
-  std::uint64_t claimed_generation;
-
-  bool Cancelled() const {
-    return unit >= needed_end->load(std::memory_order_relaxed) ||
-           generation->load(std::memory_order_relaxed) != claimed_generation;
-  }
-};
 
 // Sweeps rows upward for one thread; rows may also jump ahead or restart
 // lower. Small triangles go into the ring of rows ahead as they enter (see
@@ -44,7 +29,7 @@ class RowSweeper {
   // row of the run of rows this one begins or belongs to, that the caller
   // will ask for one after the other: rows ahead are filled no further.
   void ComputeRow(std::int64_t row, SweepMode mode, std::int64_t first_column,
-                  std::span<std::int32_t> heights, const SweepCancel* cancel = nullptr,
+                  std::span<std::int32_t> heights, SweepCancel* cancel = nullptr,
                   std::int64_t run_last = INT64_MAX);
 
  private:
@@ -55,11 +40,10 @@ class RowSweeper {
   void StartRow(std::int64_t row, SweepMode mode, std::span<std::int32_t> heights);
   void FinishFirstCovering(std::span<std::int32_t> heights);
   void SweepTriangle(const ActiveTriangle& a, std::int64_t y, SweepMode mode, const ColumnWindow& w,
-                     std::span<std::int32_t> heights);
-  void SweepSimple(const ActiveTriangle& a, std::int64_t y, const ColumnWindow& w,
-                   std::span<std::int32_t> heights);
+                     std::span<std::int32_t> heights, SweepCancel* cancel);
   void SweepWithFullTest(const ActiveTriangle& a, std::int64_t y, SweepMode mode,
-                         const ColumnWindow& w, std::span<std::int32_t> heights);
+                         const ColumnWindow& w, std::span<std::int32_t> heights,
+                         SweepCancel* cancel);
   std::int32_t PlaneHeight(const ActiveTriangle& a, std::int64_t s, std::int64_t x,
                            std::int64_t y) const;
 

@@ -12,6 +12,10 @@ FanOutSink::FanOutSink(std::vector<RowSink*> sinks) : sinks_(std::move(sinks)) {
   first_text_.push_back(formatters_.size());
 }
 
+void FanOutSink::DropPartialRow() {
+  for (RowSink* sink : sinks_) sink->DropPartialRow();
+}
+
 void FanOutSink::WritePiece(const RowPiece& piece, std::span<const RowText> texts) {
   for (std::size_t k = 0; k < sinks_.size(); ++k) {
     sinks_[k]->WritePiece(piece,

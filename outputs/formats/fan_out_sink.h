@@ -19,6 +19,7 @@ class FanOutSink : public RowSink {
   // Every sink's formatters, in the order of the sinks.
   std::span<const RowFormatter* const> formatters() const override { return formatters_; }
   void WritePiece(const RowPiece& piece, std::span<const RowText> texts) override;
+  void DropPartialRow() override;
 
  private:
   std::vector<RowSink*> sinks_;

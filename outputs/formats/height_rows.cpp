@@ -77,6 +77,11 @@ void HeightRows::Measure(std::span<const std::int32_t> heights) {
 
 void HeightRows::Append(std::span<const std::int32_t> heights) {
   if (heights.empty()) return;
+  if (count_ % columns_ == 0) {
+    row_low_ = low_;
+    row_high_ = high_;
+    row_heights_ = heights_;
+  }
   Measure(heights);
   const auto n = static_cast<std::int64_t>(heights.size());
   if (in_memory() &&
@@ -100,6 +105,16 @@ void HeightRows::Append(std::span<const std::int32_t> heights) {
     }
   }
   count_ += n;
+}
+
+// The scratch file keeps the heights beyond the complete rows, which are
+// never read.
+void HeightRows::DropPartialRow() {
+  if (count_ % columns_ == 0) return;
+  count_ = rows() * columns_;
+  low_ = row_low_;
+  high_ = row_high_;
+  heights_ = row_heights_;
 }
 
 void HeightRows::Spill(std::span<const std::int32_t> heights) {

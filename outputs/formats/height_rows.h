@@ -36,6 +36,8 @@ class HeightRows {
   void Start(std::int64_t columns, std::int32_t floor, std::int64_t points, bool with_gaps = false);
   // Appends heights in row order (a row may come in several parts).
   void Append(std::span<const std::int32_t> heights);
+  // Forgets the heights appended of a row not yet complete.
+  void DropPartialRow();
 
   // Complete rows so far.
   std::int64_t rows() const { return count_ / columns_; }
@@ -70,6 +72,8 @@ class HeightRows {
   std::int64_t columns_ = 1;
   std::int32_t floor_ = 0;
   std::int32_t low_ = 0, high_ = 0;
+  std::int32_t row_low_ = 0, row_high_ = 0;  // low_ and high_ before the last row began
+  std::int64_t row_heights_ = 0;             // and heights_
   std::int64_t count_ = 0;
   std::int64_t heights_ = 0;  // of the count_ points, those with a height
   bool with_gaps_ = false;

@@ -66,6 +66,13 @@ std::uint64_t HzmSizeLowerBound(const Lattice& lattice) {
   return total;
 }
 
+std::uint64_t HzmSizeUpperBound(const Lattice& lattice, std::int32_t z_low, std::int32_t z_high) {
+  const std::uint64_t longest = std::max(DecimalLength(z_low), DecimalLength(z_high));
+  const std::uint64_t points = MultiplyBytes(static_cast<std::uint64_t>(lattice.rows),
+                                             static_cast<std::uint64_t>(lattice.columns));
+  return AddBytes(HzmSizeLowerBound(lattice), MultiplyBytes(points, longest - 1));
+}
+
 HzmByteCounter::HzmByteCounter(const Lattice& lattice) : lattice_(lattice), bytes_(kHeaderBytes) {}
 
 void HzmByteCounter::WritePiece(const RowPiece& piece, std::span<const RowText>) {

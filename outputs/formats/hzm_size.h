@@ -16,6 +16,10 @@ namespace pelmoro {
 // a one-character z, and "S" CR LF after every row. Exact when every height
 // is a single digit (0 to 9 grid units). Saturates at the largest uint64.
 std::uint64_t HzmSizeLowerBound(const Lattice& lattice);
+// An upper bound, in bytes, of the HZM file over the lattice when every
+// height lies in z_low..z_high (grid units): the lower bound with every z
+// as long as the longer of the two. Saturates at the largest uint64.
+std::uint64_t HzmSizeUpperBound(const Lattice& lattice, std::int32_t z_low, std::int32_t z_high);
 
 // Counts the bytes of the HZM file that the rows handed to it make, header
 // included, from the heights alone: no text is made.

@@ -63,14 +63,21 @@ void HzmFormatter::FormatPiece(const Lattice& lattice, const RowPiece& piece, Ro
   if (piece.ends_row) out.append("S\r\n", 3);
 }
 
-void HzmWriter::WritePiece(const RowPiece&, std::span<const RowText> texts) {
+void HzmWriter::DropPartialRow() {
+  TakeTextBackTo(out_, row_start_);
+  CheckIoResult();
+}
+
+void HzmWriter::WritePiece(const RowPiece& piece, std::span<const RowText> texts) {
+  if (piece.first_column == 0) row_start_ = TextBytesTaken(out_);
   std::string_view text = texts.front();
-  if (!out_.is_device()) {
+  if (!out_.is_terminal()) {
     PutText(out_, text);
     CheckIoResult();
     return;
   }
-  // A terminal or other character device sees every line as it ends.
+  // A terminal sees every line as it ends; a file, a pipe or another
+  // device (the null device) takes whole buffers.
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
     const std::size_t length = end == std::string_view::npos ? text.size() : end - 1;

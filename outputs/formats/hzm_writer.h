@@ -35,9 +35,13 @@ class HzmWriter : public RowSink {
   std::span<const RowFormatter* const> formatters() const override { return {&formatter_, 1}; }
   // Writes the text of the piece; raises the I/O error of a failed write.
   void WritePiece(const RowPiece& piece, std::span<const RowText> texts) override;
+  // Takes back the text of the row so far (what a device or pipe was sent
+  // of it stays sent); raises the I/O error of a failed cut.
+  void DropPartialRow() override;
 
  private:
   TextFile& out_;
+  std::uint64_t row_start_ = 0;  // the bytes taken before the row's first piece
   HzmFormatter format_;
   const RowFormatter* const formatter_ = &format_;
 };
@@ -56,6 +60,7 @@ class HzmOutput : public MapOutput {
   void WritePiece(const RowPiece& piece, std::span<const RowText> texts) override {
     writer_.WritePiece(piece, texts);
   }
+  void DropPartialRow() override { writer_.DropPartialRow(); }
   void Finish() override {}
   std::uint64_t LeastFileBytes() const override;
 

@@ -83,8 +83,27 @@ std::uint64_t PreviewOutput::LeastFileBytes() const {
                            static_cast<std::uint64_t>(rows_), 1, PreviewTexts());
 }
 
+void PreviewOutput::DropPartialRow() {
+  if (rows_before_ < grid_.rows) {
+    grid_.rows = rows_before_;
+    grid_.z.resize(static_cast<std::size_t>(grid_.rows * grid_.columns));
+  } else {
+    std::copy(row_before_.begin(), row_before_.end(),
+              grid_.z.begin() + static_cast<std::ptrdiff_t>((grid_.rows - 1) * grid_.columns));
+  }
+}
+
 void PreviewOutput::WritePiece(const RowPiece& piece, std::span<const RowText>) {
   const std::int64_t row = piece.row / step_;
+  // A row's pixels are kept as they were before it, for a stop in the
+  // middle of it: a pixels' row is a few thousand heights at most.
+  if (piece.first_column == 0) {
+    rows_before_ = grid_.rows;
+    if (row < grid_.rows) {
+      const auto first = grid_.z.begin() + static_cast<std::ptrdiff_t>(row * grid_.columns);
+      row_before_.assign(first, first + static_cast<std::ptrdiff_t>(grid_.columns));
+    }
+  }
   if (row >= grid_.rows) {
     grid_.rows = row + 1;
     grid_.z.resize(static_cast<std::size_t>(grid_.rows * grid_.columns),

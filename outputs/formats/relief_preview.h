@@ -41,6 +41,8 @@ class PreviewOutput : public MapOutput {
 
   void Start(const Lattice& lattice, const ModelBounds& bounds) override;
   void WritePiece(const RowPiece& piece, std::span<const RowText> texts) override;
+  // The pixels' row as it was before the row began, and the rows then.
+  void DropPartialRow() override;
   void Finish() override;
   std::uint64_t LeastFileBytes() const override;
 
@@ -49,6 +51,8 @@ class PreviewOutput : public MapOutput {
   std::int64_t step_ = 1;
   std::int64_t rows_ = 0;  // of a complete scan
   HeightGrid grid_;
+  std::int64_t rows_before_ = 0;          // grid_.rows before the last row began
+  std::vector<std::int32_t> row_before_;  // its pixels' row then
 };
 
 }  // namespace pelmoro

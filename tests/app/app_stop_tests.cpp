@@ -4,10 +4,12 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <chrono>
@@ -34,6 +36,7 @@ using pelmoro::testing::RowsOf;
 using pelmoro::testing::RunHarness;
 using pelmoro::testing::SeenModal;
 using pelmoro::testing::SignalWhileOpenWaits;
+using pelmoro::testing::StackedWideTrianglesStl;
 
 namespace {
 
@@ -115,6 +118,37 @@ class StopTest : public QObject {
     run_->Convert(answerer, input_, run_->Path("out.hzm"));
     QCOMPARE(answerer.seen().back().text, message);
     QCOMPARE(ReadFile(run_->Path("out.hzm")), HeaderAndRows(full_, std::min(row, kRows)));
+    QVERIFY(run_->Idle());
+  }
+
+  // Inside a row that takes seconds, a click on Stop is dispatched at
+  // once and the run ends within a moment, the row in progress dropped.
+  // The bound is a loaded machine's: the row alone would take far longer.
+  void StopInsideASlowRow() {
+    const QString wide = run_->Write("wide.stl", StackedWideTrianglesStl(600));
+    QElapsedTimer clock;
+    qint64 due = -1, clicked = -1;
+    QString caption;
+    run_->form().on_phase = [&](pelmoro::RunPhase phase) {
+      if (phase != pelmoro::RunPhase::kScanning) return;
+      clock.start();
+      due = 1000;
+      QTimer::singleShot(due, &run_->form(), [&] {
+        clicked = clock.elapsed();
+        QTest::mouseClick(run_->form().Button2, Qt::LeftButton);
+        caption = run_->form().Button2->text();
+      });
+    };
+    ModalAnswerer answerer;
+    run_->Convert(answerer, wide, run_->Path("out.hzm"), QStringLiteral("0.05"));
+    const qint64 ended = clock.elapsed();
+    QVERIFY(clicked >= due);
+    QVERIFY2(clicked - due < 2000, qPrintable(QString::number(clicked - due)));
+    QCOMPARE(caption, QStringLiteral("Exit"));  // the stop request, seen at the click
+    QVERIFY2(ended - clicked < 2000, qPrintable(QString::number(ended - clicked)));
+    QCOMPARE(answerer.seen().back().text, QStringLiteral("Break !"));
+    // Not one row was whole: the header alone.
+    QCOMPARE(ReadFile(run_->Path("out.hzm")), HeaderAndRows(full_, 0));
     QVERIFY(run_->Idle());
   }
 

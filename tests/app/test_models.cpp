@@ -24,6 +24,16 @@ void AppendFacet(QByteArray& out, const double (&p)[3][3]) {
 
 }  // namespace
 
+QByteArray StackedWideTrianglesStl(int count) {
+  QByteArray stl = "solid wide\n";
+  for (int k = 0; k < count; ++k) {
+    const double z = 1.0 + k * 0.01;
+    const double p[3][3] = {{0, 0, z}, {5000, 0, z}, {0, 2, z}};
+    AppendFacet(stl, p);
+  }
+  return stl + "endsolid wide\n";
+}
+
 QByteArray OneTriangleStl() {
   return "solid one\n"
          "  facet normal 0 0 1\n    outer loop\n"

@@ -19,6 +19,12 @@ QByteArray OneTriangleHzm();
 // max_triangles >= 0. Overlapping hills make "Surface" matter.
 QByteArray ReliefStl(int cells, double size_mm, int max_triangles = -1);
 
+// `count` triangles stacked one above the other, 5,000 mm wide and 2 mm
+// deep, each a little higher than the last (as tools/make_wide_rows.py
+// writes them), in an ASCII STL solid: every row is slow, at 0.05 mm some
+// seconds, and the whole scan minutes.
+QByteArray StackedWideTrianglesStl(int count);
+
 // Writes bytes to a file, replacing it; returns the path.
 QString WriteFile(const QString& path, const QByteArray& bytes);
 QByteArray ReadFile(const QString& path);

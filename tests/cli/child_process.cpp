@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 extern char** environ;
@@ -194,6 +195,29 @@ bool WaitForBlockedCall(pid_t pid, long syscall_number) {
     std::ifstream in(path);
     std::string first;
     if (in >> first && first != "running" && std::stol(first) == syscall_number) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
+}
+
+bool WaitForProcessorTime(pid_t pid, double seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + kWaitLimit;
+  const std::string path = "/proc/" + std::to_string(pid) + "/stat";
+  const double ticks = static_cast<double>(::sysconf(_SC_CLK_TCK));
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::ifstream in(path);
+    std::string stat;
+    if (!std::getline(in, stat)) return false;
+    // The fields after the name (which may hold spaces) in parentheses:
+    // state is the 3rd field, utime and stime the 14th and 15th.
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    double used = 0;
+    for (int k = 3; k <= 15 && fields >> field; ++k) {
+      if (k == 3 && (field == "Z" || field == "X")) return false;
+      if (k >= 14) used += std::stod(field) / ticks;
+    }
+    if (used >= seconds) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return false;

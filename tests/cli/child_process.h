@@ -70,6 +70,11 @@ bool WaitForOutputBytes(pid_t pid, const std::string& folder,
 // (SYS_read, SYS_openat, ...). False when it did not within half a minute.
 bool WaitForBlockedCall(pid_t pid, long syscall_number);
 
+// Waits until the process (all its threads) has had `seconds` of processor
+// time, however loaded the machine. False when it ended first or did not
+// within half a minute.
+bool WaitForProcessorTime(pid_t pid, double seconds);
+
 // Runs a shell command line (sh -c) with STL2HZM standing for the program;
 // its exit status as std::system gives it.
 int RunShell(const std::string& command_line);

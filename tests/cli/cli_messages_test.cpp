@@ -198,7 +198,35 @@ INSTANTIATE_TEST_SUITE_P(
                       {{"p.stl", "\x89PNG\r\n\x1a\n and more bytes"}},
                       {"p.stl"},
                       "p.stl: not an STL file: it begins like a PNG image.",
-                      "p.stl: STL ファイルではありません: PNG 画像のように始まっています."}),
+                      "p.stl: STL ファイルではありません: PNG 画像のように始まっています."},
+            // Notepad's "Unicode": every other byte zero, once called a
+            // truncated binary STL.
+            ErrorCase{"Utf16Input",
+                      {{"u.stl", std::string("\xFF\xFEs\0o\0l\0i\0d\0 \0u\0\n\0", 18)}},
+                      {"u.stl"},
+                      "u.stl: not an STL file: it looks like UTF-16 text; save it as ASCII or "
+                      "UTF-8.",
+                      "u.stl: STL ファイルではありません: UTF-16 のテキストのようです; ASCII か "
+                      "UTF-8 で保存してください."},
+            ErrorCase{"PlyInput",
+                      {{"p.stl", "ply\nformat ascii 1.0\nelement vertex 0\nend_header\n"}},
+                      {"p.stl"},
+                      "p.stl: not an STL file: it looks like a PLY model; export it as STL.",
+                      "p.stl: STL ファイルではありません: PLY モデルのようです; STL で"
+                      "書き出してください."},
+            // A line end in a name would split the "FILE: message" line.
+            ErrorCase{"LineEndInTheName",
+                      {{"a\nb.stl", "remember the milk\n"}},
+                      {"a\nb.stl"},
+                      "'a\\nb.stl': not an STL file: plain text without a \"solid\" line or "
+                      "vertex lines.",
+                      "'a\\nb.stl': STL ファイルではありません: \"solid\" 行も頂点の行もない"
+                      "テキストです."},
+            ErrorCase{"MissingInputWithATabInItsName",
+                      {},
+                      {"gone\t.stl"},
+                      "cannot open 'gone\\t.stl': no such file",
+                      "'gone\\t.stl': ファイルが見つかりません."}),
         ::testing::Values(Language::kEnglish, Language::kJapanese)),
     [](const auto& info) {
       return std::string(std::get<0>(info.param).label) +

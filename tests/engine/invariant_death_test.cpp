@@ -41,7 +41,8 @@ void WithPipeline(const std::function<void(RowPipeline&)>& use) {
   const std::int32_t count = FillStore(store, {kTriangle});
   const ScanPlan plan(store, LatticeOver(store.bounds(), 10), count, std::int64_t{1} << 16);
   FakeDriver driver;
-  RowPipeline pipeline(plan, {}, 2, driver);
+  DriverPoll poll(driver);
+  RowPipeline pipeline(plan, {}, 2, driver, poll);
   use(pipeline);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/read/stl_chunk.h"
@@ -65,6 +66,26 @@ TEST_P(DetectStlFormatTest, TellsTheKind) {
 
 const std::string kText = "This is a note about the model.\nIt has two lines.\n";
 
+// ASCII text in a wider encoding: each character's code in `width` bytes,
+// in either order, after an optional byte-order mark.
+std::string Widened(const std::string& text, int width, bool big_endian, std::string mark = "") {
+  std::string out = std::move(mark);
+  for (char c : text) {
+    std::string unit(static_cast<std::size_t>(width), '\0');
+    unit[big_endian ? unit.size() - 1 : 0] = c;
+    out += unit;
+  }
+  return out;
+}
+
+const std::string kAsciiSolid = "solid part\n  facet normal 0 0 1\n    outer loop\n";
+const std::string kUtf16 = "not an STL file: it looks like UTF-16 text; save it as ASCII or UTF-8";
+const std::string kUtf32 = "not an STL file: it looks like UTF-32 text; save it as ASCII or UTF-8";
+const std::string kPly =
+    "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+    "property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n"
+    "0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n";
+
 INSTANTIATE_TEST_SUITE_P(
     Files, DetectStlFormatTest,
     ::testing::Values(
@@ -102,6 +123,28 @@ INSTANTIATE_TEST_SUITE_P(
                    "not an STL file: it begins like a ZIP archive (a 3MF model is one)"},
         FormatCase{"Pdf", "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n1 0 obj\n",
                    "not an STL file: it begins like a PDF document"},
+        FormatCase{"Gzip", std::string("\x1F\x8B\x08\0\0\0\0\0\0\x03", 10) + std::string(90, 'g'),
+                   "not an STL file: it begins like a gzip-compressed file; unpack it first"},
+        FormatCase{"ThreeMf",
+                   std::string("PK\x03\x04\x14\0\0\0\x08\0", 10) + std::string(16, '\0') +
+                       std::string("\x13\0\0\0", 4) + "[Content_Types].xml" + std::string(60, 'x'),
+                   "not an STL file: it looks like a 3MF model (a ZIP archive); export it as STL"},
+        FormatCase{"Utf16LittleEndianWithMark", Widened(kAsciiSolid, 2, false, "\xFF\xFE"), kUtf16},
+        FormatCase{"Utf16BigEndianWithMark", Widened(kAsciiSolid, 2, true, "\xFE\xFF"), kUtf16},
+        FormatCase{"Utf16WithoutMark", Widened(kAsciiSolid, 2, false), kUtf16},
+        FormatCase{"Utf16BigEndianWithoutMark", Widened(kAsciiSolid, 2, true), kUtf16},
+        FormatCase{"Utf32LittleEndianWithMark",
+                   Widened(kAsciiSolid, 4, false, std::string("\xFF\xFE\0\0", 4)), kUtf32},
+        FormatCase{"Utf32BigEndianWithoutMark", Widened(kAsciiSolid, 4, true), kUtf32},
+        FormatCase{"PlyText", kPly, "not an STL file: it looks like a PLY model; export it as STL"},
+        FormatCase{"PlyBinary",
+                   "ply\r\nformat binary_little_endian 1.0\r\nend_header\r\n" +
+                       std::string("\0\0\x80\x3F\x01\x02", 6),
+                   "not an STL file: it looks like a PLY model; export it as STL"},
+        FormatCase{"Off", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n",
+                   "not an STL file: it looks like an OFF model; export it as STL"},
+        FormatCase{"ColouredOff", "COFF 3 1 0\n0 0 0 255 0 0 255\n",
+                   "not an STL file: it looks like an OFF model; export it as STL"},
         FormatCase{"Obj", "# cube\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nf 1 2 3\n",
                    "not an STL file: it looks like an OBJ model (\"v\" and \"f\" lines); "
                    "convert it to STL"},

@@ -13,6 +13,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <ostream>
 #include <random>
 #include <string>
 #include <thread>
@@ -22,6 +23,7 @@
 #include "foundation/disk_flush.h"
 #include "foundation/errors.h"
 #include "foundation/text_file.h"
+#include "tests/support/special_env.h"
 #include "tests/support/test_support.h"
 
 namespace pelmoro {
@@ -98,7 +100,11 @@ TEST(TextFileWrite, FullDeviceRaisesOnceAndTakesNothingMore) {
   TextFile file;
   CreateTextForWriting(file, "/dev/full");
   ASSERT_TRUE(file.is_device());
-  WriteTextLine(file, "x");  // a device is written out at the line end
+  EXPECT_FALSE(file.is_terminal());
+  // A device takes whole buffers, as a file does: the write fails once
+  // the buffer is full.
+  const std::string line(1000, 'x');
+  for (std::size_t k = 0; k <= kTextWriteBuffer / line.size(); ++k) WriteTextLine(file, line);
   EXPECT_EQ(CatchIoResult(), std::make_pair(112, std::string("I/O エラー (112)")));
   // A further write to /dev/full would fail again and leave 112 pending.
   WriteTextLine(file, "y");
@@ -246,6 +252,58 @@ TEST(TextFileWrite, PipeTargetGetsEveryByte) {
   EXPECT_EQ(received, expected);
 }
 
+// A pipe and a device other than a terminal take the same whole buffers
+// as a file: one write a buffer, not one a line.
+struct BlockCase {
+  const char* label;
+  const char* path;  // "": a pipe; "file": a file in a fresh folder
+};
+
+void PrintTo(const BlockCase& c, std::ostream* os) { *os << c.label; }
+
+class TextFileBlocksTest : public ::testing::TestWithParam<BlockCase> {};
+
+TEST_P(TextFileBlocksTest, WritesOneBufferAtATime) {
+  TempDir dir;
+  testing::SpecialEnv env;
+  EnvOverride use(env);
+  int fds[2] = {-1, -1};
+  std::thread reader;
+  std::size_t received = 0;
+  TextFile file;
+  if (std::string(GetParam().path).empty()) {
+    ASSERT_EQ(::pipe(fds), 0);
+    reader = std::thread([&] {
+      char buf[65536];
+      for (ssize_t got; (got = ::read(fds[0], buf, sizeof buf)) > 0;) received += got;
+      ::close(fds[0]);
+    });
+    AttachTextForWriting(file, fds[1], "pipe");
+  } else {
+    const std::string path = GetParam().path;
+    CreateTextForWriting(file, path == "file" ? dir.File("out.hzm") : path);
+  }
+  ASSERT_EQ(PendingIoCode(), 0);
+  EXPECT_FALSE(file.is_terminal());
+  const std::string line = "12345,67890,-1234";  // 19 bytes with CR LF
+  constexpr int kLines = 20000;
+  for (int k = 0; k < kLines; ++k) WriteTextLine(file, line);
+  CloseText(file);
+  if (reader.joinable()) reader.join();
+  EXPECT_EQ(PendingIoCode(), 0);
+  const std::size_t bytes = kLines * (line.size() + 2);
+  EXPECT_EQ(env.writes.load(), static_cast<int>((bytes + kTextWriteBuffer - 1) / kTextWriteBuffer));
+  if (fds[0] >= 0) {
+    EXPECT_EQ(received, bytes);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, TextFileBlocksTest,
+                         ::testing::Values(BlockCase{"File", "file"},
+                                           BlockCase{"NullDevice", "/dev/null"},
+                                           BlockCase{"Pipe", ""}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
 TEST(TextFileWrite, TerminalGetsEachLineAtItsEnd) {
   const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
   if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
@@ -260,7 +318,7 @@ TEST(TextFileWrite, TerminalGetsEachLineAtItsEnd) {
   ::tcsetattr(raw, TCSANOW, &mode);
   TextFile file;
   CreateTextForWriting(file, slave);
-  ASSERT_TRUE(file.is_device());
+  ASSERT_TRUE(file.is_terminal());
   PutChar(file, 'S');
   pollfd ready{master, POLLIN, 0};
   EXPECT_EQ(::poll(&ready, 1, 0), 0);  // nothing goes out before the line end

@@ -32,6 +32,27 @@ INSTANTIATE_TEST_SUITE_P(Cases, StripLeadingTest,
                                            StripCase{"InnerBlanksKept", " a  b", "a  b"}),
                          [](const auto& info) { return Named(info.param.name); });
 
+class FileNameForMessagesTest : public ::testing::TestWithParam<StripCase> {};
+
+TEST_P(FileNameForMessagesTest, QuotesOnlyNamesWithControlCharacters) {
+  EXPECT_EQ(FileNameForMessages(GetParam().text), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FileNameForMessagesTest,
+    ::testing::Values(StripCase{"Plain", "part.stl", "part.stl"},
+                      StripCase{"BlanksAndQuotesAsTheyAre", "my part's.stl", "my part's.stl"},
+                      StripCase{"HighBytesAsTheyAre", "d\xc3\xa9.stl", "d\xc3\xa9.stl"},
+                      StripCase{"LineEnd", "a\nb.stl", "'a\\nb.stl'"},
+                      StripCase{"TabAndReturn", "a\tb\r.stl", "'a\\tb\\r.stl'"},
+                      StripCase{"Escape", "a\x1b[1m.stl", "'a\\033[1m.stl'"},
+                      StripCase{"Delete", "a\x7f.stl", "'a\\177.stl'"},
+                      StripCase{"ZeroByte", "a\0b"s, "'a\\000b'"},
+                      // Within the quotes a quote or backslash is escaped.
+                      StripCase{"QuoteBesideALineEnd", "it's\n", "'it\\'s\\n'"},
+                      StripCase{"Backslash", "a\\b\n", "'a\\\\b\\n'"}),
+    [](const auto& info) { return Named(info.param.name); });
+
 TEST(FindLastOf, FindsTheLastOccurrence) {
   EXPECT_EQ(FindLastOf('.', "model.v2.stl"), 9);
   EXPECT_EQ(FindLastOf('.', "model"), 0);

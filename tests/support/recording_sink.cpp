@@ -18,6 +18,7 @@ void PointListFormatter::FormatPiece(const Lattice& lattice, const RowPiece& pie
 void RecordingSink::WritePiece(const RowPiece& piece, std::span<const RowText> texts) {
   if (piece.first_column != next_column_) ++out_of_place;
   if (piece.first_column == 0) {
+    row_start_ = heights.size();
     heights.append(reinterpret_cast<const char*>(&piece.row), sizeof piece.row);
   } else {
     row_text_ += ' ';
@@ -27,6 +28,13 @@ void RecordingSink::WritePiece(const RowPiece& piece, std::span<const RowText> t
   next_column_ = piece.first_column + static_cast<std::int64_t>(piece.heights.size());
   if (!piece.ends_row) return;
   rows.push_back(std::move(row_text_));
+  row_text_.clear();
+  next_column_ = 0;
+}
+
+void RecordingSink::DropPartialRow() {
+  ++partial_rows_dropped;
+  heights.resize(row_start_);
   row_text_.clear();
   next_column_ = 0;
 }

@@ -23,6 +23,8 @@ class RecordingSink : public RowSink {
  public:
   std::span<const RowFormatter* const> formatters() const override { return {&formatter_, 1}; }
   void WritePiece(const RowPiece& piece, std::span<const RowText> texts) override;
+  // Forgets the pieces of the row so far, and counts the drop.
+  void DropPartialRow() override;
 
   // The formatter's text of every row, its pieces' texts joined by spaces,
   // in order of arrival.
@@ -32,6 +34,8 @@ class RecordingSink : public RowSink {
   std::string heights;
   // Pieces that did not continue their row where the last one ended.
   int out_of_place = 0;
+  // Rows given in part and then dropped.
+  int partial_rows_dropped = 0;
   // Both, for comparing two scans at once.
   std::string Everything() const;
 
@@ -40,6 +44,7 @@ class RecordingSink : public RowSink {
   const RowFormatter* const formatter_ = &format_;
   std::string row_text_;
   std::int64_t next_column_ = 0;
+  std::size_t row_start_ = 0;  // bytes of heights before the row's first piece
 };
 
 // "same", or where two recordings of heights first differ.

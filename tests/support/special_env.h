@@ -42,6 +42,8 @@ class SpecialEnv : public Env {
   std::atomic<int> publish_error{0};
   // FlushToDisk calls so far.
   std::atomic<int> flushes{0};
+  // Calls of Write so far.
+  std::atomic<int> writes{0};
 
   bool StatPath(const std::string& name, FileStatus* status) override {
     return base_.StatPath(name, status);
@@ -54,6 +56,7 @@ class SpecialEnv : public Env {
     return base_.Read(file, into, bytes, got);
   }
   int Write(FileHandle file, const char* from, std::size_t bytes, std::size_t* put) override {
+    ++writes;
     std::uint64_t room = writable_bytes.load();
     if (room == 0) return write_error.load();
     const std::size_t taken = static_cast<std::size_t>(std::min<std::uint64_t>(bytes, room));
@@ -69,6 +72,7 @@ class SpecialEnv : public Env {
     return flush_error != 0 ? flush_error.load() : base_.FlushToDisk(file, everything);
   }
   void StartWriteOut(FileHandle file) override { base_.StartWriteOut(file); }
+  int CutFile(FileHandle file, std::uint64_t bytes) override { return base_.CutFile(file, bytes); }
   int ReadAt(FileHandle file, char* into, std::size_t bytes, std::uint64_t offset,
              std::size_t* got) override {
     return base_.ReadAt(file, into, bytes, offset, got);
