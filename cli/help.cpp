@@ -123,11 +123,13 @@ z_mm_at_0) / T.
 
 The ESRI ASCII grid has the lines ncols, nrows, xllcenter, yllcenter,
 cellsize and NODATA_value, then one line per row from the highest y down.
-Its values are the heights in millimetres, each the exact decimal of its
-grid units / 40 with "." and no trailing zeros (12, 1.5, 0.025); a point no
-triangle covers is NODATA_value (-9999, or a whole number of millimetres
-below the lowest height when that is lower), or z min with --fill (which
-leaves the NODATA_value line out).
+Its header and values are in the model's unit (--units; millimetres by
+default): in millimetres each value is the exact decimal of its grid units
+/ 40 with "." and no trailing zeros (12, 1.5, 0.025), in cm and m exact
+too, in in and ft rounded half up to the places that tell every grid unit
+apart (4 and 5). A point no triangle covers is NODATA_value (-9999, or a
+whole number below the lowest height when that is lower), or z min with the
+option --fill (which leaves the NODATA_value line out).
 
 An existing output file is replaced without a question, but only once its
 conversion has ended: the height map is written to an unnamed file in the

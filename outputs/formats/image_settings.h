@@ -34,6 +34,9 @@ struct ImageSettings {
   // the images at least this many points across, or up.
   std::int64_t width_px = 0;
   std::int64_t height_px = 0;
+  // The model's unit, in grid units (40: millimetres): the grids give
+  // heights and coordinates in it.
+  int units = 40;
 };
 
 }  // namespace pelmoro

@@ -179,6 +179,23 @@ INSTANTIATE_TEST_SUITE_P(
                  11}),
     [](const auto& info) { return std::string(info.param.label); });
 
+// A model in metres gives a grid in metres: the header and every value.
+TEST(CliOutputsTest, GridSpeaksTheModelsUnit) {
+  TempDir dir;
+  dir.Write("site.stl", "vertex 2 3 0.5\nvertex 4 3 1.5\nvertex 2 5 1\n");
+  const Outcome r =
+      RunStl2hzm({{"-q", "--units", "m", "--pitch", "6.25", "--fill", "-o", "m.asc", "site.stl"},
+                  dir.path().string()});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const std::string grid = ReadFileBytes(dir.File("m.asc"));
+  // 6.25 mm is 0.00625 m; the model's extent starts at 2 m, 3 m.
+  EXPECT_EQ(grid.substr(0, grid.find("\r\n", grid.find("cellsize"))),
+            "ncols 321\r\nnrows 321\r\nxllcenter 2\r\nyllcenter 3\r\ncellsize 0.00625");
+  // The lower-left corner, at 0.5 m, starts the last row; values in metres.
+  EXPECT_NE(grid.find("\r\n0.5 0.503125 "), std::string::npos);
+  EXPECT_EQ(std::count(grid.begin(), grid.end(), '\n'), 5 + 321);
+}
+
 TEST(CliOutputsTest, UnitsRefuseARangeTheyCannotHold) {
   TempDir dir;
   dir.Write("tall.stl", "vertex 0 0 0\nvertex 2 0 20\nvertex 0 2 10\n");
