@@ -10,7 +10,7 @@ constexpr char kUsageText[] =
                [--units UNIT] [--info] [--format hzm|png|asc] [--also FILE]...
                [--preview FILE.png] [--png-levels full|units] [--bit-depth 8|16]
                [--fill] [--nodata] [--bounds X0,Y0,X1,Y1] [--width-px N]
-               [--height-px N] INPUT.stl...
+               [--height-px N] [--invert] INPUT.stl...
 
 Turns STL models, ASCII or binary, into HZM height maps. A square grid is
 laid over the model in plan view, and for every grid point the height map
@@ -99,6 +99,9 @@ constexpr char kOptionsText[] = R"(Options:
                 across; the summary line names it
   --height-px N
                 the same, for at least N points up
+  --invert      the PNG and the grid as depths: the highest point is 0 in
+                both, the PNG's levels run down from it (its text chunks say
+                so) and the grid's values are the depths below it
   -h, --help    show this text and exit
   --version     show the version and exit
 

@@ -1,10 +1,12 @@
 #include "outputs/formats/asc_output.h"
 
 #include <algorithm>
+#include <climits>
 #include <string>
 #include <vector>
 
 #include "foundation/assert.h"
+#include "foundation/errors.h"
 #include "outputs/formats/byte_count.h"
 #include "outputs/formats/grid_in_unit.h"
 #include "outputs/formats/grid_millimetres.h"
@@ -84,8 +86,19 @@ std::uint64_t AscOutput::LeastFileBytes() const {
 void AscOutput::Finish() {
   const std::int64_t rows = heights_.rows();
   const int units = settings_.units;
-  const std::string nodata = settings_.fill ? "" : AscNoDataValue(heights_.low(), units);
-  const std::string no_height = settings_.fill ? FormatInUnit(heights_.floor(), units) : nodata;
+  const bool invert = settings_.invert;
+  // Depths are measured down from the highest height, so none is below 0.
+  const std::int64_t high = heights_.high();
+  if (invert && high - heights_.floor() > INT32_MAX) {
+    throw Exception("the heights span more than 2^31 grid units, too much for depths");
+  }
+  const auto value = [&](std::int32_t z) {
+    return invert ? static_cast<std::int32_t>(high - z) : z;
+  };
+  const std::string nodata =
+      settings_.fill ? "" : AscNoDataValue(invert ? 0 : heights_.low(), units);
+  const std::string no_height =
+      settings_.fill ? FormatInUnit(value(heights_.floor()), units) : nodata;
   PutText(out_, AscHeader(lattice_, rows, nodata, units));
   CheckIoResult();
   // One row's line at a time, in a string that keeps its room: fresh memory
@@ -95,6 +108,9 @@ void AscOutput::Finish() {
   std::vector<std::int32_t> row;
   for (std::int64_t r = rows - 1; r >= 0; --r) {
     heights_.ReadRow(r, row);
+    if (invert) {
+      for (std::int32_t& z : row) z = z == kNoHeight ? z : value(z);
+    }
     line.clear();
     AppendAscRow(row, no_height, line, units);
     PutText(out_, line);

@@ -93,7 +93,11 @@ INSTANTIATE_TEST_SUITE_P(
                       PngOptionCase{"FullRangeByName", {"--png-levels", "full"}, {}},
                       PngOptionCase{"Units", {"--png-levels=units"}, {true, 16}},
                       PngOptionCase{"EightBits", {"--bit-depth", "8"}, {false, 8}},
-                      PngOptionCase{"SixteenBits", {"--bit-depth=16"}, {}}),
+                      PngOptionCase{"SixteenBits", {"--bit-depth=16"}, {}},
+                      PngOptionCase{"Inverted", {"--invert"}, {false, 16, true}},
+                      PngOptionCase{"InvertedUnits8",
+                                    {"--invert", "--png-levels", "units", "--bit-depth", "8"},
+                                    {true, 8, true}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // The worked example at 1 mm covers one point of its 3 x 3 lattice: the
@@ -194,6 +198,24 @@ TEST(CliOutputsTest, GridSpeaksTheModelsUnit) {
   // The lower-left corner, at 0.5 m, starts the last row; values in metres.
   EXPECT_NE(grid.find("\r\n0.5 0.503125 "), std::string::npos);
   EXPECT_EQ(std::count(grid.begin(), grid.end(), '\n'), 5 + 321);
+}
+
+// --invert writes the grid as depths below the highest point.
+TEST(CliOutputsTest, InvertedGridHoldsDepths) {
+  TempDir dir;
+  const Outcome r = RunStl2hzm({{"-q", "--pitch", "0.5", "--invert", "-o", "m.hzm", "--also",
+                                 "m.asc", GoldenFile("ramp.stl")},
+                                dir.path().string()});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const auto points = ParseHzm(ReadFileBytes(dir.File("m.hzm")));
+  const AscGrid grid = ParseAsc(ReadFileBytes(dir.File("m.asc")));
+  std::int64_t high = points.front().z;
+  for (const MapPoint& p : points) high = std::max(high, p.z);
+  ASSERT_EQ(grid.rows.size(), 5u);
+  // The ramp covers its whole lattice, bottom row first in the map.
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    EXPECT_EQ(grid.rows[4 - i / 7][i % 7], high - points[i].z) << i;
+  }
 }
 
 TEST(CliOutputsTest, UnitsRefuseARangeTheyCannotHold) {
