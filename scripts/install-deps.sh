@@ -10,6 +10,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libpng-dev libisal-dev pkgconf
+  gdal-bin  # gdalinfo, which the tests read the ESRI grids back with
   fonts-ipafont-gothic
   locales gettext
   python3 scdoc dpkg-dev file
