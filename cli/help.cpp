@@ -59,8 +59,11 @@ constexpr char kOptionsText[] = R"(Options:
                 m, in or ft. Coordinates are scaled as they are read (1 in
                 is 1016 grid units, exactly). The window always reads mm.
   --info        read each model and print, on stdout, its format, triangles,
-                bounds in mm, the lattice at the pitch and the exact size of
-                its height map in bytes; nothing is written
+                bounds in mm, the lattice at the pitch and the size of its
+                height map in bytes, as a lower and an upper bound found in
+                the time of reading it (one figure when they agree);
+                nothing is written
+  --exact       with --info: scan the model for the height map's exact size
   --format F    the format of the output: hzm, png or asc. Without it the
                 output's name decides: ".hzm" a height map, ".png" a PNG,
                 ".asc" an ESRI ASCII grid (in any case); any other name is

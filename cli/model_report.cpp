@@ -89,7 +89,12 @@ std::string InfoText(const std::string& input, const ModelInfo& info, int pitch)
   text += "  lattice at " + FormatMillimetres(pitch) +
           " mm: " + std::to_string(info.lattice.columns) + " x " +
           std::to_string(info.lattice.rows) + " points\n";
-  text += "  height map: " + std::to_string(info.map_bytes) + " bytes\n";
+  if (info.map_bytes == info.map_bytes_most) {
+    text += "  height map: " + std::to_string(info.map_bytes) + " bytes\n";
+  } else {
+    text += "  height map: " + std::to_string(info.map_bytes) + " to " +
+            std::to_string(info.map_bytes_most) + " bytes (--exact scans for the exact size)\n";
+  }
   return text;
 }
 

@@ -111,6 +111,9 @@ bool ApplyOption(CliOptions& options, const Argument& a,
   } else if (a.name == "--info") {
     RefuseValue(a);
     options.info = true;
+  } else if (a.name == "--exact") {
+    RefuseValue(a);
+    options.exact = true;
   } else {
     throw UsageError("unknown option '" + std::string(a.name) + "'");
   }
