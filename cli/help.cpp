@@ -14,7 +14,7 @@ constexpr char kUsageText[] =
                [--units UNIT] [--info] [--format hzm|png|asc] [--also FILE]...
                [--preview FILE.png] [--png-levels full|units] [--bit-depth 8|16]
                [--fill] [--nodata] [--bounds X0,Y0,X1,Y1] [--width-px N]
-               [--height-px N] INPUT.stl...
+               [--height-px N] [--invert] INPUT.stl...
 
 Turns STL models, ASCII or binary, into HZM height maps. A square grid is
 laid over the model in plan view, and for every grid point the height map
@@ -63,8 +63,11 @@ constexpr char kOptionsText[] = R"(Options:
                 m, in or ft. Coordinates are scaled as they are read (1 in
                 is 1016 grid units, exactly). The window always reads mm.
   --info        read each model and print, on stdout, its format, triangles,
-                bounds in mm, the lattice at the pitch and the exact size of
-                its height map in bytes; nothing is written
+                bounds in mm, the lattice at the pitch and the size of its
+                height map in bytes, as a lower and an upper bound found in
+                the time of reading it (one figure when they agree);
+                nothing is written
+  --exact       with --info: scan the model for the height map's exact size
   --format F    the format of the output: hzm, png or asc. Without it the
                 output's name decides: ".hzm" a height map, ".png" a PNG,
                 ".asc" an ESRI ASCII grid (in any case); any other name is
@@ -103,6 +106,9 @@ constexpr char kOptionsText[] = R"(Options:
                 across; the summary line names it
   --height-px N
                 the same, for at least N points up
+  --invert      the PNG and the grid as depths: the highest point is 0 in
+                both, the PNG's levels run down from it (its text chunks say
+                so) and the grid's values are the depths below it
   -h, --help    show this text and exit
   --version     show the version and exit
 
@@ -131,11 +137,13 @@ z_mm_at_0) / T.
 
 The ESRI ASCII grid has the lines ncols, nrows, xllcenter, yllcenter,
 cellsize and NODATA_value, then one line per row from the highest y down.
-Its values are the heights in millimetres, each the exact decimal of its
-grid units / 40 with "." and no trailing zeros (12, 1.5, 0.025); a point no
-triangle covers is NODATA_value (-9999, or a whole number of millimetres
-below the lowest height when that is lower), or z min with --fill (which
-leaves the NODATA_value line out).
+Its header and values are in the model's unit (--units; millimetres by
+default): in millimetres each value is the exact decimal of its grid units
+/ 40 with "." and no trailing zeros (12, 1.5, 0.025), in cm and m exact
+too, in in and ft rounded half up to the places that tell every grid unit
+apart (4 and 5). A point no triangle covers is NODATA_value (-9999, or a
+whole number below the lowest height when that is lower), or z min with the
+option --fill (which leaves the NODATA_value line out).
 
 An existing output file is replaced without a question, but only once its
 conversion has ended: the height map is written to an unnamed file in the

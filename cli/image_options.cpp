@@ -121,6 +121,8 @@ bool ApplyImageOption(ImageOptions& options, std::string_view name, bool has_val
     flag(settings.fill);
   } else if (name == "--nodata") {
     flag(settings.png_alpha);
+  } else if (name == "--invert") {
+    flag(settings.invert);
   } else if (name == "--bounds") {
     options.bounds = value();
     ParseBounds(options.bounds);

@@ -180,7 +180,7 @@ FileOutcome InspectOne(GeometryStore& store, const ConversionRequest& request,
                        const CliOptions& options, TerminalProgress& progress) {
   CliDriver driver(options.surface, progress);
   try {  // nothing is created: every error concerns the input
-    const ModelInfo info = InspectModel(store, request, driver);
+    const ModelInfo info = InspectModel(store, request, driver, options.exact);
     progress.Clear();
     if (info.stopped) {
       std::fprintf(stderr, "%s\n", kBreakMessage);

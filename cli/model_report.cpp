@@ -111,13 +111,19 @@ std::string InfoText(const std::string& input, const ModelInfo& info, int pitch)
                        {"z0", FormatMillimetres(lo.z)},
                        {"z1", FormatMillimetres(hi.z)}});
   }
+  const std::string least = std::to_string(info.map_bytes);
+  const std::string most = std::to_string(info.map_bytes_most);
   text += '\n';
   text += Translate("  lattice at {pitch} mm: {columns} x {rows} points",
                     {{"pitch", FormatMillimetres(pitch)},
                      {"columns", std::to_string(info.lattice.columns)},
                      {"rows", std::to_string(info.lattice.rows)}});
   text += '\n';
-  text += Translate("  height map: {bytes} bytes", {{"bytes", std::to_string(info.map_bytes)}});
+  text +=
+      info.map_bytes == info.map_bytes_most
+          ? Translate("  height map: {bytes} bytes", {{"bytes", std::to_string(info.map_bytes)}})
+          : Translate("  height map: {least} to {most} bytes (--exact scans for the exact size)",
+                      {{"least", least}, {"most", most}});
   text += '\n';
   return text;
 }

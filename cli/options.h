@@ -27,6 +27,7 @@ struct CliOptions {
   std::string preview;                 // --preview: the shaded picture, if asked for
   std::string units = "mm";            // the unit of the model files' coordinates (--units)
   bool info = false;                   // --info: report on each model, write nothing
+  bool exact = false;                  // --exact: --info scans for the exact size
   ImageOptions images;                 // --png-levels, --bit-depth, --bounds ...
   std::vector<std::string> inputs;
 };

@@ -54,7 +54,9 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
     if (r.descriptor < 0) RefuseOutputThatIsInput(request.input, r.path);
   }
   // Abandoned by its destructor if anything below raises.
-  MapOutputs outputs(requests, request.images);
+  ImageSettings images = request.images;
+  images.units = request.units;  // the grids speak the model's unit
+  MapOutputs outputs(requests, images);
 
   const ModelReading model = ReadRequestedModel(store, request, driver);
   ConversionResult result;

@@ -34,6 +34,7 @@ test_packages=(
   dpkg-dev file lintian appstream desktop-file-utils bash-completion
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev  # the Windows build
   wine wine64  # the Windows build's tests
+  gdal-bin  # gdalinfo, which the tests read the ESRI grids back with
 )
 case "$profile" in
   run) packages=("${run_packages[@]}") ;;

@@ -1,4 +1,6 @@
-// The height map as an ESRI ASCII grid, in millimetres: the header lines
+// The height map as an ESRI ASCII grid, in the model's unit (millimetres
+// unless the settings say another; the text below speaks of millimetres):
+// the header lines
 // ncols, nrows, xllcenter, yllcenter, cellsize and NODATA_value, then one
 // line per row from the highest y down, each from the lowest x, values
 // separated by a space. Every value is the exact decimal of its grid units
@@ -24,18 +26,20 @@
 
 namespace pelmoro {
 
-// Appends the line of a row's heights: the values and CR LF; a kNoHeight
-// is written as no_height.
+// Appends the line of a row's heights in the unit of `units` grid units
+// (FormatInUnit): the values and CR LF; a kNoHeight is written as
+// no_height.
 void AppendAscRow(std::span<const std::int32_t> heights, const std::string& no_height,
-                  std::string& out);
+                  std::string& out, int units = 40);
 
 // The header lines for `rows` rows of the lattice, with the NODATA_value
 // line when nodata is not empty.
-std::string AscHeader(const Lattice& lattice, std::int64_t rows, const std::string& nodata);
+std::string AscHeader(const Lattice& lattice, std::int64_t rows, const std::string& nodata,
+                      int units = 40);
 
 // The NODATA value of a grid whose lowest height is low (grid units), in
-// millimetres: -9999, or a whole number below low.
-std::string AscNoDataValue(std::int32_t low);
+// the unit of `units` grid units: -9999, or a whole number below low.
+std::string AscNoDataValue(std::int32_t low, int units = 40);
 
 // A lower bound, in bytes, of the values of every row of the lattice: one
 // character a value (the shortest, as "0"), a space between values and

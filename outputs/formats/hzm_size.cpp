@@ -67,10 +67,22 @@ std::uint64_t HzmSizeLowerBound(const Lattice& lattice) {
 }
 
 std::uint64_t HzmSizeUpperBound(const Lattice& lattice, std::int32_t z_low, std::int32_t z_high) {
+  return HzmSizeWithin(lattice, z_low, z_high).upper;
+}
+
+HzmSizeRange HzmSizeWithin(const Lattice& lattice, std::int32_t z_low, std::int32_t z_high) {
+  // The text's length grows with the magnitude and a sign: the longest is
+  // at an end of the range, the shortest at the number nearest 0.
+  std::int64_t nearest = 0;
+  if (z_low > 0) nearest = z_low;
+  if (z_high < 0) nearest = z_high;
+  const std::uint64_t shortest = DecimalLength(nearest);
   const std::uint64_t longest = std::max(DecimalLength(z_low), DecimalLength(z_high));
+  const std::uint64_t least = HzmSizeLowerBound(lattice);  // one character a z
   const std::uint64_t points = MultiplyBytes(static_cast<std::uint64_t>(lattice.rows),
                                              static_cast<std::uint64_t>(lattice.columns));
-  return AddBytes(HzmSizeLowerBound(lattice), MultiplyBytes(points, longest - 1));
+  return {AddBytes(least, MultiplyBytes(points, shortest - 1)),
+          AddBytes(least, MultiplyBytes(points, longest - 1))};
 }
 
 HzmByteCounter::HzmByteCounter(const Lattice& lattice) : lattice_(lattice), bytes_(kHeaderBytes) {}

@@ -21,6 +21,15 @@ std::uint64_t HzmSizeLowerBound(const Lattice& lattice);
 // as long as the longer of the two. Saturates at the largest uint64.
 std::uint64_t HzmSizeUpperBound(const Lattice& lattice, std::int32_t z_low, std::int32_t z_high);
 
+// The size of the HZM file over the lattice, in bytes, when every height
+// lies from z_low to z_high: each point's z text is as short as the
+// shortest and as long as the longest of those numbers. Exact when all of
+// them have one length. Saturates at the largest uint64.
+struct HzmSizeRange {
+  std::uint64_t lower = 0, upper = 0;
+};
+HzmSizeRange HzmSizeWithin(const Lattice& lattice, std::int32_t z_low, std::int32_t z_high);
+
 // Counts the bytes of the HZM file that the rows handed to it make, header
 // included, from the heights alone: no text is made.
 class HzmByteCounter : public RowSink {

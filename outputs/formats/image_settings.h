@@ -34,6 +34,12 @@ struct ImageSettings {
   // the images at least this many points across, or up.
   std::int64_t width_px = 0;
   std::int64_t height_px = 0;
+  // Depths instead of heights: the PNG's 0 and the grid's 0 are the map's
+  // highest height, the grid's values the depths below it.
+  bool invert = false;
+  // The model's unit, in grid units (40: millimetres): the grids give
+  // heights and coordinates in it.
+  int units = 40;
 };
 
 }  // namespace pelmoro

@@ -17,6 +17,7 @@ PixelScale PixelScaleFor(std::int32_t z_low, std::int32_t z_high, const ImageSet
   scale.range = static_cast<std::int64_t>(z_high) - z_low;
   scale.top = LargestSample(settings.bit_depth);
   scale.units = settings.png_levels == PngLevels::kUnits;
+  scale.inverted = settings.invert;
   if (scale.units && scale.range > scale.top) {
     throw Exception("the heights span " + std::to_string(scale.range) + " grid units; a " +
                     std::to_string(settings.bit_depth) +
@@ -26,10 +27,16 @@ PixelScale PixelScaleFor(std::int32_t z_low, std::int32_t z_high, const ImageSet
   return scale;
 }
 
-std::int64_t PixelScale::HeightAtTop() const { return low + (units ? top : range); }
+std::int64_t PixelScale::HeightAtZero() const { return inverted ? low + range : low; }
+
+std::int64_t PixelScale::HeightAtTop() const {
+  const std::int64_t steps = units ? top : range;
+  return inverted ? low + range - steps : low + steps;
+}
 
 std::uint16_t PixelScale::PixelOf(std::int32_t z) const {
-  const std::int64_t above = static_cast<std::int64_t>(z) - low;
+  // Above the lowest height, or below the highest for depths.
+  const std::int64_t above = inverted ? low + range - z : static_cast<std::int64_t>(z) - low;
   if (units) return static_cast<std::uint16_t>(above);
   if (range == 0) return 0;
   // above * 65535 < 2^48: exact in 64 bits, as is the rounding half up.
@@ -38,7 +45,7 @@ std::uint16_t PixelScale::PixelOf(std::int32_t z) const {
 
 std::vector<PngText> HeightMapTexts(const Lattice& lattice, const PixelScale& scale) {
   return {{"pitch_mm", FormatMillimetres(lattice.pitch)},
-          {"z_mm_at_0", FormatMillimetres(scale.low)},
+          {"z_mm_at_0", FormatMillimetres(scale.HeightAtZero())},
           {"z_mm_at_" + std::to_string(scale.top), FormatMillimetres(scale.HeightAtTop())},
           {"x_mm", FormatMillimetres(lattice.x_min)},
           {"y_mm", FormatMillimetres(lattice.y_min)},

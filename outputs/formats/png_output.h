@@ -12,6 +12,8 @@
 //                     z_mm_at_255 at 8 bits)
 //   x_mm, y_mm        the lower-left grid point
 // so a pixel p stands for z_mm_at_0 + p * (z_mm_at_T - z_mm_at_0) / T.
+// Inverted (depths), the same with z_high - z for z - z_low: pixel 0 is the
+// highest height, and the chunks say so (z_mm_at_0 is z_high).
 #pragma once
 
 #include <cstdint>
@@ -31,7 +33,9 @@ struct PixelScale {
   std::int64_t range = 0;    // z_high - z_low
   std::int64_t top = 65535;  // the largest pixel value
   bool units = false;        // one level per grid unit
-  // Pixel value `top` stands for this height.
+  bool inverted = false;     // depths: pixel 0 the highest height
+  // Pixel values 0 and `top` stand for these heights.
+  std::int64_t HeightAtZero() const;
   std::int64_t HeightAtTop() const;
   std::uint16_t PixelOf(std::int32_t z) const;
 };

@@ -228,8 +228,8 @@ class CliModelInfoTest : public ::testing::TestWithParam<ModelInfoCase> {};
 TEST_P(CliModelInfoTest, TellsTheSizeOfTheMapWithoutWritingIt) {
   TempDir dir;
   const std::string model = dir.Write("model.stl", ReadFileBytes(GetParam().model));
-  const Outcome info =
-      RunStl2hzm({{"--info", "--pitch", GetParam().pitch, "model.stl"}, dir.path().string()});
+  const Outcome info = RunStl2hzm(
+      {{"--info", "--exact", "--pitch", GetParam().pitch, "model.stl"}, dir.path().string()});
   EXPECT_EQ(info.exit_code, 0) << info.err;
   EXPECT_EQ(info.out, "model.stl: " + GetParam().lines);
   EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"model.stl"}));

@@ -94,7 +94,11 @@ INSTANTIATE_TEST_SUITE_P(
                       PngOptionCase{"FullRangeByName", {"--png-levels", "full"}, {}},
                       PngOptionCase{"Units", {"--png-levels=units"}, {true, 16}},
                       PngOptionCase{"EightBits", {"--bit-depth", "8"}, {false, 8}},
-                      PngOptionCase{"SixteenBits", {"--bit-depth=16"}, {}}),
+                      PngOptionCase{"SixteenBits", {"--bit-depth=16"}, {}},
+                      PngOptionCase{"Inverted", {"--invert"}, {false, 16, true}},
+                      PngOptionCase{"InvertedUnits8",
+                                    {"--invert", "--png-levels", "units", "--bit-depth", "8"},
+                                    {true, 8, true}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // The worked example at 1 mm covers one point of its 3 x 3 lattice: the
@@ -179,6 +183,41 @@ INSTANTIATE_TEST_SUITE_P(
                  10,
                  11}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// A model in metres gives a grid in metres: the header and every value.
+TEST(CliOutputsTest, GridSpeaksTheModelsUnit) {
+  TempDir dir;
+  dir.Write("site.stl", "vertex 2 3 0.5\nvertex 4 3 1.5\nvertex 2 5 1\n");
+  const Outcome r =
+      RunStl2hzm({{"-q", "--units", "m", "--pitch", "6.25", "--fill", "-o", "m.asc", "site.stl"},
+                  dir.path().string()});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const std::string grid = ReadFileBytes(dir.File("m.asc"));
+  // 6.25 mm is 0.00625 m; the model's extent starts at 2 m, 3 m.
+  EXPECT_EQ(grid.substr(0, grid.find("\r\n", grid.find("cellsize"))),
+            "ncols 321\r\nnrows 321\r\nxllcenter 2\r\nyllcenter 3\r\ncellsize 0.00625");
+  // The lower-left corner, at 0.5 m, starts the last row; values in metres.
+  EXPECT_NE(grid.find("\r\n0.5 0.503125 "), std::string::npos);
+  EXPECT_EQ(std::count(grid.begin(), grid.end(), '\n'), 5 + 321);
+}
+
+// --invert writes the grid as depths below the highest point.
+TEST(CliOutputsTest, InvertedGridHoldsDepths) {
+  TempDir dir;
+  const Outcome r = RunStl2hzm({{"-q", "--pitch", "0.5", "--invert", "-o", "m.hzm", "--also",
+                                 "m.asc", GoldenFile("ramp.stl")},
+                                dir.path().string()});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const auto points = ParseHzm(ReadFileBytes(dir.File("m.hzm")));
+  const AscGrid grid = ParseAsc(ReadFileBytes(dir.File("m.asc")));
+  std::int64_t high = points.front().z;
+  for (const MapPoint& p : points) high = std::max(high, p.z);
+  ASSERT_EQ(grid.rows.size(), 5u);
+  // The ramp covers its whole lattice, bottom row first in the map.
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    EXPECT_EQ(grid.rows[4 - i / 7][i % 7], high - points[i].z) << i;
+  }
+}
 
 TEST(CliOutputsTest, UnitsRefuseARangeTheyCannotHold) {
   TempDir dir;

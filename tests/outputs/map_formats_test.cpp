@@ -80,6 +80,10 @@ constexpr ImageSettings kFull16{};
 constexpr ImageSettings kUnits16{PngLevels::kUnits, 16};
 constexpr ImageSettings kFull8{PngLevels::kFullRange, 8};
 constexpr ImageSettings kUnits8{PngLevels::kUnits, 8};
+ImageSettings Inverted(ImageSettings settings) {
+  settings.invert = true;
+  return settings;
+}
 
 struct PixelCase {
   const char* label;
@@ -129,7 +133,14 @@ INSTANTIATE_TEST_SUITE_P(
         PixelCase{"UnitsLevelMap", kUnits16, 7, 7, 7, 0, 7 + 65535},
         PixelCase{"UnitsOffsetFromTheLowest", kUnits16, -100, 50, 0, 100, -100 + 65535},
         PixelCase{"UnitsRangeJustFits", kUnits16, 0, 65535, 65535, 65535, 65535},
-        PixelCase{"UnitsEightBitsJustFits", kUnits8, 10, 265, 265, 255, 265}),
+        PixelCase{"UnitsEightBitsJustFits", kUnits8, 10, 265, 265, 255, 265},
+        // Depths: 0 the highest height, the top the lowest.
+        PixelCase{"InvertedHighestIsZero", Inverted(kFull16), -100, 50, 50, 0, -100},
+        PixelCase{"InvertedLowestIsTop", Inverted(kFull16), -100, 50, -100, 65535, -100},
+        // 50 below the highest of 150: 50 * 65535 / 150 = 21845.
+        PixelCase{"InvertedBetween", Inverted(kFull16), -100, 50, 0, 21845, -100},
+        PixelCase{"InvertedLevelMap", Inverted(kFull8), 3, 3, 3, 0, 3},
+        PixelCase{"InvertedUnits", Inverted(kUnits16), 0, 100, 40, 60, 100 - 65535}),
     [](const auto& info) { return std::string(info.param.label); });
 
 struct RefusedRangeCase {

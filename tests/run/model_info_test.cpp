@@ -49,6 +49,28 @@ TEST_P(InspectModelTest, MapSizeIsTheSizeOfTheConversion) {
   EXPECT_TRUE(std::filesystem::exists(request.output));
 }
 
+// Without a scan: a lower and an upper bound that bracket the size of the
+// map written, and no scan phase.
+TEST_P(InspectModelTest, BoundsWithoutAScanBracketTheSize) {
+  const InfoCase& c = GetParam();
+  const std::string input = ModelPath(c.model);
+  if (!std::filesystem::exists(input)) GTEST_SKIP() << input << " absent";
+  testing::TempDir dir;
+  GeometryStore store;
+  testing::FakeDriver a, b;
+  a.surface = b.surface = c.surface;
+  ConversionRequest request{input, dir.File("out.hzm"), c.pitch};
+  request.units = c.units;
+  const ModelInfo info = InspectModel(store, request, a, false);
+  RunConversion(store, request, b);
+  const auto size = std::filesystem::file_size(request.output);
+  EXPECT_LE(info.map_bytes, size);
+  EXPECT_GE(info.map_bytes_most, size);
+  EXPECT_LE(info.map_bytes, info.map_bytes_most);
+  ASSERT_EQ(a.phases.size(), 1u);  // the reading alone
+  EXPECT_EQ(a.phases[0].first, RunPhase::kReading);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Models, InspectModelTest,
     ::testing::Values(InfoCase{"Worked", "worked_example.stl", 1, false},

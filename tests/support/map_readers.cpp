@@ -177,7 +177,7 @@ std::string PngAgainstHzm(const DecodedPng& png, const std::vector<MapPoint>& po
   for (std::uint32_t top = 0; top < png.height; ++top) {
     for (std::uint32_t c = 0; c < png.width; ++c) {
       const std::int64_t z = z_at(c, top);
-      const long double above = static_cast<long double>(z - low);
+      const long double above = static_cast<long double>(rule.inverted ? high - z : z - low);
       long double expected = above;
       if (!rule.units)
         expected = high == low ? 0 : std::floor(above * largest / (high - low) + 0.5L);

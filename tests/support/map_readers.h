@@ -54,6 +54,7 @@ AscGrid ParseAsc(const std::string& bytes);
 struct PngRule {
   bool units = false;
   int bit_depth = 16;
+  bool inverted = false;  // depths: z high - z for z - z low
 };
 
 // "same", or where the PNG first departs from the HZM's points at the same

@@ -1,0 +1,122 @@
+// GDAL reads the ESRI grids stl2hzm writes as GIS programs will: the size,
+// the georeferencing, the NODATA value and the statistics, from
+// `gdalinfo -json -stats`. Skips where GDAL's tools are not installed.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tests/cli/child_process.h"
+#include "tests/support/test_support.h"
+
+namespace pelmoro::testing {
+namespace {
+
+bool HaveGdalInfo() { return std::system("command -v gdalinfo >/dev/null 2>&1") == 0; }
+
+// The numbers of the JSON array or value that follows "key": in text.
+std::vector<double> NumbersAfter(const std::string& json, const std::string& key) {
+  std::vector<double> numbers;
+  std::size_t at = json.find("\"" + key + "\":");
+  if (at == std::string::npos) return numbers;
+  at += key.size() + 3;
+  const bool array = json[at] == '[';
+  const std::size_t end = array ? json.find(']', at) : json.find_first_of(",}\n", at);
+  std::string part = json.substr(at + (array ? 1 : 0), end - at - (array ? 1 : 0));
+  for (std::size_t begin = 0; begin < part.size();) {
+    std::size_t next = part.find(',', begin);
+    if (next == std::string::npos) next = part.size();
+    numbers.push_back(std::stod(part.substr(begin, next - begin)));
+    begin = next + 1;
+  }
+  return numbers;
+}
+
+struct GdalCase {
+  const char* label;
+  std::string model;              // written as m.stl
+  std::vector<std::string> args;  // besides -o m.asc
+  std::vector<double> size;       // columns, rows
+  std::vector<double> transform;  // left edge, cell, top edge
+  std::optional<double> nodata;
+  double minimum, maximum;
+};
+
+void PrintTo(const GdalCase& c, std::ostream* os) { *os << c.label; }
+
+class GdalGridTest : public ::testing::TestWithParam<GdalCase> {};
+
+TEST_P(GdalGridTest, GdalReadsTheGridAsWritten) {
+  if (!HaveGdalInfo()) GTEST_SKIP() << "gdalinfo is not installed";
+  const GdalCase& c = GetParam();
+  TempDir dir;
+  dir.Write("m.stl", c.model);
+  std::vector<std::string> args = {"-q", "-o", "m.asc"};
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  args.push_back("m.stl");
+  const Outcome r = RunStl2hzm({args, dir.path().string()});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const std::string json_file = dir.File("info.json");
+  const std::string command =
+      "gdalinfo -json -stats '" + dir.File("m.asc") + "' > '" + json_file + "' 2>/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0) << "gdalinfo refused the grid";
+  const std::string json = ReadFileBytes(json_file);
+  EXPECT_EQ(NumbersAfter(json, "size"), c.size);
+  const std::vector<double> t = NumbersAfter(json, "geoTransform");
+  ASSERT_EQ(t.size(), 6u) << json;
+  EXPECT_DOUBLE_EQ(t[0], c.transform[0]);
+  EXPECT_DOUBLE_EQ(t[1], c.transform[1]);
+  EXPECT_DOUBLE_EQ(t[3], c.transform[2]);
+  EXPECT_DOUBLE_EQ(t[5], -c.transform[1]);
+  const std::vector<double> nodata = NumbersAfter(json, "noDataValue");
+  if (c.nodata) {
+    EXPECT_EQ(nodata, std::vector<double>{*c.nodata});
+  } else {
+    EXPECT_TRUE(nodata.empty()) << json;
+  }
+  // GDAL reads the values as 32-bit floats.
+  ASSERT_EQ(NumbersAfter(json, "minimum").size(), 1u) << json;
+  EXPECT_FLOAT_EQ(static_cast<float>(NumbersAfter(json, "minimum")[0]), c.minimum);
+  EXPECT_FLOAT_EQ(static_cast<float>(NumbersAfter(json, "maximum")[0]), c.maximum);
+}
+
+const std::string kWorked = "vertex 0.1 0.1 1\nvertex 2.1 0.1 1\nvertex 0.1 2.1 1\n";
+const std::string kSite = "vertex 2 3 0.5\nvertex 4 3 1.5\nvertex 2 5 1\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Grids, GdalGridTest,
+    ::testing::Values(
+        // The model's extent, 1 to 2 mm: one point of four covered.
+        GdalCase{"ExtentWithNoData", kWorked, {"--pitch", "1"}, {2, 2}, {0.5, 1, 2.5}, -9999, 1, 1},
+        GdalCase{"BoundsWithNoData",
+                 kWorked,
+                 {"--pitch", "1", "--bounds", "0,0,2,2"},
+                 {3, 3},
+                 {-0.5, 1, 2.5},
+                 -9999,
+                 1,
+                 1},
+        GdalCase{"BoundsFilled",
+                 kWorked,
+                 {"--pitch", "1", "--bounds", "0,0,2,2", "--fill"},
+                 {3, 3},
+                 {-0.5, 1, 2.5},
+                 std::nullopt,
+                 0,
+                 1},
+        // A terrain in metres: the grid in metres, at the model's own place.
+        GdalCase{"Metres",
+                 kSite,
+                 {"--units", "m", "--pitch", "6.25"},
+                 {321, 321},
+                 {1.996875, 0.00625, 5.003125},
+                 -9999,
+                 0.5,
+                 1.5}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace
+}  // namespace pelmoro::testing
