@@ -85,10 +85,22 @@ std::string StreamStartText(const std::string& input, const Lattice& lattice,
   // Every height is the floor or a plane height within a triangle's z.
   const std::int32_t z_low = extent.empty ? 0 : std::min(0, extent.min.z);
   const std::int32_t z_high = extent.empty ? 0 : std::max(0, extent.max.z);
-  return input + ": " + std::to_string(lattice.columns) + " x " + std::to_string(lattice.rows) +
-         " points at " + FormatMillimetres(lattice.pitch) + " mm; the height map takes " +
-         std::to_string(HzmSizeLowerBound(lattice)) + " to " +
-         std::to_string(HzmSizeUpperBound(lattice, z_low, z_high)) + " bytes -> " + output + "\n";
+  const std::string columns = std::to_string(lattice.columns);
+  const std::string rows = std::to_string(lattice.rows);
+  const std::string pitch = FormatMillimetres(lattice.pitch);
+  const std::string least = std::to_string(HzmSizeLowerBound(lattice));
+  const std::string most = std::to_string(HzmSizeUpperBound(lattice, z_low, z_high));
+  return Translate(
+             "{input}: {columns} x {rows} points at {pitch} mm; the height map takes {least} to "
+             "{most} bytes -> {output}",
+             {{"input", input},
+              {"columns", columns},
+              {"rows", rows},
+              {"pitch", pitch},
+              {"least", least},
+              {"most", most},
+              {"output", output}}) +
+         "\n";
 }
 
 std::string InfoText(const std::string& input, const ModelInfo& info, int pitch) {

@@ -122,6 +122,8 @@ INSTANTIATE_TEST_SUITE_P(
         JapaneseCase{"SummaryToStandardOutput",
                      {"--pitch", "1", "-o", "-", "@"},
                      0,
+                     // Towards a stream the run first gives the map's size.
+                     "w.stl: 3 x 3 点, ピッチ 1 mm; 高さマップは 113 ～ 122 バイト -> 標準出力\n"
                      "w.stl: 三角形 1 個, 3 x 3 点 -> 標準出力 (T 秒)\n"}),
     [](const auto& info) { return std::string(info.param.label); });
 
