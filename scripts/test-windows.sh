@@ -206,6 +206,16 @@ wait_for() {
   done
   fail "the run never reached: $1"
 }
+# settled: until the ended run's handles are closed, which removes its
+# replacement (bounded: the listing below then tells what was left).
+settled() {
+  for _ in $(seq 1 100); do
+    if ! pgrep -f 'stl2hzm\.exe' >/dev/null && ! compgen -G "$long/.out.hzm.*.tmp" >/dev/null; then
+      return 0
+    fi
+    sleep 0.1
+  done
+}
 for moment in started writing halfway; do
   for how in terminate kill; do
     printf 'earlier work\r\n' >"$long/out.hzm"
@@ -218,7 +228,7 @@ for moment in started writing halfway; do
       pkill -KILL -f 'stl2hzm\.exe' || fail "kill at $moment"
     fi
     wait "$runner" 2>/dev/null || true
-    /usr/lib/wine/wineserver -w
+    settled
     listing "ended by $how when $moment" "$long" model.stl out.hzm
     if [ "$(cat "$long/out.hzm")" = $'earlier work\r' ]; then
       pass
