@@ -118,4 +118,16 @@ std::wstring RandomTag() {
   return tag;
 }
 
+// The x87 unit's control word: its precision decides every long double
+// result. Windows starts each new thread at 53-bit precision (the C
+// runtime sets 64 bits for the first thread only), so a thread takes its
+// starter's word, or its long doubles would round differently.
+unsigned short X87Control() {
+  unsigned short word = 0;
+  __asm__ volatile("fnstcw %0" : "=m"(word));
+  return word;
+}
+
+void SetX87Control(unsigned short word) { __asm__ volatile("fldcw %0" : : "m"(word)); }
+
 }  // namespace pelmoro::windows

@@ -34,4 +34,10 @@ int StatusOf(HANDLE file, FileStatus* status);
 // Eight hexadecimal digits no other name in the folder is likely to have.
 std::wstring RandomTag();
 
+// The x87 unit's control word, whose precision decides every long double
+// result: Windows starts each new thread at 53-bit precision (the C runtime
+// sets 64 bits for the first thread only), so a thread takes its starter's.
+unsigned short X87Control();
+void SetX87Control(unsigned short word);
+
 }  // namespace pelmoro::windows
