@@ -224,6 +224,7 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
     if (request.output == kStandardStream) request.output_descriptor = kStandardOutput;
     request.pitch = pitch;
     request.scan.threads = options.threads;
+    request.scan.side = options.bottom ? ScanSide::kBottom : ScanSide::kTop;
     request.format = options.format.value_or(FormatOfName(request.output));
     request.also = PlanFurtherOutputs(options);
     request.units = FindModelUnit(options.units)->grid_units;
