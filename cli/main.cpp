@@ -272,6 +272,7 @@ int Main(int argc, const char* const* argv) {
       outputs = PlanOutputs(options);
       RefuseUnknownFormats(options, outputs);
       RefuseSharedOutputs(options.inputs, outputs);
+      RefuseOneFileTwice(options, outputs);
     }
   } catch (const UsageError& e) {
     return UsageFailure(e.what());
