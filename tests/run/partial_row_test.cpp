@@ -11,11 +11,13 @@
 #include <vector>
 
 #include "run/map_outputs.h"
+#include "tests/support/map_readers.h"
 #include "tests/support/test_support.h"
 
 namespace pelmoro {
 namespace {
 
+using testing::DecodePng;
 using testing::ReadFileBytes;
 using testing::TempDir;
 
@@ -76,6 +78,19 @@ TEST_P(PartialRowTest, DroppedRowLeavesTheOutputAsBeforeIt) {
   const std::string before = WriteStopped(GetParam(), dir.File("before"), false);
   const std::string dropped = WriteStopped(GetParam(), dir.File("dropped"), true);
   ASSERT_FALSE(before.empty());
+  const OutputFormat format = GetParam().format;
+  if (format == OutputFormat::kPng || format == OutputFormat::kPreview) {
+    // Images are compared as a reader sees them: igzip's choice of matches
+    // depends on where the process's memory lies, so the same pixels can
+    // compress to other, equally valid, bytes from one stream to the next.
+    const auto a = DecodePng(dir.File("before"));
+    const auto b = DecodePng(dir.File("dropped"));
+    EXPECT_EQ(b.width, a.width);
+    EXPECT_EQ(b.height, a.height);
+    EXPECT_EQ(b.pixels, a.pixels);
+    EXPECT_EQ(b.texts, a.texts);
+    return;
+  }
   EXPECT_EQ(dropped.size(), before.size());
   EXPECT_TRUE(dropped == before);
 }
