@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -137,6 +138,8 @@ struct StopCase {
   bool stopped_reading = false;
   std::int64_t rows_written = 3;
 };
+
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
 
 class RunStopTest : public ::testing::TestWithParam<StopCase> {};
 
