@@ -42,7 +42,8 @@ int WindowController::ParsePitch(const std::string& text) {
 void WindowController::Button1Click() { Button1Click(*this); }
 
 void WindowController::Button1Click(RunDriver& driver) {
-  store_.ResetBounds();  // on every press, whether or not the run goes on
+  if (RunUnderWay()) return;  // a disabled Button1 is never clicked
+  store_.ResetBounds();       // on every press, whether or not the run goes on
   const int pitch = ParsePitch(view_.PitchText());
   if (pitch == 0) return;
   std::string input;

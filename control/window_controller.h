@@ -41,6 +41,7 @@ class WindowController : public RunDriver {
   // the pitch, asks for the input and the output names, converts, shows
   // "Complate !" or "Break !" (or the error box), and returns to idle. A
   // refused pitch shows its message; a cancelled dialog ends it silently.
+  // Nothing while Button1 is disabled (a run is under way).
   void Button1Click();
   // The same, with the engine's calls of the run going to driver, which
   // passes them on to this controller (a window that is itself the
