@@ -3,7 +3,7 @@
 # tests them under Wine, in a throwaway Wine prefix:
 #   - the .exe needs no DLL beside it;
 #   - the tests built for Windows (tests/windows/): the seam's replacements
-#     and threads, the arithmetic and the scan;
+#     and threads, the arithmetic and the scan, the window's run logic;
 #   - stl2hzm.exe on every golden case, byte for byte;
 #   - stl2hzm.exe against the Linux stl2hzm on the same models and options:
 #     the same bytes for maps, grids, --info and messages, the same pixels and
@@ -75,7 +75,7 @@ dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sor
 if [ "$dlls" = "KERNEL32.dll SHELL32.dll msvcrt.dll " ]; then pass; else fail "DLLs: $dlls"; fi
 
 echo "test-windows: the tests built for Windows"
-for t in os_tests arithmetic_tests; do
+for t in os_tests arithmetic_tests control_tests; do
   if "$wine" "$build/tests/windows/$t.exe" --gtest_brief=1 >"$work/$t.log" 2>&1; then
     pass
     grep -h '^\[  PASSED  \]' "$work/$t.log" | sed "s/^/  $t: /"

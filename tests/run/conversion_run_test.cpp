@@ -18,30 +18,16 @@
 #include "tests/support/special_env.h"
 #include "tests/support/stl_files.h"
 #include "tests/support/test_support.h"
+#include "tests/support/worked_example.h"
 
 namespace pelmoro {
 namespace {
 
 using testing::FakeDriver;
+using testing::kWorkedHzm;
+using testing::kWorkedStl;
 using testing::ReadFileBytes;
 using testing::TempDir;
-
-const char kWorkedStl[] =
-    "solid worked\n"
-    " facet normal 0 0 1\n"
-    "  outer loop\n"
-    "   vertex 0.1 0.1 1\n"
-    "   vertex 2.1 0.1 1\n"
-    "   vertex 0.1 2.1 1\n"
-    "  endloop\n"
-    " endfacet\n"
-    "endsolid worked\n";
-
-const char kWorkedHzm[] =
-    "VERSION=6\r\nT\r\nO\r\nO\r\nL\r\n1\r\nS\r\n"
-    "0,0,0\r\n40,0,0\r\n80,0,0\r\nS\r\n"
-    "0,40,0\r\n40,40,40\r\n80,40,0\r\nS\r\n"
-    "0,80,0\r\n40,80,0\r\n80,80,0\r\nS\r\n";
 
 // A small relief of multiples of 1/8 mm, exact in float32 and in decimal,
 // with some faces that overlap in plan view.
