@@ -35,6 +35,7 @@ test_packages=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev  # the Windows build
   wine wine64  # the Windows build's tests
   gdal-bin  # gdalinfo, which the tests read the ESRI grids back with
+  xvfb xdotool x11-apps  # the Windows window under Wine: a display, the keyboard, screenshots
 )
 case "$profile" in
   run) packages=("${run_packages[@]}") ;;
