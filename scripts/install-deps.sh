@@ -10,7 +10,8 @@
 #                           clang 14 with its sanitizer and libFuzzer runtimes,
 #                           the format check, the packaging tools, the
 #                           MinGW-w64 cross compiler with its zlib, Wine for
-#                           the Windows build's tests, and the locales the
+#                           the Windows build's tests (with a virtual display
+#                           and xdotool for the window's), and the locales the
 #                           tests use
 #
 # Idempotent: when every package is present it only checks and returns.

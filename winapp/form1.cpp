@@ -6,6 +6,7 @@
 
 #include <exception>
 
+#include "run/messages.h"
 #include "winapp/form_layout.h"
 #include "winapp/message_boxes.h"
 
@@ -195,7 +196,7 @@ void TForm1::Forward(void (FormEvents::*handler)()) {
   try {
     (events_->*handler)();
   } catch (const std::exception& error) {
-    ShowErrorBox(window_, error.what(), false);
+    ShowErrorBox(window_, ErrorBoxText(error.what()), false);
   }
 }
 
