@@ -2,8 +2,10 @@
 # Tests pelmoro.exe, the window on Windows, under Wine on a virtual display
 # (Xvfb), driven with xdotool as a person drives it: the keyboard types the
 # pitch and the names into the file dialogs, the mouse presses Stop and Exit.
-# What the window and its boxes say is read with window_texts.exe. Each case
-# starts the program afresh and ends it with its Exit button:
+# What the window and its boxes say is read with window_texts.exe. First the
+# window's own tests (winapp_tests.exe: its parts, and Form1's controls,
+# places, tab order and keys). Then each case starts the program afresh and
+# ends it with its Exit button:
 #   - the idle window: its controls' texts, and a screenshot of it kept as
 #     build-windows/pelmoro-idle.png;
 #   - a run to its end: "Complate !" and the map stl2hzm.exe makes;
@@ -148,6 +150,15 @@ text = open(sys.argv[1]).read()
 scale = lambda m: "vertex " + " ".join(f"{5 * float(v):.3f}" for v in m.group(1).split())
 open(sys.argv[2], "w").write(re.sub(r"vertex ([^\n]*)", scale, text))
 EOF
+
+echo "test-windows-window: the window's own tests"
+if "$wine" "$build/tests/windows/winapp_tests.exe" --gtest_brief=1 >"$work/winapp_tests.log" 2>&1; then
+  pass
+  grep -h '^\[  PASSED  \]' "$work/winapp_tests.log" | sed 's/^/  winapp_tests: /'
+else
+  fail "winapp_tests"
+  cat "$work/winapp_tests.log" >&2
+fi
 
 echo "test-windows-window: the idle window"
 start || fail "the window never came up"
