@@ -10,7 +10,8 @@
 #                           clang 14 with its sanitizer and libFuzzer runtimes,
 #                           the format check, the packaging tools, the
 #                           MinGW-w64 cross compiler with its zlib, Wine for
-#                           the Windows build's tests, and the locales the
+#                           the Windows build's tests (with a virtual display
+#                           and xdotool for the window's), and the locales the
 #                           tests use
 #
 # Idempotent: when every package is present it only checks and returns.
@@ -35,6 +36,7 @@ test_packages=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev  # the Windows build
   wine wine64  # the Windows build's tests
   gdal-bin  # gdalinfo, which the tests read the ESRI grids back with
+  xvfb xdotool x11-apps  # the Windows window under Wine: a display, the keyboard, screenshots
 )
 case "$profile" in
   run) packages=("${run_packages[@]}") ;;

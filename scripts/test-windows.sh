@@ -11,7 +11,10 @@
 #   - names in Japanese, standard input and output, batches;
 #   - a run ended from outside (TerminateProcess, and the process killed)
 #     and one stopped with Ctrl-C: the earlier file kept or replaced by whole
-#     rows, and no temporary file left.
+#     rows, and no temporary file left;
+#   - the window, pelmoro.exe, driven on a virtual display
+#     (scripts/test-windows-window.sh), its idle screenshot kept as
+#     build-windows/pelmoro-idle.png.
 #
 #   scripts/test-windows.sh [LINUX_STL2HZM]   default build/cli/stl2hzm
 set -euo pipefail
@@ -73,6 +76,14 @@ win() { "$wine" "$exe" "$@"; }
 echo "test-windows: the programs"
 dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sort | tr '\n' ' ')
 if [ "$dlls" = "KERNEL32.dll SHELL32.dll msvcrt.dll " ]; then pass; else fail "DLLs: $dlls"; fi
+# The window: the system's own DLLs alone.
+dlls=$(x86_64-w64-mingw32-objdump -p "$build/winapp/pelmoro.exe" | sed -n 's/^\s*DLL Name: //p' |
+  sort | tr '\n' ' ')
+if [ "$dlls" = "COMCTL32.dll GDI32.dll KERNEL32.dll SHELL32.dll USER32.dll comdlg32.dll msvcrt.dll " ]; then
+  pass
+else
+  fail "pelmoro.exe's DLLs: $dlls"
+fi
 
 echo "test-windows: the tests built for Windows"
 for t in os_tests arithmetic_tests control_tests; do
@@ -263,6 +274,9 @@ stop_long_run --keep-partial
 if [ "$got" = 130 ]; then pass; else fail "Ctrl-C --keep-partial: exit $got, not 130"; fi
 listing "stopped with --keep-partial" "$long" model.stl out.hzm
 if [ "$(tail -c 3 "$long/out.hzm" | od -An -c | tr -d ' ')" = 'S\r\n' ]; then pass; else fail "stopped: not whole rows"; fi
+
+echo "test-windows: the window"
+if bash "$root/scripts/test-windows-window.sh" "$build"; then pass; else fail "the window"; fi
 
 echo "test-windows: the release archive"
 zip=$(bash "$root/scripts/package-windows.sh" "$build" | tail -1)
