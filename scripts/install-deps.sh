@@ -36,6 +36,7 @@ test_packages=(
   wine wine64  # the Windows build's tests
   nsis  # makensis: the Windows installer
   gdal-bin  # gdalinfo, which the tests read the ESRI grids back with
+  xvfb xdotool x11-apps  # the Windows window under Wine: a display, the keyboard, screenshots
 )
 case "$profile" in
   run) packages=("${run_packages[@]}") ;;
