@@ -15,6 +15,7 @@
 
 #include "app/segmented_progress_bar.h"
 #include "app/window_fonts.h"
+#include "app/window_language.h"
 #include "foundation/numbers.h"
 
 namespace pelmoro {
@@ -56,7 +57,8 @@ void PlaceLabel(QLabel* label, const Place& p, double scale) {
 
 }  // namespace
 
-TForm1::TForm1(GeometryStore& store, QWidget* parent) : QWidget(parent), store_(store) {
+TForm1::TForm1(GeometryStore& store, QWidget* parent)
+    : QWidget(parent), controller_(store, *this, WindowMessage) {
   setWindowTitle(QStringLiteral("PELMORO"));
   setFont(WindowFont());
   scale_ = pelmoro::LayoutScale(font());
@@ -147,13 +149,13 @@ void TForm1::keyPressEvent(QKeyEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  if (RunUnderWay()) {
-    // Recorded only: the run goes on and the program ends after it.
-    close_requested_ = true;
+  // During a run the request is recorded only: the run goes on and the
+  // program ends after it.
+  if (controller_.CloseRequested()) {
+    event->accept();
+  } else {
     event->ignore();
-    return;
   }
-  event->accept();
 }
 
 void TForm1::changeEvent(QEvent* event) {

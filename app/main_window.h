@@ -1,14 +1,17 @@
 // The converter's one window, Form1: the pitch field, "Convert" and
-// "Exit"/"Stop", the progress bar and the "Surface" check box. It drives
-// conversion runs and is what the engine talks to while one is under way.
+// "Exit"/"Stop", the progress bar and the "Surface" check box. Its clicks and
+// close requests go to the window's run logic (control/), which works the
+// controls through the WindowView calls; the engine talks to the window
+// while a run is under way, and the window passes that on too.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QWidget>
 #include <chrono>
 #include <cstdint>
 #include <string>
 
+#include "control/window_controller.h"
+#include "control/window_view.h"
 #include "engine/run_driver.h"
 #include "foundation/geometry_store.h"
 
@@ -21,9 +24,7 @@ class QPushButton;
 
 namespace pelmoro {
 
-struct ConversionRequest;
-
-class TForm1 : public QWidget, public RunDriver {
+class TForm1 : public QWidget, public RunDriver, private WindowView {
   Q_OBJECT
 
  public:
@@ -77,32 +78,36 @@ class TForm1 : public QWidget, public RunDriver {
   // Calls of ProcessMessages that come sooner than this after the last one
   // that dispatched are skipped, so a run over a million triangles does not
   // pay for a million passes through the event loop.
-  void SetMessageInterval(std::chrono::milliseconds interval) { message_interval_ = interval; }
+  void SetMessageInterval(std::chrono::milliseconds interval) {
+    controller_.SetMessageInterval(interval);
+  }
 
  private:
   void CreateControls();
   void PlaceControls();
   void SetUpDialogs();
   bool AskFileName(QFileDialog* dialog, std::string* confirmed);
-  void Convert(const ConversionRequest& request);
-  void EnterRunning();
-  void ReturnToIdle();
-  bool RunUnderWay() const;
-  void DispatchPending();
-  void EndIfCloseRequested();
 
-  GeometryStore& store_;
+  // The controls as the run logic sees them (app/run_control.cpp).
+  std::string PitchText() override;
+  bool SurfaceChecked() override;
+  bool Button1Enabled() override;
+  void SetButton1Enabled(bool enabled) override;
+  std::string Button2Caption() override;
+  void SetButton2Caption(const std::string& caption) override;
+  void SetProgress(int position) override;
+  void ShowMessageBox(const std::string& text, bool close_by_itself) override;
+  void ShowErrorBox(const std::string& text, bool close_by_itself) override;
+  bool AskInputName(std::string* name) override;
+  bool AskOutputName(const std::string& proposed, std::string* name) override;
+  void ProcessPendingMessages() override;
+  void CloseOpenDialogs() override;
+  void CloseWindow() override;
+  bool HoldFocusFromButton1() override;
+  void RestoreFocusToButton1() override;
+
   double scale_ = 1.0;
-  // A close request that arrived during a run: the program ends once the
-  // run has.
-  bool close_requested_ = false;
-  // A termination signal arrived: the run under way is abandoned.
-  bool abandon_requested_ = false;
-  // Button1 had the focus when the run disabled it; the window holds it
-  // meanwhile so that Enter cannot reach Button2.
-  bool focus_held_for_button1_ = false;
-  QElapsedTimer last_dispatch_;
-  std::chrono::milliseconds message_interval_{15};
+  WindowController controller_;
 };
 
 }  // namespace pelmoro

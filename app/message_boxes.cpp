@@ -58,7 +58,11 @@ void ShowMessageBox(std::string_view text, bool close_at_once) {
 }
 
 void ShowErrorBox(std::string_view message, bool close_at_once) {
-  ShowBox(QMessageBox::Critical, ErrorBoxText(message), close_at_once);
+  ShowErrorBoxText(ErrorBoxText(message), close_at_once);
+}
+
+void ShowErrorBoxText(std::string_view text, bool close_at_once) {
+  ShowBox(QMessageBox::Critical, text, close_at_once);
 }
 
 }  // namespace pelmoro

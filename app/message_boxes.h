@@ -19,4 +19,7 @@ void ShowMessageBox(std::string_view text, bool close_at_once = false);
 // but with the critical (stop) icon and ErrorBoxText(message) as its text.
 void ShowErrorBox(std::string_view message, bool close_at_once = false);
 
+// The error box with text as it stands, its final "." already settled.
+void ShowErrorBoxText(std::string_view text, bool close_at_once = false);
+
 }  // namespace pelmoro

@@ -1,5 +1,6 @@
-// Form1's conversion runs: the two click handlers, the pitch check, the file
-// dialogs, and the window's side of the engine's driver interface.
+// Form1's side of its conversion runs: the click handlers and the engine's
+// calls passed on to the run logic (control/window_controller.h), and the
+// controls, dialogs and boxes as that logic works them (WindowView).
 #include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -8,30 +9,13 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <algorithm>
-#include <exception>
-#include <new>
 
 #include "app/fp_environment_guard.h"
 #include "app/main_window.h"
 #include "app/message_boxes.h"
-#include "app/window_language.h"
-#include "foundation/numbers.h"
-#include "run/conversion_run.h"
-#include "run/messages.h"
-#include "run/output_name.h"
-#include "run/pitch.h"
 
 namespace pelmoro {
 namespace {
-
-// Button2's two captions. "Exit" seen during a run is the stop request.
-const QString kExitCaption = QStringLiteral("Exit");
-const QString kStopCaption = QStringLiteral("Stop");
-
-// Raised from the message pass once a termination signal asked for the run
-// to be abandoned; the run then abandons its output.
-struct RunAbandoned {};
 
 std::string FileNameBytes(const QString& name) { return QFile::encodeName(name).toStdString(); }
 
@@ -42,38 +26,62 @@ QString FileNameText(const std::string& bytes) {
 }  // namespace
 
 std::uint8_t TForm1::ParsePitch(const QString& text) {
-  const PitchResult result = ParsePitchText(text.toStdString(), DecimalSeparator());
-  if (result.pitch == 0) ShowMessageBox(result.message, close_requested_);
-  return static_cast<std::uint8_t>(result.pitch);
+  return static_cast<std::uint8_t>(controller_.ParsePitch(text.toStdString()));
 }
 
-void TForm1::Button1Click() {
-  store_.ResetBounds();  // on every press, whether or not the run goes on
-  const std::uint8_t pitch = ParsePitch(Edit1->text());
-  if (pitch == 0) return;
-  std::string input;
-  if (!AskFileName(OpenDialog1, &input)) return;
-  SaveDialog1->selectFile(FileNameText(ProposeOutputName(input)));
-  std::string output;
-  if (!AskFileName(SaveDialog1, &output)) return;
-  Convert(ConversionRequest{input, ApplyExtensionRule(output), pitch});
+// The engine's calls of the run come to the window first (a window that
+// watches them overrides these), then go on to the controller.
+void TForm1::Button1Click() { controller_.Button1Click(*this); }
+
+void TForm1::Button2Click() { controller_.Button2Click(); }
+
+void TForm1::EndForSignal() { controller_.EndForSignal(); }
+
+void TForm1::PhaseStarted(RunPhase phase, std::int64_t total) {
+  controller_.PhaseStarted(phase, total);
 }
 
-void TForm1::EndForSignal() {
-  if (RunUnderWay()) abandon_requested_ = true;
-  // A dialog or message box showing is closed first, as if cancelled.
-  while (QWidget* modal = QApplication::activeModalWidget()) {
-    if (!modal->close()) break;
-  }
-  close();  // after the run, when one is under way
+void TForm1::SetProgress(int position, std::int64_t done) {
+  controller_.SetProgress(position, done);
 }
 
-void TForm1::Button2Click() {
-  if (Button2->text() == kExitCaption) {
-    close();  // at once when idle; after the run when one is under way
-  } else {
-    Button2->setText(kExitCaption);  // the stop request
-  }
+void TForm1::ProcessMessages() { controller_.ProcessMessages(); }
+
+void TForm1::WhileWaiting() { controller_.WhileWaiting(); }
+
+bool TForm1::StopRequested() { return controller_.StopRequested(); }
+
+bool TForm1::FirstCoveringWanted() { return controller_.FirstCoveringWanted(); }
+
+std::string TForm1::PitchText() { return Edit1->text().toStdString(); }
+
+bool TForm1::SurfaceChecked() { return CheckBox1->isChecked(); }
+
+bool TForm1::Button1Enabled() { return Button1->isEnabled(); }
+
+void TForm1::SetButton1Enabled(bool enabled) { Button1->setEnabled(enabled); }
+
+std::string TForm1::Button2Caption() { return Button2->text().toStdString(); }
+
+void TForm1::SetButton2Caption(const std::string& caption) {
+  Button2->setText(QString::fromStdString(caption));
+}
+
+void TForm1::SetProgress(int position) { ProgressBar1->setValue(position); }
+
+void TForm1::ShowMessageBox(const std::string& text, bool close_by_itself) {
+  pelmoro::ShowMessageBox(text, close_by_itself);
+}
+
+void TForm1::ShowErrorBox(const std::string& text, bool close_by_itself) {
+  ShowErrorBoxText(text, close_by_itself);
+}
+
+bool TForm1::AskInputName(std::string* name) { return AskFileName(OpenDialog1, name); }
+
+bool TForm1::AskOutputName(const std::string& proposed, std::string* name) {
+  SaveDialog1->selectFile(FileNameText(proposed));
+  return AskFileName(SaveDialog1, name);
 }
 
 bool TForm1::AskFileName(QFileDialog* dialog, std::string* confirmed) {
@@ -86,82 +94,24 @@ bool TForm1::AskFileName(QFileDialog* dialog, std::string* confirmed) {
   return true;
 }
 
-void TForm1::Convert(const ConversionRequest& request) {
-  // After an error the run has already abandoned its output; the window
-  // starts afresh.
-  try {
-    const ConversionResult result = RunConversion(store_, request, *this);
-    ShowMessageBox(ClosingMessage(result.outcome), close_requested_);
-  } catch (const RunAbandoned&) {
-    abandon_requested_ = false;
-  } catch (const EOutputIsInput& refused) {
-    ShowMessageBox(WindowMessage(refused.message()), close_requested_);
-  } catch (const Exception& error) {
-    ShowErrorBox(WindowMessage(error.message()), close_requested_);
-  } catch (const std::bad_alloc&) {
-    ShowErrorBox(WindowMessage(kNotEnoughMemoryMessage), close_requested_);
-  } catch (const std::exception& error) {  // from the system, such as a thread refused
-    ShowErrorBox(error.what(), close_requested_);
-  }
-  ReturnToIdle();
-  EndIfCloseRequested();
-}
+void TForm1::ProcessPendingMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
-void TForm1::EnterRunning() {
-  if (focusWidget() == Button1) {
-    // Disabling the focused Button1 would pass the focus on to Button2,
-    // where Enter would stop the run. (The window's focus child counts even
-    // while a closing dialog has not yet given activation back.)
-    focus_held_for_button1_ = true;
-    setFocus(Qt::OtherFocusReason);
-  }
-  Button1->setEnabled(false);
-  Button2->setText(kStopCaption);
-  last_dispatch_.invalidate();
-}
-
-void TForm1::ReturnToIdle() {
-  Button1->setEnabled(true);
-  Button2->setText(kExitCaption);
-  ProgressBar1->setValue(0);
-  if (focus_held_for_button1_) {
-    focus_held_for_button1_ = false;
-    Button1->setFocus(Qt::OtherFocusReason);
+void TForm1::CloseOpenDialogs() {
+  while (QWidget* modal = QApplication::activeModalWidget()) {
+    if (!modal->close()) break;
   }
 }
 
-bool TForm1::RunUnderWay() const { return !Button1->isEnabled(); }
+void TForm1::CloseWindow() { close(); }
 
-void TForm1::EndIfCloseRequested() {
-  if (close_requested_) close();
+bool TForm1::HoldFocusFromButton1() {
+  // The window's focus child counts even while a closing dialog has not yet
+  // given activation back.
+  if (focusWidget() != Button1) return false;
+  setFocus(Qt::OtherFocusReason);
+  return true;
 }
 
-void TForm1::PhaseStarted(RunPhase phase, std::int64_t) {
-  // The output exists: the run is under way.
-  if (phase == RunPhase::kReading) EnterRunning();
-}
-
-void TForm1::SetProgress(int position, std::int64_t) {
-  // The engine passes values outside 0..100 through; the bar shows them
-  // empty or full.
-  ProgressBar1->setValue(std::clamp(position, 0, 100));
-}
-
-void TForm1::ProcessMessages() { DispatchPending(); }
-
-// The window keeps painting and taking clicks while the run waits for a
-// worker thread or for the disk.
-void TForm1::WhileWaiting() { DispatchPending(); }
-
-void TForm1::DispatchPending() {
-  if (last_dispatch_.isValid() && last_dispatch_.elapsed() < message_interval_.count()) return;
-  QCoreApplication::processEvents(QEventLoop::AllEvents);
-  last_dispatch_.start();
-  if (abandon_requested_) throw RunAbandoned{};
-}
-
-bool TForm1::StopRequested() { return Button2->text() == kExitCaption; }
-
-bool TForm1::FirstCoveringWanted() { return CheckBox1->isChecked(); }
+void TForm1::RestoreFocusToButton1() { Button1->setFocus(Qt::OtherFocusReason); }
 
 }  // namespace pelmoro

@@ -10,11 +10,12 @@ namespace {
 
 // The text in three parts: what it is, the options, and how it behaves.
 constexpr char kUsageText[] =
-    R"(Usage: stl2hzm [--pitch MM] [--surface] [-o OUTPUT] [--quiet] [--threads N]
-               [--units UNIT] [--info] [--format hzm|png|asc] [--also FILE]...
-               [--preview FILE.png] [--png-levels full|units] [--bit-depth 8|16]
-               [--fill] [--nodata] [--bounds X0,Y0,X1,Y1] [--width-px N]
-               [--height-px N] [--invert] INPUT.stl...
+    R"(Usage: stl2hzm [--pitch MM] [--surface] [--bottom] [-o OUTPUT] [--quiet]
+               [--threads N] [--units UNIT] [--info] [--exact]
+               [--format hzm|png|asc] [--also FILE]... [--preview FILE.png]
+               [--png-levels full|units] [--bit-depth 8|16] [--fill] [--nodata]
+               [--bounds X0,Y0,X1,Y1] [--width-px N] [--height-px N] [--invert]
+               INPUT.stl...
 
 Turns STL models, ASCII or binary, into HZM height maps. A square grid is
 laid over the model in plan view, and for every grid point the height map
@@ -48,6 +49,13 @@ constexpr char kOptionsText[] = R"(Options:
                 (LC_NUMERIC). Default 0.1.
   --surface     take the first covering triangle in file order instead of
                 the highest one
+  --bottom      the model seen from below, for every output: a point takes
+                the lowest triangle that covers it (x and y as seen from
+                above, not mirrored), and a point no triangle covers the
+                model's highest z (0 when the whole model lies below
+                z = 0), or NODATA where the grid and the PNG leave such
+                points out. With --surface: the first covering triangle in
+                file order, never above that highest z
   -o OUTPUT     the output file (for one input), or an existing folder that
                 receives one height map per input. Without -o each output is
                 named after its input: everything up to the input's last "."

@@ -224,6 +224,7 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
     if (request.output == kStandardStream) request.output_descriptor = kStandardOutput;
     request.pitch = pitch;
     request.scan.threads = options.threads;
+    request.scan.side = options.bottom ? ScanSide::kBottom : ScanSide::kTop;
     request.format = options.format.value_or(FormatOfName(request.output));
     request.also = PlanFurtherOutputs(options);
     request.units = FindModelUnit(options.units)->grid_units;
@@ -271,6 +272,7 @@ int Main(int argc, const char* const* argv) {
       outputs = PlanOutputs(options);
       RefuseUnknownFormats(options, outputs);
       RefuseSharedOutputs(options.inputs, outputs);
+      RefuseOneFileTwice(options, outputs);
     }
   } catch (const UsageError& e) {
     return UsageFailure(e.what());

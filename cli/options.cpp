@@ -110,6 +110,7 @@ const OptionRow kOptionRows[] = {
      [](CliOptions& o, const std::string& v) { ApplyImage(o, "--png-levels", v); }},
     {{"bit-depth", 0, true},
      [](CliOptions& o, const std::string& v) { ApplyImage(o, "--bit-depth", v); }},
+    {{"bottom", 0, false}, [](CliOptions& o, const std::string&) { o.bottom = true; }},
 };
 
 }  // namespace

@@ -18,6 +18,7 @@ struct CliOptions {
   bool pitch_given = false;
   std::string pitch_text;  // millimetres, as typed
   bool surface = false;
+  bool bottom = false;  // --bottom: the model seen from below
   bool output_given = false;
   std::string output;
   bool quiet = false;

@@ -10,6 +10,15 @@ namespace pelmoro {
 EOutputIsInput::EOutputIsInput(const std::string& name)
     : Exception("Error!\r\nThe output file is the input file: " + name) {}
 
+EBottomOutOfRange::EBottomOutOfRange()
+    : Exception(
+          "the bottom side cannot be seen of a vertex at -2147483648 grid units, the lowest "
+          "height the grid holds") {}
+
+void RequireSideFits(const GeometryStore& store, std::int32_t count, ScanSide side) {
+  if (!SideFits(store, count, side)) throw EBottomOutOfRange();
+}
+
 namespace {
 
 // Creating the output empties it before the input is read, so a name that
@@ -63,6 +72,7 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
   result.format = model.reading.format;
   result.triangles = model.reading.triangles;
   result.notes = model.reading.notes;
+  RequireSideFits(store, result.triangles, request.scan.side);
   Lattice whole = model.lattice;
   const ModelExtent extent = MeasureModelExtent(store, result.triangles);
   if (request.images.width_px > 0 || request.images.height_px > 0) {
@@ -72,7 +82,8 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
   // When no output needs the whole lattice, only the images' window is
   // scanned: its points' heights are those of the whole scan.
   result.lattice = OnlyImages(requests) ? result.images : whole;
-  outputs.Start(result.lattice, store.bounds(), &store, result.triangles, &result.images);
+  outputs.Start(result.lattice, store.bounds(), &store, result.triangles, &result.images,
+                request.scan.side);
   // Before a row is scanned (the outputs have only made their scratch
   // files, which have no names): maps that cannot fit leave the disks as
   // they were.

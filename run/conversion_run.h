@@ -29,11 +29,21 @@ class EOutputIsInput : public Exception {
   explicit EOutputIsInput(const std::string& name);
 };
 
+// A model the bottom side cannot be seen of: a vertex at -2^31 grid units.
+class EBottomOutOfRange : public Exception {
+ public:
+  EBottomOutOfRange();
+};
+
+// Raises EBottomOutOfRange when a scan from `side` cannot see triangles
+// 0..count-1 of the store (SideFits).
+void RequireSideFits(const GeometryStore& store, std::int32_t count, ScanSide side);
+
 struct ConversionRequest {
   std::string input;                         // STL file
   std::string output;                        // height-map file, extension rule already applied
   int pitch = kDefaultPitch;                 // grid units, 1..255
-  ScanOptions scan = {};                     // threads, or the plain reference scan
+  ScanOptions scan = {};                     // threads, side, or the plain reference scan
   OutputFormat format = OutputFormat::kHzm;  // the format of output
   std::vector<OutputRequest> also = {};      // further outputs of the same scan
   int units = kGridUnitsPerMillimetre;       // grid units per unit of the model file

@@ -10,6 +10,7 @@
 
 #include "engine/scan/uncovered_points.h"
 #include "engine/worker_threads.h"
+#include "foundation/assert.h"
 #include "outputs/files/output_file.h"
 #include "outputs/formats/asc_output.h"
 #include "outputs/formats/height_rows.h"
@@ -168,20 +169,23 @@ class MapOutputs::HeightTable : public RowSink {
   // triangles), which tells the points no triangle covers; without it every
   // point of the scan has a height.
   void Start(const Lattice& scan, const Lattice& images, const ModelBounds& bounds,
-             const GeometryStore* store, std::int32_t count) {
+             const GeometryStore* store, std::int32_t count, ScanSide side) {
     scan_ = scan;
     images_ = images;
     same_ = scan == images;
     // Both on the same lines: the offsets are whole steps.
     column_shift_ = (std::int64_t{images.x_min} - scan.x_min) / scan.pitch;
     row_shift_ = (std::int64_t{images.y_min} - scan.y_min) / scan.pitch;
-    floor_ = bounds.z_min;
+    // The height of a point no triangle covers: the scan's floor, z min
+    // from above, z max from below.
+    PELMORO_ASSERT(side == ScanSide::kTop || store != nullptr);
+    floor_ = side == ScanSide::kTop ? bounds.z_min : HighestZ(*store, count);
     const bool gaps = with_gaps_ && store != nullptr;
     if (gaps) uncovered_ = std::make_unique<UncoveredPoints>(*store, images, count);
     // Points beyond the scan lie beyond the model: no triangle covers them.
     beyond_ = gaps ? kNoHeight : floor_;
     next_row_ = 0;
-    rows_.Start(images.columns, bounds.z_min, images.points(), gaps);
+    rows_.Start(images.columns, floor_, images.points(), gaps, bounds.z_min);
   }
   void Seal() {
     GuardOutput(target_, [&] { rows_.Seal(); });
@@ -276,9 +280,10 @@ void MapOutputs::RequireSpace() const {
 }
 
 void MapOutputs::Start(const Lattice& lattice, const ModelBounds& bounds,
-                       const GeometryStore* store, std::int32_t count, const Lattice* images) {
+                       const GeometryStore* store, std::int32_t count, const Lattice* images,
+                       ScanSide side) {
   const Lattice& window = images != nullptr ? *images : lattice;
-  if (heights_) heights_->Start(lattice, window, bounds, store, count);
+  if (heights_) heights_->Start(lattice, window, bounds, store, count, side);
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     entries_[i]->Start(NeedsHeightTable(formats_[i]) ? window : lattice, bounds);
   }

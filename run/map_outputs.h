@@ -14,6 +14,7 @@
 
 #include "engine/scan/lattice.h"
 #include "engine/scan/row_sink.h"
+#include "engine/scan/scan_side.h"
 #include "foundation/errors.h"
 #include "foundation/geometry_store.h"
 #include "outputs/formats/fan_out_sink.h"
@@ -58,10 +59,12 @@ class MapOutputs {
   // outputs that want it which points no triangle covers (without a store
   // every point counts as covered), and the window of the lattice's points
   // the images and grids cover (on the same lines, inside the lattice or
-  // beyond it; without one, the lattice itself).
+  // beyond it; without one, the lattice itself). side: the side the scan
+  // sees; from below the points no triangle covers are z max, which needs
+  // the store.
   void Start(const Lattice& lattice, const ModelBounds& bounds,
              const GeometryStore* store = nullptr, std::int32_t count = 0,
-             const Lattice* images = nullptr);
+             const Lattice* images = nullptr, ScanSide side = ScanSide::kTop);
   // Once started, before the rows: raises ENotEnoughSpace when the files
   // the outputs write on one filesystem (their own and their scratch
   // files, at the least each can hold after a complete scan) take more

@@ -11,7 +11,8 @@
 #                           the format check, the packaging tools, the
 #                           MinGW-w64 cross compiler with its zlib, NSIS for
 #                           the Windows installer, Wine for the Windows
-#                           build's tests, and the locales the tests use
+#                           build's tests (with a virtual display and xdotool
+#                           for the window's), and the locales the tests use
 #
 # Idempotent: when every package is present it only checks and returns.
 set -euo pipefail

@@ -12,6 +12,9 @@
 #   - a run ended from outside (TerminateProcess, and the process killed)
 #     and one stopped with Ctrl-C: the earlier file kept or replaced by whole
 #     rows, and no temporary file left;
+#   - the window, pelmoro.exe, driven on a virtual display
+#     (scripts/test-windows-window.sh), its idle screenshot kept as
+#     build-windows/pelmoro-idle.png;
 #   - the release archive, and the installer (tests/windows/installer_checks.sh):
 #     installed silently, its files, Start-menu entry, registry entries and
 #     PATH option, the installed programs run, and the uninstaller leaving
@@ -78,6 +81,14 @@ win() { "$wine" "$exe" "$@"; }
 echo "test-windows: the programs"
 dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sort | tr '\n' ' ')
 if [ "$dlls" = "KERNEL32.dll SHELL32.dll msvcrt.dll " ]; then pass; else fail "DLLs: $dlls"; fi
+# The window: the system's own DLLs alone.
+dlls=$(x86_64-w64-mingw32-objdump -p "$build/winapp/pelmoro.exe" | sed -n 's/^\s*DLL Name: //p' |
+  sort | tr '\n' ' ')
+if [ "$dlls" = "COMCTL32.dll GDI32.dll KERNEL32.dll SHELL32.dll USER32.dll comdlg32.dll msvcrt.dll " ]; then
+  pass
+else
+  fail "pelmoro.exe's DLLs: $dlls"
+fi
 
 echo "test-windows: the tests built for Windows"
 for t in os_tests arithmetic_tests; do
@@ -254,6 +265,9 @@ if grep -q "Break !" "$work/stop.err"; then pass; else fail "Ctrl-C: no Break !"
 listing "stopped" "$long" model.stl out.hzm
 # The rows so far, whole: the last line ends a row.
 if [ "$(tail -c 3 "$long/out.hzm" | od -An -c | tr -d ' ')" = 'S\r\n' ]; then pass; else fail "stopped: not whole rows"; fi
+
+echo "test-windows: the window"
+if bash "$root/scripts/test-windows-window.sh" "$build"; then pass; else fail "the window"; fi
 
 echo "test-windows: the release archive"
 mapfile -t made < <(bash "$root/scripts/package-windows.sh" "$build" | tail -2)

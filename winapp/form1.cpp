@@ -6,6 +6,7 @@
 
 #include <exception>
 
+#include "run/messages.h"
 #include "winapp/form_layout.h"
 #include "winapp/message_boxes.h"
 
@@ -70,7 +71,10 @@ bool TForm1::Create(HINSTANCE instance, FormEvents* events) {
   form_class.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   form_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   form_class.lpszClassName = kClassName;
-  if (::RegisterClassExW(&form_class) == 0) return false;
+  // Registered once for the process, however many forms it makes.
+  if (::RegisterClassExW(&form_class) == 0 && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    return false;
+  }
   // Made at its place first: its resolution is that of the screen it is on.
   window_ = ::CreateWindowExW(0, kClassName, kCaption, kWindowStyle, kWindowLeft, kWindowTop,
                               kClientWidth, kClientHeight, nullptr, nullptr, instance, this);
@@ -195,7 +199,7 @@ void TForm1::Forward(void (FormEvents::*handler)()) {
   try {
     (events_->*handler)();
   } catch (const std::exception& error) {
-    ShowErrorBox(window_, error.what(), false);
+    ShowErrorBox(window_, ErrorBoxText(error.what()), false);
   }
 }
 

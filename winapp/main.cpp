@@ -1,27 +1,28 @@
 // pelmoro.exe: the STL to HZM converter window, in plain Win32.
-#include <commctrl.h>
 #include <windows.h>
+// The common controls need windows.h before them.
+#include <commctrl.h>
 
 #include <cfenv>
+#include <string>
+#include <string_view>
 
+#include "cli/catalog.h"
+#include "control/window_controller.h"
 #include "foundation/geometry_store.h"
 #include "foundation/numbers.h"
+#include "run/message_templates.h"
 #include "winapp/form1.h"
+#include "winapp/form_view.h"
 
 namespace {
 
-// Until the run logic is wired: Exit ends the program, Convert waits.
-class IdleEvents : public pelmoro::winapp::FormEvents {
- public:
-  explicit IdleEvents(pelmoro::winapp::TForm1& form) : form_(form) {}
-  void Button1Click() override {}
-  void Button2Click() override { ::PostMessageW(form_.Handle(), WM_CLOSE, 0, 0); }
-  bool CloseRequested() override { return true; }
-  void SessionEnding() override {}
-
- private:
-  pelmoro::winapp::TForm1& form_;
-};
+// The converter's messages in the user's language (the system's UI
+// language), from the catalogs compiled in, as stl2hzm.exe gives them.
+std::string MessageInUserLanguage(std::string_view message) {
+  return pelmoro::TranslateMessage(message,
+                                   [](const char* id) { return pelmoro::cli::Translate(id); });
+}
 
 }  // namespace
 
@@ -34,9 +35,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
 
   const INITCOMMONCONTROLSEX controls = {sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
   ::InitCommonControlsEx(&controls);
+  pelmoro::cli::OpenMessageCatalog();
   pelmoro::winapp::TForm1 form;
-  IdleEvents events(form);
-  if (!form.Create(instance, &events)) return 1;
+  pelmoro::winapp::FormView view(form);
+  pelmoro::WindowController controller(store, view, MessageInUserLanguage);
+  view.Attach(&controller);
+  if (!form.Create(instance, &view)) return 1;
   form.Show(show);
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "os/windows_support.h"
-#include "run/messages.h"
 #include "winapp/application_title.h"
 #include "winapp/fp_guard.h"
 
@@ -50,8 +49,8 @@ void ShowMessageBox(HWND owner, std::string_view text, bool close_at_once) {
   ShowBox(owner, text, 0, close_at_once);
 }
 
-void ShowErrorBox(HWND owner, std::string_view message, bool close_at_once) {
-  ShowBox(owner, ErrorBoxText(message), MB_ICONERROR, close_at_once);
+void ShowErrorBox(HWND owner, std::string_view text, bool close_at_once) {
+  ShowBox(owner, text, MB_ICONERROR, close_at_once);
 }
 
 }  // namespace pelmoro::winapp

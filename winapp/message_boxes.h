@@ -15,7 +15,7 @@ namespace pelmoro::winapp {
 void ShowMessageBox(HWND owner, std::string_view text, bool close_at_once);
 
 // The box for an error that ended a run: as the message box, with the stop
-// icon and ErrorBoxText(message) as its text.
-void ShowErrorBox(HWND owner, std::string_view message, bool close_at_once);
+// icon; the text as given (ErrorBoxText has made it).
+void ShowErrorBox(HWND owner, std::string_view text, bool close_at_once);
 
 }  // namespace pelmoro::winapp
