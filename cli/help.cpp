@@ -15,7 +15,7 @@ constexpr char kUsageText[] =
                [--format hzm|png|asc] [--also FILE]... [--preview FILE.png]
                [--png-levels full|units] [--bit-depth 8|16] [--fill] [--nodata]
                [--bounds X0,Y0,X1,Y1] [--width-px N] [--height-px N] [--invert]
-               INPUT.stl...
+               [--keep-partial] INPUT.stl...
 
 Turns STL models, ASCII or binary, into HZM height maps. A square grid is
 laid over the model in plan view, and for every grid point the height map
@@ -76,6 +76,9 @@ constexpr char kOptionsText[] = R"(Options:
                 the time of reading it (one figure when they agree);
                 nothing is written
   --exact       with --info: scan the model for the height map's exact size
+  --keep-partial
+                a stop puts the whole rows so far in place of each output
+                file, as the window does, instead of keeping the earlier file
   --format F    the format of the output: hzm, png or asc. Without it the
                 output's name decides: ".hzm" a height map, ".png" a PNG,
                 ".asc" an ESRI ASCII grid (in any case); any other name is
@@ -174,17 +177,20 @@ empty solid) is converted, with a warning that its map is flat; a model
 less than 1 mm or more than 100 m across in plan view gets a hint at the
 unit its file is probably in.
 
-Ctrl-C stops the conversion under way: while scanning, at once (within
-a fraction of a second, however long the row), dropping the row in
-progress; while reading, the triangles read so far give one row. Every
-output keeps every complete row (the header of a PNG or grid counts them),
-"Break !" is printed, and the inputs after it are not converted; a wait for
-input from a pipe, a terminal or a FIFO ends at once. Once every row is
-written, while the maps are finished and put onto the disk, Ctrl-C comes
-too late to stop that input: it is converted as usual, summary included,
-and only the inputs after it are not. SIGTERM, SIGHUP and SIGQUIT abandon
-the conversion under way instead: none of its outputs is written and
-earlier files of those names stay.
+Ctrl-C, SIGTERM, SIGHUP and SIGQUIT stop the conversion under way: while
+scanning, at once (within a fraction of a second, however long the row),
+dropping the row in progress; while reading, before the scan. Its output
+files are not written and an earlier file of each name stays exactly as it
+was; devices and pipes, which cannot take back what they had, keep the
+whole rows so far. "Break !" is printed, then where the run stopped and
+what became of each output, and the inputs after it are not converted
+(those before it stay converted); a wait for input from a pipe, a terminal
+or a FIFO ends at once. With --keep-partial every output instead takes the
+whole rows so far (a stop while reading gives one row, of the triangles
+read), in place of its target. Once every row is written, while the maps
+are finished and put onto the disk, a stop comes too late to stop that
+input: it is converted as usual, summary included, and only the inputs
+after it are not.
 
 An input or output "-" is standard input or output; a map read from
 standard input goes to standard output unless -o names a file.
@@ -200,8 +206,9 @@ Exit status:
   0     every input converted
   1     at least one input failed
   2     bad usage or a refused pitch
-  130   stopped with Ctrl-C
-        (one too late to stop the last input changes nothing)
+  130   stopped with Ctrl-C; SIGTERM, SIGHUP and SIGQUIT end the program
+        as those signals do (143, 129 and 131 in a shell)
+        (a stop too late to stop the last input changes nothing)
 )";
 
 // One piece the catalog translates, and the line ends that follow it.

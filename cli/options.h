@@ -29,6 +29,7 @@ struct CliOptions {
   std::string units = "mm";            // the unit of the model files' coordinates (--units)
   bool info = false;                   // --info: report on each model, write nothing
   bool exact = false;                  // --exact: --info scans for the exact size
+  bool keep_partial = false;           // --keep-partial: a stop puts the rows so far in place
   ImageOptions images;                 // --png-levels, --bit-depth, --bounds ...
   std::vector<std::string> inputs;
 };

@@ -55,6 +55,13 @@ struct ConversionRequest {
   // just before the scan, with the lattice, the store and the triangles
   // read.
   std::function<void(const Lattice&, const GeometryStore&, std::int32_t)> scan_starting = {};
+  // What a stop leaves. true: every output takes the whole rows so far, in
+  // place of its target (the window, whose user confirmed replacing the
+  // file). false: the outputs that replace a file are abandoned, an earlier
+  // file of that name kept as it was, and a stop while reading skips the
+  // scan; devices and pipes, which cannot take back what they had, are
+  // closed with the whole rows so far.
+  bool stop_keeps_rows = true;
 };
 
 struct ConversionResult {
@@ -64,6 +71,10 @@ struct ConversionResult {
   Lattice lattice;             // the lattice of a complete scan
   Lattice images;              // the window of it the images and grids cover
   ReadingNotes notes;          // what the reading left unread
+  // Of a stopped run: whether the stop came before the scan (while the
+  // model was read), and the whole rows the scan gave its outputs.
+  bool stopped_reading = false;
+  std::int64_t rows_written = 0;
 };
 
 // What a conversion and an inspection both make of the model first.
@@ -91,7 +102,8 @@ ModelReading ReadRequestedModel(GeometryStore& store, const ConversionRequest& r
 // in place. Whatever fails in one of them raises EOutputError, which names
 // it. The outcome is kStopped when the driver asked to stop before the
 // closing began; a stop asked for during the closing comes too late and the
-// outcome is kComplete.
+// outcome is kComplete. Without request.stop_keeps_rows a stop seen only
+// once every row is written is too late as well: the map is complete.
 ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& request,
                                RunDriver& driver);
 

@@ -137,6 +137,7 @@ class OutputEntry : public RowSink {
   void Publish() {
     GuardOutput(target_, [&] { file_.Publish(); });
   }
+  bool direct() const { return file_.direct(); }
 
  private:
   std::string target_;
@@ -319,6 +320,18 @@ void MapOutputs::FinishAll(int threads) {
   for (const std::exception_ptr& failure : failures) {
     if (failure) std::rethrow_exception(failure);
   }
+}
+
+void MapOutputs::AbandonFiles() {
+  for (std::size_t i = entries_.size(); i-- > 0;) {
+    if (entries_[i]->direct()) continue;
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
+    formats_.erase(formats_.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+  std::vector<RowSink*> sinks;
+  if (heights_) sinks.push_back(heights_.get());
+  for (const auto& entry : entries_) sinks.push_back(entry.get());
+  fan_out_ = std::make_unique<FanOutSink>(std::move(sinks));
 }
 
 void MapOutputs::Commit(const std::function<void()>& while_waiting, int threads) {

@@ -78,6 +78,11 @@ class MapOutputs {
   // over its target. while_waiting is called now and then while the files
   // reach the disk; what it raises abandons every output.
   void Commit(const std::function<void()>& while_waiting, int threads);
+  // After the scan, before Commit: abandons the outputs that replace a
+  // file, whose earlier files stay as they were; those written directly
+  // (devices, pipes, descriptors), which have had rows already, are left
+  // to be committed. The sink no longer reaches the abandoned ones.
+  void AbandonFiles();
 
  private:
   void FinishAll(int threads);
