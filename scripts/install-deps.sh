@@ -9,10 +9,10 @@
 #                           (the default): GoogleTest, Google Benchmark,
 #                           clang 14 with its sanitizer and libFuzzer runtimes,
 #                           the format check, the packaging tools, the
-#                           MinGW-w64 cross compiler with its zlib, Wine for
-#                           the Windows build's tests (with a virtual display
-#                           and xdotool for the window's), and the locales the
-#                           tests use
+#                           MinGW-w64 cross compiler with its zlib, NSIS for
+#                           the Windows installer, Wine for the Windows
+#                           build's tests (with a virtual display and xdotool
+#                           for the window's), and the locales the tests use
 #
 # Idempotent: when every package is present it only checks and returns.
 set -euo pipefail
@@ -35,6 +35,7 @@ test_packages=(
   dpkg-dev file lintian appstream desktop-file-utils bash-completion
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev  # the Windows build
   wine wine64  # the Windows build's tests
+  nsis  # makensis: the Windows installer
   gdal-bin  # gdalinfo, which the tests read the ESRI grids back with
   xvfb xdotool x11-apps  # the Windows window under Wine: a display, the keyboard, screenshots
 )

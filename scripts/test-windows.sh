@@ -14,7 +14,11 @@
 #     rows, and no temporary file left;
 #   - the window, pelmoro.exe, driven on a virtual display
 #     (scripts/test-windows-window.sh), its idle screenshot kept as
-#     build-windows/pelmoro-idle.png.
+#     build-windows/pelmoro-idle.png;
+#   - the release archive, and the installer (tests/windows/installer_checks.sh):
+#     installed silently, its files, Start-menu entry, registry entries and
+#     PATH option, the installed programs run, and the uninstaller leaving
+#     nothing behind.
 #
 #   scripts/test-windows.sh [LINUX_STL2HZM]   default build/cli/stl2hzm
 set -euo pipefail
@@ -34,7 +38,8 @@ if [ ! -x "$linux" ]; then
   bash "$root/scripts/build.sh" "$root/build" >/dev/null
 fi
 
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# No menu entries on the host for the Start-menu entries the installer makes.
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 WINEPREFIX=$(mktemp -d)
 work=$(mktemp -d)
 wine=/usr/lib/wine/wine64
@@ -279,15 +284,21 @@ echo "test-windows: the window"
 if bash "$root/scripts/test-windows-window.sh" "$build"; then pass; else fail "the window"; fi
 
 echo "test-windows: the release archive"
-zip=$(bash "$root/scripts/package-windows.sh" "$build" | tail -1)
+mapfile -t made < <(bash "$root/scripts/package-windows.sh" "$build" | tail -2)
+zip=${made[0]}
+setup=${made[1]}
 mkdir -p "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "$zip")
 release=$(basename "$zip" .zip)
-listing "archive" "$work/unpacked/$release" stl2hzm.exe README.txt LICENSE.txt relief.stl
+listing "archive" "$work/unpacked/$release" pelmoro.exe stl2hzm.exe README.txt LICENSE.txt relief.stl
 if grep -q $'\r$' "$work/unpacked/$release/README.txt"; then pass; else fail "README.txt not CRLF"; fi
 (cd "$work/unpacked/$release" && "$wine" stl2hzm.exe -q --pitch 0.25 relief.stl) || fail "archive's program"
 (cd "$work" && cp "$root/examples/relief.stl" . && "$linux" -q --pitch 0.25 relief.stl)
 same "archive's program" "$work/relief.hzm" "$work/unpacked/$release/relief.hzm"
+
+# shellcheck source=tests/windows/installer_checks.sh
+source "$root/tests/windows/installer_checks.sh"
+check_installer "$setup" "$build/$release"
 
 echo "test-windows: $passed checks passed, $failed failed"
 [ "$failed" -eq 0 ]
