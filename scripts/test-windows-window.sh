@@ -35,13 +35,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0
-failed=0
-pass() { passed=$((passed + 1)); }
-fail() {
-  failed=$((failed + 1))
-  echo "test-windows-window: FAILED: $*" >&2
-}
+check_label=test-windows-window
+# shellcheck source=tests/windows/checks.sh
+source "$root/tests/windows/checks.sh"
 
 # A display of its own: Xvfb picks a free number and writes it.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &

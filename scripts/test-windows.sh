@@ -49,13 +49,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0
-failed=0
-pass() { passed=$((passed + 1)); }
-fail() {
-  failed=$((failed + 1))
-  echo "test-windows: FAILED: $*" >&2
-}
+check_label=test-windows
+# shellcheck source=tests/windows/checks.sh
+source "$root/tests/windows/checks.sh"
 # same LABEL FILE1 FILE2: the two files hold the same bytes.
 same() { if cmp -s "$2" "$3"; then pass; else fail "$1: $2 and $3 differ"; fi; }
 # same_image LABEL PNG1 PNG2: the same header, text chunks and pixels.

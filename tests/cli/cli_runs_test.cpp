@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/cli/child_process.h"
+#include "tests/support/stl_files.h"
 #include "tests/support/test_support.h"
 
 namespace pelmoro::testing {
@@ -144,19 +145,6 @@ TEST(CliRunsTest, FileSizeLimitLeavesTheEarlierTargetAndNoTemporary) {
   EXPECT_EQ(r.err, "cannot write " + target + ": File too large\n");
   EXPECT_EQ(ReadFileBytes(target), kOldTarget);
   EXPECT_EQ(ListFolder(dir.path()), (Names{"relief.hzm", "relief.stl"}));
-}
-
-// Layers of two triangles each over 50 x 50 mm: at 0.025 mm every grid
-// point lies under every triangle, so each row is slow and the whole scan
-// takes far longer than any test waits.
-std::string StackedLayers(int layers) {
-  std::string stl;
-  for (int k = 0; k < layers; ++k) {
-    const std::string z = std::to_string(1 + k % 97) + "." + std::to_string(k % 10);
-    stl += "vertex 0 0 " + z + "\nvertex 50 0 " + z + "\nvertex 0 50 " + z + "\n";
-    stl += "vertex 50 0 " + z + "\nvertex 50 50 " + z + "\nvertex 0 50 " + z + "\n";
-  }
-  return stl;
 }
 
 TEST(CliRunsTest, CtrlCWithKeepPartialEndsTheMapWithTheRowInProgress) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "tests/cli/child_process.h"
+#include "tests/support/stl_files.h"
 #include "tests/support/test_support.h"
 
 namespace pelmoro::testing {
@@ -28,19 +29,6 @@ using Names = std::vector<std::string>;
 
 constexpr char kEarlierMap[] = "an earlier height map\r\n";
 constexpr char kHeader[] = "VERSION=6\r\nT\r\nO\r\nO\r\nL\r\n1\r\nS\r\n";
-
-// Layers of two triangles each over 50 x 50 mm: at 0.025 mm (2001 x 2001
-// points) every point lies under every triangle, so the scan takes far
-// longer than any test waits.
-std::string StackedLayers(int layers) {
-  std::string stl;
-  for (int k = 0; k < layers; ++k) {
-    const std::string z = std::to_string(1 + k % 97) + "." + std::to_string(k % 10);
-    stl += "vertex 0 0 " + z + "\nvertex 50 0 " + z + "\nvertex 0 50 " + z + "\n";
-    stl += "vertex 50 0 " + z + "\nvertex 50 50 " + z + "\nvertex 0 50 " + z + "\n";
-  }
-  return stl;
-}
 
 // The whole rows of a map after its header, each closed by "S"; -1 when
 // the text is no map of whole rows of `columns` points (0: of any width).

@@ -106,4 +106,14 @@ std::vector<FloatTriangle> PocketedBoxTriangles() {
   return out;
 }
 
+std::string StackedLayers(int layers) {
+  std::string stl;
+  for (int k = 0; k < layers; ++k) {
+    const std::string z = std::to_string(1 + k % 97) + "." + std::to_string(k % 10);
+    stl += "vertex 0 0 " + z + "\nvertex 50 0 " + z + "\nvertex 0 50 " + z + "\n";
+    stl += "vertex 50 0 " + z + "\nvertex 50 50 " + z + "\nvertex 0 50 " + z + "\n";
+  }
+  return stl;
+}
+
 }  // namespace pelmoro::testing

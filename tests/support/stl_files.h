@@ -34,4 +34,9 @@ std::vector<FloatTriangle> BinaryStlTriangles(std::string_view bytes);
 // first covering triangle anywhere over the box is the top's.
 std::vector<FloatTriangle> PocketedBoxTriangles();
 
+// ASCII vertex lines of `layers` layers of two triangles each over
+// 50 x 50 mm: at 0.025 mm every grid point lies under every triangle, so
+// each row is slow and the whole scan takes far longer than any test waits.
+std::string StackedLayers(int layers);
+
 }  // namespace pelmoro::testing
