@@ -33,7 +33,8 @@ std::string ParseUnits(const std::string& text) {
 
 OutputFormat ParseFormat(const std::string& text) {
   if (const std::optional<OutputFormat> format = ParseFormatName(text)) return *format;
-  throw UsageError(Translate("--format: '{text}' is not one of hzm, png, asc", {{"text", text}}));
+  throw UsageError(
+      Translate("--format: '{text}' is not one of hzm, png, asc, tif", {{"text", text}}));
 }
 
 bool IsFolder(const std::string& path) {

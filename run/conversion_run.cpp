@@ -31,7 +31,7 @@ std::vector<OutputRequest> OutputsOf(const ConversionRequest& request) {
 // The images and grids alone can do with the scan of their own window.
 bool OnlyImages(const std::vector<OutputRequest>& requests) {
   for (const OutputRequest& r : requests) {
-    if (r.format != OutputFormat::kPng && r.format != OutputFormat::kAsc) return false;
+    if (!CoversImageWindow(r.format)) return false;
   }
   return true;
 }

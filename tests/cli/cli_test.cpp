@@ -150,26 +150,28 @@ INSTANTIATE_TEST_SUITE_P(
             "StandardInputTwice", {"-", "@", "-"}, "standard input (-) can be read only once"},
         UsageCase{"UnknownFormat",
                   {"--format", "bmp", "@"},
-                  "--format: 'bmp' is not one of hzm, png, asc"},
+                  "--format: 'bmp' is not one of hzm, png, asc, tif"},
         UsageCase{"FormatInUpperCase",
                   {"--format=PNG", "@"},
-                  "--format: 'PNG' is not one of hzm, png, asc"},
+                  "--format: 'PNG' is not one of hzm, png, asc, tif"},
         UsageCase{"UnknownExtension",
-                  {"-o", "x.tif", "@"},
-                  "'x.tif' ends in no extension of a known format: name it .hzm, .png or .asc, or "
-                  "say which with --format hzm|png|asc"},
+                  {"-o", "x.jpg", "@"},
+                  "'x.jpg' ends in no extension of a known format: name it .hzm, .png, .asc or "
+                  ".tif, or say which with --format hzm|png|asc|tif"},
         UsageCase{"NoExtension",
                   {"-o", "heights", "@"},
-                  "'heights' ends in no extension of a known format: name it .hzm, .png or .asc, "
-                  "or say which with --format hzm|png|asc"},
+                  "'heights' ends in no extension of a known format: name it .hzm, .png, .asc or "
+                  ".tif, or say which with --format hzm|png|asc|tif"},
         UsageCase{
             "AlsoUnknownExtension",
             {"--also", "x.txt", "@"},
-            "--also 'x.txt' ends in no extension of a known format: name it .hzm, .png or .asc"},
+            "--also 'x.txt' ends in no extension of a known format: name it .hzm, .png, .asc or "
+            ".tif"},
         UsageCase{
             "FormatDoesNotNameAlso",
             {"--format=png", "--also", "x.jpg", "@"},
-            "--also 'x.jpg' ends in no extension of a known format: name it .hzm, .png or .asc"},
+            "--also 'x.jpg' ends in no extension of a known format: name it .hzm, .png, .asc or "
+            ".tif"},
         UsageCase{"PreviewNotPng",
                   {"--preview", "p.jpg", "@"},
                   "--preview 'p.jpg' must end in .png: the preview is a PNG"},

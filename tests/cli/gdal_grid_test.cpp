@@ -1,6 +1,6 @@
-// GDAL reads the ESRI grids stl2hzm writes as GIS programs will: the size,
-// the georeferencing, the NODATA value and the statistics, from
-// `gdalinfo -json -stats`. Skips where GDAL's tools are not installed.
+// GDAL reads the ESRI grids and GeoTIFFs stl2hzm writes as GIS programs
+// will: the size, the georeferencing, the NODATA value, the statistics and
+// the reference system, from `gdalinfo -json -stats`. Skips where GDAL's tools are not installed.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -43,6 +43,9 @@ struct GdalCase {
   std::vector<double> transform;  // left edge, cell, top edge
   std::optional<double> nodata;
   double minimum, maximum;
+  std::string output = "m.asc";
+  // A text the reference system's WKT holds; empty: GDAL finds none.
+  std::string crs = "";
 };
 
 void PrintTo(const GdalCase& c, std::ostream* os) { *os << c.label; }
@@ -54,14 +57,14 @@ TEST_P(GdalGridTest, GdalReadsTheGridAsWritten) {
   const GdalCase& c = GetParam();
   TempDir dir;
   dir.Write("m.stl", c.model);
-  std::vector<std::string> args = {"-q", "-o", "m.asc"};
+  std::vector<std::string> args = {"-q", "-o", c.output};
   args.insert(args.end(), c.args.begin(), c.args.end());
   args.push_back("m.stl");
   const Outcome r = RunStl2hzm({args, dir.path().string()});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   const std::string json_file = dir.File("info.json");
   const std::string command =
-      "gdalinfo -json -stats '" + dir.File("m.asc") + "' > '" + json_file + "' 2>/dev/null";
+      "gdalinfo -json -stats '" + dir.File(c.output) + "' > '" + json_file + "' 2>/dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0) << "gdalinfo refused the grid";
   const std::string json = ReadFileBytes(json_file);
   EXPECT_EQ(NumbersAfter(json, "size"), c.size);
@@ -81,6 +84,14 @@ TEST_P(GdalGridTest, GdalReadsTheGridAsWritten) {
   ASSERT_EQ(NumbersAfter(json, "minimum").size(), 1u) << json;
   EXPECT_FLOAT_EQ(static_cast<float>(NumbersAfter(json, "minimum")[0]), c.minimum);
   EXPECT_FLOAT_EQ(static_cast<float>(NumbersAfter(json, "maximum")[0]), c.maximum);
+  if (c.crs.empty()) {
+    EXPECT_EQ(json.find("\"coordinateSystem\":{\"wkt\":\"PROJCRS"), std::string::npos) << json;
+    EXPECT_EQ(json.find("\"coordinateSystem\":{\"wkt\":\"GEOGCRS"), std::string::npos) << json;
+  } else {
+    const std::size_t wkt = json.find("\"coordinateSystem\":{\"wkt\":");
+    ASSERT_NE(wkt, std::string::npos) << json;
+    EXPECT_NE(json.find(c.crs, wkt), std::string::npos) << json;
+  }
 }
 
 const std::string kWorked = "vertex 0.1 0.1 1\nvertex 2.1 0.1 1\nvertex 0.1 2.1 1\n";
@@ -115,7 +126,45 @@ INSTANTIATE_TEST_SUITE_P(
                  {1.996875, 0.00625, 5.003125},
                  -9999,
                  0.5,
-                 1.5}),
+                 1.5},
+        // The same as GeoTIFFs: the same georeferencing and values.
+        GdalCase{"TiffExtentWithNoData",
+                 kWorked,
+                 {"--pitch", "1"},
+                 {2, 2},
+                 {0.5, 1, 2.5},
+                 -9999,
+                 1,
+                 1,
+                 "m.tif"},
+        GdalCase{"TiffBoundsFilled",
+                 kWorked,
+                 {"--pitch", "1", "--bounds", "0,0,2,2", "--fill"},
+                 {3, 3},
+                 {-0.5, 1, 2.5},
+                 std::nullopt,
+                 0,
+                 1,
+                 "m.tiff"},
+        GdalCase{"TiffMetres",
+                 kSite,
+                 {"--units", "m", "--pitch", "6.25"},
+                 {321, 321},
+                 {1.996875, 0.00625, 5.003125},
+                 -9999,
+                 0.5,
+                 1.5,
+                 "m.tif"},
+        // Depths: 0 at the highest point, 1 mm down at the lowest.
+        GdalCase{"TiffInverted",
+                 kSite,
+                 {"--units", "m", "--pitch", "6.25", "--invert", "--format", "tif"},
+                 {321, 321},
+                 {1.996875, 0.00625, 5.003125},
+                 -9999,
+                 0,
+                 1,
+                 "m.grid"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
