@@ -41,8 +41,8 @@ bool OnlyImages(const std::vector<OutputRequest>& requests) {
 ModelReading ReadRequestedModel(GeometryStore& store, const ConversionRequest& request,
                                 RunDriver& driver) {
   driver.PhaseStarted(RunPhase::kReading, 0);
-  const StlReading reading =
-      ReadStlModel(store, request.input, driver, request.units, request.scan.threads);
+  const StlReading reading = ReadStlModel(store, request.input, driver, request.units,
+                                          request.scan.threads, request.shift);
   return {reading, LatticeOver(store.bounds(), request.pitch)};
 }
 
@@ -63,6 +63,10 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
   result.format = model.reading.format;
   result.triangles = model.reading.triangles;
   result.notes = model.reading.notes;
+  result.shift = model.reading.shift;
+  // The grids and the world file put the shift back: they sit at the
+  // model's own coordinates. An automatic shift is known only now.
+  outputs.SetOrigin(result.shift.x, result.shift.y);
   Lattice whole = model.lattice;
   const ModelExtent extent = MeasureModelExtent(store, result.triangles);
   if (request.images.width_px > 0 || request.images.height_px > 0) {

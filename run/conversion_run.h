@@ -38,6 +38,7 @@ struct ConversionRequest {
   std::vector<OutputRequest> also = {};      // further outputs of the same scan
   int units = kGridUnitsPerMillimetre;       // grid units per unit of the model file
   ImageSettings images = {};                 // how the images and grids render the heights
+  ShiftRequest shift = {};                   // subtracted from x and y as the model is read
   // When >= 0, the map is written to this open descriptor (standard
   // output) instead, directly; output only names it.
   int output_descriptor = -1;
@@ -54,6 +55,7 @@ struct ConversionResult {
   Lattice lattice;             // the lattice of a complete scan
   Lattice images;              // the window of it the images and grids cover
   ReadingNotes notes;          // what the reading left unread
+  GridShift shift;             // subtracted from x and y as the model was read
 };
 
 // What a conversion and an inspection both make of the model first.

@@ -109,6 +109,7 @@ class OutputEntry : public RowSink {
     if (auto claim = file_.ClaimSpace(output_->LeastFileBytes())) claims.push_back(*claim);
     if (auto claim = output_->ScratchClaim()) claims.push_back(*claim);
   }
+  void PlaceAt(std::int64_t x, std::int64_t y) { output_->PlaceAt(x, y); }
   void Start(const Lattice& lattice, const ModelBounds& bounds) {
     GuardOutput(target_, [&] { output_->Start(lattice, bounds); });
   }
@@ -283,6 +284,10 @@ void MapOutputs::RequireSpace() const {
     if (auto claim = heights_->ScratchClaim()) claims.push_back(*claim);
   }
   RequireSpaceFor(claims);
+}
+
+void MapOutputs::SetOrigin(std::int64_t origin_x, std::int64_t origin_y) {
+  for (auto& entry : entries_) entry->PlaceAt(origin_x, origin_y);
 }
 
 void MapOutputs::Start(const Lattice& lattice, const ModelBounds& bounds,

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/read/grid_shift.h"
 #include "engine/read/grid_units.h"
 #include "engine/read/reading_notes.h"
 #include "engine/run_driver.h"
@@ -19,6 +20,7 @@ inline constexpr std::size_t kStlChunkBytes = std::size_t{128} << 10;
 
 struct StlReadOptions {
   int units = kGridUnitsPerMillimetre;  // grid units per unit of the file
+  GridShift shift = {};                 // subtracted from x and y (grid_shift.h)
   // 1 reads in turn on the calling thread; more (0: one per core) lets
   // worker threads parse chunks of a large regular file ahead. The model,
   // the progress, the stop and every error are the same either way.

@@ -56,6 +56,11 @@ class AscOutput : public HeightTableOutput {
   void Finish() override;
   std::uint64_t LeastFileBytes() const override;
 
+  void PlaceAt(std::int64_t origin_x, std::int64_t origin_y) override {
+    settings_.origin_x = origin_x;
+    settings_.origin_y = origin_y;
+  }
+
  private:
   ImageSettings settings_;
 };

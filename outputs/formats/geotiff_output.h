@@ -48,6 +48,11 @@ class GeoTiffOutput : public HeightTableOutput {
   // The header and directory, which every GeoTIFF has at least.
   std::uint64_t LeastFileBytes() const override;
 
+  void PlaceAt(std::int64_t origin_x, std::int64_t origin_y) override {
+    settings_.origin_x = origin_x;
+    settings_.origin_y = origin_y;
+  }
+
  private:
   ImageSettings settings_;
   std::string near_;
