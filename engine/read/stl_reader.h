@@ -20,12 +20,12 @@ inline constexpr std::size_t kStlChunkBytes = std::size_t{128} << 10;
 
 struct StlReadOptions {
   int units = kGridUnitsPerMillimetre;  // grid units per unit of the file
-  GridShift shift = {};                 // subtracted from x and y (grid_shift.h)
   // 1 reads in turn on the calling thread; more (0: one per core) lets
   // worker threads parse chunks of a large regular file ahead. The model,
   // the progress, the stop and every error are the same either way.
   int threads = 1;
   std::size_t chunk_bytes = kStlChunkBytes;
+  GridShift shift = {};  // subtracted from x and y (grid_shift.h)
 };
 
 // Reads the vertex lines of an ASCII STL file (coordinates in millimetres,
