@@ -132,7 +132,7 @@ void ReadPhase(Run& r) {
 void ScanAndWriteOnlyPhase(Run& r) {
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   const ModelBounds& b = r.store.bounds();
-  const std::int32_t height = b.z_min + (HighestZ(r.store, r.count) - b.z_min) / 2;
+  const std::int32_t height = b.z_min + (bench::HighestZ(r.store, r.count) - b.z_min) / 2;
   double scan_n = 0, write_only = 0;
   for (int i = 0; i < r.s.repeat; ++i) {
     const double one =

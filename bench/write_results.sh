@@ -186,6 +186,16 @@ devices_section() {
   echo
 }
 
+bottom_section() {
+  [[ -f $RAW/bottom.md ]] || return 0
+  echo "## From below against from above (bench/devices.sh)"
+  echo
+  echo "stl2hzm on the relief at 0.1 mm to a file, with and without --bottom, in 7 paired" \
+    "fresh processes (each pair in turn bottom-first or top-first)."
+  cat "$RAW/bottom.md"
+  echo
+}
+
 micro_section() {
   echo "## Micro benchmarks (Google Benchmark)"
   echo
@@ -205,4 +215,5 @@ for m in relief sphere torus; do model_table "$m"; done
 gaps_section
 stops_section
 devices_section
+bottom_section
 micro_section

@@ -5,10 +5,6 @@
 
 namespace pelmoro::cli {
 
-RunTerminated::RunTerminated(int signal_number)
-    : Exception("terminated by signal " + std::to_string(signal_number)),
-      signal_number_(signal_number) {}
-
 CliDriver::CliDriver(bool first_covering, TerminalProgress& progress)
     : first_covering_(first_covering),
       progress_(progress),
@@ -22,6 +18,8 @@ void CliDriver::PhaseStarted(RunPhase phase, std::int64_t total) {
       break;
     case RunPhase::kScanning:
       stage_ = RunStage::kScanning;
+      total_rows_ = total;
+      rows_done_ = 0;
       break;
     case RunPhase::kClosing:
       stage_ = RunStage::kClosing;
@@ -30,6 +28,7 @@ void CliDriver::PhaseStarted(RunPhase phase, std::int64_t total) {
 }
 
 void CliDriver::SetProgress(int position, std::int64_t done) {
+  if (stage_ == RunStage::kScanning) rows_done_ = done;
   if (!progress_.enabled()) return;
   const bool scanning = stage_ == RunStage::kScanning;
   ProgressLine line;
@@ -47,13 +46,7 @@ void CliDriver::SetProgress(int position, std::int64_t done) {
   progress_.Show(line);
 }
 
-void CliDriver::ProcessMessages() {
-  if (const int signal_number = TerminationSignal(); signal_number != 0) {
-    throw RunTerminated(signal_number);
-  }
-}
-
-bool CliDriver::StopRequested() { return StopSignalled(); }
+bool CliDriver::StopRequested() { return StopSignal() != 0; }
 
 double CliDriver::Seconds() const {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();

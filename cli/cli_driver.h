@@ -8,20 +8,8 @@
 
 #include "cli/terminal_progress.h"
 #include "engine/run_driver.h"
-#include "foundation/errors.h"
 
 namespace pelmoro::cli {
-
-// Raised from the message pass once SIGTERM or SIGHUP arrived: the run is
-// abandoned, so no output of it is written.
-class RunTerminated : public Exception {
- public:
-  explicit RunTerminated(int signal_number);
-  int signal_number() const { return signal_number_; }
-
- private:
-  int signal_number_;
-};
 
 // Where a run stands, to tell which file an error concerns.
 enum class RunStage { kCreatingOutput, kReading, kScanning, kClosing };
@@ -32,14 +20,16 @@ class CliDriver : public RunDriver {
 
   void PhaseStarted(RunPhase phase, std::int64_t total) override;
   void SetProgress(int position, std::int64_t done) override;
-  // Both raise RunTerminated once SIGTERM or SIGHUP arrived.
-  void ProcessMessages() override;
-  void WhileWaiting() override { ProcessMessages(); }
-  // True once Ctrl-C (SIGINT) arrived.
+  // Signals are only noted as they come: nothing is pending.
+  void ProcessMessages() override {}
+  // True once Ctrl-C (SIGINT), SIGTERM, SIGHUP or SIGQUIT arrived.
   bool StopRequested() override;
   bool FirstCoveringWanted() override { return first_covering_; }
 
   RunStage stage() const { return stage_; }
+  // The rows the scan has written so far, of total_rows().
+  std::int64_t rows_done() const { return rows_done_; }
+  std::int64_t total_rows() const { return total_rows_; }
   double Seconds() const;
 
  private:
@@ -47,6 +37,8 @@ class CliDriver : public RunDriver {
   TerminalProgress& progress_;
   RunStage stage_ = RunStage::kCreatingOutput;
   std::int64_t total_ = 0;
+  std::int64_t rows_done_ = 0;
+  std::int64_t total_rows_ = 0;
   std::chrono::steady_clock::time_point start_;
 };
 

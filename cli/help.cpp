@@ -10,12 +10,13 @@ namespace {
 
 // The text in three parts: what it is, the options, and how it behaves.
 constexpr char kUsageText[] =
-    R"(Usage: stl2hzm [--pitch MM] [--surface] [-o OUTPUT] [--quiet] [--threads N]
-               [--units UNIT] [--info] [--format hzm|png|asc|tif] [--also FILE]...
-               [--preview FILE.png] [--png-levels full|units] [--bit-depth 8|16]
-               [--fill] [--nodata] [--bounds X0,Y0,X1,Y1] [--width-px N]
-               [--height-px N] [--invert] [--shift auto|X,Y] [--crs EPSG:N]
-               [--world-file] INPUT.stl...
+    R"(Usage: stl2hzm [--pitch MM] [--surface] [--bottom] [-o OUTPUT] [--quiet]
+               [--threads N] [--units UNIT] [--info] [--exact]
+               [--format hzm|png|asc|tif] [--also FILE]... [--preview FILE.png]
+               [--png-levels full|units] [--bit-depth 8|16] [--fill] [--nodata]
+               [--bounds X0,Y0,X1,Y1] [--width-px N] [--height-px N] [--invert]
+               [--keep-partial] [--shift auto|X,Y] [--crs EPSG:N] [--world-file]
+               INPUT.stl...
 
 Turns STL models, ASCII or binary, into HZM height maps. A square grid is
 laid over the model in plan view, and for every grid point the height map
@@ -49,6 +50,13 @@ constexpr char kOptionsText[] = R"(Options:
                 (LC_NUMERIC). Default 0.1.
   --surface     take the first covering triangle in file order instead of
                 the highest one
+  --bottom      the model seen from below, for every output: a point takes
+                the lowest triangle that covers it (x and y as seen from
+                above, not mirrored), and a point no triangle covers the
+                model's highest z (0 when the whole model lies below
+                z = 0), or NODATA where the grid and the PNG leave such
+                points out. With --surface: the first covering triangle in
+                file order, never above that highest z
   -o OUTPUT     the output file (for one input), or an existing folder that
                 receives one height map per input. Without -o each output is
                 named after its input: everything up to the input's last "."
@@ -69,6 +77,9 @@ constexpr char kOptionsText[] = R"(Options:
                 the time of reading it (one figure when they agree);
                 nothing is written
   --exact       with --info: scan the model for the height map's exact size
+  --keep-partial
+                a stop puts the whole rows so far in place of each output
+                file, as the window does, instead of keeping the earlier file
   --format F    the format of the output: hzm, png, asc or tif. Without it
                 the output's name decides: ".hzm" a height map, ".png" a PNG,
                 ".asc" an ESRI ASCII grid, ".tif" or ".tiff" a GeoTIFF (in
@@ -188,17 +199,20 @@ empty solid) is converted, with a warning that its map is flat; a model
 less than 1 mm or more than 100 m across in plan view gets a hint at the
 unit its file is probably in.
 
-Ctrl-C stops the conversion under way: while scanning, at once (within
-a fraction of a second, however long the row), dropping the row in
-progress; while reading, the triangles read so far give one row. Every
-output keeps every complete row (the header of a PNG or grid counts them),
-"Break !" is printed, and the inputs after it are not converted; a wait for
-input from a pipe, a terminal or a FIFO ends at once. Once every row is
-written, while the maps are finished and put onto the disk, Ctrl-C comes
-too late to stop that input: it is converted as usual, summary included,
-and only the inputs after it are not. SIGTERM, SIGHUP and SIGQUIT abandon
-the conversion under way instead: none of its outputs is written and
-earlier files of those names stay.
+Ctrl-C, SIGTERM, SIGHUP and SIGQUIT stop the conversion under way: while
+scanning, at once (within a fraction of a second, however long the row),
+dropping the row in progress; while reading, before the scan. Its output
+files are not written and an earlier file of each name stays exactly as it
+was; devices and pipes, which cannot take back what they had, keep the
+whole rows so far. "Break !" is printed, then where the run stopped and
+what became of each output, and the inputs after it are not converted
+(those before it stay converted); a wait for input from a pipe, a terminal
+or a FIFO ends at once. With --keep-partial every output instead takes the
+whole rows so far (a stop while reading gives one row, of the triangles
+read), in place of its target. Once every row is written, while the maps
+are finished and put onto the disk, a stop comes too late to stop that
+input: it is converted as usual, summary included, and only the inputs
+after it are not.
 
 An input or output "-" is standard input or output; a map read from
 standard input goes to standard output unless -o names a file.
@@ -214,8 +228,9 @@ Exit status:
   0     every input converted
   1     at least one input failed
   2     bad usage or a refused pitch
-  130   stopped with Ctrl-C
-        (one too late to stop the last input changes nothing)
+  130   stopped with Ctrl-C; SIGTERM, SIGHUP and SIGQUIT end the program
+        as those signals do (143, 129 and 131 in a shell)
+        (a stop too late to stop the last input changes nothing)
 )";
 
 // One piece the catalog translates, and the line ends that follow it.

@@ -16,6 +16,7 @@
 #include "cli/output_conflicts.h"
 #include "cli/output_kinds.h"
 #include "cli/signals.h"
+#include "cli/stop_report.h"
 #include "cli/terminal_progress.h"
 #include "engine/read/model_extent.h"
 #include "engine/read/model_units.h"
@@ -37,7 +38,7 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 130;  // 128 + SIGINT, as a shell reports Ctrl-C
 
-enum class FileOutcome { kConverted, kFailed, kStopped, kTerminated };
+enum class FileOutcome { kConverted, kFailed, kStopped };
 
 void PrintError(const std::string& file, const std::string& message) {
   std::fprintf(stderr, "%s: %s\n", file.c_str(),
@@ -125,6 +126,28 @@ bool OutputIsStream(const ConversionRequest& request) {
          (CurrentEnv().StatPath(request.output, &status) && IsStream(status.kind));
 }
 
+// "Break !" and what the stop left of each output.
+void PrintStop(StopFacts facts, const ConversionRequest& request,
+               const std::vector<StoppedOutput>& outputs) {
+  facts.input = InputShown(request);
+  facts.rows_kept = request.stop_keeps_rows;
+  facts.outputs = outputs;
+  std::fprintf(stderr, "%s\n%s\n", kBreakMessage, StopLine(facts).c_str());
+}
+
+// A failure that a stop caused (a write given up), which is told as the
+// stop; the driver knows how far the run came.
+FileOutcome StopFailed(const CliDriver& driver, const ConversionRequest& request,
+                       const std::vector<StoppedOutput>& outputs) {
+  StopFacts facts;
+  facts.reading = driver.stage() == RunStage::kReading;
+  facts.written = driver.rows_done();
+  facts.rows = driver.total_rows();
+  facts.given_up = true;
+  PrintStop(facts, request, outputs);
+  return FileOutcome::kStopped;
+}
+
 FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& asked,
                        const CliOptions& options, TerminalProgress& progress) {
   CliDriver driver(options.surface, progress);
@@ -139,11 +162,19 @@ FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& asked,
                  stderr);
     };
   }
+  std::vector<std::string> further;
+  for (const OutputRequest& also : request.also) further.push_back(also.path);
+  const std::vector<StoppedOutput> outputs =
+      DescribeOutputs(request.output, OutputShown(request), request.output_descriptor, further);
   try {
     const ConversionResult result = RunConversion(store, request, driver);
     progress.Clear();
     if (result.outcome == RunOutcome::kStopped) {
-      std::fprintf(stderr, "%s\n", ClosingMessage(result.outcome));
+      StopFacts facts;
+      facts.reading = result.stopped_reading;
+      facts.written = result.rows_written;
+      facts.rows = result.lattice.rows;
+      PrintStop(facts, request, outputs);
       return FileOutcome::kStopped;
     }
     if (!options.quiet) {
@@ -151,20 +182,17 @@ FileOutcome ConvertOne(GeometryStore& store, const ConversionRequest& asked,
       PrintModelNotes(store, request, result);
     }
     return FileOutcome::kConverted;
-  } catch (const RunTerminated&) {
-    progress.Clear();
-    return FileOutcome::kTerminated;
   } catch (const ENotEnoughSpace& e) {
     progress.Clear();
     PrintError(e.file() == request.output ? OutputShown(request) : e.file(), e);
   } catch (const EOutputError& e) {
     progress.Clear();
     // A call given up for a termination fails; the termination is the news.
-    if (TerminationSignal() != 0) return FileOutcome::kTerminated;
+    if (TerminationSignal() != 0) return StopFailed(driver, request, outputs);
     PrintError(e.file() == request.output ? OutputShown(request) : e.file(), e);
   } catch (const Exception& e) {
     progress.Clear();
-    if (TerminationSignal() != 0) return FileOutcome::kTerminated;
+    if (TerminationSignal() != 0) return StopFailed(driver, request, outputs);
     PrintError(FileConcerned(request, driver.stage()), e);
   } catch (const std::bad_alloc&) {
     progress.Clear();
@@ -193,17 +221,25 @@ FileOutcome InspectOne(GeometryStore& store, const ConversionRequest& request,
       std::printf("%s\n", Translate("  note: {advice}", {{"advice", advice}}).c_str());
     }
     return FileOutcome::kConverted;
-  } catch (const RunTerminated&) {
-    progress.Clear();
-    return FileOutcome::kTerminated;
   } catch (const Exception& e) {
     progress.Clear();
+    if (TerminationSignal() != 0) {  // a read given up for it
+      std::fprintf(stderr, "%s\n", kBreakMessage);
+      return FileOutcome::kStopped;
+    }
     PrintError(InputShown(request), e);
   } catch (const std::bad_alloc&) {
     progress.Clear();
     PrintError(InputShown(request), kNotEnoughMemoryMessage);
   }
   return FileOutcome::kFailed;
+}
+
+// The end of a stopped batch: the status of Ctrl-C, or the end the other
+// signals give.
+int EndStopped() {
+  if (TerminationSignal() != 0) EndBySignal(TerminationSignal());
+  return kExitStopped;
 }
 
 // Converts the inputs in turn (or, with --info, inspects them), all through
@@ -213,10 +249,11 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
   GeometryStore store;
   int exit_code = 0;
   for (std::size_t i = 0; i < options.inputs.size(); ++i) {
-    if (TerminationSignal() != 0) EndBySignal(TerminationSignal());
-    if (StopSignalled()) {
+    // A stop that came too late to stop the input before still stops the
+    // batch.
+    if (StopSignal() != 0) {
       std::fprintf(stderr, "%s\n", kBreakMessage);
-      return kExitStopped;
+      return EndStopped();
     }
     ConversionRequest request;
     request.input =
@@ -225,6 +262,7 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
     if (request.output == kStandardStream) request.output_descriptor = kStandardOutput;
     request.pitch = pitch;
     request.scan.threads = options.threads;
+    request.scan.side = options.bottom ? ScanSide::kBottom : ScanSide::kTop;
     request.format = options.format.value_or(FormatOfName(request.output));
     request.also = PlanFurtherOutputs(options);
     request.units = FindModelUnit(options.units)->grid_units;
@@ -233,6 +271,7 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
     request.shift = ShiftRequestFor(options.shift, request.units);
     AddGeoreferenceFiles(options, {request.output, request.format, request.output_descriptor},
                          request.also);
+    request.stop_keeps_rows = options.keep_partial;
     const FileOutcome outcome = options.info ? InspectOne(store, request, options, progress)
                                              : ConvertOne(store, request, options, progress);
     switch (outcome) {
@@ -242,12 +281,11 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
         exit_code = kExitFailed;
         break;
       case FileOutcome::kStopped:
-        return kExitStopped;
-      case FileOutcome::kTerminated:
-        EndBySignal(TerminationSignal());
+        return EndStopped();
     }
   }
-  if (TerminationSignal() != 0) EndBySignal(TerminationSignal());
+  // A stop while the last input's maps reached the disk came too late to
+  // stop anything: the batch is complete.
   if (options.info && std::fflush(stdout) != 0) return kExitFailed;
   return exit_code;
 }
@@ -276,6 +314,7 @@ int Main(int argc, const char* const* argv) {
       outputs = PlanOutputs(options);
       RefuseUnknownFormats(options, outputs);
       RefuseSharedOutputs(options.inputs, outputs);
+      RefuseOneFileTwice(options, outputs);
     }
     // Refused before anything is read: a shift no grid unit takes, a
     // reference system PROJ does not know.

@@ -93,6 +93,7 @@ const OptionRow kOptionRows[] = {
     {{"units", 0, true}, [](CliOptions& o, const std::string& v) { o.units = ParseUnits(v); }},
     {{"info", 0, false}, [](CliOptions& o, const std::string&) { o.info = true; }},
     {{"exact", 0, false}, [](CliOptions& o, const std::string&) { o.exact = true; }},
+    {{"keep-partial", 0, false}, [](CliOptions& o, const std::string&) { o.keep_partial = true; }},
     {{"help", 'h', false}, [](CliOptions& o, const std::string&) { o.action = CliAction::kHelp; }},
     {{"version", 0, false},
      [](CliOptions& o, const std::string&) { o.action = CliAction::kVersion; }},
@@ -111,6 +112,7 @@ const OptionRow kOptionRows[] = {
      [](CliOptions& o, const std::string& v) { ApplyImage(o, "--png-levels", v); }},
     {{"bit-depth", 0, true},
      [](CliOptions& o, const std::string& v) { ApplyImage(o, "--bit-depth", v); }},
+    {{"bottom", 0, false}, [](CliOptions& o, const std::string&) { o.bottom = true; }},
     {{"shift", 0, true},
      [](CliOptions& o, const std::string& v) {
        o.shift = v;

@@ -18,6 +18,7 @@ struct CliOptions {
   bool pitch_given = false;
   std::string pitch_text;  // millimetres, as typed
   bool surface = false;
+  bool bottom = false;  // --bottom: the model seen from below
   bool output_given = false;
   std::string output;
   bool quiet = false;
@@ -28,6 +29,7 @@ struct CliOptions {
   std::string units = "mm";            // the unit of the model files' coordinates (--units)
   bool info = false;                   // --info: report on each model, write nothing
   bool exact = false;                  // --exact: --info scans for the exact size
+  bool keep_partial = false;           // --keep-partial: a stop puts the rows so far in place
   ImageOptions images;                 // --png-levels, --bit-depth, --bounds ...
   std::string shift;                   // --shift auto|X,Y, as typed
   std::string crs;                     // --crs EPSG:N, as typed

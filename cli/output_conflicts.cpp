@@ -41,7 +41,46 @@ std::string OutputIdentity(const std::string& output) {
   return (folder / absolute.filename()).string();
 }
 
+// An output's identity; standard output ("-") is the file it stands for.
+std::string NamedOutputIdentity(const std::string& output) {
+  return OutputIdentity(output == "-" ? "/dev/stdout" : output);
+}
+
+// The identity of an input that could be lost by writing over it: an
+// existing regular file's; none ("") for standard input, a pipe, a device
+// or a name that does not exist.
+std::string InputIdentity(const std::string& input) {
+  FileStatus status;
+  if (input == "-" || !CurrentEnv().StatPath(input, &status)) return {};
+  if (status.kind != FileKind::kRegular) return {};
+  return OutputIdentity(input);
+}
+
 }  // namespace
+
+void RefuseOneFileTwice(const CliOptions& options, const std::vector<std::string>& outputs) {
+  std::vector<std::string> names = outputs;
+  for (const OutputRequest& r : PlanFurtherOutputs(options)) names.push_back(r.path);
+  std::map<std::string, std::string> inputs;  // identity, spelling
+  for (const std::string& input : options.inputs) {
+    if (std::string identity = InputIdentity(input); !identity.empty()) {
+      inputs.emplace(std::move(identity), input);
+    }
+  }
+  std::map<std::string, std::string> seen;  // identity, the first spelling
+  for (const std::string& name : names) {
+    const std::string identity = NamedOutputIdentity(name);
+    if (const auto input = inputs.find(identity); input != inputs.end()) {
+      throw UsageError(Translate("the output '{output}' and the input '{input}' are one file",
+                                 {{"output", name}, {"input", input->second}}));
+    }
+    const auto [earlier, fresh] = seen.emplace(identity, name);
+    if (!fresh) {
+      throw UsageError(Translate("the outputs '{first}' and '{second}' are one file",
+                                 {{"first", earlier->second}, {"second", name}}));
+    }
+  }
+}
 
 void RefuseSharedOutputs(const std::vector<std::string>& inputs,
                          const std::vector<std::string>& outputs) {

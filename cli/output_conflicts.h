@@ -1,9 +1,12 @@
 // A batch in which two inputs would write the same output loses the first
-// map; it is refused before anything is converted.
+// map, and an output that is another output's file or an input loses that
+// one: both are refused before anything is read.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "cli/options.h"
 
 namespace pelmoro::cli {
 
@@ -12,5 +15,13 @@ namespace pelmoro::cli {
 // links and the folder resolved. outputs[i] belongs to inputs[i].
 void RefuseSharedOutputs(const std::vector<std::string>& inputs,
                          const std::vector<std::string>& outputs);
+
+// Raises UsageError naming both spellings when two outputs of one run (the
+// output, --also, --preview), or an output and an input of the batch, are
+// one file, compared as RefuseSharedOutputs compares: "out/s.png" and
+// "./out/s.png", a symbolic link and its target, two hard links. Inputs
+// that are no regular file (standard input, a pipe) are not compared.
+// outputs[i] belongs to options.inputs[i]; "-" is standard output.
+void RefuseOneFileTwice(const CliOptions& options, const std::vector<std::string>& outputs);
 
 }  // namespace pelmoro::cli

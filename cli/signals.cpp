@@ -10,15 +10,12 @@ namespace pelmoro::cli {
 
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
+volatile std::sig_atomic_t g_stop = 0;  // the first stop's signal number
 volatile std::sig_atomic_t g_termination = 0;
 
 void OnStopEvent(StopEvent event) {
-  if (event == StopEvent::kInterrupt) {
-    g_stop = 1;
-  } else {
-    g_termination = static_cast<int>(event);
-  }
+  if (g_stop == 0) g_stop = static_cast<int>(event);
+  if (event != StopEvent::kInterrupt) g_termination = static_cast<int>(event);
 }
 
 // A stop ends the reading where it stands; a write waits on, so the row in
@@ -38,7 +35,7 @@ void InstallSignalHandlers() {
   SetInterruptionCheck(GiveUp);
 }
 
-bool StopSignalled() { return g_stop != 0; }
+int StopSignal() { return g_stop; }
 
 int TerminationSignal() { return g_termination; }
 

@@ -1,7 +1,8 @@
-// The signals stl2hzm answers: SIGINT asks the run to stop after the row in
-// progress, SIGTERM, SIGHUP and SIGQUIT abandon it. None of them restarts
-// an interrupted call: a read of a pipe, a terminal or a FIFO without a
-// writer gives up at once.
+// The signals stl2hzm answers: SIGINT, SIGTERM, SIGHUP and SIGQUIT each ask
+// the run to stop; the program then ends as that signal ends it. None of
+// them restarts an interrupted call: a read of a pipe, a terminal or a FIFO
+// without a writer gives up at once, and after all but SIGINT a write
+// waiting on a pipe or a device does too.
 #pragma once
 
 namespace pelmoro::cli {
@@ -20,8 +21,8 @@ void ProtectMessageOutput();
 // file-size limit shows as a failed write instead of ending the program.
 void InstallSignalHandlers();
 
-// True once SIGINT arrived.
-bool StopSignalled();
+// The number of the first of those signals that arrived, else 0.
+int StopSignal();
 
 // The number of the SIGTERM, SIGHUP or SIGQUIT that arrived, else 0.
 int TerminationSignal();

@@ -29,11 +29,21 @@ class EOutputIsInput : public Exception {
   explicit EOutputIsInput(const std::string& name);
 };
 
+// A model the bottom side cannot be seen of: a vertex at -2^31 grid units.
+class EBottomOutOfRange : public Exception {
+ public:
+  EBottomOutOfRange();
+};
+
+// Raises EBottomOutOfRange when a scan from `side` cannot see triangles
+// 0..count-1 of the store (SideFits).
+void RequireSideFits(const GeometryStore& store, std::int32_t count, ScanSide side);
+
 struct ConversionRequest {
   std::string input;                         // STL file
   std::string output;                        // height-map file, extension rule already applied
   int pitch = kDefaultPitch;                 // grid units, 1..255
-  ScanOptions scan = {};                     // threads, or the plain reference scan
+  ScanOptions scan = {};                     // threads, side, or the plain reference scan
   OutputFormat format = OutputFormat::kHzm;  // the format of output
   std::vector<OutputRequest> also = {};      // further outputs of the same scan
   int units = kGridUnitsPerMillimetre;       // grid units per unit of the model file
@@ -46,6 +56,13 @@ struct ConversionRequest {
   // just before the scan, with the lattice, the store and the triangles
   // read.
   std::function<void(const Lattice&, const GeometryStore&, std::int32_t)> scan_starting = {};
+  // What a stop leaves. true: every output takes the whole rows so far, in
+  // place of its target (the window, whose user confirmed replacing the
+  // file). false: the outputs that replace a file are abandoned, an earlier
+  // file of that name kept as it was, and a stop while reading skips the
+  // scan; devices and pipes, which cannot take back what they had, are
+  // closed with the whole rows so far.
+  bool stop_keeps_rows = true;
 };
 
 struct ConversionResult {
@@ -56,6 +73,10 @@ struct ConversionResult {
   Lattice images;              // the window of it the images and grids cover
   ReadingNotes notes;          // what the reading left unread
   GridShift shift;             // subtracted from x and y as the model was read
+  // Of a stopped run: whether the stop came before the scan (while the
+  // model was read), and the whole rows the scan gave its outputs.
+  bool stopped_reading = false;
+  std::int64_t rows_written = 0;
 };
 
 // What a conversion and an inspection both make of the model first.
@@ -83,7 +104,8 @@ ModelReading ReadRequestedModel(GeometryStore& store, const ConversionRequest& r
 // in place. Whatever fails in one of them raises EOutputError, which names
 // it. The outcome is kStopped when the driver asked to stop before the
 // closing began; a stop asked for during the closing comes too late and the
-// outcome is kComplete.
+// outcome is kComplete. Without request.stop_keeps_rows a stop seen only
+// once every row is written is too late as well: the map is complete.
 ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& request,
                                RunDriver& driver);
 

@@ -58,6 +58,7 @@ Lattice ImageLattice(const Lattice& whole, const ModelExtent& extent,
   lattice.y_max = static_cast<std::int32_t>(y_last);
   lattice.columns = x.count;
   lattice.rows = y.count;
+  lattice.window = true;
   return lattice;
 }
 

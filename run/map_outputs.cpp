@@ -10,6 +10,7 @@
 
 #include "engine/scan/uncovered_points.h"
 #include "engine/worker_threads.h"
+#include "foundation/assert.h"
 #include "outputs/files/output_file.h"
 #include "outputs/formats/asc_output.h"
 #include "outputs/formats/georeference_files.h"
@@ -147,6 +148,7 @@ class OutputEntry : public RowSink {
   void Publish() {
     GuardOutput(target_, [&] { file_.Publish(); });
   }
+  bool direct() const { return file_.direct(); }
 
  private:
   std::string target_;
@@ -179,20 +181,23 @@ class MapOutputs::HeightTable : public RowSink {
   // triangles), which tells the points no triangle covers; without it every
   // point of the scan has a height.
   void Start(const Lattice& scan, const Lattice& images, const ModelBounds& bounds,
-             const GeometryStore* store, std::int32_t count) {
+             const GeometryStore* store, std::int32_t count, ScanSide side) {
     scan_ = scan;
     images_ = images;
     same_ = scan == images;
     // Both on the same lines: the offsets are whole steps.
     column_shift_ = (std::int64_t{images.x_min} - scan.x_min) / scan.pitch;
     row_shift_ = (std::int64_t{images.y_min} - scan.y_min) / scan.pitch;
-    floor_ = bounds.z_min;
+    // The height of a point no triangle covers: the scan's floor, z min
+    // from above, z max from below.
+    PELMORO_ASSERT(side == ScanSide::kTop || store != nullptr);
+    floor_ = side == ScanSide::kTop ? bounds.z_min : HighestZ(*store, count);
     const bool gaps = with_gaps_ && store != nullptr;
     if (gaps) uncovered_ = std::make_unique<UncoveredPoints>(*store, images, count);
     // Points beyond the scan lie beyond the model: no triangle covers them.
     beyond_ = gaps ? kNoHeight : floor_;
     next_row_ = 0;
-    rows_.Start(images.columns, bounds.z_min, images.points(), gaps);
+    rows_.Start(images.columns, floor_, images.points(), gaps, bounds.z_min);
   }
   void Seal() {
     GuardOutput(target_, [&] { rows_.Seal(); });
@@ -291,9 +296,10 @@ void MapOutputs::SetOrigin(std::int64_t origin_x, std::int64_t origin_y) {
 }
 
 void MapOutputs::Start(const Lattice& lattice, const ModelBounds& bounds,
-                       const GeometryStore* store, std::int32_t count, const Lattice* images) {
+                       const GeometryStore* store, std::int32_t count, const Lattice* images,
+                       ScanSide side) {
   const Lattice& window = images != nullptr ? *images : lattice;
-  if (heights_) heights_->Start(lattice, window, bounds, store, count);
+  if (heights_) heights_->Start(lattice, window, bounds, store, count, side);
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     entries_[i]->Start(CoversImageWindow(formats_[i]) ? window : lattice, bounds);
   }
@@ -329,6 +335,18 @@ void MapOutputs::FinishAll(int threads) {
   for (const std::exception_ptr& failure : failures) {
     if (failure) std::rethrow_exception(failure);
   }
+}
+
+void MapOutputs::AbandonFiles() {
+  for (std::size_t i = entries_.size(); i-- > 0;) {
+    if (entries_[i]->direct()) continue;
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
+    formats_.erase(formats_.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+  std::vector<RowSink*> sinks;
+  if (heights_) sinks.push_back(heights_.get());
+  for (const auto& entry : entries_) sinks.push_back(entry.get());
+  fan_out_ = std::make_unique<FanOutSink>(std::move(sinks));
 }
 
 void MapOutputs::Commit(const std::function<void()>& while_waiting, int threads) {

@@ -14,6 +14,7 @@
 
 #include "engine/scan/lattice.h"
 #include "engine/scan/row_sink.h"
+#include "engine/scan/scan_side.h"
 #include "foundation/errors.h"
 #include "foundation/geometry_store.h"
 #include "outputs/formats/fan_out_sink.h"
@@ -58,10 +59,12 @@ class MapOutputs {
   // outputs that want it which points no triangle covers (without a store
   // every point counts as covered), and the window of the lattice's points
   // the images and grids cover (on the same lines, inside the lattice or
-  // beyond it; without one, the lattice itself).
+  // beyond it; without one, the lattice itself). side: the side the scan
+  // sees; from below the points no triangle covers are z max, which needs
+  // the store.
   void Start(const Lattice& lattice, const ModelBounds& bounds,
              const GeometryStore* store = nullptr, std::int32_t count = 0,
-             const Lattice* images = nullptr);
+             const Lattice* images = nullptr, ScanSide side = ScanSide::kTop);
   // Before Start: the grid units the georeferenced outputs (the grids, the
   // world file) add back to x and y, the shift the model was read with.
   void SetOrigin(std::int64_t origin_x, std::int64_t origin_y);
@@ -78,6 +81,11 @@ class MapOutputs {
   // over its target. while_waiting is called now and then while the files
   // reach the disk; what it raises abandons every output.
   void Commit(const std::function<void()>& while_waiting, int threads);
+  // After the scan, before Commit: abandons the outputs that replace a
+  // file, whose earlier files stay as they were; those written directly
+  // (devices, pipes, descriptors), which have had rows already, are left
+  // to be committed. The sink no longer reaches the abandoned ones.
+  void AbandonFiles();
 
  private:
   void FinishAll(int threads);

@@ -43,6 +43,8 @@ const char* const kTemplates[] = {
     N_("PNG: out of memory"),
     N_("PNG: the pixels could not be compressed"),
     N_("PNG: {what}"),
+    N_("the bottom side cannot be seen of a vertex at -2147483648 grid units, the lowest height "
+       "the grid holds"),
 };
 
 // The value of a field ends where the template's next literal text begins

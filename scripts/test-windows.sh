@@ -237,17 +237,31 @@ for moment in started writing halfway; do
     fi
   done
 done
+# Ctrl-C on a run under way; sets got to its exit status.
+stop_long_run() {
+  (cd "$long" && exec "$wine" "$exe" "$@" "${long_run[@]}" 2>"$work/stop.err") &
+  runner=$!
+  wait_for writing
+  pkill -INT -f 'stl2hzm\.exe'
+  got=0
+  wait "$runner" || got=$?
+}
+# The earlier map kept, as it was.
 printf 'earlier work\r\n' >"$long/out.hzm"
-(cd "$long" && exec "$wine" "$exe" "${long_run[@]}" 2>"$work/stop.err") &
-runner=$!
-wait_for writing
-pkill -INT -f 'stl2hzm\.exe'
-got=0
-wait "$runner" || got=$?
+stop_long_run
 if [ "$got" = 130 ]; then pass; else fail "Ctrl-C: exit $got, not 130"; fi
-if grep -q "Break !" "$work/stop.err"; then pass; else fail "Ctrl-C: no Break !"; fi
+if [ "$(head -n 1 "$work/stop.err" | tr -d '\r')" = "Break !" ]; then pass; else fail "Ctrl-C: no Break !"; fi
+if grep -q "^stopped at row [0-9]* of [0-9]*; out.hzm not written, the earlier one is kept" "$work/stop.err"; then
+  pass
+else
+  fail "Ctrl-C: $(cat "$work/stop.err")"
+fi
 listing "stopped" "$long" model.stl out.hzm
-# The rows so far, whole: the last line ends a row.
+if [ "$(cat "$long/out.hzm")" = $'earlier work\r' ]; then pass; else fail "stopped: earlier map lost"; fi
+# --keep-partial: the rows so far, whole: the last line ends a row.
+stop_long_run --keep-partial
+if [ "$got" = 130 ]; then pass; else fail "Ctrl-C --keep-partial: exit $got, not 130"; fi
+listing "stopped with --keep-partial" "$long" model.stl out.hzm
 if [ "$(tail -c 3 "$long/out.hzm" | od -An -c | tr -d ' ')" = 'S\r\n' ]; then pass; else fail "stopped: not whole rows"; fi
 
 echo "test-windows: the release archive"

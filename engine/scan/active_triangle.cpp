@@ -54,9 +54,10 @@ void PreparePlane(const Triangle& t, std::int64_t width, ActiveTriangle& a) {
 
 ActiveTriangle::ActiveTriangle(const ScanPlan& plan, std::int32_t i)
     : index(i),
+      // Coverage reads x and y alone: the same from either side.
       coverage(PrepareCoverage(plan.store.triangle(static_cast<std::size_t>(i)),
                                plan.store.metrics(static_cast<std::size_t>(i)))) {
-  const Triangle& t = plan.store.triangle(static_cast<std::size_t>(i));
+  const Triangle t = plan.Sided(i);
   y_top = t.v[0].y;
   z_top = std::max({t.v[0].z, t.v[1].z, t.v[2].z});
   const std::int64_t x_lo = std::min({t.v[0].x, t.v[1].x, t.v[2].x});

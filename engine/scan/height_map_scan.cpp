@@ -14,15 +14,16 @@ namespace pelmoro {
 namespace {
 
 // Height of one grid point: the highest covering plane, or while the driver
-// wants the first covering triangle, that one's; never below z min. The
-// mode is read afresh at every covering triangle.
+// wants the first covering triangle, that one's; never below z min. From
+// below: the lowest, never above `floor`, z max. The mode is read afresh at
+// every covering triangle.
 std::int32_t PointHeight(const GeometryStore& store, std::int32_t count, std::int32_t x,
-                         std::int32_t y, RunDriver& driver) {
-  std::int32_t h = store.bounds().z_min;
+                         std::int32_t y, RunDriver& driver, ScanSide side, std::int32_t floor) {
+  std::int32_t h = floor;
   for (std::int32_t i = 0; i < count; ++i) {
     if (!TriangleCovers(store, i, x, y)) continue;
     const std::int32_t z = TriangleHeightAt(store, i, x, y);
-    if (z > h) h = z;
+    if (side == ScanSide::kTop ? z > h : z < h) h = z;
     if (driver.FirstCoveringWanted()) break;
   }
   return h;
@@ -37,11 +38,13 @@ class ReferenceRows {
  public:
   ReferenceRows(const GeometryStore& store, const Lattice& lattice, std::int32_t count,
                 RunDriver& driver, const RowSink& sink, std::int64_t piece_columns,
-                DriverPoll& poll)
+                DriverPoll& poll, ScanSide side)
       : store_(store),
         lattice_(lattice),
         layout_(lattice_, piece_columns),
         count_(count),
+        side_(side),
+        floor_(UncoveredHeight(store, count, side)),
         driver_(driver),
         formatters_(sink.formatters()),
         poll_(poll) {}
@@ -54,7 +57,7 @@ class ReferenceRows {
     for (std::size_t k = 0; k < piece_.heights.size(); ++k) {
       const std::int64_t column = piece_.where.first_column + static_cast<std::int64_t>(k);
       const auto x = static_cast<std::int32_t>(lattice_.X(column));
-      piece_.heights[k] = PointHeight(store_, count_, x, y, driver_);
+      piece_.heights[k] = PointHeight(store_, count_, x, y, driver_, side_, floor_);
       // Every triangle asked counts as a point of work.
       if (cancel.Count(std::int64_t{count_} + 1)) return nullptr;
     }
@@ -68,6 +71,8 @@ class ReferenceRows {
   Lattice lattice_;
   PieceLayout layout_;
   std::int32_t count_;
+  ScanSide side_;
+  std::int32_t floor_;  // the height of a point no triangle covers
   RunDriver& driver_;
   std::span<const RowFormatter* const> formatters_;
   DriverPoll& poll_;
@@ -136,7 +141,7 @@ void DriveRows(RunDriver& driver, RowSink& sink, Rows& rows, DriverPoll& poll) {
     if (!DriveRow(sink, rows, poll, written, driver.FirstCoveringWanted())) break;
     ++written;
     poll.RowWritten();
-    driver.SetProgress(ScanProgress(lattice.Y(written), lattice.y_max), written);
+    driver.SetProgress(LatticeProgress(lattice, written), written);
     driver.ProcessMessages();
     const bool stop = driver.StopRequested();
     poll.Asked(stop);
@@ -158,10 +163,10 @@ void CheckScanArguments(const GeometryStore& store, const Lattice& lattice, std:
 }  // namespace
 
 void ScanHeightMapReference(const GeometryStore& store, const Lattice& lattice, std::int32_t count,
-                            RunDriver& driver, RowSink& sink) {
+                            RunDriver& driver, RowSink& sink, ScanSide side) {
   CheckScanArguments(store, lattice, count);
   DriverPoll poll(driver);
-  ReferenceRows rows(store, lattice, count, driver, sink, ScanOptions{}.piece_columns, poll);
+  ReferenceRows rows(store, lattice, count, driver, sink, ScanOptions{}.piece_columns, poll, side);
   DriveRows(driver, sink, rows, poll);
 }
 
@@ -170,11 +175,12 @@ void ScanHeightMap(const GeometryStore& store, const Lattice& lattice, std::int3
   CheckScanArguments(store, lattice, count);
   DriverPoll poll(driver, options.poll_interval);
   if (options.reference) {
-    ReferenceRows rows(store, lattice, count, driver, sink, options.piece_columns, poll);
+    ReferenceRows rows(store, lattice, count, driver, sink, options.piece_columns, poll,
+                       options.side);
     DriveRows(driver, sink, rows, poll);
     return;
   }
-  const ScanPlan plan(store, lattice, count, options.piece_columns);
+  const ScanPlan plan(store, lattice, count, options.piece_columns, options.side);
   const int threads = ThreadsToStart(options.threads, ThreadUse::kAsAsked);
   if (threads > 1) {
     RowPipeline rows(plan, sink.formatters(), threads, driver, poll);

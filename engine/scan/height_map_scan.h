@@ -8,6 +8,7 @@
 #include "engine/scan/lattice.h"
 #include "engine/scan/row_sink.h"
 #include "engine/scan/scan_poll.h"
+#include "engine/scan/scan_side.h"
 #include "foundation/geometry_store.h"
 
 namespace pelmoro {
@@ -25,6 +26,11 @@ struct ScanOptions {
   // few thousand points of work: a stop is obeyed within a few
   // milliseconds however slow the row. Zero asks at every such look.
   std::chrono::milliseconds poll_interval = DriverPoll::kDriverInterval;
+  // The side seen: from below, every "highest" and "z min" of the scan
+  // below reads "lowest" and "z max" (HighestZ); the first covering
+  // triangle stays the first, never above z max. From below the model
+  // must satisfy SideFits.
+  ScanSide side = ScanSide::kTop;
 };
 
 // Scans the lattice's rows y = y min, y min + pitch, ... <= y max and in
@@ -32,7 +38,8 @@ struct ScanOptions {
 // sink. A point's height is the highest covering triangle's plane height
 // or, while the driver wants the first covering triangle, that triangle's;
 // never below z min. After every row: progress TruncateReal(y / y max *
-// 100) for the next row's y, pending messages, and the stop check (a stop
+// 100) for the next row's y (over a window, the share of its rows done:
+// LatticeProgress), pending messages, and the stop check (a stop
 // ends the scan after that row). Progress returns to 0 at the end. Within
 // a row the driver's WhileWaiting and the stop check run every
 // poll_interval, and while the driving thread waits for a worker about
@@ -56,9 +63,10 @@ void ScanHeightMap(const GeometryStore& store, const Lattice& lattice, std::int3
                    RunDriver& driver, RowSink& sink, const ScanOptions& options = {});
 
 // The plain scan: asks every triangle at every grid point, in table order,
-// reading the driver's mode at every covering triangle. The reference for
-// the sweep.
+// reading the driver's mode at every covering triangle; from below it
+// takes the lowest covering plane directly, never above z max. The
+// reference for the sweep.
 void ScanHeightMapReference(const GeometryStore& store, const Lattice& lattice, std::int32_t count,
-                            RunDriver& driver, RowSink& sink);
+                            RunDriver& driver, RowSink& sink, ScanSide side = ScanSide::kTop);
 
 }  // namespace pelmoro

@@ -26,4 +26,10 @@ int ScanProgress(std::int64_t next_y, std::int32_t y_max) {
   return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
 }
 
+int LatticeProgress(const Lattice& lattice, std::int64_t written) {
+  if (!lattice.window) return ScanProgress(lattice.Y(written), lattice.y_max);
+  // rows >= 1 and written <= rows < 2^33: the product fits 64 bits.
+  return static_cast<int>(written * 100 / lattice.rows);
+}
+
 }  // namespace pelmoro

@@ -15,6 +15,9 @@ struct Lattice {
   int pitch = 1;                      // grid units, 1..255
   std::int64_t columns = 1;           // points per row
   std::int64_t rows = 1;              // rows of a complete scan
+  // A window of the whole lattice (the images' crop): its progress is the
+  // share of its own rows done, since its y max is no bound of the model's.
+  bool window = false;
 
   std::int64_t X(std::int64_t column) const { return x_min + column * pitch; }
   std::int64_t Y(std::int64_t row) const { return y_min + row * pitch; }
@@ -33,6 +36,11 @@ Lattice LatticeOver(const ModelBounds& bounds, int pitch);
 // above y = 0) the quotient has no value: 0 before the rows pass y = 0,
 // 100 after.
 int ScanProgress(std::int64_t next_y, std::int32_t y_max);
+
+// The progress shown after `written` of a lattice's rows, by its kind: a
+// window counts its own rows (written * 100 / rows, rounded down), the
+// whole lattice ScanProgress of the next row's y.
+int LatticeProgress(const Lattice& lattice, std::int64_t written);
 
 // Floor and ceiling of a / pitch for |a| < 2^40 (the distance of a
 // coordinate from a lattice line, in grid units), by a product with the

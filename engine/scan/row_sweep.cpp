@@ -80,7 +80,7 @@ void RowSweeper::Advance(std::int64_t row, std::int64_t y, SweepMode mode) {
 // sweep from that row on.
 void RowSweeper::Enter(std::int32_t i, std::int64_t row, std::int64_t y, SweepMode mode) {
   const GeometryStore& store = plan_.store;
-  const Triangle& t = store.triangle(static_cast<std::size_t>(i));
+  const Triangle t = plan_.Sided(i);
   // A triangle of area key 0 never covers anything, nor one lying between
   // two columns, nor one ending below the row.
   const double area_key = store.metrics(static_cast<std::size_t>(i)).area_key;
@@ -116,8 +116,7 @@ std::int32_t RowSweeper::PlaneHeight(const ActiveTriangle& a, std::int64_t s, st
     const std::int64_t n = a.z1d + s;
     if (n > -kExactDouble && n < kExactDouble) return static_cast<std::int32_t>(n / a.d);
   }
-  return TriangleHeightAt(plan_.store, a.index, static_cast<std::int32_t>(x),
-                          static_cast<std::int32_t>(y));
+  return plan_.SidedHeightAt(a.index, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
 }
 
 void RowSweeper::SweepWithFullTest(const ActiveTriangle& a, std::int64_t y, SweepMode mode,
@@ -138,7 +137,7 @@ void RowSweeper::SweepWithFullTest(const ActiveTriangle& a, std::int64_t y, Swee
     if (first_covering && now_.first[column] < a.index) continue;  // a lower index covers it
     const auto x = static_cast<std::int32_t>(plan_.lattice.x_min + j * plan_.lattice.pitch);
     if (!TriangleCovers(plan_.store, a.index, x, static_cast<std::int32_t>(y))) continue;
-    const std::int32_t z = TriangleHeightAt(plan_.store, a.index, x, static_cast<std::int32_t>(y));
+    const std::int32_t z = plan_.SidedHeightAt(a.index, x, static_cast<std::int32_t>(y));
     if (first_covering) {
       now_.Take(column, true, a.index, z);
     } else if (z > heights[column]) {
@@ -266,9 +265,15 @@ void RowSweeper::ComputeRow(std::int64_t row, SweepMode mode, std::int64_t first
     }
   };
   active_.ForEachReaching(y, sweep);
-  if (mode != SweepMode::kFirstCovering) return;
-  level_.ForEachReaching(y, sweep);
-  FinishFirstCovering(heights);
+  if (mode == SweepMode::kFirstCovering) {
+    level_.ForEachReaching(y, sweep);
+    FinishFirstCovering(heights);
+  }
+  // From below the row was swept mirrored: its heights back the right way
+  // up (one pass, many heights at a time).
+  if (plan_.side == ScanSide::kBottom) {
+    for (std::int32_t& h : heights) h = NegatedHeight(h);
+  }
 }
 
 }  // namespace pelmoro

@@ -24,7 +24,8 @@ class RowSweeper {
   // Heights of lattice row `row` (0-based, from y min) from column
   // first_column on into heights (one per column), in `mode`: the highest
   // covering plane height or the first covering triangle's; never below
-  // z min. Equal to the plain scan's. Once cancel says the piece is no
+  // z min (from the plan's side: from below the lowest, never above z max,
+  // swept as the mirrored model's top). Equal to the plain scan's. Once cancel says the piece is no
   // longer wanted, the heights are left unfinished. run_last is the last
   // row of the run of rows this one begins or belongs to, that the caller
   // will ask for one after the other: rows ahead are filled no further.

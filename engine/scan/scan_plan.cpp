@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/magnitudes.h"
+#include "engine/scan/coverage.h"
 #include "engine/scan/plane.h"
 #include "foundation/assert.h"
 #include "foundation/wide_int.h"
@@ -19,18 +20,25 @@ bool LevelAtFloor(const Triangle& t, std::int32_t z_min) {
   return d != 0 && Magnitude(d) < (Int128{1} << 32) && Magnitude(d) * z_far < (Int128{1} << 53);
 }
 
+std::int32_t ScanPlan::SidedHeightAt(std::int32_t i, std::int32_t x, std::int32_t y) const {
+  const std::int32_t h = TriangleHeightAt(store, i, x, y);
+  return side == ScanSide::kTop ? h : NegatedHeight(h);
+}
+
 ScanPlan::ScanPlan(const GeometryStore& s, const Lattice& l, std::int32_t n,
-                   std::int64_t piece_columns)
+                   std::int64_t piece_columns, ScanSide scan_side)
     : store(s),
       lattice(l),
       layout(lattice, piece_columns),
       count(n),
-      z_min(s.bounds().z_min),
+      side(scan_side),
+      z_min(scan_side == ScanSide::kTop ? s.bounds().z_min : NegatedHeight(HighestZ(s, n))),
       inverse_pitch(1.0 / l.pitch) {
   PELMORO_ASSERT(n >= 0 && static_cast<std::size_t>(n) <= s.capacity());
+  PELMORO_ASSERT(SideFits(s, n, side));
   for (std::int32_t i = n - 1; i >= 0 && last_raising < 0; --i) {
     const auto row = static_cast<std::size_t>(i);
-    if (s.metrics(row).area_key != 0.0 && !LevelAtFloor(s.triangle(row), z_min)) last_raising = i;
+    if (s.metrics(row).area_key != 0.0 && !LevelAtFloor(Sided(i), z_min)) last_raising = i;
   }
   // Ordered by the first lattice row each triangle reaches (its lowest y is
   // vertex 2's), index order within a row: a counting sort over the rows,

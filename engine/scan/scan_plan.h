@@ -6,6 +6,7 @@
 
 #include "engine/scan/lattice.h"
 #include "engine/scan/scan_row.h"
+#include "engine/scan/scan_side.h"
 #include "foundation/geometry_store.h"
 #include "foundation/mapped_table.h"
 
@@ -14,14 +15,27 @@ namespace pelmoro {
 struct ScanPlan {
   // lattice: LatticeOver(store.bounds(), pitch); count: triangles
   // 0..count-1 of the store; rows wider than piece_columns are computed in
-  // pieces of that many.
+  // pieces of that many. From below (side kBottom) the plan is the one of
+  // the model mirrored in z (see scan_side.h): its triangles are read
+  // through Sided and its floor is -z max; SideFits must hold.
   ScanPlan(const GeometryStore& store, const Lattice& lattice, std::int32_t count,
-           std::int64_t piece_columns);
+           std::int64_t piece_columns, ScanSide side = ScanSide::kTop);
+
+  // Triangle i as the sweep measures it: mirrored in z from below.
+  Triangle Sided(std::int32_t i) const {
+    return SidedTriangle(store.triangle(static_cast<std::size_t>(i)), side);
+  }
+  // The plain plane height of triangle i at (x, y), as the sweep measures
+  // it: negated from below.
+  std::int32_t SidedHeightAt(std::int32_t i, std::int32_t x, std::int32_t y) const;
 
   const GeometryStore& store;
   Lattice lattice;
   PieceLayout layout;
   std::int32_t count;
+  ScanSide side;
+  // The floor the sweep's heights start from: z min from above, -z max
+  // from below.
   std::int32_t z_min;
   double inverse_pitch;  // 1.0 / the pitch, for the set-up of every triangle
   // Triangle indices by (first row reached, index), in a mapping of its

@@ -1,8 +1,8 @@
 // Which lattice points no triangle covers, for the outputs that leave them
 // without a height (NODATA). Told only for the points a scan left at the
-// floor (z min): only a covering triangle raises a point above it, so every
-// other point is covered. The test is the scan's own (TriangleCovers), so
-// a point is uncovered here exactly when the scan found no triangle for it.
+// floor (z min; from below z max): only a covering triangle raises a point
+// above it (lowers it below), so every other point is covered. The test is the scan's own
+// (TriangleCovers), so a point is uncovered here exactly when the scan found no triangle for it.
 #pragma once
 
 #include <cstdint>

@@ -62,6 +62,9 @@ class OutputFile {
   // True while the output is a replacement that vanishes however the
   // process ends (an unnamed file).
   bool unnamed() const { return replaced_ && replacement_.vanishes; }
+  // True while the output is written directly (a device, a pipe, a
+  // descriptor): what it took has left the program, nothing to take back.
+  bool direct() const { return open_ && !replaced_; }
 
  private:
   void CreateReplacement(const OutputTarget& resolved);

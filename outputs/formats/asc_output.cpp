@@ -91,7 +91,9 @@ void AscOutput::Finish() {
   const bool invert = settings_.invert;
   // Depths are measured down from the highest height, so none is below 0.
   const std::int64_t high = heights_.high();
-  if (invert && high - heights_.floor() > INT32_MAX) {
+  // The floor lies below every height from above, above them from below.
+  const std::int64_t lowest = std::min(heights_.low(), heights_.floor());
+  if (invert && high - lowest > INT32_MAX) {
     throw Exception("the heights span more than 2^31 grid units, too much for depths");
   }
   const auto value = [&](std::int32_t z) {

@@ -189,7 +189,9 @@ void GeoTiffOutput::Finish() {
   const std::int64_t columns = lattice_.columns;
   const bool invert = settings_.invert;
   const std::int64_t high = heights_.high();
-  if (invert && high - heights_.floor() > INT32_MAX) {
+  // The floor lies below every height from above, above them from below.
+  const std::int64_t lowest = std::min(heights_.low(), heights_.floor());
+  if (invert && high - lowest > INT32_MAX) {
     throw Exception("the heights span more than 2^31 grid units, too much for depths");
   }
   // A stopped scan may have no row: the file then has one row of nodata.

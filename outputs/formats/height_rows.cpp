@@ -22,9 +22,10 @@ std::uint64_t PhysicalMemoryBytes() {
 }  // namespace
 
 void HeightRows::Start(std::int64_t columns, std::int32_t floor, std::int64_t points,
-                       bool with_gaps) {
+                       bool with_gaps, std::optional<std::int32_t> lowest) {
   columns_ = std::max<std::int64_t>(columns, 1);
   floor_ = low_ = high_ = floor;
+  base_ = std::min(floor, lowest.value_or(floor));
   count_ = heights_ = 0;
   with_gaps_ = with_gaps;
   largest_offset_ = with_gaps ? kGapOffset - 1 : kGapOffset;
@@ -85,7 +86,7 @@ void HeightRows::Append(std::span<const std::int32_t> heights) {
   Measure(heights);
   const auto n = static_cast<std::int64_t>(heights.size());
   if (in_memory() &&
-      (low() < floor_ || high() - static_cast<std::int64_t>(floor_) > largest_offset_ ||
+      (low() < base_ || high() - static_cast<std::int64_t>(base_) > largest_offset_ ||
        count_ + n > points_)) {
     MoveToSpill();
   }
@@ -95,12 +96,12 @@ void HeightRows::Append(std::span<const std::int32_t> heights) {
     std::uint16_t* to = offsets_.data() + count_;
     if (!with_gaps_) {
       for (std::size_t k = 0; k < heights.size(); ++k) {
-        to[k] = static_cast<std::uint16_t>(heights[k] - floor_);
+        to[k] = static_cast<std::uint16_t>(heights[k] - base_);
       }
     } else {
       for (std::size_t k = 0; k < heights.size(); ++k) {
         to[k] =
-            heights[k] == kNoHeight ? kGapOffset : static_cast<std::uint16_t>(heights[k] - floor_);
+            heights[k] == kNoHeight ? kGapOffset : static_cast<std::uint16_t>(heights[k] - base_);
       }
     }
   }

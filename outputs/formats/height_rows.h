@@ -31,9 +31,13 @@ class HeightRows {
   // near: where the output goes, for the scratch file.
   explicit HeightRows(std::string near) : near_(std::move(near)) {}
 
-  // Prepares for rows of `columns` heights, none below floor, and up to
-  // `points` heights in all; with_gaps: some may be kNoHeight.
-  void Start(std::int64_t columns, std::int32_t floor, std::int64_t points, bool with_gaps = false);
+  // Prepares for rows of `columns` heights, none below lowest, and up to
+  // `points` heights in all; with_gaps: some may be kNoHeight. floor: the
+  // height of a point no triangle covers (z min from above; from below
+  // z max, with lowest then z min); lowest defaults to the floor. A height
+  // below lowest is kept all the same, in the scratch file.
+  void Start(std::int64_t columns, std::int32_t floor, std::int64_t points, bool with_gaps = false,
+             std::optional<std::int32_t> lowest = std::nullopt);
   // Appends heights in row order (a row may come in several parts).
   void Append(std::span<const std::int32_t> heights);
   // Forgets the heights appended of a row not yet complete.
@@ -65,12 +69,13 @@ class HeightRows {
   void Spill(std::span<const std::int32_t> heights);
   void Measure(std::span<const std::int32_t> heights);
   std::int32_t HeightOf(std::uint16_t offset) const {
-    return with_gaps_ && offset == 65535 ? kNoHeight : floor_ + offset;
+    return with_gaps_ && offset == 65535 ? kNoHeight : base_ + offset;
   }
 
   std::string near_;
   std::int64_t columns_ = 1;
   std::int32_t floor_ = 0;
+  std::int32_t base_ = 0;  // what the offsets in memory are taken from
   std::int32_t low_ = 0, high_ = 0;
   std::int32_t row_low_ = 0, row_high_ = 0;  // low_ and high_ before the last row began
   std::int64_t row_heights_ = 0;             // and heights_

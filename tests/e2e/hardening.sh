@@ -210,19 +210,33 @@ case_full_disk() {
   umount "$d" && mounted=""
 }
 
-case_stop() {
-  local d=$work/stop; mkdir "$d"
-  stacked_layers 400 > "$d/big.stl"; echo "$earlier" > "$d/big.hzm"
+# A stop of big.hzm's run under way, with the arguments given; sets status.
+stop_run() {
+  local d=$1; shift
   # A background job starts with SIGINT ignored, which stl2hzm respects.
   # All threads: rows in flight on the workers must not hold the stop up.
-  env --default-signal=INT "$stl2hzm" --pitch 0.025 "$d/big.stl" \
+  env --default-signal=INT "$stl2hzm" "$@" --pitch 0.025 "$d/big.stl" \
     2> "$work/stop.err" & child=$!
   wait_for_output_bytes "$child" "$d" "$d/big.hzm" || fail "stop: no output under way"
   kill -INT "$child"; wait_guarded "$child" 20
+}
+
+case_stop() {
+  local d=$work/stop; mkdir "$d"
+  stacked_layers 400 > "$d/big.stl"; echo "$earlier" > "$d/big.hzm"
+  # The earlier map stays exactly as it was, and the message says so.
+  stop_run "$d"
   [ "$status" -eq 130 ] || fail "stop: status $status"
-  [ "$(tail -n 1 "$work/stop.err")" = "Break !" ] || fail "stop: $(cat "$work/stop.err")"
+  [ "$(head -n 1 "$work/stop.err")" = "Break !" ] || fail "stop: $(cat "$work/stop.err")"
+  [[ $(tail -n 1 "$work/stop.err") =~ ^stopped\ at\ row\ [0-9]+\ of\ 2001\;\ $d/big.hzm\ not\ written,\ the\ earlier\ one\ is\ kept$ ]] ||
+    fail "stop: $(cat "$work/stop.err")"
+  expect_content "$d/big.hzm" "$earlier"
   expect_listing "$d" big.hzm big.stl
-  # 2001 points a row, each row closed by "S".
+  # --keep-partial: the whole rows so far in its place, 2001 points a row,
+  # each row closed by "S".
+  stop_run "$d" --keep-partial
+  [ "$status" -eq 130 ] || fail "stop: status $status with --keep-partial"
+  expect_listing "$d" big.hzm big.stl
   local lines rows
   lines=$(tail -n +8 "$d/big.hzm" | wc -l)
   rows=$(tail -n +8 "$d/big.hzm" | grep -c '^S')

@@ -40,12 +40,14 @@ TEST(ScanHeightMapTest, WorkedExampleRows) {
 }
 
 // Two triangles over the same square, the first at plane height 40 and the
-// second at 80, in both storage orders and both modes.
+// second at 80, in both storage orders, both modes and from both sides.
 struct SurfaceCase {
   std::string name;
   bool low_first;
   bool surface;
   std::int32_t expected;
+  ScanSide side = ScanSide::kTop;
+  std::int32_t uncovered = 0;  // the point (100, 100): z min, or z max from below
 };
 
 class SurfaceModeTest : public ::testing::TestWithParam<SurfaceCase> {};
@@ -58,19 +60,31 @@ TEST_P(SurfaceModeTest, HighestOrFirstCovering) {
                                         : std::vector<Triangle>{high, low});
   FakeDriver driver;
   driver.surface = GetParam().surface;
-  RecordingSink sink;
-  ScanHeightMap(store, LatticeOver(store.bounds(), 100), 2, driver, sink);
-  ASSERT_EQ(sink.rows.size(), 2u);
-  EXPECT_EQ(sink.rows[0], "0,0," + std::to_string(GetParam().expected) + " 100,0," +
-                              std::to_string(GetParam().expected));
+  ScanOptions options;
+  options.side = GetParam().side;
+  const std::string expected = std::to_string(GetParam().expected);
+  const std::string row1 = "0,100," + expected + " 100,100," + std::to_string(GetParam().uncovered);
+  for (bool reference : {false, true}) {
+    options.reference = reference;
+    RecordingSink sink;
+    ScanHeightMap(store, LatticeOver(store.bounds(), 100), 2, driver, sink, options);
+    ASSERT_EQ(sink.rows.size(), 2u);
+    EXPECT_EQ(sink.rows[0], "0,0," + expected + " 100,0," + expected) << reference;
+    EXPECT_EQ(sink.rows[1], row1) << reference;
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, SurfaceModeTest,
-                         ::testing::Values(SurfaceCase{"LowFirstHighest", true, false, 80},
-                                           SurfaceCase{"LowFirstSurface", true, true, 40},
-                                           SurfaceCase{"HighFirstHighest", false, false, 80},
-                                           SurfaceCase{"HighFirstSurface", false, true, 80}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Modes, SurfaceModeTest,
+    ::testing::Values(SurfaceCase{"LowFirstHighest", true, false, 80},
+                      SurfaceCase{"LowFirstSurface", true, true, 40},
+                      SurfaceCase{"HighFirstHighest", false, false, 80},
+                      SurfaceCase{"HighFirstSurface", false, true, 80},
+                      SurfaceCase{"LowFirstLowest", true, false, 40, ScanSide::kBottom, 80},
+                      SurfaceCase{"LowFirstSurfaceBelow", true, true, 40, ScanSide::kBottom, 80},
+                      SurfaceCase{"HighFirstLowest", false, false, 40, ScanSide::kBottom, 80},
+                      SurfaceCase{"HighFirstSurfaceBelow", false, true, 80, ScanSide::kBottom, 80}),
+    [](const auto& info) { return info.param.name; });
 
 TEST(ScanHeightMapTest, SurfaceReadLiveTakesEffectFromNextRow) {
   const Triangle low{{{0, 0, 40}, {100, 0, 40}, {0, 100, 40}}};
@@ -98,6 +112,55 @@ TEST(ScanHeightMapTest, UncoveredPointsTakeZMin) {
   ScanHeightMap(store, LatticeOver(store.bounds(), 40), 2, driver, sink);
   EXPECT_EQ(sink.rows[0], "0,0,-100 40,0,-100 80,0,-100");
   EXPECT_EQ(sink.rows[2], "0,80,-100 40,80,-400 80,80,-400");
+}
+
+// From below the floor is z max: the highest vertex, or 0 with every
+// vertex below it; a triangle above z max cannot lift a point past it.
+struct CeilingCase {
+  std::string name;
+  std::int32_t deep, shallow;  // the two triangles' levels
+  std::string row0, row2;
+};
+
+class BottomCeilingTest : public ::testing::TestWithParam<CeilingCase> {};
+
+TEST_P(BottomCeilingTest, UncoveredPointsTakeZMax) {
+  const CeilingCase& c = GetParam();
+  GeometryStore store;
+  FillStore(store, {Triangle{{{0, 0, c.deep}, {40, 0, c.deep}, {0, 40, c.deep}}},
+                    Triangle{{{0, 0, c.shallow}, {80, 0, c.shallow}, {0, 80, c.shallow}}}});
+  EXPECT_EQ(HighestZ(store, 2), std::max({0, c.deep, c.shallow}));
+  for (int threads : {1, 2}) {
+    ScanOptions options;
+    options.threads = threads;
+    options.side = ScanSide::kBottom;
+    FakeDriver driver;
+    RecordingSink sink;
+    ScanHeightMap(store, LatticeOver(store.bounds(), 40), 2, driver, sink, options);
+    ASSERT_EQ(sink.rows.size(), 3u);
+    EXPECT_EQ(sink.rows[0], c.row0) << threads;
+    EXPECT_EQ(sink.rows[2], c.row2) << threads;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Floors, BottomCeilingTest,
+    ::testing::Values(CeilingCase{"BelowZero", -400, -100, "0,0,-400 40,0,-400 80,0,-100",
+                                  "0,80,-100 40,80,0 80,80,0"},
+                      CeilingCase{"AboveZero", 100, 400, "0,0,100 40,0,100 80,0,400",
+                                  "0,80,400 40,80,400 80,80,400"},
+                      CeilingCase{"Across", -30, 70, "0,0,-30 40,0,-30 80,0,70",
+                                  "0,80,70 40,80,70 80,80,70"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(ScanHeightMapTest, BottomNeedsNoVertexAtTheLowestGridValue) {
+  GeometryStore store;
+  FillStore(store, {Triangle{{{0, 0, INT32_MIN}, {40, 0, 5}, {0, 40, 5}}}});
+  EXPECT_TRUE(SideFits(store, 1, ScanSide::kTop));
+  EXPECT_FALSE(SideFits(store, 1, ScanSide::kBottom));
+  FillStore(store, {Triangle{{{0, 0, INT32_MIN + 1}, {40, 0, INT32_MAX}, {0, 40, 5}}}});
+  EXPECT_TRUE(SideFits(store, 1, ScanSide::kBottom));
+  EXPECT_EQ(HighestZ(store, 1), INT32_MAX);
 }
 
 TEST(ScanHeightMapTest, OnlyCountedTrianglesAreConsulted) {
@@ -190,6 +253,58 @@ TEST(LatticeTest, FloorAndCeilingByThePitch) {
       ASSERT_EQ(CeilByPitch(a, pitch, inverse), ceil);
     }
   }
+}
+
+// The whole lattice's progress divides the next row's y by y max; a window
+// (the images' crop) counts its own rows, wherever it lies.
+struct ProgressCase {
+  std::string name;
+  std::int32_t y_min, y_max;
+  std::int64_t rows;
+  bool window;
+  std::vector<int> expected;  // after each row, then the 0 of the end
+};
+
+class LatticeProgressTest : public ::testing::TestWithParam<ProgressCase> {};
+
+TEST_P(LatticeProgressTest, AfterEachRow) {
+  const ProgressCase& c = GetParam();
+  Lattice lattice;
+  lattice.y_min = c.y_min;
+  lattice.y_max = c.y_max;
+  lattice.pitch = 40;
+  lattice.rows = c.rows;
+  lattice.window = c.window;
+  std::vector<int> progress;
+  for (std::int64_t written = 1; written <= c.rows; ++written) {
+    progress.push_back(LatticeProgress(lattice, written));
+  }
+  progress.push_back(0);
+  EXPECT_EQ(progress, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lattices, LatticeProgressTest,
+    ::testing::Values(ProgressCase{"Whole", 0, 84, 3, false, {47, 95, 142, 0}},
+                      // A window of rows 4000 to 4080 of a model up to 4084:
+                      // 97 % after its first row by y max, a third by its rows.
+                      ProgressCase{"WindowHigh", 4000, 4080, 3, true, {33, 66, 100, 0}},
+                      ProgressCase{"WindowBelowZero", -400, -320, 3, true, {33, 66, 100, 0}},
+                      ProgressCase{"OneRowWindow", 120, 120, 1, true, {100, 0}}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(ScanHeightMapTest, AWindowsProgressCountsItsRows) {
+  GeometryStore store;
+  FillStore(store, {Triangle{{{0, 0, 10}, {400, 0, 10}, {0, 400, 10}}}});
+  Lattice window = LatticeOver(store.bounds(), 40);
+  window.y_min = 200;  // rows 200, 240, 280, 320: four of them
+  window.y_max = 320;
+  window.rows = 4;
+  window.window = true;
+  FakeDriver driver;
+  RecordingSink sink;
+  ScanHeightMap(store, window, 1, driver, sink);
+  EXPECT_EQ(driver.progress, (std::vector<int>{25, 50, 75, 100, 0}));
 }
 
 TEST(ScanHeightMapTest, ProgressBeyondTheIntRangeIsHeld) {

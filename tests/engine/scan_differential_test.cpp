@@ -95,21 +95,33 @@ std::string Scan(const GeometryStore& store, int pitch, std::int32_t count,
   return sink.Everything();
 }
 
-// Every thread count gives the plain scan's rows, in both modes, with
-// Surface flipped before the given passes.
+ScanOptions OptionsOf(int threads, bool reference, std::int64_t piece, ScanSide side) {
+  ScanOptions options{threads, reference, piece};
+  options.side = side;
+  return options;
+}
+
+// Every thread count gives the plain scan's rows, in both modes and from
+// both sides, with Surface flipped before the given passes. The plain scan
+// takes the lowest plane from below as it is; the sweep sees the mirrored
+// model's top.
 void ExpectPlainScanRows(const GeometryStore& store, int pitch, std::int32_t count,
                          std::initializer_list<int> thread_counts,
                          const std::vector<int>& flips = {}) {
-  for (bool surface : {false, true}) {
-    const std::string plain = Scan(store, pitch, count, {0, true}, flips, surface);
-    for (int threads : thread_counts) {
-      // Whole rows, and rows cut into pieces of 5 columns (and 1 past it).
-      for (std::int64_t piece : {std::int64_t{1} << 16, std::int64_t{5}}) {
-        EXPECT_EQ(FirstDifference(
-                      Scan(store, pitch, count, {threads, false, piece}, flips, surface), plain),
-                  "same")
-            << (flips.empty() ? "" : "flipping, ") << "threads " << threads << " surface "
-            << surface << " piece " << piece;
+  for (ScanSide side : {ScanSide::kTop, ScanSide::kBottom}) {
+    for (bool surface : {false, true}) {
+      const std::string plain =
+          Scan(store, pitch, count, OptionsOf(0, true, 1 << 16, side), flips, surface);
+      for (int threads : thread_counts) {
+        // Whole rows, and rows cut into pieces of 5 columns (and 1 past it).
+        for (std::int64_t piece : {std::int64_t{1} << 16, std::int64_t{5}}) {
+          EXPECT_EQ(FirstDifference(Scan(store, pitch, count,
+                                         OptionsOf(threads, false, piece, side), flips, surface),
+                                    plain),
+                    "same")
+              << (flips.empty() ? "" : "flipping, ") << "threads " << threads << " surface "
+              << surface << " piece " << piece << " bottom " << (side == ScanSide::kBottom);
+        }
       }
     }
   }

@@ -119,17 +119,28 @@ TEST(RunConversionTest, SecondRunBoundsComeFromItsOwnModel) {
 // pass (pass 1 follows the triangle, passes 2 to 4 the three rows), or as
 // the closing starts, once every row is written and the map is being put
 // onto the disk.
+// What a stopped run leaves in place of the target.
+constexpr char kEarlierMap[] = "an earlier map\r\n";
+constexpr char kWholeMap[] = "";  // the complete map
+constexpr char kNoFile[] = "-";   // no file at all
+constexpr char kEarlier[] = "=";  // the earlier file, as it was
+
 struct StopCase {
   std::string name;
   int pass = 0;  // the pass after which the stop is seen; 0: none
   bool at_closing = false;
   RunOutcome outcome = RunOutcome::kStopped;
-  std::string kept_before;  // the map ends just before this text; empty: the whole map
+  // The map ends just before this text, or one of the marks above.
+  std::string left = kWholeMap;
+  bool keeps_rows = true;  // the window's way; the command line's without --keep-partial
+  bool earlier = false;    // a file of the target's name is there before
+  bool stopped_reading = false;
+  std::int64_t rows_written = 3;
 };
 
 class RunStopTest : public ::testing::TestWithParam<StopCase> {};
 
-TEST_P(RunStopTest, KeepsTheRowsWrittenBeforeIt) {
+TEST_P(RunStopTest, LeavesTheTargetAsItsModeSays) {
   const StopCase& c = GetParam();
   TempDir dir;
   GeometryStore store;
@@ -138,27 +149,61 @@ TEST_P(RunStopTest, KeepsTheRowsWrittenBeforeIt) {
   driver.on_phase = [&](RunPhase phase) {
     driver.stop = driver.stop || (c.at_closing && phase == RunPhase::kClosing);
   };
-  const ConversionRequest request{dir.Write("w.stl", kWorkedStl), dir.File("w.hzm"), 40};
+  ConversionRequest request{dir.Write("w.stl", kWorkedStl), dir.File("w.hzm"), 40};
+  request.stop_keeps_rows = c.keeps_rows;
+  if (c.earlier) dir.Write("w.hzm", kEarlierMap);
   const ConversionResult result = RunConversion(store, request, driver);
   EXPECT_TRUE(driver.stop);
   EXPECT_EQ(result.outcome, c.outcome);
+  EXPECT_EQ(result.stopped_reading, c.stopped_reading);
+  EXPECT_EQ(result.rows_written, c.rows_written);
   const std::string full = kWorkedHzm;
+  if (c.left == kNoFile) {
+    EXPECT_EQ(testing::ListFolder(dir.path()), (std::vector<std::string>{"w.stl"}));
+    return;
+  }
   const std::string bytes = ReadFileBytes(request.output);
-  EXPECT_EQ(bytes, c.kept_before.empty() ? full : full.substr(0, full.find(c.kept_before)));
+  if (c.left == kEarlier) {
+    EXPECT_EQ(bytes, kEarlierMap);
+  } else {
+    EXPECT_EQ(bytes, c.left.empty() ? full : full.substr(0, full.find(c.left)));
+  }
   EXPECT_EQ(testing::ListFolder(dir.path()), (std::vector<std::string>{"w.hzm", "w.stl"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Stops, RunStopTest,
-    ::testing::Values(
-        // The scan then writes one row over the triangles read so far.
-        StopCase{"DuringReadingWritesOneRow", 1, false, RunOutcome::kStopped, "0,40,0"},
-        StopCase{"DuringTheScanEndsWithThatRow", 3, false, RunOutcome::kStopped, "0,80,0"},
-        // Seen by the scan's last stop check: every row, yet a break.
-        StopCase{"DuringTheLastRowIsABreak", 4, false, RunOutcome::kStopped, ""},
-        // Too late to stop anything: the complete map is in place.
-        StopCase{"DuringTheFinalFlushIsTooLate", 0, true, RunOutcome::kComplete, ""}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Stops, RunStopTest,
+                         ::testing::Values(
+                             // The scan then writes one row over the triangles read so far.
+                             StopCase{"DuringReadingWritesOneRow", 1, false, RunOutcome::kStopped,
+                                      "0,40,0", true, false, true, 1},
+                             StopCase{"DuringReadingOneRowReplacesTheEarlierFile", 1, false,
+                                      RunOutcome::kStopped, "0,40,0", true, true, true, 1},
+                             StopCase{"DuringTheScanEndsWithThatRow", 3, false,
+                                      RunOutcome::kStopped, "0,80,0", true, false, false, 2},
+                             StopCase{"DuringTheScanRowsReplaceTheEarlierFile", 3, false,
+                                      RunOutcome::kStopped, "0,80,0", true, true, false, 2},
+                             // Seen by the scan's last stop check: every row, yet a break.
+                             StopCase{"DuringTheLastRowIsABreak", 4},
+                             // Too late to stop anything: the complete map is in place.
+                             StopCase{"DuringTheFinalFlushIsTooLate", 0, true,
+                                      RunOutcome::kComplete},
+                             // Without the rows kept, a stop leaves the earlier file, or none.
+                             StopCase{"DiscardingDuringReadingKeepsTheEarlierFile", 1, false,
+                                      RunOutcome::kStopped, kEarlier, false, true, true, 0},
+                             StopCase{"DiscardingDuringReadingLeavesNoFile", 1, false,
+                                      RunOutcome::kStopped, kNoFile, false, false, true, 0},
+                             StopCase{"DiscardingDuringTheScanKeepsTheEarlierFile", 3, false,
+                                      RunOutcome::kStopped, kEarlier, false, true, false, 2},
+                             StopCase{"DiscardingDuringTheScanLeavesNoFile", 2, false,
+                                      RunOutcome::kStopped, kNoFile, false, false, false, 1},
+                             // Every row written: the map is complete, and goes in place.
+                             StopCase{"DiscardingAfterTheLastRowCompletes", 4, false,
+                                      RunOutcome::kComplete, kWholeMap, false, true},
+                             StopCase{"DiscardingDuringTheFinalFlushCompletes", 0, true,
+                                      RunOutcome::kComplete, kWholeMap, false, true},
+                             StopCase{"DiscardingDuringTheFinalFlushWithoutAnEarlierFile", 0, true,
+                                      RunOutcome::kComplete, kWholeMap, false, false}),
+                         [](const auto& info) { return info.param.name; });
 
 // Every failing run leaves an earlier target as it was and nothing else.
 struct FailureCase {

@@ -63,4 +63,47 @@ std::vector<FloatTriangle> BinaryStlTriangles(std::string_view bytes) {
   return triangles;
 }
 
+namespace {
+
+// Two triangles of the quadrilateral a, b, c, d (in order round it).
+void AddQuad(std::vector<FloatTriangle>& out, const std::array<float, 3>& a,
+             const std::array<float, 3>& b, const std::array<float, 3>& c,
+             const std::array<float, 3>& d) {
+  out.push_back({a[0], a[1], a[2], b[0], b[1], b[2], c[0], c[1], c[2]});
+  out.push_back({a[0], a[1], a[2], c[0], c[1], c[2], d[0], d[1], d[2]});
+}
+
+// The four vertical walls of the square lo..hi in x and y, from z0 to z1.
+void AddWalls(std::vector<FloatTriangle>& out, float lo, float hi, float z0, float z1) {
+  const float corners[5][2] = {{lo, lo}, {hi, lo}, {hi, hi}, {lo, hi}, {lo, lo}};
+  for (int k = 0; k < 4; ++k) {
+    const float* p = corners[k];
+    const float* q = corners[k + 1];
+    AddQuad(out, {p[0], p[1], z0}, {q[0], q[1], z0}, {q[0], q[1], z1}, {p[0], p[1], z1});
+  }
+}
+
+}  // namespace
+
+std::vector<FloatTriangle> PocketedBoxTriangles() {
+  constexpr float kLo = 2, kHi = 12, kPocketLo = 5, kPocketHi = 9;
+  constexpr float kBase = 1, kTop = 6, kCeiling = 3;
+  std::vector<FloatTriangle> out;
+  AddQuad(out, {kLo, kLo, kTop}, {kHi, kLo, kTop}, {kHi, kHi, kTop}, {kLo, kHi, kTop});
+  AddWalls(out, kLo, kHi, kBase, kTop);
+  // The underside around the pocket: four strips.
+  AddQuad(out, {kLo, kLo, kBase}, {kHi, kLo, kBase}, {kHi, kPocketLo, kBase},
+          {kLo, kPocketLo, kBase});
+  AddQuad(out, {kLo, kPocketHi, kBase}, {kHi, kPocketHi, kBase}, {kHi, kHi, kBase},
+          {kLo, kHi, kBase});
+  AddQuad(out, {kLo, kPocketLo, kBase}, {kPocketLo, kPocketLo, kBase},
+          {kPocketLo, kPocketHi, kBase}, {kLo, kPocketHi, kBase});
+  AddQuad(out, {kPocketHi, kPocketLo, kBase}, {kHi, kPocketLo, kBase}, {kHi, kPocketHi, kBase},
+          {kPocketHi, kPocketHi, kBase});
+  AddWalls(out, kPocketLo, kPocketHi, kBase, kCeiling);
+  AddQuad(out, {kPocketLo, kPocketLo, kCeiling}, {kPocketHi, kPocketLo, kCeiling},
+          {kPocketHi, kPocketHi, kCeiling}, {kPocketLo, kPocketHi, kCeiling});
+  return out;
+}
+
 }  // namespace pelmoro::testing

@@ -27,4 +27,11 @@ std::string AsciiStl(const std::vector<FloatTriangle>& triangles);
 // The triangles of a binary STL file's records (no checks: test data).
 std::vector<FloatTriangle> BinaryStlTriangles(std::string_view bytes);
 
+// A closed box with a pocket in its underside, in millimetres: the box
+// spans x and y 2 to 12 and z 1 to 6; the pocket x and y 5 to 9, up to
+// z 3. Seen from above it is 6 high over the whole box; from below 1 around
+// the pocket and 3 inside it. Its top face comes first in the file, so the
+// first covering triangle anywhere over the box is the top's.
+std::vector<FloatTriangle> PocketedBoxTriangles();
+
 }  // namespace pelmoro::testing
