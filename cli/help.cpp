@@ -12,10 +12,11 @@ namespace {
 constexpr char kUsageText[] =
     R"(Usage: stl2hzm [--pitch MM] [--surface] [--bottom] [-o OUTPUT] [--quiet]
                [--threads N] [--units UNIT] [--info] [--exact]
-               [--format hzm|png|asc] [--also FILE]... [--preview FILE.png]
+               [--format hzm|png|asc|tif] [--also FILE]... [--preview FILE.png]
                [--png-levels full|units] [--bit-depth 8|16] [--fill] [--nodata]
                [--bounds X0,Y0,X1,Y1] [--width-px N] [--height-px N] [--invert]
-               [--keep-partial] INPUT.stl...
+               [--keep-partial] [--shift auto|X,Y] [--crs EPSG:N] [--world-file]
+               INPUT.stl...
 
 Turns STL models, ASCII or binary, into HZM height maps. A square grid is
 laid over the model in plan view, and for every grid point the height map
@@ -79,9 +80,10 @@ constexpr char kOptionsText[] = R"(Options:
   --keep-partial
                 a stop puts the whole rows so far in place of each output
                 file, as the window does, instead of keeping the earlier file
-  --format F    the format of the output: hzm, png or asc. Without it the
-                output's name decides: ".hzm" a height map, ".png" a PNG,
-                ".asc" an ESRI ASCII grid (in any case); any other name is
+  --format F    the format of the output: hzm, png, asc or tif. Without it
+                the output's name decides: ".hzm" a height map, ".png" a PNG,
+                ".asc" an ESRI ASCII grid, ".tif" or ".tiff" a GeoTIFF (in
+                any case); any other name is
                 refused, so that no file gets bytes its name does not
                 promise (standard output, devices, pipes and the names
                 under /dev take any name). A name made after the input
@@ -120,6 +122,20 @@ constexpr char kOptionsText[] = R"(Options:
   --invert      the PNG and the grid as depths: the highest point is 0 in
                 both, the PNG's levels run down from it (its text chunks say
                 so) and the grid's values are the depths below it
+  --shift auto|X,Y
+                subtract X,Y (in the model's unit, whole grid units) from
+                the model's x and y as it is read, or with auto its
+                lower-left corner rounded down to a whole 1,000 of the unit
+                (a whole km in metres), so that a terrain in real-world
+                coordinates (UTM metres, millions) fits the grid. The ESRI
+                grid, the GeoTIFF and the world file add it back and sit at
+                the model's own coordinates; the height map and the PNG's
+                text chunks are those of the shifted model
+  --crs EPSG:N  the reference system of the coordinates: written into the
+                GeoTIFF's keys and, as ESRI's WKT, into a .prj file beside
+                each ESRI grid
+  --world-file  a world file (.pgw) beside each PNG: the pixel's size and
+                the upper-left pixel's centre, in the model's unit
   -h, --help    show this text and exit
   --version     show the version and exit
 
@@ -155,6 +171,12 @@ too, in in and ft rounded half up to the places that tell every grid unit
 apart (4 and 5). A point no triangle covers is NODATA_value (-9999, or a
 whole number below the lowest height when that is lower), or z min with the
 option --fill (which leaves the NODATA_value line out).
+
+The GeoTIFF (.tif or .tiff) holds 32-bit float heights in the model's unit
+on the ESRI grid's points, in deflated tiles of 256 x 256 (a BigTIFF when
+it could pass 4 GiB), georeferenced at the upper-left corner of its
+upper-left pixel, with the grid's NODATA value as its nodata (with the
+option --fill none, and z min in its place).
 
 An existing output file is replaced without a question, but only once its
 conversion has ended: the height map is written to an unnamed file in the

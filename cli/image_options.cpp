@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "cli/catalog.h"
 #include "cli/options.h"
 #include "foundation/wide_int.h"
 
@@ -108,6 +109,36 @@ ImageSettings ImageSettingsFor(const ImageOptions& options, int units) {
   };
   settings.window = PlanWindow{low(v[0]), low(v[1]), high(v[2]), high(v[3])};
   return settings;
+}
+
+ShiftRequest ShiftRequestFor(const std::string& text, int units, bool syntax_only) {
+  ShiftRequest request;
+  if (text.empty()) return request;
+  if (text == "auto") {
+    request.automatic = true;
+    return request;
+  }
+  const std::size_t comma = text.find(',');
+  Decimal x, y;
+  if (comma == std::string::npos || !ParseDecimal(std::string_view(text).substr(0, comma), x) ||
+      !ParseDecimal(std::string_view(text).substr(comma + 1), y)) {
+    throw UsageError(Translate("--shift takes auto or X,Y, not '{text}'", {{"text", text}}));
+  }
+  if (syntax_only) return request;
+  const auto whole = [&](const Decimal& d, std::int64_t& out) {
+    const Int128 grid = d.numerator * units;
+    if (grid % d.denominator != 0) return false;
+    const Int128 value = grid / d.denominator;
+    if (value > kLargestShift || value < -kLargestShift) return false;
+    out = static_cast<std::int64_t>(value);
+    return true;
+  };
+  if (!whole(x, request.shift.x) || !whole(y, request.shift.y)) {
+    throw UsageError(
+        Translate("--shift: '{text}' is no whole number of grid units (0.025 mm) within 27,487 km",
+                  {{"text", text}}));
+  }
+  return request;
 }
 
 bool ApplyImageOption(ImageOptions& options, std::string_view name, bool has_value,

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/read/grid_shift.h"
 #include "outputs/formats/image_settings.h"
 
 namespace pelmoro::cli {
@@ -27,5 +28,11 @@ bool ApplyImageOption(ImageOptions& options, std::string_view name, bool has_val
 // --bounds in grid units, the points x0 <= x <= x1 exactly (a decimal is
 // taken as written, not rounded to binary first).
 ImageSettings ImageSettingsFor(const ImageOptions& options, int units);
+
+// What --shift's text asks for in a model of `units` grid units a unit:
+// "auto", or X,Y whose grid values are whole numbers (taken exactly, as
+// written) within 2^40 grid units. Raises UsageError otherwise; with
+// syntax_only, only for what no unit would take.
+ShiftRequest ShiftRequestFor(const std::string& text, int units, bool syntax_only = false);
 
 }  // namespace pelmoro::cli

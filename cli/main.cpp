@@ -24,6 +24,7 @@
 #include "os/env.h"
 #include "outputs/files/output_file.h"
 #include "outputs/formats/grid_millimetres.h"
+#include "outputs/formats/reference_system.h"
 #include "run/conversion_run.h"
 #include "run/map_outputs.h"
 #include "run/messages.h"
@@ -266,6 +267,10 @@ int RunBatch(const CliOptions& options, const std::vector<std::string>& outputs,
     request.also = PlanFurtherOutputs(options);
     request.units = FindModelUnit(options.units)->grid_units;
     request.images = ImageSettingsFor(options.images, request.units);
+    request.images.crs = options.crs_system;
+    request.shift = ShiftRequestFor(options.shift, request.units);
+    AddGeoreferenceFiles(options, {request.output, request.format, request.output_descriptor},
+                         request.also);
     request.stop_keeps_rows = options.keep_partial;
     const FileOutcome outcome = options.info ? InspectOne(store, request, options, progress)
                                              : ConvertOne(store, request, options, progress);
@@ -310,6 +315,16 @@ int Main(int argc, const char* const* argv) {
       RefuseUnknownFormats(options, outputs);
       RefuseSharedOutputs(options.inputs, outputs);
       RefuseOneFileTwice(options, outputs);
+    }
+    // Refused before anything is read: a shift no grid unit takes, a
+    // reference system PROJ does not know.
+    ShiftRequestFor(options.shift, FindModelUnit(options.units)->grid_units);
+    if (!options.crs.empty()) {
+      try {
+        options.crs_system = FindReferenceSystem(options.crs);
+      } catch (const Exception& e) {
+        throw UsageError("--crs: " + e.message());
+      }
     }
   } catch (const UsageError& e) {
     return UsageFailure(e.what());

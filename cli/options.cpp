@@ -33,7 +33,8 @@ std::string ParseUnits(const std::string& text) {
 
 OutputFormat ParseFormat(const std::string& text) {
   if (const std::optional<OutputFormat> format = ParseFormatName(text)) return *format;
-  throw UsageError(Translate("--format: '{text}' is not one of hzm, png, asc", {{"text", text}}));
+  throw UsageError(
+      Translate("--format: '{text}' is not one of hzm, png, asc, tif", {{"text", text}}));
 }
 
 bool IsFolder(const std::string& path) {
@@ -112,6 +113,13 @@ const OptionRow kOptionRows[] = {
     {{"bit-depth", 0, true},
      [](CliOptions& o, const std::string& v) { ApplyImage(o, "--bit-depth", v); }},
     {{"bottom", 0, false}, [](CliOptions& o, const std::string&) { o.bottom = true; }},
+    {{"shift", 0, true},
+     [](CliOptions& o, const std::string& v) {
+       o.shift = v;
+       ShiftRequestFor(v, 1, true);  // the syntax; the unit is known later
+     }},
+    {{"crs", 0, true}, [](CliOptions& o, const std::string& v) { o.crs = v; }},
+    {{"world-file", 0, false}, [](CliOptions& o, const std::string&) { o.world_file = true; }},
 };
 
 }  // namespace
@@ -164,6 +172,29 @@ std::vector<OutputRequest> PlanFurtherOutputs(const CliOptions& options) {
   for (const std::string& name : options.also) further.push_back({name, FormatOfName(name)});
   if (!options.preview.empty()) further.push_back({options.preview, OutputFormat::kPreview});
   return further;
+}
+
+void AddGeoreferenceFiles(const CliOptions& options, const OutputRequest& output,
+                          std::vector<OutputRequest>& further) {
+  const auto beside = [&](const OutputRequest& r) -> std::optional<OutputRequest> {
+    if (r.descriptor >= 0 || r.path == "-") return std::nullopt;
+    const std::size_t dot = r.path.rfind('.');
+    const std::size_t slash = r.path.rfind('/');
+    const bool has_extension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    const std::string stem = has_extension ? r.path.substr(0, dot) : r.path;
+    if (options.world_file && r.format == OutputFormat::kPng)
+      return OutputRequest{stem + ".pgw", OutputFormat::kWorld};
+    if (!options.crs.empty() && r.format == OutputFormat::kAsc)
+      return OutputRequest{stem + ".prj", OutputFormat::kPrj};
+    return std::nullopt;
+  };
+  std::vector<OutputRequest> files;
+  if (auto file = beside(output)) files.push_back(*file);
+  for (const OutputRequest& r : further) {
+    if (auto file = beside(r)) files.push_back(*file);
+  }
+  further.insert(further.end(), files.begin(), files.end());
 }
 
 std::vector<std::string> PlanOutputs(const CliOptions& options) {

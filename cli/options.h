@@ -31,6 +31,10 @@ struct CliOptions {
   bool exact = false;                  // --exact: --info scans for the exact size
   bool keep_partial = false;           // --keep-partial: a stop puts the rows so far in place
   ImageOptions images;                 // --png-levels, --bit-depth, --bounds ...
+  std::string shift;                   // --shift auto|X,Y, as typed
+  std::string crs;                     // --crs EPSG:N, as typed
+  ReferenceSystem crs_system;          // what --crs names, once looked up
+  bool world_file = false;             // --world-file: a .pgw beside each PNG
   std::vector<std::string> inputs;
 };
 
@@ -58,5 +62,12 @@ std::vector<std::string> PlanOutputs(const CliOptions& options);
 // The further outputs of the run: --also files in the format their names
 // say, then the preview.
 std::vector<OutputRequest> PlanFurtherOutputs(const CliOptions& options);
+
+// The files beside the outputs of one run (output and further) that GIS
+// programs read with them: with --world-file a .pgw beside each PNG, with
+// --crs a .prj beside each ESRI grid, named after it. None beside standard
+// output. Appended to further.
+void AddGeoreferenceFiles(const CliOptions& options, const OutputRequest& output,
+                          std::vector<OutputRequest>& further);
 
 }  // namespace pelmoro::cli

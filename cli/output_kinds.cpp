@@ -1,6 +1,8 @@
 #include "cli/output_kinds.h"
 
+#include "cli/catalog.h"
 #include "os/env.h"
+#include "outputs/formats/geotiff_output.h"
 #include "run/output_format.h"
 
 namespace pelmoro::cli {
@@ -26,7 +28,7 @@ void RefuseUnknownFormats(const CliOptions& options, const std::vector<std::stri
     for (const std::string& name : outputs) {
       if (FormatOfExtension(name) || IsStreamName(name)) continue;
       throw UsageError("'" + name + "' ends in no extension of a known format: name it " +
-                       KnownExtensionsText() + ", or say which with --format hzm|png|asc");
+                       KnownExtensionsText() + ", or say which with --format hzm|png|asc|tif");
     }
   }
   for (const std::string& name : options.also) {
@@ -36,6 +38,23 @@ void RefuseUnknownFormats(const CliOptions& options, const std::vector<std::stri
   }
   if (!options.preview.empty() && !EndsInPng(options.preview) && !IsStreamName(options.preview)) {
     throw UsageError("--preview '" + options.preview + "' must end in .png: the preview is a PNG");
+  }
+  RefuseGeoTiffUnbuilt(options, outputs);
+}
+
+void RefuseGeoTiffUnbuilt(const CliOptions& options, const std::vector<std::string>& outputs) {
+  if (GeoTiffBuilt()) return;
+  std::vector<std::string> names;
+  for (const std::string& name : outputs) {
+    if (options.format.value_or(FormatOfName(name)) == OutputFormat::kTif) names.push_back(name);
+  }
+  for (const std::string& name : options.also) {
+    if (FormatOfName(name) == OutputFormat::kTif) names.push_back(name);
+  }
+  for (const std::string& name : names) {
+    throw UsageError(Translate(
+        "'{file}': this stl2hzm was built without GeoTIFF; write an ESRI grid (.asc) instead",
+        {{"file", name}}));
   }
 }
 

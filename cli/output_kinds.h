@@ -18,4 +18,7 @@ namespace pelmoro::cli {
 // and pipes (a FIFO) take any name.
 void RefuseUnknownFormats(const CliOptions& options, const std::vector<std::string>& outputs);
 
+// Refuses (UsageError) a GeoTIFF output in a build without GeoTIFF.
+void RefuseGeoTiffUnbuilt(const CliOptions& options, const std::vector<std::string>& outputs);
+
 }  // namespace pelmoro::cli

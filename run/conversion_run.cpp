@@ -40,7 +40,7 @@ std::vector<OutputRequest> OutputsOf(const ConversionRequest& request) {
 // The images and grids alone can do with the scan of their own window.
 bool OnlyImages(const std::vector<OutputRequest>& requests) {
   for (const OutputRequest& r : requests) {
-    if (r.format != OutputFormat::kPng && r.format != OutputFormat::kAsc) return false;
+    if (!CoversImageWindow(r.format)) return false;
   }
   return true;
 }
@@ -90,8 +90,8 @@ void ChooseLattices(const GeometryStore& store, const ConversionRequest& request
 ModelReading ReadRequestedModel(GeometryStore& store, const ConversionRequest& request,
                                 RunDriver& driver) {
   driver.PhaseStarted(RunPhase::kReading, 0);
-  const StlReading reading =
-      ReadStlModel(store, request.input, driver, request.units, request.scan.threads);
+  const StlReading reading = ReadStlModel(store, request.input, driver, request.units,
+                                          request.scan.threads, request.shift);
   return {reading, LatticeOver(store.bounds(), request.pitch)};
 }
 
@@ -112,6 +112,10 @@ ConversionResult RunConversion(GeometryStore& store, const ConversionRequest& re
   result.format = model.reading.format;
   result.triangles = model.reading.triangles;
   result.notes = model.reading.notes;
+  result.shift = model.reading.shift;
+  // The grids and the world file put the shift back: they sit at the
+  // model's own coordinates. An automatic shift is known only now.
+  outputs.SetOrigin(result.shift.x, result.shift.y);
   RequireSideFits(store, result.triangles, request.scan.side);
   result.lattice = model.lattice;
   result.stopped_reading = driver.StopRequested();

@@ -48,6 +48,7 @@ struct ConversionRequest {
   std::vector<OutputRequest> also = {};      // further outputs of the same scan
   int units = kGridUnitsPerMillimetre;       // grid units per unit of the model file
   ImageSettings images = {};                 // how the images and grids render the heights
+  ShiftRequest shift = {};                   // subtracted from x and y as the model is read
   // When >= 0, the map is written to this open descriptor (standard
   // output) instead, directly; output only names it.
   int output_descriptor = -1;
@@ -71,6 +72,7 @@ struct ConversionResult {
   Lattice lattice;             // the lattice of a complete scan
   Lattice images;              // the window of it the images and grids cover
   ReadingNotes notes;          // what the reading left unread
+  GridShift shift;             // subtracted from x and y as the model was read
   // Of a stopped run: whether the stop came before the scan (while the
   // model was read), and the whole rows the scan gave its outputs.
   bool stopped_reading = false;

@@ -13,6 +13,8 @@
 #include "foundation/assert.h"
 #include "outputs/files/output_file.h"
 #include "outputs/formats/asc_output.h"
+#include "outputs/formats/georeference_files.h"
+#include "outputs/formats/geotiff_output.h"
 #include "outputs/formats/height_rows.h"
 #include "outputs/formats/hzm_writer.h"
 #include "outputs/formats/png_output.h"
@@ -23,22 +25,30 @@ namespace pelmoro {
 namespace {
 
 bool NeedsHeightTable(OutputFormat format) {
-  return format == OutputFormat::kPng || format == OutputFormat::kAsc;
+  return format == OutputFormat::kPng || format == OutputFormat::kAsc ||
+         format == OutputFormat::kTif || format == OutputFormat::kWorld;
 }
 
 // Whether an output leaves the points no triangle covers without a height:
 // a grid unless filled, a PNG with alpha.
 bool NeedsGaps(const std::vector<OutputRequest>& requests, const ImageSettings& settings) {
   for (const OutputRequest& request : requests) {
-    if (request.format == OutputFormat::kAsc && !settings.fill) return true;
+    const bool grid = request.format == OutputFormat::kAsc || request.format == OutputFormat::kTif;
+    if (grid && !settings.fill) return true;
     if (request.format == OutputFormat::kPng && settings.png_alpha) return true;
   }
   return false;
 }
 
-std::unique_ptr<MapOutput> MakeOutput(OutputFormat format, TextFile& text,
+std::unique_ptr<MapOutput> MakeOutput(const OutputRequest& request, TextFile& text,
                                       const HeightRows* heights, const ImageSettings& settings) {
-  switch (format) {
+  switch (request.format) {
+    case OutputFormat::kTif:
+      return std::make_unique<GeoTiffOutput>(text, *heights, settings, request.path);
+    case OutputFormat::kPrj:
+      return std::make_unique<PrjOutput>(text, settings);
+    case OutputFormat::kWorld:
+      return std::make_unique<WorldFileOutput>(text, *heights, settings);
     case OutputFormat::kPng:
       return std::make_unique<PngOutput>(text, *heights, settings);
     case OutputFormat::kAsc:
@@ -85,7 +95,7 @@ class OutputEntry : public RowSink {
         file_.Create(target_);
       }
     });
-    output_ = MakeOutput(request.format, file_.text(), heights, settings);
+    output_ = MakeOutput(request, file_.text(), heights, settings);
   }
 
   std::span<const RowFormatter* const> formatters() const override { return output_->formatters(); }
@@ -100,6 +110,7 @@ class OutputEntry : public RowSink {
     if (auto claim = file_.ClaimSpace(output_->LeastFileBytes())) claims.push_back(*claim);
     if (auto claim = output_->ScratchClaim()) claims.push_back(*claim);
   }
+  void PlaceAt(std::int64_t x, std::int64_t y) { output_->PlaceAt(x, y); }
   void Start(const Lattice& lattice, const ModelBounds& bounds) {
     GuardOutput(target_, [&] { output_->Start(lattice, bounds); });
   }
@@ -280,13 +291,17 @@ void MapOutputs::RequireSpace() const {
   RequireSpaceFor(claims);
 }
 
+void MapOutputs::SetOrigin(std::int64_t origin_x, std::int64_t origin_y) {
+  for (auto& entry : entries_) entry->PlaceAt(origin_x, origin_y);
+}
+
 void MapOutputs::Start(const Lattice& lattice, const ModelBounds& bounds,
                        const GeometryStore* store, std::int32_t count, const Lattice* images,
                        ScanSide side) {
   const Lattice& window = images != nullptr ? *images : lattice;
   if (heights_) heights_->Start(lattice, window, bounds, store, count, side);
   for (std::size_t i = 0; i < entries_.size(); ++i) {
-    entries_[i]->Start(NeedsHeightTable(formats_[i]) ? window : lattice, bounds);
+    entries_[i]->Start(CoversImageWindow(formats_[i]) ? window : lattice, bounds);
   }
 }
 

@@ -65,6 +65,9 @@ class MapOutputs {
   void Start(const Lattice& lattice, const ModelBounds& bounds,
              const GeometryStore* store = nullptr, std::int32_t count = 0,
              const Lattice* images = nullptr, ScanSide side = ScanSide::kTop);
+  // Before Start: the grid units the georeferenced outputs (the grids, the
+  // world file) add back to x and y, the shift the model was read with.
+  void SetOrigin(std::int64_t origin_x, std::int64_t origin_y);
   // Once started, before the rows: raises ENotEnoughSpace when the files
   // the outputs write on one filesystem (their own and their scratch
   // files, at the least each can hold after a complete scan) take more

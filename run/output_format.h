@@ -12,24 +12,34 @@ enum class OutputFormat {
   kPng,      // 16-bit grayscale PNG of the heights
   kAsc,      // ESRI ASCII grid in millimetres
   kPreview,  // 8-bit shaded relief picture
+  kTif,      // GeoTIFF of 32-bit float heights in the model's unit
+  kPrj,      // the reference system beside an ESRI grid (--crs)
+  kWorld,    // the world file beside a PNG (--world-file)
 };
 
-// PNG for a name ending in ".png", the ESRI grid for ".asc" (either in any
-// case), the HZM height map for every other name.
+// PNG for a name ending in ".png", the ESRI grid for ".asc", GeoTIFF for
+// ".tif" and ".tiff" (each in any case), the HZM height map for every other
+// name.
 OutputFormat FormatOfName(std::string_view name);
 
-// The format whose extension ends the name (".hzm", ".png" or ".asc", in
-// any case); nothing for a name that ends in no known extension.
+// The format whose extension ends the name (".hzm", ".png", ".asc", ".tif"
+// or ".tiff", in any case); nothing for a name that ends in no known
+// extension.
 std::optional<OutputFormat> FormatOfExtension(std::string_view name);
 
-// The known extensions as a user reads them: ".hzm, .png or .asc".
+// The known extensions as a user reads them: ".hzm, .png, .asc or .tif".
 std::string KnownExtensionsText();
 
-// "hzm", "png" or "asc"; nothing for any other text.
+// "hzm", "png", "asc" or "tif"; nothing for any other text.
 std::optional<OutputFormat> ParseFormatName(std::string_view text);
 
 // The extension, without the ".", that names a file of the format.
 std::string_view ExtensionOf(OutputFormat format);
+
+// Whether the format covers the images' window (the crop, --bounds) rather
+// than the height map's whole lattice: the images, the grids and the files
+// beside them.
+bool CoversImageWindow(OutputFormat format);
 
 struct OutputRequest {
   std::string path;

@@ -3,8 +3,8 @@
 #
 #   install-deps.sh run     what scripts/run.sh needs to build and run the two
 #                           programs: the compiler, CMake, Qt 6 and its own
-#                           translations, libpng, ISA-L, zlib, gettext, the
-#                           Japanese fonts
+#                           translations, libpng, ISA-L, zlib, libtiff,
+#                           libgeotiff, PROJ, gettext, the Japanese fonts
 #   install-deps.sh test    that and what scripts/test.sh needs besides
 #                           (the default): GoogleTest, Google Benchmark,
 #                           clang 14 with its sanitizer and libFuzzer runtimes,
@@ -23,6 +23,7 @@ run_packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   qt6-translations-l10n  # Qt's own texts (file dialogs) in the user's language
   libpng-dev libisal-dev zlib1g-dev
+  libtiff-dev libgeotiff-dev libproj-dev  # GeoTIFF and the reference systems of --crs
   gettext  # msgfmt: the message catalogs
   python3 scdoc  # the manual pages and icons, which every configuration describes
   fonts-ipafont-gothic

@@ -43,14 +43,17 @@ std::string ValueText(float value) {
 // One float32 into grid units; triangle is 1-based, field 0..8. Taken only
 // for a record ConvertRecordFast refuses, so that its failing field is
 // named.
-std::int32_t ConvertCoordinate(float value, std::uint64_t triangle, int field, int units) {
+std::int32_t ConvertCoordinate(float value, std::uint64_t triangle, int field, int units,
+                               std::int64_t shift) {
   if (std::isnan(value)) throw EConvertError(FieldName(triangle, field) + " is not a number (nan)");
   if (std::isinf(value)) {
     throw EConvertError(FieldName(triangle, field) + " is not a finite number (" +
                         (value > 0 ? "inf" : "-inf") + ")");
   }
   try {
-    return ToGridUnitsNaming(value, units, [value] { return ValueText(value); });
+    const auto text = [value] { return ValueText(value); };
+    if (shift != 0) return ToShiftedGridUnits(value, units, shift, text);
+    return ToGridUnitsNaming(value, units, text);
   } catch (const ERangeError& e) {
     throw ERangeError(FieldName(triangle, field) + ": " + e.message());
   }
@@ -101,8 +104,9 @@ class StreamSource : public ByteSource {
 
 class BinaryReading {
  public:
-  BinaryReading(GeometryStore& store, ByteSource& source, RunDriver& driver, int units)
-      : store_(store), driver_(driver), source_(source), units_(units) {}
+  BinaryReading(GeometryStore& store, ByteSource& source, RunDriver& driver, int units,
+                const GridShift& shift)
+      : store_(store), driver_(driver), source_(source), units_(units), shift_(shift) {}
 
   std::int32_t ReadAll() {
     const std::uint32_t count = ReadHeader();
@@ -202,6 +206,7 @@ class BinaryReading {
   // to 0 either way. So truncating the double d + 0.5 gives what
   // TruncateReal(v * units + 0.5) gives, and its range test is the same.
   bool ConvertRecordFast(const char* record, Triangle& triangle) const {
+    if (shift_.any()) return false;                // ConvertRecord subtracts it
     const char* const p = record + kVertexOffset;  // nine floats: 36 bytes
     const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
@@ -258,7 +263,9 @@ class BinaryReading {
     std::memcpy(values, record + kVertexOffset, sizeof values);
     for (field = 0; field < 9; ++field) {
       std::int32_t& coordinate = triangle.v[field / 3].*kCoordinates[field % 3];
-      coordinate = ConvertCoordinate(values[field], row + 1, field, units_);
+      const int axis = field % 3;
+      const std::int64_t shift = axis == 0 ? shift_.x : axis == 1 ? shift_.y : 0;
+      coordinate = ConvertCoordinate(values[field], row + 1, field, units_, shift);
     }
   }
 
@@ -292,6 +299,7 @@ class BinaryReading {
   RunDriver& driver_;
   ByteSource& source_;
   int units_;
+  GridShift shift_;
   const std::uint64_t size_ = source_.size();  // 0 for a stream
   GrowingPercent progress_{static_cast<std::int64_t>(size_ / kTextBlock)};
   Triangle triangles_[kBatch];
@@ -301,15 +309,17 @@ class BinaryReading {
 }  // namespace
 
 std::int32_t ReadBinaryStlVertices(GeometryStore& store, const std::string& file_name,
-                                   RunDriver& driver, int units_per_file_unit) {
+                                   RunDriver& driver, int units_per_file_unit,
+                                   const GridShift& shift) {
   FileSource source(file_name);
-  return BinaryReading(store, source, driver, units_per_file_unit).ReadAll();
+  return BinaryReading(store, source, driver, units_per_file_unit, shift).ReadAll();
 }
 
 std::int32_t ReadBinaryStlVertices(GeometryStore& store, TextFile& stream, std::string_view head,
-                                   RunDriver& driver, int units_per_file_unit) {
+                                   RunDriver& driver, int units_per_file_unit,
+                                   const GridShift& shift) {
   StreamSource source(stream, head);
-  return BinaryReading(store, source, driver, units_per_file_unit).ReadAll();
+  return BinaryReading(store, source, driver, units_per_file_unit, shift).ReadAll();
 }
 
 }  // namespace pelmoro

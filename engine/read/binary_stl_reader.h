@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/read/grid_shift.h"
 #include "engine/read/grid_units.h"
 #include "engine/run_driver.h"
 #include "foundation/geometry_store.h"
@@ -25,9 +26,11 @@ namespace pelmoro {
 // ERangeError for more than 2^31 - 1 triangles; while reading,
 // EConvertError for a NaN or infinity and ERangeError for a coordinate
 // outside the grid range, naming the triangle and field; EInOutError.
+// With a shift, x and y are converted by ToShiftedGridUnits.
 std::int32_t ReadBinaryStlVertices(GeometryStore& store, const std::string& file_name,
                                    RunDriver& driver,
-                                   int units_per_file_unit = kGridUnitsPerMillimetre);
+                                   int units_per_file_unit = kGridUnitsPerMillimetre,
+                                   const GridShift& shift = {});
 
 // The same from a stream open for reading (a pipe, a device), whose first
 // bytes, head, were read already. Its size cannot be known beforehand: the
@@ -35,6 +38,7 @@ std::int32_t ReadBinaryStlVertices(GeometryStore& store, const std::string& file
 // before the count's last record raises ETruncatedStl and one with bytes
 // after it ENotStlFile, once the triangles before have been read.
 std::int32_t ReadBinaryStlVertices(GeometryStore& store, TextFile& stream, std::string_view head,
-                                   RunDriver& driver, int units_per_file_unit);
+                                   RunDriver& driver, int units_per_file_unit,
+                                   const GridShift& shift = {});
 
 }  // namespace pelmoro

@@ -9,8 +9,9 @@ namespace {
 constexpr auto kWaitSlice = std::chrono::milliseconds(50);
 }  // namespace
 
-ChunkParsers::ChunkParsers(int threads, int units_per_file_unit, std::size_t in_flight)
-    : units_(units_per_file_unit) {
+ChunkParsers::ChunkParsers(int threads, int units_per_file_unit, std::size_t in_flight,
+                           const GridShift& shift)
+    : units_(units_per_file_unit), shift_(shift) {
   done_.reserve(in_flight);  // a worker's push_back never allocates
   workers_.Start(threads, [this] { Work(); });
 }
@@ -70,7 +71,7 @@ void ChunkParsers::ParseNext() {
   queue_.pop_front();
   {
     MutexUnlock unlocked(&mutex_);
-    ParseStlChunk(chunk, units_);
+    ParseStlChunk(chunk, units_, shift_);
   }
   done_.push_back(&chunk);
   parsed_.SignalAll();

@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "engine/read/grid_shift.h"
 #include "engine/read/stl_chunk.h"
 #include "engine/worker_threads.h"
 #include "foundation/mutex.h"
@@ -22,7 +23,8 @@ class ChunkParsers {
  public:
   // Starts up to `threads` workers (fewer when the system refuses one),
   // for at most `in_flight` chunks handed in and not yet awaited.
-  ChunkParsers(int threads, int units_per_file_unit, std::size_t in_flight);
+  ChunkParsers(int threads, int units_per_file_unit, std::size_t in_flight,
+               const GridShift& shift = {});
   ~ChunkParsers();
   ChunkParsers(const ChunkParsers&) = delete;
   ChunkParsers& operator=(const ChunkParsers&) = delete;
@@ -41,6 +43,7 @@ class ChunkParsers {
   bool SleepUntilParsed(const StlChunk& chunk) REQUIRES(mutex_);
 
   const int units_;
+  const GridShift shift_;
   Mutex mutex_;
   CondVar work_;    // workers wait here for a chunk
   CondVar parsed_;  // the driving thread waits here

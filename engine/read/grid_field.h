@@ -128,6 +128,67 @@ inline bool GridValueByDouble(std::uint64_t m, int n, bool negative, int units, 
 
 }  // namespace detail
 
+namespace detail {
+
+// An ordinary decimal as ReadGridField takes it: the significand m, the
+// decimal exponent n, the sign, and the byte after the number.
+struct FieldDecimal {
+  std::uint64_t significand = 0;
+  int n = 0;
+  bool negative = false;
+  const char* end = nullptr;
+};
+
+// The text of ReadGridField's fast path (below) as m and n; false for any
+// other text.
+[[gnu::always_inline]] inline bool ParseFieldDecimal(const char* p, FieldDecimal& d) {
+  const ByteClasses classes = ClassifyBytes(p);
+  d.negative = *p == '-';
+  const int integer_start = (d.negative || *p == '+') ? 1 : 0;
+  const int integer_end = DigitRunEnd(classes.digits, integer_start);
+  int fraction_start = integer_end, end = integer_end;
+  if (p[integer_end] == '.') {
+    fraction_start = integer_end + 1;
+    end = DigitRunEnd(classes.digits, fraction_start);
+  }
+  if (end >= 32) return false;
+  const int integer_digits = integer_end - integer_start;
+  const int fraction_digits = end - fraction_start;
+  const int digits = integer_digits + fraction_digits;
+  if (digits == 0 || digits > 19) return false;
+  int exponent = 0;
+  if ((p[end] | 0x20) == 'e') {
+    const bool exponent_negative = p[end + 1] == '-';
+    const int exponent_start = end + ((exponent_negative || p[end + 1] == '+') ? 2 : 1);
+    end = DigitRunEnd(classes.digits, exponent_start);
+    const int exponent_digits = end - exponent_start;
+    if (exponent_digits > 3) return false;
+    const char* e = p + exponent_start;
+    if (exponent_digits == 1) exponent = e[0] - '0';
+    if (exponent_digits == 2) exponent = (e[0] - '0') * 10 + (e[1] - '0');
+    if (exponent_digits == 3) exponent = (e[0] - '0') * 100 + (e[1] - '0') * 10 + (e[2] - '0');
+    if (exponent_negative) exponent = -exponent;
+  }
+  if (end >= 32 || ((classes.ends >> end) & 1) == 0) return false;
+  d.n = exponent - fraction_digits;
+  if (d.n < -27 || d.n > 27) return false;
+  // At most 19 digits in all: below 10^19 < 2^64 at every step.
+  d.significand =
+      DigitRunValue(p + integer_start, integer_digits) * kPowersOfTen64[fraction_digits] +
+      DigitRunValue(p + fraction_start, fraction_digits);
+  d.end = p + end;
+  return true;
+}
+
+// ParseReal's value of the decimal: the extended operations it performs.
+[[gnu::always_inline]] inline Real ValueOfDecimal(const FieldDecimal& d) {
+  Real value = static_cast<Real>(d.significand);
+  value = d.n >= 0 ? value * kPow10Units[d.n] : value / kPow10Units[-d.n];
+  return d.negative ? -value : value;
+}
+
+}  // namespace detail
+
 // The fast path for the field that starts at p, when it is an ordinary
 // decimal: an optional sign, digits with an optional fraction (at least one
 // digit, at most 19 in all, leading zeros included), an optional exponent of
@@ -148,48 +209,32 @@ inline bool GridValueByDouble(std::uint64_t m, int n, bool negative, int units, 
 // extended operations: its results are the same bits, not an approximation.
 [[gnu::always_inline]] inline const char* ReadGridField(const char* p, int units_per_file_unit,
                                                         std::int32_t& out) {
-  const detail::ByteClasses classes = detail::ClassifyBytes(p);
-  const bool negative = *p == '-';
-  const int integer_start = (negative || *p == '+') ? 1 : 0;
-  const int integer_end = detail::DigitRunEnd(classes.digits, integer_start);
-  int fraction_start = integer_end, end = integer_end;
-  if (p[integer_end] == '.') {
-    fraction_start = integer_end + 1;
-    end = detail::DigitRunEnd(classes.digits, fraction_start);
+  detail::FieldDecimal d;
+  if (!detail::ParseFieldDecimal(p, d)) return nullptr;
+  if (detail::GridValueByDouble(d.significand, d.n, d.negative, units_per_file_unit, out)) {
+    return d.end;
   }
-  if (end >= 32) return nullptr;
-  const int integer_digits = integer_end - integer_start;
-  const int fraction_digits = end - fraction_start;
-  const int digits = integer_digits + fraction_digits;
-  if (digits == 0 || digits > 19) return nullptr;
-  int exponent = 0;
-  if ((p[end] | 0x20) == 'e') {
-    const bool exponent_negative = p[end + 1] == '-';
-    const int exponent_start = end + ((exponent_negative || p[end + 1] == '+') ? 2 : 1);
-    end = detail::DigitRunEnd(classes.digits, exponent_start);
-    const int exponent_digits = end - exponent_start;
-    if (exponent_digits > 3) return nullptr;
-    const char* e = p + exponent_start;
-    if (exponent_digits == 1) exponent = e[0] - '0';
-    if (exponent_digits == 2) exponent = (e[0] - '0') * 10 + (e[1] - '0');
-    if (exponent_digits == 3) exponent = (e[0] - '0') * 100 + (e[1] - '0') * 10 + (e[2] - '0');
-    if (exponent_negative) exponent = -exponent;
-  }
-  if (end >= 32 || ((classes.ends >> end) & 1) == 0) return nullptr;
-  const int n = exponent - fraction_digits;
-  if (n < -27 || n > 27) return nullptr;
-  // At most 19 digits in all: below 10^19 < 2^64 at every step.
-  const std::uint64_t significand = detail::DigitRunValue(p + integer_start, integer_digits) *
-                                        detail::kPowersOfTen64[fraction_digits] +
-                                    detail::DigitRunValue(p + fraction_start, fraction_digits);
-  if (detail::GridValueByDouble(significand, n, negative, units_per_file_unit, out)) return p + end;
-  Real value = static_cast<Real>(significand);
-  value = n >= 0 ? value * detail::kPow10Units[n] : value / detail::kPow10Units[-n];
-  if (negative) value = -value;
-  const Real grid = value * units_per_file_unit + 0.5L;
+  const Real grid = detail::ValueOfDecimal(d) * units_per_file_unit + 0.5L;
   if (!(grid > kBelowGridRange && grid < kAboveGridRange)) return nullptr;
   out = TruncateWithinInt32(grid);
-  return p + end;
+  return d.end;
+}
+
+// ReadGridField for a coordinate read with a shift (engine/read/grid_shift.h
+// says why it is exact): the same decimals, the same extended value as
+// ParseReal's, truncated in 64 bits, less the shift. nullptr, leaving the
+// field to the general reading (which names what it refuses), for other
+// texts and for results outside the grid range.
+inline const char* ReadShiftedGridField(const char* p, int units_per_file_unit, std::int64_t shift,
+                                        std::int32_t& out) {
+  detail::FieldDecimal d;
+  if (!detail::ParseFieldDecimal(p, d)) return nullptr;
+  const Real grid = detail::ValueOfDecimal(d) * units_per_file_unit + 0.5L;
+  if (!(grid > -0x1p62L && grid < 0x1p62L)) return nullptr;
+  const std::int64_t shifted = TruncateReal(grid) - shift;
+  if (shifted < kSmallestGridValue || shifted > kLargestGridValue) return nullptr;
+  out = static_cast<std::int32_t>(shifted);
+  return d.end;
 }
 
 }  // namespace pelmoro

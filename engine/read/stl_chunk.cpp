@@ -81,8 +81,13 @@ inline bool BeginsWith(const char* p, std::uint64_t word, std::uint64_t mask) {
 
 class ChunkParser {
  public:
-  ChunkParser(StlChunk& chunk, int units)
-      : chunk_(chunk), data_(chunk.bytes.data()), end_(data_ + chunk.length), units_(units) {}
+  ChunkParser(StlChunk& chunk, int units, const GridShift& shift)
+      : chunk_(chunk),
+        data_(chunk.bytes.data()),
+        end_(data_ + chunk.length),
+        units_(units),
+        shift_(shift),
+        shifted_(shift.any()) {}
 
   void Run() {
     const char* p = data_;
@@ -163,10 +168,10 @@ class ChunkParser {
   // or nullptr when the line needs the general reading.
   const char* FastFields(const char* p, Vertex& v) {
     p = SkipBlanks(p);
-    if ((p = ReadGridField(p, units_, v.x)) == nullptr) return nullptr;
+    if ((p = ReadPlanField(p, shift_.x, v.x)) == nullptr) return nullptr;
     p = SkipBlanks(p);
     if (static_cast<unsigned char>(*p) <= 32) return nullptr;  // no y
-    if ((p = ReadGridField(p, units_, v.y)) == nullptr) return nullptr;
+    if ((p = ReadPlanField(p, shift_.y, v.y)) == nullptr) return nullptr;
     p = SkipBlanks(p);
     if (static_cast<unsigned char>(*p) <= 32) return nullptr;  // no z
     if ((p = ReadGridField(p, units_, v.z)) == nullptr) return nullptr;
@@ -175,13 +180,19 @@ class ChunkParser {
     return (*p == kLf || *p == kCr) ? p : nullptr;
   }
 
+  // x or y: with the shift when there is one.
+  const char* ReadPlanField(const char* p, std::int64_t shift, std::int32_t& out) const {
+    if (shifted_) return ReadShiftedGridField(p, units_, shift, out);
+    return ReadGridField(p, units_, out);
+  }
+
   const char* GeneralFields(const char* start) {
     const char* const line_end = FindLineEnd(start, end_);
     Vertex v;
     int converted = 0;
     try {
       ReadVertexFields(std::string_view(start, static_cast<std::size_t>(line_end - start)), v,
-                       units_, converted);
+                       units_, converted, shift_);
     } catch (...) {
       chunk_.refusal = std::current_exception();
       chunk_.refusal_line = chunk_.lines;
@@ -200,6 +211,8 @@ class ChunkParser {
   const char* const data_;
   const char* const end_;
   const int units_;
+  const GridShift shift_;
+  const bool shifted_;
   std::uint64_t end_offset_ = 0;
   int vertices_before_facet_lines_ = -1;  // -1 until a line that is no vertex line
 };
@@ -221,7 +234,7 @@ void CompleteTriangles(StlChunk& chunk) {
 
 }  // namespace
 
-void ParseStlChunk(StlChunk& chunk, int units_per_file_unit) {
+void ParseStlChunk(StlChunk& chunk, int units_per_file_unit, const GridShift& shift) {
   try {
     // Room made at once, not grown by doubling: a grown table leaves its
     // earlier pieces unused in the chunk's arena.
@@ -229,7 +242,7 @@ void ParseStlChunk(StlChunk& chunk, int units_per_file_unit) {
     chunk.vertices.reserve(expected);
     chunk.triangles.reserve(expected / 3);
     chunk.metrics.reserve(expected / 3);
-    ChunkParser parser(chunk, units_per_file_unit);
+    ChunkParser parser(chunk, units_per_file_unit, shift);
     parser.Run();
     if (chunk.first_slot < 0) chunk.first_slot = parser.GuessedFirstSlot();
     CompleteTriangles(chunk);

@@ -9,6 +9,7 @@
 #include <exception>
 #include <vector>
 
+#include "engine/read/grid_shift.h"
 #include "foundation/geometry_store.h"
 #include "foundation/scratch_arena.h"
 
@@ -88,7 +89,7 @@ struct StlChunk {
 // becomes a record in file order; other lines are only looked at for
 // "solid" and "endsolid". Then completes the triangles that lie wholly in
 // the chunk. Never raises: refusals and failures are recorded.
-void ParseStlChunk(StlChunk& chunk, int units_per_file_unit);
+void ParseStlChunk(StlChunk& chunk, int units_per_file_unit, const GridShift& shift = {});
 
 // Vertex lines a chunk makes room for before parsing: one in 24 bytes, more
 // than ordinary files hold (a vertex line and its share of the facet's other

@@ -61,7 +61,7 @@ class InputReading {
     StlChunk chunk(&arena);
     while (!ended_at_ctrl_z_ && chunker.Next(chunk)) {
       chunk.first_slot = slot_;
-      ParseStlChunk(chunk, options_.units);
+      ParseStlChunk(chunk, options_.units, options_.shift);
       if (Take(chunk)) return true;
     }
     return false;
@@ -74,7 +74,8 @@ class InputReading {
     const std::size_t most = 2 * static_cast<std::size_t>(threads) + 2;
     ScratchArena arena(most * ChunkArenaBytes(options_.chunk_bytes));  // outlives the chunks
     std::vector<StlChunk> chunks;  // outlives the parsers, which may hold one at a stop
-    ChunkParsers parsers(threads - 1, options_.units, most);  // this thread is the last
+    ChunkParsers parsers(threads - 1, options_.units, most,
+                         options_.shift);  // this thread is the last
     if (parsers.workers() == 0) return ReadInTurn(chunker);
     // A few chunks a thread that parses.
     const std::size_t ring = 2 * static_cast<std::size_t>(parsers.workers() + 1) + 2;

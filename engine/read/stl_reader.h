@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/read/grid_shift.h"
 #include "engine/read/grid_units.h"
 #include "engine/read/reading_notes.h"
 #include "engine/run_driver.h"
@@ -24,6 +25,7 @@ struct StlReadOptions {
   // the progress, the stop and every error are the same either way.
   int threads = 1;
   std::size_t chunk_bytes = kStlChunkBytes;
+  GridShift shift = {};  // subtracted from x and y (grid_shift.h)
 };
 
 // Reads the vertex lines of an ASCII STL file (coordinates in millimetres,

@@ -36,14 +36,21 @@ std::int32_t ConvertField(std::string_view field, int units) {
   return ToGridUnits(ParseReal(field, kStlSeparator), field, units);
 }
 
+std::int32_t ConvertShiftedField(std::string_view field, int units, std::int64_t shift) {
+  if (shift == 0) return ConvertField(field, units);
+  return ToShiftedGridUnits(ParseReal(field, kStlSeparator), units, shift,
+                            [field] { return field; });
+}
+
 }  // namespace
 
-void ReadVertexFields(std::string_view stripped_line, Vertex& vertex, int units, int& converted) {
+void ReadVertexFields(std::string_view stripped_line, Vertex& vertex, int units, int& converted,
+                      const GridShift& shift) {
   converted = 0;
   std::string_view rest = StripLeading(stripped_line.substr(6));
-  vertex.x = ConvertField(NextField(rest), units);
+  vertex.x = ConvertShiftedField(NextField(rest), units, shift.x);
   converted = 1;
-  vertex.y = ConvertField(NextField(rest), units);
+  vertex.y = ConvertShiftedField(NextField(rest), units, shift.y);
   converted = 2;
   vertex.z = ConvertField(LastField(rest), units);
   converted = 3;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "engine/read/grid_shift.h"
 #include "engine/read/grid_units.h"
 #include "foundation/geometry_store.h"
 
@@ -41,9 +42,10 @@ inline bool IsVertexLine(std::string_view stripped_line) {
 // (so a fourth field is refused as part of z's text). Each is converted by
 // ParseReal with the separator "." and ToGridUnits, and stored into vertex
 // as soon as it is, so a failure in a later field keeps the earlier ones;
-// converted counts the fields stored. Raises EConvertError or ERangeError
-// naming the field's text.
+// converted counts the fields stored. With a shift, x and y are converted
+// by ToShiftedGridUnits. Raises EConvertError or ERangeError naming the
+// field's text.
 void ReadVertexFields(std::string_view stripped_line, Vertex& vertex, int units_per_file_unit,
-                      int& converted);
+                      int& converted, const GridShift& shift = {});
 
 }  // namespace pelmoro

@@ -53,11 +53,11 @@ void AppendAscRow(std::span<const std::int32_t> heights, const std::string& no_h
 }
 
 std::string AscHeader(const Lattice& lattice, std::int64_t rows, const std::string& nodata,
-                      int units) {
+                      int units, std::int64_t origin_x, std::int64_t origin_y) {
   std::string header = "ncols " + std::to_string(lattice.columns) + "\r\nnrows " +
                        std::to_string(rows) + "\r\nxllcenter " +
-                       FormatInUnit(lattice.x_min, units) + "\r\nyllcenter " +
-                       FormatInUnit(lattice.y_min, units) + "\r\ncellsize " +
+                       FormatInUnit(lattice.x_min + origin_x, units) + "\r\nyllcenter " +
+                       FormatInUnit(lattice.y_min + origin_y, units) + "\r\ncellsize " +
                        FormatInUnit(lattice.pitch, units) + "\r\n";
   if (!nodata.empty()) header += "NODATA_value " + nodata + "\r\n";
   return header;
@@ -79,7 +79,9 @@ std::uint64_t AscRowsLowerBound(const Lattice& lattice) {
 std::uint64_t AscOutput::LeastFileBytes() const {
   // The shortest NODATA value a grid can have.
   const std::string nodata = settings_.fill ? "" : AscNoDataValue(0, settings_.units);
-  return AddBytes(AscHeader(lattice_, lattice_.rows, nodata, settings_.units).size(),
+  return AddBytes(AscHeader(lattice_, lattice_.rows, nodata, settings_.units, settings_.origin_x,
+                            settings_.origin_y)
+                      .size(),
                   AscRowsLowerBound(lattice_));
 }
 
@@ -101,7 +103,7 @@ void AscOutput::Finish() {
       settings_.fill ? "" : AscNoDataValue(invert ? 0 : heights_.low(), units);
   const std::string no_height =
       settings_.fill ? FormatInUnit(value(heights_.floor()), units) : nodata;
-  PutText(out_, AscHeader(lattice_, rows, nodata, units));
+  PutText(out_, AscHeader(lattice_, rows, nodata, units, settings_.origin_x, settings_.origin_y));
   CheckIoResult();
   // One row's line at a time, in a string that keeps its room: fresh memory
   // costs a page fault a page to touch.

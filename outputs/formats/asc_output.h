@@ -33,9 +33,10 @@ void AppendAscRow(std::span<const std::int32_t> heights, const std::string& no_h
                   std::string& out, int units = 40);
 
 // The header lines for `rows` rows of the lattice, with the NODATA_value
-// line when nodata is not empty.
+// line when nodata is not empty; origin_x and origin_y (grid units) are
+// added to the lower-left point's coordinates.
 std::string AscHeader(const Lattice& lattice, std::int64_t rows, const std::string& nodata,
-                      int units = 40);
+                      int units = 40, std::int64_t origin_x = 0, std::int64_t origin_y = 0);
 
 // The NODATA value of a grid whose lowest height is low (grid units), in
 // the unit of `units` grid units: -9999, or a whole number below low.
@@ -54,6 +55,11 @@ class AscOutput : public HeightTableOutput {
   // The header for the rows scanned, then those rows, the highest first.
   void Finish() override;
   std::uint64_t LeastFileBytes() const override;
+
+  void PlaceAt(std::int64_t origin_x, std::int64_t origin_y) override {
+    settings_.origin_x = origin_x;
+    settings_.origin_y = origin_y;
+  }
 
  private:
   ImageSettings settings_;

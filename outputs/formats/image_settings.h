@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace pelmoro {
 
@@ -16,6 +17,13 @@ struct PlanWindow {
 enum class PngLevels {
   kFullRange,  // 0 the map's lowest height, the largest value its highest
   kUnits,      // one level per grid unit above the lowest height
+};
+
+// A reference system, as --crs names it.
+struct ReferenceSystem {
+  int epsg = 0;             // the EPSG code; 0: none named
+  bool geographic = false;  // latitude and longitude, else projected
+  std::string esri_wkt;     // its WKT in ESRI's dialect, for a .prj file
 };
 
 struct ImageSettings {
@@ -40,6 +48,12 @@ struct ImageSettings {
   // The model's unit, in grid units (40: millimetres): the grids give
   // heights and coordinates in it.
   int units = 40;
+  // Grid units added back to the plan-view coordinates the grids and the
+  // world file give: the shift subtracted as the model was read, so that
+  // they sit at the model's own coordinates.
+  std::int64_t origin_x = 0, origin_y = 0;
+  // The reference system the GeoTIFF and the ESRI grid's .prj name.
+  ReferenceSystem crs = {};
 };
 
 }  // namespace pelmoro

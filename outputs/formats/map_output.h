@@ -34,6 +34,9 @@ class MapOutput : public RowSink {
   // the output keeps none (so far: one that only a later row makes
   // necessary is not known yet).
   virtual std::optional<SpaceClaim> ScratchClaim() const { return std::nullopt; }
+  // Before Start: the grid units the georeferenced outputs add back to x
+  // and y (the shift subtracted as the model was read). Others ignore it.
+  virtual void PlaceAt(std::int64_t /*origin_x*/, std::int64_t /*origin_y*/) {}
 };
 
 // An output written whole at Finish from the run's height table, which the

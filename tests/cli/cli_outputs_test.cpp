@@ -235,11 +235,11 @@ TEST(CliOutputsTest, UnitsRefuseARangeTheyCannotHold) {
 TEST(CliOutputsTest, UnknownExtensionNamesTheFormatsAndTheOption) {
   TempDir dir;
   const Outcome r = RunStl2hzm(
-      {{"--pitch", "1", "-o", "m.tif", TestData("worked_example.stl")}, dir.path().string()});
+      {{"--pitch", "1", "-o", "m.tga", TestData("worked_example.stl")}, dir.path().string()});
   EXPECT_EQ(r.exit_code, 2);
   EXPECT_EQ(r.err,
-            "stl2hzm: 'm.tif' ends in no extension of a known format: name it .hzm, .png or .asc, "
-            "or say which with --format hzm|png|asc\nTry 'stl2hzm --help' for more "
+            "stl2hzm: 'm.tga' ends in no extension of a known format: name it .hzm, .png, .asc "
+            "or .tif, or say which with --format hzm|png|asc|tif\nTry 'stl2hzm --help' for more "
             "information.\n");
   EXPECT_EQ(ListFolder(dir.path()), Names{});
 }

@@ -150,26 +150,49 @@ INSTANTIATE_TEST_SUITE_P(
             "StandardInputTwice", {"-", "@", "-"}, "standard input (-) can be read only once"},
         UsageCase{"UnknownFormat",
                   {"--format", "bmp", "@"},
-                  "--format: 'bmp' is not one of hzm, png, asc"},
+                  "--format: 'bmp' is not one of hzm, png, asc, tif"},
         UsageCase{"FormatInUpperCase",
                   {"--format=PNG", "@"},
-                  "--format: 'PNG' is not one of hzm, png, asc"},
+                  "--format: 'PNG' is not one of hzm, png, asc, tif"},
         UsageCase{"UnknownExtension",
-                  {"-o", "x.tif", "@"},
-                  "'x.tif' ends in no extension of a known format: name it .hzm, .png or .asc, or "
-                  "say which with --format hzm|png|asc"},
+                  {"-o", "x.jpg", "@"},
+                  "'x.jpg' ends in no extension of a known format: name it .hzm, .png, .asc or "
+                  ".tif, or say which with --format hzm|png|asc|tif"},
         UsageCase{"NoExtension",
                   {"-o", "heights", "@"},
-                  "'heights' ends in no extension of a known format: name it .hzm, .png or .asc, "
-                  "or say which with --format hzm|png|asc"},
+                  "'heights' ends in no extension of a known format: name it .hzm, .png, .asc or "
+                  ".tif, or say which with --format hzm|png|asc|tif"},
         UsageCase{
             "AlsoUnknownExtension",
             {"--also", "x.txt", "@"},
-            "--also 'x.txt' ends in no extension of a known format: name it .hzm, .png or .asc"},
+            "--also 'x.txt' ends in no extension of a known format: name it .hzm, .png, .asc or "
+            ".tif"},
         UsageCase{
             "FormatDoesNotNameAlso",
             {"--format=png", "--also", "x.jpg", "@"},
-            "--also 'x.jpg' ends in no extension of a known format: name it .hzm, .png or .asc"},
+            "--also 'x.jpg' ends in no extension of a known format: name it .hzm, .png, .asc or "
+            ".tif"},
+        UsageCase{
+            "ShiftNotANumber", {"--shift", "east", "@"}, "--shift takes auto or X,Y, not 'east'"},
+        UsageCase{"ShiftOneNumber",
+                  {"--shift", "500000", "@"},
+                  "--shift takes auto or X,Y, not '500000'"},
+        UsageCase{"ShiftBelowAGridUnit",
+                  {"--shift", "0.01,0", "@"},
+                  "--shift: '0.01,0' is no whole number of grid units (0.025 mm) within 27,487 km"},
+        UsageCase{
+            "ShiftBeyondEarth",
+            {"--units", "m", "--shift", "0,30000000", "@"},
+            "--shift: '0,30000000' is no whole number of grid units (0.025 mm) within 27,487 km"},
+        UsageCase{"CrsNotEpsg",
+                  {"--crs", "UTM33", "@"},
+                  "--crs: 'UTM33' is no EPSG code: write it EPSG:N, as EPSG:32633"},
+        UsageCase{"CrsUnknownCode",
+                  {"--crs", "EPSG:1", "@"},
+                  "--crs: EPSG:1 is no reference system PROJ knows"},
+        UsageCase{"CrsVertical",
+                  {"--crs", "EPSG:5703", "@"},
+                  "--crs: EPSG:5703 is neither a projected nor a geographic 2D reference system"},
         UsageCase{"PreviewNotPng",
                   {"--preview", "p.jpg", "@"},
                   "--preview 'p.jpg' must end in .png: the preview is a PNG"},
