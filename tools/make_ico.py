@@ -9,16 +9,14 @@ classic palette) and the same picture resampled to 16, 48 and 256 pixels in
 true colour (256 as a PNG, as Windows stores its large icons). Every image
 is opaque. The output is deterministic.
 """
-import importlib.util
 import os
 import struct
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-SPEC = importlib.util.spec_from_file_location(
-    "make_icon", os.path.join(HERE, "..", "app", "icon", "make_icon.py"))
-make_icon = importlib.util.module_from_spec(SPEC)
-SPEC.loader.exec_module(make_icon)
+sys.dont_write_bytecode = True  # nothing left beside the icon
+sys.path.insert(0, os.path.join(HERE, "..", "app", "icon"))
+import make_icon  # noqa: E402  (the icon's own drawing, beside its PNGs)
 
 
 def row_bytes(bits_per_row):

@@ -47,22 +47,14 @@ std::string AscNoDataValue(std::int32_t low, int units = 40);
 // CR LF after each row. Saturates at the largest uint64.
 std::uint64_t AscRowsLowerBound(const Lattice& lattice);
 
-class AscOutput : public HeightTableOutput {
+class AscOutput : public GeoreferencedOutput {
  public:
   AscOutput(TextFile& out, const HeightRows& heights, const ImageSettings& settings = {})
-      : HeightTableOutput(out, heights), settings_(settings) {}
+      : GeoreferencedOutput(out, heights, settings) {}
 
   // The header for the rows scanned, then those rows, the highest first.
   void Finish() override;
   std::uint64_t LeastFileBytes() const override;
-
-  void PlaceAt(std::int64_t origin_x, std::int64_t origin_y) override {
-    settings_.origin_x = origin_x;
-    settings_.origin_y = origin_y;
-  }
-
- private:
-  ImageSettings settings_;
 };
 
 }  // namespace pelmoro

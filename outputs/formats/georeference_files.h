@@ -19,19 +19,12 @@ std::string WorldFileText(const Lattice& lattice, std::int64_t rows, const Image
 
 // The world file of the PNG beside it: the same rows as the PNG, from the
 // run's height table.
-class WorldFileOutput : public HeightTableOutput {
+class WorldFileOutput : public GeoreferencedOutput {
  public:
   WorldFileOutput(TextFile& out, const HeightRows& heights, const ImageSettings& settings)
-      : HeightTableOutput(out, heights), settings_(settings) {}
+      : GeoreferencedOutput(out, heights, settings) {}
   void Finish() override;
   std::uint64_t LeastFileBytes() const override;
-  void PlaceAt(std::int64_t origin_x, std::int64_t origin_y) override {
-    settings_.origin_x = origin_x;
-    settings_.origin_y = origin_y;
-  }
-
- private:
-  ImageSettings settings_;
 };
 
 // The reference system of the settings as ESRI's WKT, one line and CR LF:

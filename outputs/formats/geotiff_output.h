@@ -34,12 +34,12 @@ inline constexpr std::int64_t kTiffTileSide = 256;
 // could pass 4 GiB.
 bool NeedsBigTiff(std::int64_t columns, std::int64_t rows);
 
-class GeoTiffOutput : public HeightTableOutput {
+class GeoTiffOutput : public GeoreferencedOutput {
  public:
   // near: where the output goes, for the scratch file.
   GeoTiffOutput(TextFile& out, const HeightRows& heights, const ImageSettings& settings,
                 std::string near)
-      : HeightTableOutput(out, heights), settings_(settings), near_(std::move(near)) {}
+      : GeoreferencedOutput(out, heights, settings), near_(std::move(near)) {}
 
   // Writes the rows scanned, the highest first. Raises Exception when this
   // build has no GeoTIFF, when libtiff refuses a step, and EInOutError for
@@ -48,13 +48,7 @@ class GeoTiffOutput : public HeightTableOutput {
   // The header and directory, which every GeoTIFF has at least.
   std::uint64_t LeastFileBytes() const override;
 
-  void PlaceAt(std::int64_t origin_x, std::int64_t origin_y) override {
-    settings_.origin_x = origin_x;
-    settings_.origin_y = origin_y;
-  }
-
  private:
-  ImageSettings settings_;
   std::string near_;
 };
 

@@ -14,6 +14,7 @@
 #include "foundation/text_file.h"
 #include "outputs/files/disk_space.h"
 #include "outputs/formats/height_rows.h"
+#include "outputs/formats/image_settings.h"
 
 namespace pelmoro {
 
@@ -53,6 +54,22 @@ class HeightTableOutput : public MapOutput {
   TextFile& out_;
   const HeightRows& heights_;
   Lattice lattice_;
+};
+
+// A height-table output that sits at the model's own coordinates: the
+// settings' origin is where PlaceAt puts it.
+class GeoreferencedOutput : public HeightTableOutput {
+ public:
+  GeoreferencedOutput(TextFile& out, const HeightRows& heights, const ImageSettings& settings)
+      : HeightTableOutput(out, heights), settings_(settings) {}
+
+  void PlaceAt(std::int64_t origin_x, std::int64_t origin_y) override {
+    settings_.origin_x = origin_x;
+    settings_.origin_y = origin_y;
+  }
+
+ protected:
+  ImageSettings settings_;
 };
 
 }  // namespace pelmoro
