@@ -235,7 +235,17 @@ for moment in started writing halfway; do
     runner=$!
     wait_for "$moment"
     if [ "$how" = terminate ]; then
-      "$wine" taskkill /F /IM stl2hzm.exe >/dev/null 2>&1 || fail "taskkill at $moment"
+      # Wine's loader shows the name a moment before Windows lists the
+      # process: taskkill is tried until it finds it.
+      killed=no
+      for _ in $(seq 1 100); do
+        if "$wine" taskkill /F /IM stl2hzm.exe >/dev/null 2>&1; then
+          killed=yes
+          break
+        fi
+        sleep 0.1
+      done
+      [ "$killed" = yes ] || fail "taskkill at $moment"
     else
       pkill -KILL -f 'stl2hzm\.exe' || fail "kill at $moment"
     fi
